@@ -1,0 +1,19 @@
+include(GoogleTest)
+find_package(GTest REQUIRED)
+
+# add_horalux_test(name SOURCES ... LIBS ... [THREADED])
+# THREADED tests also run under ThreadSanitizer (label "threaded").
+function(add_horalux_test name)
+  cmake_parse_arguments(T "THREADED" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE horalux_defaults ${T_LIBS} GTest::gmock GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  set(labels unit)
+  if(T_THREADED)
+    set(labels threaded)
+  endif()
+  gtest_discover_tests(${name}
+    PROPERTIES LABELS "${labels}" TIMEOUT 120
+    DISCOVERY_TIMEOUT 60
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+endfunction()

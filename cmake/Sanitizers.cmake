@@ -1,0 +1,5 @@
+if(HORALUX_SANITIZE)
+  set(_san_flags -fsanitize=${HORALUX_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_compile_options(${_san_flags})
+  add_link_options(${_san_flags})
+endif()

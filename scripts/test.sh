@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test: a normal build, an
+# AddressSanitizer + UndefinedBehaviorSanitizer build, and the threaded tests under
+# ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+jobs=$(nproc)
+export CTEST_OUTPUT_ON_FAILURE=1
+
+run_suite() {  # dir, extra cmake args..., then -- ctest args...
+  local dir=$1; shift
+  local cmake_args=() ctest_args=()
+  while (($#)) && [[ $1 != -- ]]; do cmake_args+=("$1"); shift; done
+  (($#)) && shift
+  ctest_args=("$@")
+  echo "=== ${dir}"
+  cmake -S . -B "$dir" -G Ninja "${cmake_args[@]}"
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" -j "$jobs" "${ctest_args[@]}"
+}
+
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DHORALUX_SANITIZE=address,undefined
+run_suite build-tsan -DCMAKE_BUILD_TYPE=Debug -DHORALUX_SANITIZE=thread -- -L threaded

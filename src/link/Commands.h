@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+
+namespace horalux::link {
+
+// Command and reply codes on the line.
+namespace cmd {
+inline constexpr std::uint8_t ReadRegister = 0x74;     // "t"
+inline constexpr std::uint8_t WriteRegister = 0x72;    // "r"
+inline constexpr std::uint8_t WriteClock = 0x70;       // "p"
+inline constexpr std::uint8_t ReadClock = 0x73;        // "s"
+inline constexpr std::uint8_t ReadUserFields = 0x60;   // grave accent
+inline constexpr std::uint8_t WriteUserFields = 0x00;  // no letter
+inline constexpr std::uint8_t StatusFrame = 0x52;      // "R", sent unasked by a master
+inline constexpr std::uint8_t LayoutFrame = 0x53;      // "S", sent unasked
+inline constexpr std::uint8_t DroppedBlock = 0x81;     // data block read and dropped
+inline constexpr std::uint8_t Ignored = 0x28;          // "(", accepted and ignored
+}  // namespace cmd
+
+// Length of the clock block of "p" and "s".
+inline constexpr std::uint8_t kClockBlockLength = 7;
+
+// Address that reaches every board; requests to it are sent once and await no reply.
+inline constexpr std::uint8_t kAllBoards = 255;
+
+// Whether a reply with this code is followed by a data block.
+constexpr bool carriesDataBlock(std::uint8_t replyCode) {
+    return replyCode == cmd::StatusFrame || replyCode == cmd::LayoutFrame ||
+           replyCode == cmd::ReadUserFields || replyCode == cmd::ReadClock ||
+           replyCode == cmd::DroppedBlock;
+}
+
+}  // namespace horalux::link

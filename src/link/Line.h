@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <stop_token>
+
+#include "platform/SerialPort.h"
+#include "platform/Tick.h"
+
+namespace horalux::link {
+
+// The exchange thread's view of the open port: one-byte polls, block reads and frame writes,
+// with the exchange log, the post-write wait and the stop request applied in one place.
+class Line {
+public:
+    enum class PollStatus { Byte, Empty, Failed, Gone };
+    struct Poll {
+        PollStatus status = PollStatus::Empty;
+        std::uint8_t byte = 0;
+    };
+
+    Line(platform::SerialPort& port, platform::Tick& tick, std::uint32_t delayTimeMs)
+        : port_(port), tick_(tick), delayTimeMs_(delayTimeMs) {}
+
+    // Receives the bytes of every successful poll (also an empty one), every block read and
+    // every frame written.
+    void setLog(std::function<void(std::span<const std::uint8_t>)> log) { log_ = std::move(log); }
+    // Told about a failed one-byte poll ("Error reading port").
+    void setPollFailureHandler(std::function<void()> handler) {
+        pollFailed_ = std::move(handler);
+    }
+    // Runs the thread's own messages during the post-write wait.
+    void setDispatch(std::function<void()> dispatch) { dispatch_ = std::move(dispatch); }
+    void setStopToken(std::stop_token stop) { stop_ = std::move(stop); }
+
+    Poll pollByte();
+    // Reads up to buffer.size() bytes in one read; returns the count. Throws PortError
+    // ("Error reading port") when the read fails and DeviceGone when the device is gone.
+    std::size_t readBlock(std::span<std::uint8_t> buffer);
+    // Writes the frame in one write, logs it and waits DelayTime + 100000 / speed ms.
+    void sendFrame(std::span<const std::uint8_t> frame);
+
+    bool stopRequested() const { return stop_.stop_requested(); }
+    const std::stop_token& stopToken() const { return stop_; }
+    platform::SerialPort& port() { return port_; }
+    platform::Tick& tick() { return tick_; }
+    std::uint32_t delayTimeMs() const { return delayTimeMs_; }
+
+private:
+    void log(std::span<const std::uint8_t> bytes) {
+        if (log_) {
+            log_(bytes);
+        }
+    }
+
+    platform::SerialPort& port_;
+    platform::Tick& tick_;
+    std::uint32_t delayTimeMs_;
+    std::function<void(std::span<const std::uint8_t>)> log_;
+    std::function<void()> pollFailed_;
+    std::function<void()> dispatch_;
+    std::stop_token stop_;
+};
+
+}  // namespace horalux::link

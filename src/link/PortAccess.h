@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <stop_token>
+#include <string>
+#include <string_view>
+
+#include "link/Prompts.h"
+#include "platform/SerialPort.h"
+#include "platform/Tick.h"
+
+namespace horalux::link {
+
+inline constexpr std::string_view kErrorOpeningPort = "Error opening port";
+inline constexpr std::string_view kErrorSettingPortState = "Error setting port state";
+inline constexpr std::string_view kErrorReadingPort = "Error reading port";
+inline constexpr std::string_view kConnectionError = "Ошибка соединения";
+
+// One exchange-log record: each byte as two upper-case hex digits and a space, and the count.
+struct TStrMsg {
+    std::string Text;
+    std::int32_t Count = 0;
+};
+TStrMsg makeExchangeRecord(std::span<const std::uint8_t> bytes);
+
+// The text of a single line-error flag; empty for no flag, an unknown one or a combination.
+std::string_view lineErrorText(std::uint32_t flags);
+
+// Opens and configures a port. Shows "Error opening port" and returns nullptr when the device
+// cannot be opened; throws PortError("Error setting port state") when it cannot be configured.
+std::unique_ptr<platform::SerialPort> OpenPort(platform::SerialDeviceOpener& opener,
+                                               const std::string& name, std::uint32_t speed,
+                                               Prompts& prompts);
+// Throws PortError("Error setting port state") on failure.
+void SetPortSpeed(platform::SerialPort& port, std::uint32_t speed);
+void PurgePort(platform::SerialPort& port);
+// Reads and clears the line errors; shows "Ошибка соединения" when the query itself fails.
+platform::LineErrorState CheckPortErrors(platform::SerialPort& port, Prompts& prompts);
+
+// The pause after a written frame: DelayTime + 100000 / speed milliseconds, in real numbers.
+double postWriteWaitMs(std::uint32_t delayTimeMs, std::uint32_t speed);
+
+// Waits until the tick passes t0 + waitMs, dispatching the calling thread's own messages
+// meanwhile. Returns early when stop is requested.
+void PostWriteWait(platform::Tick& tick, double waitMs, const std::function<void()>& dispatch,
+                   const std::stop_token& stop = {});
+
+}  // namespace horalux::link

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace horalux::link {
+
+// One port as the system lists it: the name of the entry (as in "\Device\Serial0") and the
+// port name it holds (as in "COM1" or "ttyUSB0").
+struct PortValue {
+    std::string valueName;
+    std::string portName;
+};
+
+struct PortListEntry {
+    std::string label;
+    std::string portName;
+};
+
+struct PortList {
+    std::vector<PortListEntry> entries;
+    int selected = -1;  // -1: nothing selected (the list is empty)
+};
+
+inline constexpr std::size_t kMaxPortListEntries = 256;
+
+// The entry name of a port found by enumeration, so its label reads "name (description)".
+std::string portValueName(std::string_view description);
+
+// Builds the port list: labels "port (value name from its ninth character, at most 50)",
+// consecutive entries of the same port collapsed into the later one, at most 256 entries. The
+// configured port is added when it exists but the system did not list it (pseudo-terminals and
+// links are never enumerated). Selects the last entry of `comPort`, or else the first entry,
+// whose port name then becomes `comPort`.
+PortList FillPortList(const std::vector<PortValue>& values, std::string& comPort,
+                      bool comPortExists);
+
+}  // namespace horalux::link

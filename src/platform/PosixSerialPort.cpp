@@ -1,0 +1,217 @@
+#include "platform/PosixSerialPort.h"
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+namespace horalux::platform {
+namespace {
+
+std::int64_t monotonicMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+bool isGoneError(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
+
+}  // namespace
+
+std::string serialDevicePath(const std::string& name) {
+    if (name.find('/') != std::string::npos) {
+        return name;
+    }
+    return "/dev/" + name;
+}
+
+speed_t speedConstant(std::uint32_t bitsPerSecond) {
+    static constexpr std::pair<std::uint32_t, speed_t> kSpeeds[] = {
+        {50, B50},         {75, B75},         {110, B110},       {134, B134},
+        {150, B150},       {200, B200},       {300, B300},       {600, B600},
+        {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
+        {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+        {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+        {576000, B576000}, {921600, B921600}, {1000000, B1000000}};
+    for (const auto& [bps, constant] : kSpeeds) {
+        if (bps == bitsPerSecond) {
+            return constant;
+        }
+    }
+    return B0;
+}
+
+std::unique_ptr<PosixSerialPort> PosixSerialPort::open(const std::string& name,
+                                                       std::uint32_t speed) {
+    const std::string path = serialDevicePath(name);
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    // TIOCEXCL keeps other users out but not root; the lock keeps out every program that
+    // opens ports the way this one does, whoever runs it.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    if (isatty(fd) && ioctl(fd, TIOCEXCL) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::unique_ptr<PosixSerialPort> port(new PosixSerialPort(fd));
+    port->applySettings(speed);
+    return port;
+}
+
+PosixSerialPort::~PosixSerialPort() { close(); }
+
+void PosixSerialPort::applySettings(std::uint32_t bitsPerSecond) {
+    termios tio{};
+    if (tcgetattr(fd_, &tio) != 0) {
+        throw PortError("Error setting port state");
+    }
+    const speed_t constant = speedConstant(bitsPerSecond);
+    if (constant == B0) {
+        throw PortError("Error setting port state");
+    }
+    cfmakeraw(&tio);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CS8 | CREAD | CLOCAL;
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    if (cfsetispeed(&tio, constant) != 0 || cfsetospeed(&tio, constant) != 0 ||
+        tcsetattr(fd_, TCSANOW, &tio) != 0) {
+        throw PortError("Error setting port state");
+    }
+    settings_ = tio;
+    speed_ = bitsPerSecond;
+}
+
+IoResult PosixSerialPort::read(std::uint8_t* buffer, std::size_t length) {
+    IoResult result;
+    if (fd_ < 0) {
+        result.status = IoStatus::Failed;
+        return result;
+    }
+    const std::int64_t deadline =
+        monotonicMs() + static_cast<std::int64_t>(length) * kReadTimeoutPerByteMs;
+    while (result.count < length) {
+        const std::int64_t left = deadline - monotonicMs();
+        if (left <= 0) {
+            break;
+        }
+        pollfd pfd{fd_, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, static_cast<int>(left));
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            result.status = IoStatus::Failed;
+            return result;
+        }
+        if (ready == 0) {
+            break;
+        }
+        const ssize_t got = ::read(fd_, buffer + result.count, length - result.count);
+        if (got > 0) {
+            result.count += static_cast<std::size_t>(got);
+            continue;
+        }
+        if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
+            continue;
+        }
+        // A read of 0 after readiness, or an I/O error, is a hang-up: the other end is gone.
+        if (got == 0 || isGoneError(errno) || (pfd.revents & (POLLHUP | POLLERR)) != 0) {
+            result.status = IoStatus::Gone;
+        } else {
+            result.status = IoStatus::Failed;
+        }
+        return result;
+    }
+    return result;
+}
+
+IoResult PosixSerialPort::write(const std::uint8_t* data, std::size_t length) {
+    IoResult result;
+    while (fd_ >= 0 && result.count < length) {
+        const ssize_t put = ::write(fd_, data + result.count, length - result.count);
+        if (put > 0) {
+            result.count += static_cast<std::size_t>(put);
+            continue;
+        }
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put < 0 && errno == EAGAIN) {
+            // The driver's queue is full; wait until it takes more.
+            pollfd pfd{fd_, POLLOUT, 0};
+            if (::poll(&pfd, 1, 1000) > 0 && (pfd.revents & POLLOUT) != 0) {
+                continue;
+            }
+        }
+        result.status = (put < 0 && isGoneError(errno)) ? IoStatus::Gone : IoStatus::Failed;
+        return result;
+    }
+    if (fd_ < 0) {
+        result.status = IoStatus::Failed;
+    }
+    return result;
+}
+
+void PosixSerialPort::purge() {
+    if (fd_ >= 0) {
+        tcflush(fd_, TCIOFLUSH);
+    }
+}
+
+LineErrorState PosixSerialPort::takeErrors() {
+    LineErrorState state;
+    if (fd_ < 0) {
+        state.queryOk = false;
+        return state;
+    }
+    serial_icounter_struct icount{};
+    if (ioctl(fd_, TIOCGICOUNT, &icount) != 0) {
+        // Pseudo-terminals and some adapters keep no counters: they report no errors.
+        return state;
+    }
+    const Counters now{icount.frame, icount.overrun, icount.parity, icount.brk,
+                       icount.buf_overrun};
+    if (haveCounters_) {
+        if (now.bufOverrun != counters_.bufOverrun) state.flags |= line_error::ReceiveQueueFull;
+        if (now.overrun != counters_.overrun) state.flags |= line_error::Overrun;
+        if (now.parity != counters_.parity) state.flags |= line_error::Parity;
+        if (now.frame != counters_.frame) state.flags |= line_error::Framing;
+        if (now.brk != counters_.brk) state.flags |= line_error::Break;
+    }
+    counters_ = now;
+    haveCounters_ = true;
+    return state;
+}
+
+void PosixSerialPort::setSpeed(std::uint32_t bitsPerSecond) {
+    const speed_t constant = speedConstant(bitsPerSecond);
+    termios tio = settings_;
+    if (fd_ < 0 || constant == B0 || cfsetispeed(&tio, constant) != 0 ||
+        cfsetospeed(&tio, constant) != 0 || tcsetattr(fd_, TCSANOW, &tio) != 0) {
+        throw PortError("Error setting port state");
+    }
+    settings_ = tio;
+    speed_ = bitsPerSecond;
+}
+
+void PosixSerialPort::close() {
+    if (fd_ >= 0) {
+        ::close(fd_);  // also releases the lock
+        fd_ = -1;
+    }
+}
+
+}  // namespace horalux::platform

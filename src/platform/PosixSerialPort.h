@@ -1,0 +1,58 @@
+#pragma once
+
+#include <termios.h>
+
+#include <string>
+
+#include "platform/SerialPort.h"
+
+namespace horalux::platform {
+
+// Device path for a port name: a bare name lives in /dev, a path stands as it is.
+std::string serialDevicePath(const std::string& name);
+
+// A serial device (or pseudo-terminal) opened exclusively in raw 8N1 mode without flow control.
+class PosixSerialPort final : public SerialPort {
+public:
+    // Returns nullptr when the device does not exist, cannot be opened or is held by another
+    // program; throws PortError("Error setting port state") when it is no terminal or the line
+    // settings cannot be applied.
+    static std::unique_ptr<PosixSerialPort> open(const std::string& name, std::uint32_t speed);
+    ~PosixSerialPort() override;
+
+    PosixSerialPort(const PosixSerialPort&) = delete;
+    PosixSerialPort& operator=(const PosixSerialPort&) = delete;
+
+    IoResult read(std::uint8_t* buffer, std::size_t length) override;
+    IoResult write(const std::uint8_t* data, std::size_t length) override;
+    void purge() override;
+    LineErrorState takeErrors() override;
+    void setSpeed(std::uint32_t bitsPerSecond) override;
+    std::uint32_t speed() const override { return speed_; }
+    void close() override;
+
+private:
+    explicit PosixSerialPort(int fd) : fd_(fd) {}
+    void applySettings(std::uint32_t bitsPerSecond);
+
+    int fd_ = -1;
+    std::uint32_t speed_ = 0;
+    termios settings_{};
+    // Driver error counters at the last check; a rise since then is a new error.
+    struct Counters {
+        int frame = 0, overrun = 0, parity = 0, brk = 0, bufOverrun = 0;
+    } counters_{};
+    bool haveCounters_ = false;
+};
+
+class PosixSerialOpener final : public SerialDeviceOpener {
+public:
+    std::unique_ptr<SerialPort> open(const std::string& name, std::uint32_t speed) override {
+        return PosixSerialPort::open(name, speed);
+    }
+};
+
+// The speed constant for a bit rate, or B0 when the system has none for it.
+speed_t speedConstant(std::uint32_t bitsPerSecond);
+
+}  // namespace horalux::platform

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace horalux::platform {
+
+// Raised for the failures the caller must handle: "Error setting port state", "Error reading port".
+class PortError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class IoStatus {
+    Ok,      // count bytes moved (0 on a read means the time-out passed in silence)
+    Failed,  // the call failed; the device may still be there
+    Gone,    // hang-up or I/O error: the device has disappeared (an unplugged adapter)
+};
+
+struct IoResult {
+    std::size_t count = 0;
+    IoStatus status = IoStatus::Ok;
+};
+
+// Line error flags as the boards' original platform numbers them.
+namespace line_error {
+inline constexpr std::uint32_t ReceiveQueueFull = 0x0001;
+inline constexpr std::uint32_t Overrun = 0x0002;
+inline constexpr std::uint32_t Parity = 0x0004;
+inline constexpr std::uint32_t Framing = 0x0008;
+inline constexpr std::uint32_t Break = 0x0010;
+inline constexpr std::uint32_t TransmitQueueFull = 0x0100;
+inline constexpr std::uint32_t DeviceIo = 0x0400;
+inline constexpr std::uint32_t UnsupportedMode = 0x8000;
+}  // namespace line_error
+
+struct LineErrorState {
+    bool queryOk = true;
+    std::uint32_t flags = 0;
+};
+
+// One open serial device. The link reaches the line only through this interface, so tests can
+// put an in-memory line in its place.
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+
+    // Reads up to `length` bytes; returns what arrived within length x 80 ms.
+    virtual IoResult read(std::uint8_t* buffer, std::size_t length) = 0;
+    // One write of the whole buffer.
+    virtual IoResult write(const std::uint8_t* data, std::size_t length) = 0;
+    // Discards both queues; failures are ignored.
+    virtual void purge() = 0;
+    // Reads and clears the device's error state.
+    virtual LineErrorState takeErrors() = 0;
+    // Applies a new speed keeping every other line setting; throws PortError.
+    virtual void setSpeed(std::uint32_t bitsPerSecond) = 0;
+    virtual std::uint32_t speed() const = 0;
+    virtual void close() = 0;
+};
+
+// Opens devices by name; the real one opens serial devices, tests hand out in-memory lines.
+class SerialDeviceOpener {
+public:
+    virtual ~SerialDeviceOpener() = default;
+    // Returns nullptr when the device cannot be opened; throws PortError when its line settings
+    // cannot be read or applied.
+    virtual std::unique_ptr<SerialPort> open(const std::string& name, std::uint32_t speed) = 0;
+};
+
+// Read time-out per requested byte.
+inline constexpr std::uint32_t kReadTimeoutPerByteMs = 80;
+
+}  // namespace horalux::platform
+
+namespace horalux::platform {
+
+// The device disappeared while a read was under way.
+class DeviceGone : public PortError {
+public:
+    DeviceGone() : PortError("Error reading port") {}
+};
+
+}  // namespace horalux::platform
