@@ -8,6 +8,8 @@ function(add_horalux_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE horalux_defaults ${T_LIBS} GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  # Tests stay out of bin/, which holds the programs.
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   set(labels unit)
   if(T_THREADED)
     set(labels threaded)

@@ -39,10 +39,8 @@ void FrameSum(std::span<std::uint8_t> bytes, std::size_t first, std::size_t last
     }
 }
 
-std::span<const std::uint8_t> RequestFrameBuilder::plain(std::uint8_t address,
-                                                         std::uint8_t command,
-                                                         std::uint8_t param1,
-                                                         std::uint8_t param2) {
+std::span<const std::uint8_t> RequestFrameBuilder::plain(std::uint8_t address, std::uint8_t command,
+                                                         std::uint8_t param1, std::uint8_t param2) {
     std::fill_n(buffer_.begin(), kPreambleLength, kPreambleByte);
     std::uint8_t* h = buffer_.data() + kPreambleLength;
     h[0] = 0x00;
@@ -52,8 +50,7 @@ std::span<const std::uint8_t> RequestFrameBuilder::plain(std::uint8_t address,
     h[4] = command;
     h[5] = param1;
     h[6] = param2;
-    FrameSum(buffer_, kPreambleLength, kPreambleLength + 6, SumForm::Folded,
-             kPreambleLength + 7);
+    FrameSum(buffer_, kPreambleLength, kPreambleLength + 6, SumForm::Folded, kPreambleLength + 7);
     return {buffer_.data(), kPlainFrameLength};
 }
 
@@ -74,8 +71,7 @@ std::span<const std::uint8_t> RequestFrameBuilder::withBlock(std::uint8_t addres
     h[5] = command;
     h[6] = static_cast<std::uint8_t>(n / 256);
     h[7] = static_cast<std::uint8_t>(n % 256);
-    FrameSum(buffer_, kPreambleLength, kPreambleLength + 7, SumForm::Folded,
-             kPreambleLength + 8);
+    FrameSum(buffer_, kPreambleLength, kPreambleLength + 7, SumForm::Folded, kPreambleLength + 8);
     const std::size_t dataAt = kPreambleLength + 10;
     std::copy(data.begin(), data.end(), buffer_.begin() + static_cast<std::ptrdiff_t>(dataAt));
     if (n > 0) {
@@ -87,10 +83,8 @@ std::span<const std::uint8_t> RequestFrameBuilder::withBlock(std::uint8_t addres
 }
 
 std::array<std::uint8_t, kReplyHeaderLength> makeReplyHeader(const ReplyHeader& header) {
-    std::array<std::uint8_t, kReplyHeaderLength> bytes{kStartByte,   header.address,
-                                                       header.byte2, header.code,
-                                                       header.param1, header.param2,
-                                                       0,            0};
+    std::array<std::uint8_t, kReplyHeaderLength> bytes{
+        kStartByte, header.address, header.byte2, header.code, header.param1, header.param2, 0, 0};
     FrameSum(bytes, 0, 5, SumForm::Folded, 6);
     return bytes;
 }

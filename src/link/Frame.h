@@ -41,7 +41,7 @@ struct ReplyHeader {
 
 // Builds request frames in one reusable transmit buffer, so sending allocates nothing.
 class RequestFrameBuilder {
-public:
+  public:
     // A frame without data block (109 bytes).
     std::span<const std::uint8_t> plain(std::uint8_t address, std::uint8_t command,
                                         std::uint8_t param1, std::uint8_t param2);
@@ -50,7 +50,7 @@ public:
     std::span<const std::uint8_t> withBlock(std::uint8_t address, std::uint8_t command,
                                             std::span<const std::uint8_t> data);
 
-private:
+  private:
     std::array<std::uint8_t, kTransmitBufferSize> buffer_{};
 };
 

@@ -4,8 +4,8 @@
 
 namespace horalux::link {
 
-void SendFrame(Line& line, RequestFrameBuilder& builder, std::uint8_t address,
-               std::uint8_t command, std::uint8_t param1, std::uint8_t param2,
+void SendFrame(Line& line, RequestFrameBuilder& builder, std::uint8_t address, std::uint8_t command,
+               std::uint8_t param1, std::uint8_t param2,
                std::optional<std::span<const std::uint8_t>> data) {
     if (data) {
         const std::size_t n = std::min<std::size_t>(data->size(), param1 * 256U + param2);

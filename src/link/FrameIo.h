@@ -12,8 +12,8 @@ namespace horalux::link {
 
 // Builds the frame the data calls for (a block when data is given), writes it in one write,
 // logs it and performs the post-write wait.
-void SendFrame(Line& line, RequestFrameBuilder& builder, std::uint8_t address,
-               std::uint8_t command, std::uint8_t param1, std::uint8_t param2,
+void SendFrame(Line& line, RequestFrameBuilder& builder, std::uint8_t address, std::uint8_t command,
+               std::uint8_t param1, std::uint8_t param2,
                std::optional<std::span<const std::uint8_t>> data = std::nullopt);
 
 enum class HuntStatus {

@@ -13,7 +13,7 @@ namespace horalux::link {
 // The exchange thread's view of the open port: one-byte polls, block reads and frame writes,
 // with the exchange log, the post-write wait and the stop request applied in one place.
 class Line {
-public:
+  public:
     enum class PollStatus { Byte, Empty, Failed, Gone };
     struct Poll {
         PollStatus status = PollStatus::Empty;
@@ -27,9 +27,7 @@ public:
     // every frame written.
     void setLog(std::function<void(std::span<const std::uint8_t>)> log) { log_ = std::move(log); }
     // Told about a failed one-byte poll ("Error reading port").
-    void setPollFailureHandler(std::function<void()> handler) {
-        pollFailed_ = std::move(handler);
-    }
+    void setPollFailureHandler(std::function<void()> handler) { pollFailed_ = std::move(handler); }
     // Runs the thread's own messages during the post-write wait.
     void setDispatch(std::function<void()> dispatch) { dispatch_ = std::move(dispatch); }
     void setStopToken(std::stop_token stop) { stop_ = std::move(stop); }
@@ -47,7 +45,7 @@ public:
     platform::Tick& tick() { return tick_; }
     std::uint32_t delayTimeMs() const { return delayTimeMs_; }
 
-private:
+  private:
     void log(std::span<const std::uint8_t> bytes) {
         if (log_) {
             log_(bytes);

@@ -49,9 +49,13 @@ std::unique_ptr<platform::SerialPort> OpenPort(platform::SerialDeviceOpener& ope
     return port;
 }
 
-void SetPortSpeed(platform::SerialPort& port, std::uint32_t speed) { port.setSpeed(speed); }
+void SetPortSpeed(platform::SerialPort& port, std::uint32_t speed) {
+    port.setSpeed(speed);
+}
 
-void PurgePort(platform::SerialPort& port) { port.purge(); }
+void PurgePort(platform::SerialPort& port) {
+    port.purge();
+}
 
 platform::LineErrorState CheckPortErrors(platform::SerialPort& port, Prompts& prompts) {
     const platform::LineErrorState state = port.takeErrors();

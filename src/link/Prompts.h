@@ -7,7 +7,7 @@ namespace horalux::link {
 // How the core speaks to the user. The windows show message boxes; the command-line companion
 // prints; tests record. Texts are UTF-8 and quoted exactly by the callers.
 class Prompts {
-public:
+  public:
     virtual ~Prompts() = default;
     // A plain notice with one OK button.
     virtual void notify(std::string_view text) = 0;

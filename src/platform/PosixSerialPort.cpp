@@ -20,7 +20,9 @@ std::int64_t monotonicMs() {
     return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-bool isGoneError(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
+bool isGoneError(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
 
 }  // namespace
 
@@ -33,11 +35,11 @@ std::string serialDevicePath(const std::string& name) {
 
 speed_t speedConstant(std::uint32_t bitsPerSecond) {
     static constexpr std::pair<std::uint32_t, speed_t> kSpeeds[] = {
-        {50, B50},         {75, B75},         {110, B110},       {134, B134},
-        {150, B150},       {200, B200},       {300, B300},       {600, B600},
-        {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
-        {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
-        {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+        {50, B50},         {75, B75},         {110, B110},        {134, B134},
+        {150, B150},       {200, B200},       {300, B300},        {600, B600},
+        {1200, B1200},     {1800, B1800},     {2400, B2400},      {4800, B4800},
+        {9600, B9600},     {19200, B19200},   {38400, B38400},    {57600, B57600},
+        {115200, B115200}, {230400, B230400}, {460800, B460800},  {500000, B500000},
         {576000, B576000}, {921600, B921600}, {1000000, B1000000}};
     for (const auto& [bps, constant] : kSpeeds) {
         if (bps == bitsPerSecond) {
@@ -69,7 +71,9 @@ std::unique_ptr<PosixSerialPort> PosixSerialPort::open(const std::string& name,
     return port;
 }
 
-PosixSerialPort::~PosixSerialPort() { close(); }
+PosixSerialPort::~PosixSerialPort() {
+    close();
+}
 
 void PosixSerialPort::applySettings(std::uint32_t bitsPerSecond) {
     termios tio{};
@@ -182,14 +186,18 @@ LineErrorState PosixSerialPort::takeErrors() {
         // Pseudo-terminals and some adapters keep no counters: they report no errors.
         return state;
     }
-    const Counters now{icount.frame, icount.overrun, icount.parity, icount.brk,
-                       icount.buf_overrun};
+    const Counters now{icount.frame, icount.overrun, icount.parity, icount.brk, icount.buf_overrun};
     if (haveCounters_) {
-        if (now.bufOverrun != counters_.bufOverrun) state.flags |= line_error::ReceiveQueueFull;
-        if (now.overrun != counters_.overrun) state.flags |= line_error::Overrun;
-        if (now.parity != counters_.parity) state.flags |= line_error::Parity;
-        if (now.frame != counters_.frame) state.flags |= line_error::Framing;
-        if (now.brk != counters_.brk) state.flags |= line_error::Break;
+        if (now.bufOverrun != counters_.bufOverrun)
+            state.flags |= line_error::ReceiveQueueFull;
+        if (now.overrun != counters_.overrun)
+            state.flags |= line_error::Overrun;
+        if (now.parity != counters_.parity)
+            state.flags |= line_error::Parity;
+        if (now.frame != counters_.frame)
+            state.flags |= line_error::Framing;
+        if (now.brk != counters_.brk)
+            state.flags |= line_error::Break;
     }
     counters_ = now;
     haveCounters_ = true;

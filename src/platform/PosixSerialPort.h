@@ -13,7 +13,7 @@ std::string serialDevicePath(const std::string& name);
 
 // A serial device (or pseudo-terminal) opened exclusively in raw 8N1 mode without flow control.
 class PosixSerialPort final : public SerialPort {
-public:
+  public:
     // Returns nullptr when the device does not exist, cannot be opened or is held by another
     // program; throws PortError("Error setting port state") when it is no terminal or the line
     // settings cannot be applied.
@@ -31,7 +31,7 @@ public:
     std::uint32_t speed() const override { return speed_; }
     void close() override;
 
-private:
+  private:
     explicit PosixSerialPort(int fd) : fd_(fd) {}
     void applySettings(std::uint32_t bitsPerSecond);
 
@@ -46,7 +46,7 @@ private:
 };
 
 class PosixSerialOpener final : public SerialDeviceOpener {
-public:
+  public:
     std::unique_ptr<SerialPort> open(const std::string& name, std::uint32_t speed) override {
         return PosixSerialPort::open(name, speed);
     }

@@ -10,7 +10,7 @@ namespace horalux::platform {
 
 // Raised for the failures the caller must handle: "Error setting port state", "Error reading port".
 class PortError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -45,7 +45,7 @@ struct LineErrorState {
 // One open serial device. The link reaches the line only through this interface, so tests can
 // put an in-memory line in its place.
 class SerialPort {
-public:
+  public:
     virtual ~SerialPort() = default;
 
     // Reads up to `length` bytes; returns what arrived within length x 80 ms.
@@ -64,7 +64,7 @@ public:
 
 // Opens devices by name; the real one opens serial devices, tests hand out in-memory lines.
 class SerialDeviceOpener {
-public:
+  public:
     virtual ~SerialDeviceOpener() = default;
     // Returns nullptr when the device cannot be opened; throws PortError when its line settings
     // cannot be read or applied.
@@ -80,7 +80,7 @@ namespace horalux::platform {
 
 // The device disappeared while a read was under way.
 class DeviceGone : public PortError {
-public:
+  public:
     DeviceGone() : PortError("Error reading port") {}
 };
 

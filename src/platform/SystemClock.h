@@ -19,7 +19,7 @@ struct LocalDateTime {
 
 // The PC clock. Tests use a fake so that nothing ever sets the machine's real clock.
 class SystemClock {
-public:
+  public:
     virtual ~SystemClock() = default;
     // The local date and time, read once.
     virtual LocalDateTime now() = 0;

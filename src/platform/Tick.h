@@ -7,7 +7,7 @@ namespace horalux::platform {
 // A 32-bit millisecond count that wraps at 2^32; every time-out and wait of the link uses it,
 // so tests can replace it with a clock they drive themselves.
 class Tick {
-public:
+  public:
     virtual ~Tick() = default;
     virtual std::uint32_t nowMs() = 0;
     // Lets time pass while a caller waits; a fake tick simply advances.
@@ -16,13 +16,15 @@ public:
 
 // Milliseconds since an arbitrary start, taken from the monotonic clock.
 class MonotonicTick final : public Tick {
-public:
+  public:
     std::uint32_t nowMs() override;
     void sleepMs(std::uint32_t ms) override;
 };
 
 // Milliseconds from `since` to `now`, correct across the wrap of the tick.
-constexpr std::uint32_t elapsedMs(std::uint32_t since, std::uint32_t now) { return now - since; }
+constexpr std::uint32_t elapsedMs(std::uint32_t since, std::uint32_t now) {
+    return now - since;
+}
 
 // True once `now` has reached `due`; correct across the wrap as long as the two lie less than
 // 2^31 ms (about 24 days) apart.

@@ -1,0 +1,110 @@
+#include "link/PortAccess.h"
+
+#include <gtest/gtest.h>
+
+#include "support/FakeTick.h"
+#include "support/MemoryLine.h"
+#include "support/RecordingPrompts.h"
+
+namespace horalux::link {
+namespace {
+
+TEST(ExchangeRecord, PrintsEachByteAsTwoUpperCaseHexDigitsAndASpace) {
+    const std::uint8_t bytes[] = {0x55, 0xE0, 0x0a};
+    const TStrMsg record = makeExchangeRecord(bytes);
+    EXPECT_EQ(record.Text, "55 E0 0A ");
+    EXPECT_EQ(record.Count, 3);
+    const TStrMsg empty = makeExchangeRecord({});
+    EXPECT_EQ(empty.Text, "");
+    EXPECT_EQ(empty.Count, 0);
+}
+
+TEST(LineErrorText, OnlyASingleKnownFlagHasAText) {
+    EXPECT_EQ(lineErrorText(0x0001), " Входной буфер полон, приём невозможен");
+    EXPECT_EQ(lineErrorText(0x0002), " Входной буфер переполнен, Потеря байтов ");
+    EXPECT_EQ(lineErrorText(0x0010), "Нарушен обмен данными ");
+    EXPECT_EQ(lineErrorText(0x8000), " Неподдерживаемый режим ");
+    EXPECT_EQ(lineErrorText(0x0003), "");
+    EXPECT_EQ(lineErrorText(0x0000), "");
+    EXPECT_EQ(lineErrorText(0x0020), "");
+}
+
+class NoDevice final : public platform::SerialDeviceOpener {
+  public:
+    std::unique_ptr<platform::SerialPort> open(const std::string&, std::uint32_t) override {
+        return nullptr;
+    }
+};
+
+class OneLine final : public platform::SerialDeviceOpener {
+  public:
+    explicit OneLine(std::unique_ptr<test::MemoryLine> line) : line_(std::move(line)) {}
+    std::unique_ptr<platform::SerialPort> open(const std::string&, std::uint32_t speed) override {
+        line_->setSpeed(speed);
+        return std::move(line_);
+    }
+
+  private:
+    std::unique_ptr<test::MemoryLine> line_;
+};
+
+TEST(OpenPort, MissingDeviceShowsErrorOpeningPortAndGivesNoPort) {
+    NoDevice opener;
+    test::RecordingPrompts prompts;
+    EXPECT_EQ(OpenPort(opener, "ttyS99", 9600, prompts), nullptr);
+    EXPECT_EQ(prompts.said(), std::vector<std::string>{"error: Error opening port"});
+}
+
+TEST(OpenPort, PurgesAndChecksErrorsOfTheOpenedPort) {
+    auto line = std::make_unique<test::MemoryLine>();
+    test::MemoryLine* raw = line.get();
+    line->feed({1, 2, 3});
+    OneLine opener(std::move(line));
+    test::RecordingPrompts prompts;
+    auto port = OpenPort(opener, "x", 115200, prompts);
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(raw->pending(), 0U);
+    EXPECT_EQ(port->speed(), 115200U);
+    EXPECT_TRUE(prompts.said().empty());
+}
+
+TEST(CheckPortErrors, ShowsConnectionErrorOnlyWhenTheQueryFails) {
+    test::MemoryLine line;
+    test::RecordingPrompts prompts;
+    line.setErrors({true, platform::line_error::Parity});
+    EXPECT_EQ(CheckPortErrors(line, prompts).flags, platform::line_error::Parity);
+    EXPECT_TRUE(prompts.said().empty());
+    line.setErrors({false, 0});
+    CheckPortErrors(line, prompts);
+    EXPECT_EQ(prompts.said(), std::vector<std::string>{"error: Ошибка соединения"});
+}
+
+TEST(PostWriteWait, EndsAtTheFirstTickPastDelayPlusByteTime) {
+    struct Case {
+        std::uint32_t delay, speed, expectedElapsed;
+    };
+    const Case cases[] = {{50, 115200, 51}, {100, 9600, 111}, {100, 115200, 101}};
+    for (const Case& c : cases) {
+        test::FakeTick tick(0xFFFFFFF0U);  // across the wrap of the tick
+        const std::uint32_t t0 = tick.nowMs();
+        PostWriteWait(tick, postWriteWaitMs(c.delay, c.speed), {});
+        EXPECT_EQ(tick.nowMs() - t0, c.expectedElapsed) << c.delay << "/" << c.speed;
+    }
+}
+
+TEST(PostWriteWait, ReturnsEarlyWhenStopIsRequested) {
+    test::FakeTick tick;
+    std::stop_source stop;
+    int dispatched = 0;
+    PostWriteWait(
+        tick, 110.4,
+        [&] {
+            ++dispatched;
+            stop.request_stop();
+        },
+        stop.get_token());
+    EXPECT_EQ(dispatched, 1);
+}
+
+}  // namespace
+}  // namespace horalux::link

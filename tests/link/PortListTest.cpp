@@ -1,0 +1,84 @@
+#include "link/PortList.h"
+
+#include <gtest/gtest.h>
+
+namespace horalux::link {
+namespace {
+
+std::vector<std::string> labels(const PortList& list) {
+    std::vector<std::string> out;
+    for (const auto& e : list.entries) {
+        out.push_back(e.label);
+    }
+    return out;
+}
+
+TEST(FillPortList, LabelsByPortAndValueNameFromItsNinthCharacter) {
+    std::string comPort = "COM2";
+    const PortList list =
+        FillPortList({{"\\Device\\Serial0", "COM1"}, {"\\Device\\VCP0", "COM2"}}, comPort, false);
+    EXPECT_EQ(labels(list), (std::vector<std::string>{"COM1 (Serial0)", "COM2 (VCP0)"}));
+    EXPECT_EQ(list.selected, 1);
+    EXPECT_EQ(comPort, "COM2");
+}
+
+TEST(FillPortList, CutsTheShownValueNameTo50Characters) {
+    std::string comPort;
+    const PortList list =
+        FillPortList({{"\\Device\\" + std::string(60, 'x'), "ttyUSB0"}}, comPort, false);
+    EXPECT_EQ(list.entries[0].label, "ttyUSB0 (" + std::string(50, 'x') + ")");
+    EXPECT_EQ(portValueName("FT232R USB UART"), "\\Device\\FT232R USB UART");
+}
+
+TEST(FillPortList, CollapsesOnlyConsecutiveEntriesOfOnePortIntoTheLaterOne) {
+    std::string comPort = "COM4";
+    const PortList consecutive =
+        FillPortList({{"\\Device\\A", "COM4"}, {"\\Device\\B", "COM4"}}, comPort, false);
+    EXPECT_EQ(labels(consecutive), std::vector<std::string>{"COM4 (B)"});
+
+    const PortList apart =
+        FillPortList({{"\\Device\\A", "COM4"}, {"\\Device\\C", "COM5"}, {"\\Device\\B", "COM4"}},
+                     comPort, false);
+    EXPECT_EQ(labels(apart), (std::vector<std::string>{"COM4 (A)", "COM5 (C)", "COM4 (B)"}));
+    EXPECT_EQ(apart.selected, 2);  // the last entry of the configured port
+}
+
+TEST(FillPortList, UnknownConfiguredPortSelectsTheFirstEntryAndAdoptsIt) {
+    std::string comPort = "COM9";
+    const PortList list = FillPortList(
+        {{"\\Device\\Serial0", "COM1"}, {"\\Device\\Serial1", "COM3"}}, comPort, false);
+    EXPECT_EQ(list.selected, 0);
+    EXPECT_EQ(comPort, "COM1");
+}
+
+TEST(FillPortList, NoPortsLeaveTheListEmptyAndTheSettingAlone) {
+    std::string comPort = "ttyS0";
+    const PortList list = FillPortList({}, comPort, false);
+    EXPECT_TRUE(list.entries.empty());
+    EXPECT_EQ(list.selected, -1);
+    EXPECT_EQ(comPort, "ttyS0");
+}
+
+TEST(FillPortList, AddsAnExistingConfiguredDeviceTheSystemDoesNotList) {
+    std::string comPort = "/tmp/board";
+    const PortList list = FillPortList({{"\\Device\\Serial0", "ttyS0"}}, comPort, true);
+    ASSERT_EQ(list.entries.size(), 2U);
+    EXPECT_EQ(list.entries[1].portName, "/tmp/board");
+    EXPECT_EQ(list.selected, 1);
+    EXPECT_EQ(comPort, "/tmp/board");
+}
+
+TEST(FillPortList, KeepsAtMost256Entries) {
+    std::vector<PortValue> values;
+    for (int i = 0; i < 300; ++i) {
+        values.push_back({"\\Device\\S" + std::to_string(i), "tty" + std::to_string(i)});
+    }
+    std::string comPort = "tty299";
+    const PortList list = FillPortList(values, comPort, true);
+    EXPECT_EQ(list.entries.size(), kMaxPortListEntries);
+    EXPECT_EQ(list.selected, 0);
+    EXPECT_EQ(comPort, "tty0");
+}
+
+}  // namespace
+}  // namespace horalux::link

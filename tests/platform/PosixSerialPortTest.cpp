@@ -1,0 +1,100 @@
+#include "platform/PosixSerialPort.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <thread>
+
+#include "support/PtyPair.h"
+
+namespace horalux::platform {
+namespace {
+
+TEST(SerialDevicePath, BareNamesLiveInDevAndPathsStandAsTheyAre) {
+    EXPECT_EQ(serialDevicePath("ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_EQ(serialDevicePath("/tmp/board"), "/tmp/board");
+    EXPECT_EQ(serialDevicePath("./pts"), "./pts");
+}
+
+TEST(SpeedConstant, KnowsTheStandardSpeedsOnly) {
+    EXPECT_EQ(speedConstant(9600), B9600);
+    EXPECT_EQ(speedConstant(115200), B115200);
+    EXPECT_EQ(speedConstant(12345), B0);
+}
+
+TEST(PosixSerialPort, MissingDeviceCannotBeOpened) {
+    EXPECT_EQ(PosixSerialPort::open("/dev/horalux-no-such-device", 9600), nullptr);
+    EXPECT_EQ(PosixSerialPort::open("horalux-no-such-device", 9600), nullptr);
+}
+
+TEST(PosixSerialPort, NonStandardSpeedIsAnErrorSettingPortState) {
+    test::PtyPair pty;
+    EXPECT_THROW(PosixSerialPort::open(pty.devicePath(), 12345), PortError);
+}
+
+TEST(PosixSerialPort, WritesReachTheOtherSideAndRepliesComeBack) {
+    test::PtyPair pty;
+    auto port = PosixSerialPort::open(pty.devicePath(), 115200);
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(port->speed(), 115200U);
+    std::array<std::uint8_t, 109> frame{};
+    frame.fill(0x55);
+    frame[101] = 0xE0;
+    const IoResult written = port->write(frame.data(), frame.size());
+    EXPECT_EQ(written.status, IoStatus::Ok);
+    EXPECT_EQ(written.count, frame.size());
+    const std::string got = pty.receive(frame.size(), 2000);
+    ASSERT_EQ(got.size(), frame.size());
+    EXPECT_EQ(static_cast<std::uint8_t>(got[101]), 0xE0);
+
+    pty.send("\xE0\x01\x02", 3);
+    std::array<std::uint8_t, 3> reply{};
+    const IoResult read = port->read(reply.data(), reply.size());
+    EXPECT_EQ(read.status, IoStatus::Ok);
+    ASSERT_EQ(read.count, 3U);
+    EXPECT_EQ(reply[0], 0xE0);
+    EXPECT_EQ(reply[2], 0x02);
+}
+
+TEST(PosixSerialPort, ReadOnASilentLineTimesOutWithNothing) {
+    test::PtyPair pty;
+    auto port = PosixSerialPort::open(pty.devicePath(), 9600);
+    ASSERT_NE(port, nullptr);
+    std::uint8_t byte = 0;
+    const IoResult result = port->read(&byte, 1);
+    EXPECT_EQ(result.status, IoStatus::Ok);
+    EXPECT_EQ(result.count, 0U);
+}
+
+TEST(PosixSerialPort, SecondOpenOfTheSameDeviceFailsUntilTheFirstCloses) {
+    test::PtyPair pty;
+    auto first = PosixSerialPort::open(pty.devicePath(), 9600);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(PosixSerialPort::open(pty.devicePath(), 9600), nullptr);
+    first->close();
+    EXPECT_NE(PosixSerialPort::open(pty.devicePath(), 9600), nullptr);
+}
+
+TEST(PosixSerialPort, ClosingTheOtherSideIsReportedAsTheDeviceGone) {
+    test::PtyPair pty;
+    auto port = PosixSerialPort::open(pty.devicePath(), 9600);
+    ASSERT_NE(port, nullptr);
+    pty.closeController();
+    std::uint8_t byte = 0;
+    EXPECT_EQ(port->read(&byte, 1).status, IoStatus::Gone);
+}
+
+TEST(PosixSerialPort, SpeedChangeKeepsThePortUsable) {
+    test::PtyPair pty;
+    auto port = PosixSerialPort::open(pty.devicePath(), 9600);
+    ASSERT_NE(port, nullptr);
+    port->setSpeed(115200);
+    EXPECT_EQ(port->speed(), 115200U);
+    EXPECT_THROW(port->setSpeed(12345), PortError);
+    EXPECT_EQ(port->speed(), 115200U);
+    EXPECT_TRUE(port->takeErrors().queryOk);
+    port->purge();
+}
+
+}  // namespace
+}  // namespace horalux::platform

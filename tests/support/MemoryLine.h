@@ -15,7 +15,7 @@ namespace horalux::test {
 // frames the code writes are kept. A read that finds too few bytes advances the fake tick by
 // the time-out it would have waited, so time flows as on a real line without any real waiting.
 class MemoryLine final : public platform::SerialPort {
-public:
+  public:
     explicit MemoryLine(platform::Tick* tick = nullptr) : tick_(tick) {}
 
     void feed(std::initializer_list<std::uint8_t> bytes) { feed(std::vector<std::uint8_t>(bytes)); }
@@ -87,7 +87,7 @@ public:
     std::uint32_t speed() const override { return speed_; }
     void close() override { closed_ = true; }
 
-private:
+  private:
     platform::Tick* tick_;
     mutable std::mutex mutex_;
     std::deque<std::uint8_t> incoming_;

@@ -27,7 +27,9 @@ PtyPair::PtyPair() {
     tcsetattr(controller_, TCSANOW, &tio);
 }
 
-PtyPair::~PtyPair() { closeController(); }
+PtyPair::~PtyPair() {
+    closeController();
+}
 
 void PtyPair::send(const void* data, std::size_t length) {
     const auto* bytes = static_cast<const char*>(data);
@@ -49,7 +51,8 @@ std::string PtyPair::receive(std::size_t length, int timeoutMs) {
             break;
         }
         char buffer[4096];
-        const ssize_t got = ::read(controller_, buffer, std::min(sizeof buffer, length - out.size()));
+        const ssize_t got =
+            ::read(controller_, buffer, std::min(sizeof buffer, length - out.size()));
         if (got <= 0) {
             break;
         }

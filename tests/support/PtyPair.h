@@ -7,7 +7,7 @@ namespace horalux::test {
 // A pseudo-terminal pair: the test holds the controlling side, code under test opens the
 // device path as its serial port.
 class PtyPair {
-public:
+  public:
     PtyPair();
     ~PtyPair();
     PtyPair(const PtyPair&) = delete;
@@ -21,7 +21,7 @@ public:
     std::string receive(std::size_t length, int timeoutMs);
     void closeController();
 
-private:
+  private:
     int controller_ = -1;
     std::string path_;
 };

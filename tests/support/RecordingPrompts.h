@@ -10,7 +10,7 @@ namespace horalux::test {
 
 // Records what the core tells the user; askRetry answers with `retryAnswer`.
 class RecordingPrompts final : public link::Prompts {
-public:
+  public:
     void notify(std::string_view text) override { add("notify: ", text); }
     void error(std::string_view text) override { add("error: ", text); }
     bool askRetry(std::string_view text) override {
@@ -24,7 +24,7 @@ public:
 
     bool retryAnswer = false;
 
-private:
+  private:
     void add(std::string_view kind, std::string_view text) {
         std::lock_guard lock(mutex_);
         said_.push_back(std::string(kind) + std::string(text));
