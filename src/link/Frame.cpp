@@ -89,6 +89,18 @@ std::array<std::uint8_t, kReplyHeaderLength> makeReplyHeader(const ReplyHeader& 
     return bytes;
 }
 
+std::vector<std::uint8_t> makeReplyFrame(ReplyHeader header, std::span<const std::uint8_t> data) {
+    if (data.size() > 255) {
+        throw std::length_error("reply data block longer than 255 bytes");
+    }
+    header.param2 = static_cast<std::uint8_t>(data.size());
+    const auto head = makeReplyHeader(header);
+    std::vector<std::uint8_t> frame(head.begin(), head.end());
+    frame.insert(frame.end(), data.begin(), data.end());
+    frame.push_back(shortSum(data));
+    return frame;
+}
+
 bool isReplyHeader(std::span<const std::uint8_t, kReplyHeaderLength> window) {
     if (window[0] != kStartByte) {
         return false;

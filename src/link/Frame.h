@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace horalux::link {
 
@@ -56,6 +57,10 @@ class RequestFrameBuilder {
 
 // The 8-byte header a board answers with, as the stand-in board and the tests send it.
 std::array<std::uint8_t, kReplyHeaderLength> makeReplyHeader(const ReplyHeader& header);
+
+// A whole reply: the header with param2 set to the block length, the data block and its short
+// sum. The block carries at most 255 bytes, as param2 is its only length field.
+std::vector<std::uint8_t> makeReplyFrame(ReplyHeader header, std::span<const std::uint8_t> data);
 
 // Checks an 8-byte window: start byte and folded checksum over bytes 0..5.
 bool isReplyHeader(std::span<const std::uint8_t, kReplyHeaderLength> window);
