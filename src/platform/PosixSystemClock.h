@@ -1,0 +1,27 @@
+#pragma once
+
+#include <time.h>
+
+#include <optional>
+
+#include "platform/SystemClock.h"
+
+namespace horalux::platform {
+
+// The machine's real-time clock read and set through the C library's local-time rules (TZ).
+// Setting it needs the right to change the system time.
+class PosixSystemClock final : public SystemClock {
+  public:
+    LocalDateTime now() override;
+    std::optional<int> biasMinutes() override;
+    bool setLocal(const LocalDateTime& time) override;
+};
+
+// Local date and time of an instant under the process's time zone.
+LocalDateTime localDateTimeAt(const timespec& instant);
+// Bias (UTC - local, in minutes) in effect at an instant; empty when it cannot be read.
+std::optional<int> biasMinutesAt(const timespec& instant);
+// The instant a local date and time stands for; empty when the fields are out of range.
+std::optional<timespec> instantOfLocal(const LocalDateTime& time);
+
+}  // namespace horalux::platform

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "platform/SystemClock.h"
+
+namespace horalux::timesync {
+
+// The data block of the board clock write ('p'): seconds, minutes, hours (BCD), day of the
+// week (2 Monday .. 8 Sunday, plain), day, month, two-digit year (BCD).
+using BoardTimePayload = std::array<std::uint8_t, 7>;
+
+// Packed BCD of 0..99: tens in the high nibble.
+constexpr std::uint8_t toBcd(int value) {
+    return static_cast<std::uint8_t>(((value / 10) << 4) | (value % 10));
+}
+
+// Julian Day Number of a Gregorian date; J mod 7 is 0 on a Monday.
+constexpr std::int64_t julianDayNumber(int year, int month, int day) {
+    std::int64_t y = year;
+    std::int64_t m = month;
+    if (m > 2) {
+        m -= 3;
+    } else {
+        m += 9;
+        y -= 1;
+    }
+    const std::int64_t c = y / 100;
+    const std::int64_t a = y % 100;
+    return (146097 * c) / 4 + (1461 * a) / 4 + (153 * m + 2) / 5 + day + 1721119;
+}
+
+// The payload for one reading of the PC clock. Taking every field from the same reading keeps
+// a write made at a change of minute, hour or day from mixing two different times.
+BoardTimePayload makeBoardTimePayload(const platform::LocalDateTime& now);
+
+}  // namespace horalux::timesync

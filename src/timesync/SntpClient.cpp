@@ -1,0 +1,130 @@
+#include "timesync/SntpClient.h"
+
+#include <array>
+#include <optional>
+#include <random>
+
+#include "platform/UdpSocket.h"
+#include "timesync/CivilTime.h"
+#include "timesync/NtpPacket.h"
+
+namespace horalux::timesync {
+namespace {
+
+constexpr std::int64_t kMsPerMinute = 60000;
+
+std::uint32_t systemNonce() {
+    std::random_device device;
+    return device();
+}
+
+// The PC clock as UTC milliseconds, with the bias read at the start of the exchange.
+std::int64_t pcUtcMs(platform::SystemClock& clock, int biasMinutes) {
+    return epochMsOf(clock.now()) + biasMinutes * kMsPerMinute;
+}
+
+SntpResult failed(SntpFailure failure, int error = 0) {
+    SntpResult result;
+    result.failure = failure;
+    result.error = error;
+    return result;
+}
+
+}  // namespace
+
+SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock,
+                           platform::Tick& tick, const SntpOptions& options) {
+    const std::optional<int> bias = clock.biasMinutes();
+    if (!bias) {
+        return failed(SntpFailure::NoTimeZone);
+    }
+    const std::optional<platform::Ipv4Address> address = platform::resolveIpv4(host);
+    if (!address) {
+        return failed(SntpFailure::Resolve);
+    }
+    int error = 0;
+    const std::unique_ptr<platform::UdpSocket> socket =
+        platform::UdpSocket::connectTo(*address, options.port, &error);
+    if (!socket) {
+        return failed(SntpFailure::Socket, error);
+    }
+
+    SntpResult result;
+    result.biasMinutes = *bias;
+    result.requestUtcMs = pcUtcMs(clock, *bias);
+    const std::uint32_t nonce = options.nonce ? options.nonce() : systemNonce();
+    const NtpTimestamp sent = ntpTimestampOfUnixMs(result.requestUtcMs, nonce);
+    const NtpPacket request = buildSntpRequest(sent);
+    const platform::UdpResult sendResult = socket->send(request);
+    if (sendResult.status != platform::UdpStatus::Ok) {
+        return failed(SntpFailure::Send, sendResult.error);
+    }
+
+    // Room for extension fields, so a longer reply is read whole rather than cut.
+    std::array<std::uint8_t, 512> buffer{};
+    const std::uint32_t start = tick.nowMs();
+    for (;;) {
+        const std::uint32_t elapsed = platform::elapsedMs(start, tick.nowMs());
+        if (elapsed >= options.timeoutMs) {
+            return failed(SntpFailure::TimedOut);
+        }
+        const platform::UdpResult got = socket->receive(buffer, options.timeoutMs - elapsed);
+        if (got.status == platform::UdpStatus::TimedOut) {
+            return failed(SntpFailure::TimedOut);
+        }
+        if (got.status == platform::UdpStatus::Failed) {
+            return failed(SntpFailure::Receive, got.error);
+        }
+        const std::span<const std::uint8_t> datagram(buffer.data(),
+                                                     std::min(got.size, buffer.size()));
+        if (got.size > buffer.size() || checkSntpReply(datagram, sent) != SntpReplyCheck::Usable) {
+            continue;  // not an answer to our request: keep waiting for one
+        }
+        result.replyUtcMs = pcUtcMs(clock, *bias);
+        result.serverUtcMs = unixMsOfNtpTimestamp(readNtpTimestamp(datagram, kNtpTransmitOffset));
+        const NtpTimestamp received = readNtpTimestamp(datagram, kNtpReceiveOffset);
+        if (received == NtpTimestamp{}) {
+            result.offsetMs = result.serverUtcMs - result.replyUtcMs;
+            result.roundTripMs = result.replyUtcMs - result.requestUtcMs;
+        } else {
+            const std::int64_t serverReceivedMs = unixMsOfNtpTimestamp(received);
+            result.offsetMs = ((serverReceivedMs - result.requestUtcMs) +
+                               (result.serverUtcMs - result.replyUtcMs)) /
+                              2;
+            result.roundTripMs =
+                (result.replyUtcMs - result.requestUtcMs) - (result.serverUtcMs - serverReceivedMs);
+        }
+        return result;
+    }
+}
+
+platform::LocalDateTime serverLocalTime(const SntpResult& result) {
+    return dateTimeOfEpochMs(result.serverUtcMs - result.biasMinutes * kMsPerMinute);
+}
+
+std::string sntpFailureText(std::string_view server) {
+    std::string text = "не удалось получить время с сервера ";
+    text += server;
+    text += "!";
+    return text;
+}
+
+bool SinhrSisDate(bool sinhrTime, const std::string& sinhrTimeServer, platform::SystemClock& clock,
+                  platform::Tick& tick, const ShowMessage& showMessage,
+                  const SntpOptions& options) {
+    if (!sinhrTime) {
+        return false;
+    }
+    const SntpResult result = querySntpServer(sinhrTimeServer, clock, tick, options);
+    if (!result.ok()) {
+        showMessage(sntpFailureText(sinhrTimeServer));
+        return false;
+    }
+    if (!clock.setLocal(serverLocalTime(result))) {
+        showMessage(kSetClockFailedText);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace horalux::timesync

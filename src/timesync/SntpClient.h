@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "platform/SystemClock.h"
+#include "platform/Tick.h"
+
+namespace horalux::timesync {
+
+inline constexpr std::uint16_t kSntpPort = 123;
+inline constexpr std::uint32_t kSntpTimeoutMs = 50000;
+
+// What the exchange may vary; the program keeps the defaults, tests point it elsewhere.
+struct SntpOptions {
+    std::uint16_t port = kSntpPort;
+    std::uint32_t timeoutMs = kSntpTimeoutMs;
+    // Source of the random bits below the millisecond in the request; empty means the system's
+    // random device.
+    std::function<std::uint32_t()> nonce;
+};
+
+enum class SntpFailure {
+    None,
+    NoTimeZone,  // the time-zone bias cannot be read
+    Resolve,     // the server name does not resolve to an IPv4 address
+    Socket,      // the socket cannot be created or connected
+    Send,
+    Receive,   // the receive failed (for example the server's port is closed)
+    TimedOut,  // no usable reply within the time-out
+};
+
+struct SntpResult {
+    SntpFailure failure = SntpFailure::None;
+    int error = 0;                  // errno for Socket, Send and Receive
+    std::int64_t serverUtcMs = 0;   // the reply's transmit time, Unix milliseconds UTC
+    std::int64_t requestUtcMs = 0;  // the PC clock (as UTC) when the request left
+    std::int64_t replyUtcMs = 0;    // the PC clock (as UTC) when the reply arrived
+    std::int64_t offsetMs = 0;      // how far the PC clock is behind the server (negative: ahead)
+    std::int64_t roundTripMs = 0;
+    int biasMinutes = 0;  // the time-zone bias used: local = UTC - bias
+
+    bool ok() const { return failure == SntpFailure::None; }
+};
+
+// One SNTP exchange with `host`; the PC clock is only read. The reply's time is what the
+// server sent, without a correction for the round trip; offsetMs and roundTripMs use the
+// server's receive time as well when it gives one.
+SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock,
+                           platform::Tick& tick, const SntpOptions& options = {});
+
+// The server's transmit time of a successful exchange as local time.
+platform::LocalDateTime serverLocalTime(const SntpResult& result);
+
+// Shows one message to the user (a message box with OK in the program, a line in the
+// command-line companion).
+using ShowMessage = std::function<void(std::string_view)>;
+
+std::string sntpFailureText(std::string_view server);
+inline constexpr std::string_view kSetClockFailedText = "не удалось установить системное время";
+
+// Sets the PC clock from the time server when `sinhrTime` is set; returns true when the clock
+// was set. A failed exchange shows sntpFailureText(server) and leaves the clock alone; a
+// refusal by the system to set the clock shows kSetClockFailedText.
+bool SinhrSisDate(bool sinhrTime, const std::string& sinhrTimeServer, platform::SystemClock& clock,
+                  platform::Tick& tick, const ShowMessage& showMessage,
+                  const SntpOptions& options = {});
+
+}  // namespace horalux::timesync
