@@ -1,0 +1,77 @@
+#include "settings/ProgramSettings.h"
+
+#include "settings/FileText.h"
+#include "settings/IniFile.h"
+
+namespace horalux::settings {
+
+namespace {
+
+constexpr std::string_view kInterface = "Interface";
+constexpr std::string_view kView = "View";
+constexpr std::int32_t kMinimumDelay = 50;
+
+}  // namespace
+
+ProgramSettings loadSettings(const std::filesystem::path& path) {
+    const ProgramSettings defaults;
+    ProgramSettings s;
+    IniFile file = IniFile::load(path);
+    s.ComPort = file.readString(kInterface, "ComPort", defaults.ComPort);
+    s.ComSpeed = file.readInteger(kInterface, "ComSpeed", defaults.ComSpeed);
+    if (s.ComSpeed <= 0) {  // the pause after each frame divides by the speed
+        s.ComSpeed = defaults.ComSpeed;
+    }
+    const std::int32_t address = file.readInteger(kInterface, "sysnum", defaults.sysnum);
+    s.sysnum =
+        address >= 0 && address <= 255 ? static_cast<std::uint8_t>(address) : defaults.sysnum;
+    s.DelayTime = file.readInteger(kInterface, "DelayTime", defaults.DelayTime);
+    s.SinhrTime = file.readBool(kInterface, "SinhrTime", defaults.SinhrTime);
+    s.SinhrTimeServer = file.readString(kInterface, "SinhrTimeServer", defaults.SinhrTimeServer);
+    s.Test = file.readBool(kView, "Test", defaults.Test);
+
+    if (s.DelayTime < kMinimumDelay) {
+        s.DelayTime = defaults.DelayTime;
+    }
+    // The file always holds the delay in use.
+    file.writeInteger(kInterface, "DelayTime", s.DelayTime);
+    try {
+        file.save(path);
+    } catch (const FileError&) {
+        // The value in memory is right; saveSettings reports a file that cannot be written.
+    }
+
+    const std::int32_t period =
+        file.readInteger(kInterface, "Period_sinhr", defaults.SyncPeriodChoice);
+    s.SyncPeriodChoice =
+        period >= 0 && period < kPeriodChoiceCount ? period : defaults.SyncPeriodChoice;
+    return s;
+}
+
+std::optional<int> checkedPeriodItem(std::span<const bool> itemChecked) {
+    std::optional<int> last;
+    for (std::size_t i = 0; i < itemChecked.size() && i < kPeriodChoiceCount; ++i) {
+        if (itemChecked[i]) {
+            last = static_cast<int>(i);
+        }
+    }
+    return last;
+}
+
+void saveSettings(const std::filesystem::path& path, const ProgramSettings& s,
+                  std::optional<int> checkedPeriod) {
+    IniFile file = IniFile::load(path);
+    file.writeString(kInterface, "ComPort", s.ComPort);
+    file.writeInteger(kInterface, "ComSpeed", s.ComSpeed);
+    file.writeInteger(kInterface, "DelayTime", s.DelayTime);
+    file.writeInteger(kInterface, "sysnum", s.sysnum);
+    file.writeBool(kInterface, "SinhrTime", s.SinhrTime);
+    file.writeString(kInterface, "SinhrTimeServer", s.SinhrTimeServer);
+    file.writeBool(kView, "Test", s.Test);
+    if (checkedPeriod && *checkedPeriod >= 0 && *checkedPeriod < kPeriodChoiceCount) {
+        file.writeInteger(kInterface, "Period_sinhr", *checkedPeriod);
+    }
+    file.save(path);
+}
+
+}  // namespace horalux::settings

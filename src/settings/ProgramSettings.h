@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "settings/FileText.h"
+
+namespace horalux::settings {
+
+inline constexpr std::string_view kDefaultTimeServer = "pool.ntp.org";
+inline constexpr int kPeriodChoiceCount = 5;  // menu items N14 … N18
+
+// The program's connection and synchronisation settings; fields are named after their keys.
+struct ProgramSettings {
+    std::string ComPort = "COM1";
+    std::int32_t ComSpeed = 9600;
+    std::uint8_t sysnum = 1;
+    std::int32_t DelayTime = 100;  // milliseconds added to the pause after each written frame
+    bool SinhrTime = false;
+    std::string SinhrTimeServer{kDefaultTimeServer};
+    int SyncPeriodChoice = 4;  // key "Period_sinhr"; 0..4 selects the menu item N14 … N18
+    bool Test = false;         // key "Test": the check mark of N12, the exchange log shown
+
+    friend bool operator==(const ProgramSettings&, const ProgramSettings&) = default;
+};
+
+// Reads the settings file; a missing file, missing keys and values that are not valid give the
+// defaults. DelayTime below 50 becomes 100, and DelayTime is written back to the file at once.
+// Never throws for a problem with the file: settings problems must not stop the program.
+ProgramSettings loadSettings(const std::filesystem::path& file);
+
+// The period item that counts when several carry the check mark: the last one; none when no
+// item is checked.
+std::optional<int> checkedPeriodItem(std::span<const bool> itemChecked);
+
+// Writes every setting into the file, keeping its other content. Period_sinhr is written only
+// when a period item is checked; otherwise the file keeps its value. Throws FileError.
+void saveSettings(const std::filesystem::path& file, const ProgramSettings& settings,
+                  std::optional<int> checkedPeriod);
+
+}  // namespace horalux::settings

@@ -1,0 +1,101 @@
+#include "settings/FileText.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "settings/TempDir.h"
+
+namespace horalux::settings {
+namespace {
+
+std::size_t entriesIn(const std::filesystem::path& folder) {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) {
+        ++n;
+    }
+    return n;
+}
+
+TEST(AtomicSave, ReplacesTheContentKeepsPermissionsAndLeavesNoTemporaryFile) {
+    test::TempDir dir;
+    const auto path = dir / "a.ini";
+    test::writeAll(path, "old content that is longer than the new one\n");
+    ::chmod(path.c_str(), 0640);
+    writeFileAtomically(path, "new\n");
+    EXPECT_EQ(test::readAll(path), "new\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(entriesIn(dir.path()), 1u);
+}
+
+TEST(AtomicSave, ReplacesTheTargetOfASymbolicLinkNotTheLink) {
+    test::TempDir dir;
+    test::writeAll(dir / "real.ini", "old\n");
+    std::filesystem::create_symlink(dir / "real.ini", dir / "link.ini");
+    writeFileAtomically(dir / "link.ini", "new\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
+    EXPECT_EQ(test::readAll(dir / "real.ini"), "new\n");
+}
+
+TEST(AtomicSave, FolderThatCannotBeWrittenGivesAnErrorNamingTheFile) {
+    test::TempDir dir;
+    test::writeAll(dir / "plain", "x");
+    const auto path = dir / "plain" / "settings.ini";  // fails for root too
+    try {
+        writeFileAtomically(path, "data\n");
+        FAIL() << "no error";
+    } catch (const FileError& error) {
+        EXPECT_EQ(error.path(), path);
+        EXPECT_NE(std::string(error.what()).find(path.string()), std::string::npos);
+    }
+}
+
+TEST(AtomicSave, ReadOnlyFolderLeavesTheOldFileWhole) {
+    test::SmallTmpfs disk("size=64k");
+    if (!disk.available()) {
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << disk.reason();
+    }
+    const auto path = disk.path() / "board.cs";
+    test::writeAll(path, "[registers]\np0=1\n");
+    ASSERT_TRUE(disk.makeReadOnly());
+    EXPECT_THROW(writeFileAtomically(path, "[registers]\np0=2\n"), FileError);
+    EXPECT_EQ(test::readAll(path), "[registers]\np0=1\n");
+}
+
+TEST(AtomicSave, FullDiskLeavesTheOldFileByteIdentical) {
+    test::SmallTmpfs disk("size=16k");
+    if (!disk.available()) {
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << disk.reason();
+    }
+    const auto path = disk.path() / "horalux.ini";
+    const std::string old(6000, 'a');
+    test::writeAll(path, old);
+    ASSERT_EQ(test::readAll(path), old);
+    const std::string bigger(20000, 'b');
+    try {
+        writeFileAtomically(path, bigger);
+        FAIL() << "no error";
+    } catch (const FileError& error) {
+        EXPECT_NE(std::string(error.what()).find(path.string()), std::string::npos);
+    }
+    EXPECT_EQ(test::readAll(path), old);
+    EXPECT_EQ(entriesIn(disk.path()), 1u);
+}
+
+TEST(ReadTextFile, TellsMissingFromUnusable) {
+    test::TempDir dir;
+    EXPECT_EQ(readTextFile(dir / "none").status, TextFile::Missing);
+    EXPECT_EQ(readTextFile(dir.path()).status, TextFile::Unusable);
+    test::writeAll(dir / "big", std::string(101, 'x'));
+    EXPECT_EQ(readTextFile(dir / "big", 100).status, TextFile::Unusable);
+    const TextFile small = readTextFile(dir / "big", 101);
+    EXPECT_EQ(small.status, TextFile::Read);
+    EXPECT_EQ(small.content.size(), 101u);
+}
+
+}  // namespace
+}  // namespace horalux::settings

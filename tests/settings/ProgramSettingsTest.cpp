@@ -1,0 +1,111 @@
+#include "settings/ProgramSettings.h"
+
+#include <gtest/gtest.h>
+
+#include "settings/IniFile.h"
+#include "settings/TempDir.h"
+
+namespace horalux::settings {
+namespace {
+
+TEST(ProgramSettings, MissingFileGivesDefaultsAndFirstSaveWritesAllEightKeys) {
+    test::TempDir dir;
+    const auto path = dir / "horalux.ini";
+    const ProgramSettings s = loadSettings(path);
+    EXPECT_EQ(s, ProgramSettings{});
+    EXPECT_EQ(s.ComPort, "COM1");
+    EXPECT_EQ(s.ComSpeed, 9600);
+    EXPECT_EQ(s.sysnum, 1);
+    EXPECT_EQ(s.DelayTime, 100);
+    EXPECT_FALSE(s.SinhrTime);
+    EXPECT_FALSE(s.SinhrTimeServer.empty());
+    EXPECT_EQ(s.SyncPeriodChoice, 4);
+    EXPECT_FALSE(s.Test);
+
+    saveSettings(path, s, s.SyncPeriodChoice);
+    const IniFile file = IniFile::load(path);
+    for (const char* key : {"ComPort", "ComSpeed", "sysnum", "DelayTime", "SinhrTime",
+                            "SinhrTimeServer", "Period_sinhr"}) {
+        EXPECT_TRUE(file.value("Interface", key).has_value()) << key;
+    }
+    EXPECT_EQ(file.value("View", "Test"), "0");
+    EXPECT_EQ(loadSettings(path), s);
+}
+
+TEST(ProgramSettings, DelayBelowFiftyBecomesHundredInMemoryAndInTheFileAtOnce) {
+    struct Case {
+        const char* inFile;
+        std::int32_t expected;
+    };
+    const Case cases[] = {{"30", 100}, {"49", 100},  {"-5", 100},
+                          {"50", 50},  {"250", 250}, {"abc", 100}};
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        const auto path = dir / "horalux.ini";
+        test::writeAll(path, std::string("[Interface]\nDelayTime=") + c.inFile + "\n");
+        EXPECT_EQ(loadSettings(path).DelayTime, c.expected) << c.inFile;
+        EXPECT_EQ(IniFile::load(path).readInteger("Interface", "DelayTime", -1), c.expected)
+            << c.inFile;
+    }
+}
+
+TEST(ProgramSettings, InvalidValuesReadAsTheirDefaults) {
+    test::TempDir dir;
+    const auto path = dir / "horalux.ini";
+    test::writeAll(path,
+                   "[interface]\ncomport=COM7\nComSpeed=0\nsysnum=300\nSinhrTime=yes\n"
+                   "Period_sinhr=9\n[VIEW]\ntest=1\n");
+    const ProgramSettings s = loadSettings(path);
+    EXPECT_EQ(s.ComPort, "COM7");
+    EXPECT_EQ(s.ComSpeed, 9600);
+    EXPECT_EQ(s.sysnum, 1);
+    EXPECT_FALSE(s.SinhrTime);
+    EXPECT_EQ(s.SyncPeriodChoice, 4);
+    EXPECT_TRUE(s.Test);
+
+    test::writeAll(path, "[Interface]\nPeriod_sinhr=-1\nsysnum=255\nComSpeed=115200\n");
+    const ProgramSettings t = loadSettings(path);
+    EXPECT_EQ(t.SyncPeriodChoice, 4);
+    EXPECT_EQ(t.sysnum, 255);
+    EXPECT_EQ(t.ComSpeed, 115200);
+}
+
+TEST(ProgramSettings, LastCheckedPeriodItemWinsAndNoneKeepsTheStoredValue) {
+    EXPECT_EQ(checkedPeriodItem(std::array{false, false, false, false, false}), std::nullopt);
+    EXPECT_EQ(checkedPeriodItem(std::array{true, false, false, false, false}), 0);
+    EXPECT_EQ(checkedPeriodItem(std::array{false, true, false, true, false}), 3);
+
+    test::TempDir dir;
+    const auto path = dir / "horalux.ini";
+    ProgramSettings s;
+    saveSettings(path, s, 0);
+    EXPECT_EQ(loadSettings(path).SyncPeriodChoice, 0);
+    saveSettings(path, s, std::nullopt);
+    EXPECT_EQ(loadSettings(path).SyncPeriodChoice, 0);
+    saveSettings(path, s, 2);
+    EXPECT_EQ(loadSettings(path).SyncPeriodChoice, 2);
+}
+
+TEST(ProgramSettings, SaveKeepsOtherContentAndReportsAFileItCannotWrite) {
+    test::TempDir dir;
+    const auto path = dir / "horalux.ini";
+    test::writeAll(path, "; mine\n[Extra]\nkeep=yes\n[Interface]\nComPort=COM2\nOwn=1\n");
+    ProgramSettings s = loadSettings(path);
+    s.ComPort = "/dev/ttyUSB0";
+    s.SinhrTime = true;
+    s.SinhrTimeServer = "time.example.org";
+    saveSettings(path, s, 1);
+    const std::string text = test::readAll(path);
+    EXPECT_NE(text.find("; mine\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("keep=yes\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Own=1\n"), std::string::npos) << text;
+    s.SyncPeriodChoice = 1;
+    EXPECT_EQ(loadSettings(path), s);
+
+    test::writeAll(dir / "plain", "x");
+    EXPECT_THROW(saveSettings(dir / "plain" / "h.ini", s, 1), FileError);
+    EXPECT_EQ(loadSettings(dir / "plain" / "h.ini"), ProgramSettings{});  // no throw at start
+}
+
+}  // namespace
+}  // namespace horalux::settings

@@ -1,0 +1,47 @@
+#include "settings/SettingsPath.h"
+
+#include <gtest/gtest.h>
+
+#include "settings/TempDir.h"
+
+namespace horalux::settings {
+namespace {
+
+TEST(SettingsPath, IsBesideTheProgramWhenItsFolderCanBeWritten) {
+    test::TempDir dir;
+    EXPECT_EQ(settingsFilePath(dir / "horalux", {"/nowhere", "/nowhere"}), dir / "horalux.ini");
+    EXPECT_EQ(settingsFilePath(dir / "horalux.exe", {}), dir / "horalux.ini");
+}
+
+TEST(SettingsPath, FallsBackToTheUserConfigFolderWhenTheProgramFolderIsNotWritable) {
+    test::TempDir dir;
+    test::writeAll(dir / "file", "x");
+    const auto program = dir / "file" / "bin" / "horalux";  // fails for root too
+
+    const auto xdg = settingsFilePath(program, {(dir / "xdg").string(), (dir / "home").string()});
+    EXPECT_EQ(xdg, dir / "xdg" / "horalux" / "horalux.ini");
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "xdg" / "horalux"));
+
+    const auto home = settingsFilePath(program, {"relative/xdg", (dir / "home").string()});
+    EXPECT_EQ(home, dir / "home" / ".config" / "horalux" / "horalux.ini");
+
+    EXPECT_EQ(settingsFilePath(program, {"", ""}), dir / "file" / "bin" / "horalux.ini");
+}
+
+TEST(SettingsPath, ReadOnlyMountedProgramFolderFallsBack) {
+    test::SmallTmpfs disk;
+    if (!disk.available()) {
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << disk.reason();
+    }
+    ASSERT_TRUE(disk.makeReadOnly());
+    test::TempDir home;
+    EXPECT_EQ(settingsFilePath(disk.path() / "horalux", {"", home.path().string()}),
+              home / ".config" / "horalux" / "horalux.ini");
+}
+
+TEST(SettingsPath, CurrentProgramIsTheRunningExecutable) {
+    EXPECT_EQ(currentProgramPath().filename(), "settings_tests");
+}
+
+}  // namespace
+}  // namespace horalux::settings
