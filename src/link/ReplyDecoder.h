@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+
+#include "link/BoardState.h"
+#include "link/FrameIo.h"
+#include "link/Line.h"
+#include "link/RequestRing.h"
+#include "link/TextLayouts.h"
+#include "link/WorkerSide.h"
+
+namespace horalux::link {
+
+enum class DecodeOutcome {
+    NoFrame,   // the hunt ended without a header
+    Decoded,   // a frame was taken in (and completed the current request when it matched)
+    Stopped,   // the worker was told to stop
+    LinkLost,  // the device is gone or a data block could not be read
+};
+
+// Turns the bytes the exchange thread's poll delivers into decoded board state. Runs on the
+// exchange thread only. Its buffers are members and the texts are rewritten in place, so in
+// steady state a call allocates nothing: every text is cleared and refilled within the capacity
+// it already has (the longest is a user field of 255 digits with points).
+class ReplyDecoder {
+  public:
+    ReplyDecoder(Line& line, RequestRing& ring, BoardState& board, WorkerSide& main)
+        : line_(line), ring_(ring), board_(board), main_(main) {}
+
+    // Hunts a reply header starting with the waking byte, completes the current request when the
+    // reply answers it, reads the data block of the data-carrying codes, decodes the frame and
+    // checks the port's error state.
+    DecodeOutcome decodeIncoming(std::uint8_t wakingByte);
+
+  private:
+    // Data bytes past the block's length read as 0.
+    std::uint8_t at(std::size_t offset) const { return offset < length_ ? data_[offset] : 0; }
+    void completeCurrent(const ReplyHeader& header);
+    void decode(const ReplyHeader& header);
+    void decodeStatus();
+    void decodeLayout();
+    void decodeUserValues();
+    void decodeClock();
+    void decodeRegister(std::uint8_t number, std::uint8_t value);
+    void decodeSegments(std::size_t from, std::size_t count, std::string& out) const;
+
+    Line& line_;
+    RequestRing& ring_;
+    BoardState& board_;
+    WorkerSide& main_;
+    ReplyData data_{};
+    std::size_t length_ = 0;
+    LayoutValues values_;
+};
+
+}  // namespace horalux::link
