@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "platform/SystemClock.h"
+
+namespace horalux::test {
+
+// A PC clock that stands still at `time` and records every attempt to set it.
+class FakeSystemClock final : public platform::SystemClock {
+  public:
+    platform::LocalDateTime time;
+    std::optional<int> bias = 0;
+    bool refuseSet = false;
+    std::vector<platform::LocalDateTime> sets;
+
+    platform::LocalDateTime now() override { return time; }
+    std::optional<int> biasMinutes() override { return bias; }
+    bool setLocal(const platform::LocalDateTime& t) override {
+        sets.push_back(t);
+        return !refuseSet;
+    }
+};
+
+}  // namespace horalux::test

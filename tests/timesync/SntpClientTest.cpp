@@ -1,0 +1,196 @@
+#include "timesync/SntpClient.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "FakeSystemClock.h"
+#include "LoopbackUdpServer.h"
+#include "support/FakeTick.h"
+#include "timesync/NtpPacket.h"
+
+namespace horalux::timesync {
+namespace {
+
+using platform::LocalDateTime;
+
+// 2024-06-01 12:00:00.750 UTC.
+constexpr NtpTimestamp kNoon{3926232000U, 3221225472U};
+// 2040-01-01 00:00:00 UTC, after the NTP seconds have wrapped.
+constexpr NtpTimestamp kNewYear2040{123010304U, 0};
+
+struct SntpClientTest : ::testing::Test {
+    test::LoopbackUdpServer server;
+    test::FakeSystemClock clock;
+    test::FakeTick tick;
+    std::vector<std::string> messages;
+    SntpOptions options;
+
+    SntpClientTest() {
+        options.port = server.port();
+        options.timeoutMs = 10000;
+        options.nonce = [] { return 0x2A5A5AU; };
+    }
+
+    // Serves one request by answering with `transmit` from the server's own port.
+    void answerWith(const NtpTimestamp& transmit, std::uint8_t stratum = 2) {
+        server.serveOneRequest([=](const std::vector<std::uint8_t>& request, auto& s) {
+            s.reply(test::makeSntpReply(request, transmit, 0x24, stratum));
+        });
+    }
+
+    bool sync(const std::string& host = "127.0.0.1") {
+        return SinhrSisDate(
+            true, host, clock, tick, [this](std::string_view text) { messages.emplace_back(text); },
+            options);
+    }
+};
+
+TEST_F(SntpClientTest, ServerNoonUtcSetsTheClockToLocalTimeAtUtcPlusThree) {
+    clock.time = {2024, 6, 1, 14, 59, 0, 123};
+    clock.bias = -180;
+    answerWith(kNoon);
+
+    EXPECT_TRUE(sync());
+    const std::vector<std::uint8_t> request = server.finish();
+
+    ASSERT_EQ(request.size(), kNtpPacketSize);
+    EXPECT_EQ(request[0], 0x1B);
+    // The request carries the PC clock as UTC: 11:59:00.123.
+    EXPECT_EQ(unixMsOfNtpTimestamp(readNtpTimestamp(request, kNtpTransmitOffset)), 1717243140123);
+    EXPECT_EQ(clock.sets, (std::vector<LocalDateTime>{{2024, 6, 1, 15, 0, 0, 750}}));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(SntpClientTest, IgnoresStrangersAndJunkUntilTheRealReplyComes) {
+    clock.bias = 0;
+    server.serveOneRequest([](const std::vector<std::uint8_t>& request, auto& s) {
+        // A well-formed answer from another port never reaches the connected socket.
+        s.replyFromOtherPort(test::makeSntpReply(request, kNewYear2040));
+        const std::vector<std::uint8_t> junk(10, 0xAB);
+        s.reply(junk);
+        std::vector<std::uint8_t> notOurs = test::makeSntpReply(request, kNewYear2040);
+        notOurs[kNtpOriginateOffset + 7] ^= 0xFF;
+        s.reply(notOurs);
+        s.reply(test::makeSntpReply(request, kNewYear2040, 0x24, 0));
+        s.reply(test::makeSntpReply(request, kNoon));
+    });
+
+    EXPECT_TRUE(sync());
+    server.finish();
+    EXPECT_EQ(clock.sets, (std::vector<LocalDateTime>{{2024, 6, 1, 12, 0, 0, 750}}));
+}
+
+TEST_F(SntpClientTest, ServerTimeIsRightWhateverEraThePcClockIsIn) {
+    struct Case {
+        const char* what;
+        LocalDateTime pc;
+        NtpTimestamp server;
+        LocalDateTime expected;
+    };
+    const Case cases[] = {
+        {"PC in 1970, server in 2024",
+         {1970, 1, 1, 0, 0, 5, 0},
+         kNoon,
+         {2024, 6, 1, 12, 0, 0, 750}},
+        {"PC in 1970, server after the rollover",
+         {1970, 1, 1, 0, 0, 5, 0},
+         kNewYear2040,
+         {2040, 1, 1, 0, 0, 0, 0}},
+        {"PC in 2040, server in 2040",
+         {2040, 3, 1, 8, 0, 0, 0},
+         kNewYear2040,
+         {2040, 1, 1, 0, 0, 0, 0}},
+        {"PC in 2040, server in 2024",
+         {2040, 3, 1, 8, 0, 0, 0},
+         kNoon,
+         {2024, 6, 1, 12, 0, 0, 750}},
+    };
+    clock.bias = 0;
+    for (const Case& c : cases) {
+        test::LoopbackUdpServer caseServer;
+        options.port = caseServer.port();
+        clock.time = c.pc;
+        clock.sets.clear();
+        caseServer.serveOneRequest([&c](const std::vector<std::uint8_t>& request, auto& s) {
+            s.reply(test::makeSntpReply(request, c.server));
+        });
+        EXPECT_TRUE(sync()) << c.what;
+        caseServer.finish();
+        EXPECT_EQ(clock.sets, std::vector<LocalDateTime>{c.expected}) << c.what;
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(SntpClientTest, SwitchedOffSendsNothingAndSaysNothing) {
+    EXPECT_FALSE(SinhrSisDate(
+        false, "127.0.0.1", clock, tick, [this](std::string_view t) { messages.emplace_back(t); },
+        options));
+    EXPECT_FALSE(server.hasPendingDatagram());
+    EXPECT_TRUE(clock.sets.empty());
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(SntpClientTest, UnresolvableNameFailsAtLookupAndNamesTheServer) {
+    const std::string host = "no-such-time-server.invalid";
+    options.timeoutMs = kSntpTimeoutMs;  // never reached: the lookup fails first
+    EXPECT_EQ(querySntpServer(host, clock, tick, options).failure, SntpFailure::Resolve);
+    EXPECT_FALSE(sync(host));
+    EXPECT_EQ(messages,
+              std::vector<std::string>{"не удалось получить время с сервера " + host + "!"});
+    EXPECT_TRUE(clock.sets.empty());
+}
+
+TEST_F(SntpClientTest, OnlyUnusableRepliesTimeOutLeavingTheClockAlone) {
+    options.timeoutMs = 300;  // short: this case must end in failure
+    answerWith(kNoon, 0);
+    EXPECT_FALSE(sync());
+    server.finish();
+    EXPECT_TRUE(clock.sets.empty());
+    EXPECT_EQ(messages, std::vector<std::string>{sntpFailureText("127.0.0.1")});
+}
+
+TEST_F(SntpClientTest, TimeOutIsCountedOnTheInjectedTick) {
+    options.timeoutMs = 10000;
+    server.serveOneRequest([this](const std::vector<std::uint8_t>& request, auto& s) {
+        s.reply(test::makeSntpReply(request, kNoon, 0xE4));  // leap indicator 3
+        tick.advance(10000);
+        s.reply(test::makeSntpReply(request, kNoon, 0xE4));
+    });
+    const SntpResult result = querySntpServer("127.0.0.1", clock, tick, options);
+    server.finish();
+    EXPECT_EQ(result.failure, SntpFailure::TimedOut);
+}
+
+TEST_F(SntpClientTest, RefusalToSetTheClockIsReportedOnce) {
+    clock.refuseSet = true;
+    answerWith(kNoon);
+    EXPECT_FALSE(sync());
+    server.finish();
+    EXPECT_EQ(clock.sets.size(), 1U);
+    EXPECT_EQ(messages, std::vector<std::string>{std::string(kSetClockFailedText)});
+}
+
+TEST_F(SntpClientTest, UnreadableTimeZoneFailsBeforeSending) {
+    clock.bias = std::nullopt;
+    EXPECT_FALSE(sync());
+    EXPECT_FALSE(server.hasPendingDatagram());
+    EXPECT_EQ(messages, std::vector<std::string>{sntpFailureText("127.0.0.1")});
+}
+
+TEST_F(SntpClientTest, QueryReportsServerTimeAndOffsetWithoutSettingTheClock) {
+    clock.time = {2024, 6, 1, 14, 59, 0, 0};  // 11:59:00 UTC
+    clock.bias = -180;
+    answerWith(kNoon);
+    const SntpResult result = querySntpServer("127.0.0.1", clock, tick, options);
+    server.finish();
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.serverUtcMs, 1717243200750);
+    EXPECT_EQ(result.offsetMs, 60750);
+    EXPECT_EQ(serverLocalTime(result), (LocalDateTime{2024, 6, 1, 15, 0, 0, 750}));
+    EXPECT_TRUE(clock.sets.empty());
+}
+
+}  // namespace
+}  // namespace horalux::timesync

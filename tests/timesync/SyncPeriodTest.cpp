@@ -1,0 +1,132 @@
+#include "timesync/SyncPeriod.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace horalux::timesync {
+namespace {
+
+using enum SyncPeriodChoice;
+
+// Records what the period logic does to the timer and the board, in order.
+class Recorder final : public PeriodTimer {
+  public:
+    std::vector<std::string> events;
+    void start(std::uint32_t intervalMs) override {
+        events.push_back("start " + std::to_string(intervalMs));
+    }
+    void stop() override { events.push_back("stop"); }
+    void write() { events.push_back("write"); }
+};
+
+struct SyncPeriodTest : ::testing::Test {
+    Recorder recorder;
+    SyncPeriod period{recorder, [this] { recorder.write(); }};
+
+    std::vector<SyncPeriodChoice> checked() const {
+        std::vector<SyncPeriodChoice> out;
+        for (const auto item : {None, Minute, Hour, ThreeHours, Day}) {
+            if (period.isChecked(item)) {
+                out.push_back(item);
+            }
+        }
+        return out;
+    }
+    std::vector<std::string> takeEvents() { return std::exchange(recorder.events, {}); }
+};
+
+TEST_F(SyncPeriodTest, LoadingSetsTheCheckMarkOnlyAndOutOfRangeValuesGiveTheDefault) {
+    struct Case {
+        int stored;
+        SyncPeriodChoice expected;
+    };
+    for (const Case c : {Case{0, None}, Case{1, Minute}, Case{4, Day}, Case{5, Day}, Case{-1, Day},
+                         Case{99, Day}}) {
+        period.load(syncPeriodChoiceFromInt(c.stored));
+        EXPECT_EQ(checked(), std::vector{c.expected}) << c.stored;
+        EXPECT_EQ(period.choiceToSave(), static_cast<int>(c.expected));
+    }
+    EXPECT_EQ(period.syncPeriodSeconds(), 0U);
+    EXPECT_TRUE(recorder.events.empty());
+}
+
+TEST_F(SyncPeriodTest, ChoosingAnotherItemLeavesOnlyItCheckedAndRestartsAtItsPeriod) {
+    period.load(None);
+    period.choosePeriod(Minute);
+    EXPECT_EQ(takeEvents(), (std::vector<std::string>{"stop", "start 60000"}));
+    period.choosePeriod(Hour);
+    EXPECT_EQ(checked(), std::vector{Hour});
+    EXPECT_EQ(period.syncPeriodSeconds(), 3600U);
+    EXPECT_EQ(takeEvents(), (std::vector<std::string>{"stop", "start 3600000"}));
+    period.choosePeriod(ThreeHours);
+    EXPECT_EQ(takeEvents(), (std::vector<std::string>{"stop", "start 10800000"}));
+    period.choosePeriod(Day);
+    EXPECT_EQ(takeEvents(), (std::vector<std::string>{"stop", "start 86400000"}));
+    EXPECT_EQ(period.choiceToSave(), 4);
+}
+
+TEST_F(SyncPeriodTest, ChoosingTheCheckedItemStopsPeriodicWritesButNotTheOnDemandOne) {
+    period.load(Hour);
+    period.applyRememberedChoice();
+    takeEvents();
+    period.choosePeriod(Hour);
+    EXPECT_TRUE(checked().empty());
+    EXPECT_EQ(period.syncPeriodSeconds(), 0U);
+    EXPECT_EQ(period.syncPeriodChoice(), None);
+    EXPECT_EQ(takeEvents(), std::vector<std::string>{"stop"});
+    // Switched off stays off at the next start.
+    EXPECT_EQ(period.choiceToSave(), 0);
+
+    period.synchronizeNow();
+    EXPECT_EQ(takeEvents(), std::vector<std::string>{"write"});
+}
+
+TEST_F(SyncPeriodTest, ApplyingTheRememberedChoiceStartsItsPeriodWithoutWriting) {
+    struct Case {
+        SyncPeriodChoice loaded;
+        std::vector<std::string> events;
+    };
+    const Case cases[] = {
+        {None, {"stop"}},
+        {Minute, {"stop", "start 60000"}},
+        {Day, {"stop", "start 86400000"}},
+    };
+    for (const Case& c : cases) {
+        period.load(c.loaded);
+        period.applyRememberedChoice();
+        EXPECT_EQ(checked(), std::vector{c.loaded});
+        EXPECT_EQ(takeEvents(), c.events);
+        // A reconnection applies it again: same result, nothing toggled.
+        period.applyRememberedChoice();
+        EXPECT_EQ(checked(), std::vector{c.loaded});
+        EXPECT_EQ(takeEvents(), c.events);
+    }
+}
+
+TEST_F(SyncPeriodTest, OnDemandWriteRestartsARunningPeriodAndTicksWrite) {
+    period.load(None);
+    period.synchronizeNow();
+    EXPECT_EQ(takeEvents(), std::vector<std::string>{"write"});  // no timer started
+
+    period.choosePeriod(ThreeHours);
+    takeEvents();
+    period.synchronizeNow();
+    EXPECT_EQ(takeEvents(), (std::vector<std::string>{"stop", "start 10800000", "write"}));
+    period.onTimerTick();
+    period.onTimerTick();
+    EXPECT_EQ(takeEvents(), (std::vector<std::string>{"write", "write"}));
+}
+
+TEST_F(SyncPeriodTest, TheSubmenuItemIsNoPeriodChoice) {
+    period.load(Hour);
+    period.applyRememberedChoice();
+    takeEvents();
+    period.choosePeriod(None);
+    EXPECT_EQ(checked(), std::vector{Hour});
+    EXPECT_TRUE(recorder.events.empty());
+}
+
+}  // namespace
+}  // namespace horalux::timesync
