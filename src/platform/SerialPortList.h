@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace horalux::platform {
+
+struct SystemSerialPort {
+    std::string name;         // as in ttyUSB0
+    std::string description;  // what the device calls itself, or its driver
+};
+
+// The serial ports the kernel knows, in name order. Programs without Qt use this; the windows
+// take the same list from Qt's enumeration.
+std::vector<SystemSerialPort> listSystemSerialPorts(
+    const std::string& sysfsTtyDir = "/sys/class/tty");
+
+}  // namespace horalux::platform
