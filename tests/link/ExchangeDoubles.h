@@ -1,0 +1,104 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <vector>
+
+#include "link/ExchangeEvents.h"
+#include "link/Frame.h"
+#include "platform/SerialPort.h"
+
+namespace horalux::test {
+
+// Records what the exchange thread tells the main side; a test may answer failure reports.
+class RecordingEvents final : public link::ExchangeEvents {
+  public:
+    void onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override {
+        ++failures;
+        lastFailed = *copy;
+        if (answerFailure) {
+            answerFailure(std::move(copy));
+        }
+    }
+    void onBoardMode(std::uint8_t code) override { modes.push_back(code); }
+    void onExchangeInfo(const link::TStrMsg& record) override {
+        ++records;
+        lastRecord = record;
+    }
+    void onRingState(bool empty) override { ringStates.push_back(empty); }
+    void refreshBoardView() override {
+        ++boardRefreshes;
+        if (refreshThrows) {
+            throw std::runtime_error("refresh failed");
+        }
+    }
+    void refreshUserFields() override { ++userRefreshes; }
+    void onLinkDown() override { ++linkDowns; }
+
+    std::function<void(std::unique_ptr<link::BoardRequest>)> answerFailure;
+    bool refreshThrows = false;
+    int failures = 0;
+    link::BoardRequest lastFailed;
+    std::vector<std::uint8_t> modes;
+    int records = 0;
+    link::TStrMsg lastRecord;
+    std::vector<bool> ringStates;
+    int boardRefreshes = 0;
+    int userRefreshes = 0;
+    int linkDowns = 0;
+};
+
+// The bytes of a bare reply header.
+inline std::vector<std::uint8_t> replyHeader(std::uint8_t address, std::uint8_t code,
+                                             std::uint8_t param1, std::uint8_t param2) {
+    const auto header = link::makeReplyHeader({address, 0, code, param1, param2});
+    return {header.begin(), header.end()};
+}
+
+// A reply with a data block of the given bytes.
+inline std::vector<std::uint8_t> replyFrame(std::uint8_t address, std::uint8_t code,
+                                            std::span<const std::uint8_t> data) {
+    return link::makeReplyFrame({address, 0, code, 0, 0}, data);
+}
+
+// A port whose reads fail the chosen way, around another port.
+class FaultyPort final : public platform::SerialPort {
+  public:
+    explicit FaultyPort(platform::SerialPort& inner) : inner_(inner) {}
+
+    bool failEveryRead = false;   // every read reports Failed
+    bool failBlockReads = false;  // reads of more than one byte report Failed
+
+    platform::IoResult read(std::uint8_t* buffer, std::size_t length) override {
+        if (failEveryRead || (failBlockReads && length > 1)) {
+            return {0, platform::IoStatus::Failed};
+        }
+        return inner_.read(buffer, length);
+    }
+    platform::IoResult write(const std::uint8_t* data, std::size_t length) override {
+        return inner_.write(data, length);
+    }
+    void purge() override { inner_.purge(); }
+    platform::LineErrorState takeErrors() override { return inner_.takeErrors(); }
+    void setSpeed(std::uint32_t bitsPerSecond) override { inner_.setSpeed(bitsPerSecond); }
+    std::uint32_t speed() const override { return inner_.speed(); }
+    void close() override { inner_.close(); }
+
+  private:
+    platform::SerialPort& inner_;
+};
+
+// The header fields of a plain request frame as written: address, command, param1, param2.
+struct SentFrame {
+    std::uint8_t address, command, param1, param2;
+};
+inline SentFrame sentFrame(const std::vector<std::uint8_t>& frame) {
+    // Plain frames carry them at 103..106, frames with a block one byte later.
+    const std::size_t at = frame[101] == link::kStartByte ? 103 : 104;
+    return {frame[at], frame[at + 1], frame[at + 2], frame[at + 3]};
+}
+
+}  // namespace horalux::test
