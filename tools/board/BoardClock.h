@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "platform/SystemClock.h"
+#include "timesync/BoardTime.h"
+
+namespace horalux::board {
+
+// A board's own clock: set once, then running on the millisecond tick it is given.
+class BoardClock {
+  public:
+    BoardClock(const platform::LocalDateTime& start, std::uint32_t nowMs) { set(start, nowMs); }
+
+    void set(const platform::LocalDateTime& time, std::uint32_t nowMs);
+    platform::LocalDateTime at(std::uint32_t nowMs) const;
+
+  private:
+    std::int64_t baseMs_ = 0;  // local epoch milliseconds at baseTick_
+    std::uint32_t baseTick_ = 0;
+};
+
+// The date and time a clock payload carries (the day of the week is not checked: the board
+// works it out itself); nothing when a byte is not BCD or the date does not exist.
+std::optional<platform::LocalDateTime> decodeClockPayload(std::span<const std::uint8_t> payload);
+
+}  // namespace horalux::board

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace horalux::board {
+
+struct BoardOptions {
+    std::vector<std::uint8_t> addresses;  // one board per address; {1} when none is given
+    std::string linkPath;                 // symlink to the device, or empty
+    std::string registersPath;            // register file to start from, or empty
+    bool master = false;                  // the first board starts as time master
+    std::uint32_t speed = 9600;
+    bool lineTiming = false;  // bytes cost ten bit times at `speed`
+    std::vector<std::uint8_t> muted;
+    std::uint32_t dropFirst = 0;
+    std::uint32_t corruptEvery = 0;
+    std::uint32_t noiseMs = 0;
+    std::uint32_t hangupAfter = 0;
+    std::uint32_t seed = 1;  // of the noise bytes
+    bool verbose = false;
+    bool help = false;
+};
+
+extern const std::string_view kUsage;
+
+// The options, or the reason they are refused.
+std::variant<BoardOptions, std::string> parseBoardOptions(std::span<const std::string_view> args);
+
+}  // namespace horalux::board

@@ -1,0 +1,229 @@
+#include "board/BoardServer.h"
+
+#include <poll.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+
+namespace horalux::board {
+
+namespace {
+
+constexpr std::int64_t kNsPerMs = 1'000'000;
+constexpr std::int64_t kStatusPeriodNs = 1000 * kNsPerMs;
+constexpr std::uint32_t kLayoutEveryStatus = 5;  // an "S" frame with every fifth "R"
+constexpr std::int64_t kExclusiveCheckNs = 100 * kNsPerMs;
+// A frame whose bytes stop coming for this long is abandoned.
+constexpr std::int64_t kQuietResetNs = 1000 * kNsPerMs;
+constexpr std::int64_t kExitAfterHangupNs = 1000 * kNsPerMs;
+
+std::string hex(std::span<const std::uint8_t> bytes) {
+    std::string out;
+    char two[4];
+    for (const std::uint8_t b : bytes) {
+        std::snprintf(two, sizeof two, "%02X ", b);
+        out += two;
+    }
+    if (!out.empty()) {
+        out.pop_back();
+    }
+    return out;
+}
+
+std::string describe(const link::Request& r) {
+    char text[96];
+    const char letter = r.command >= 0x20 && r.command < 0x7F ? static_cast<char>(r.command) : '?';
+    std::snprintf(text, sizeof text, "request to %u: command %02X '%c' params %02X %02X",
+                  static_cast<unsigned>(r.address), r.command, letter, r.param1, r.param2);
+    std::string out = text;
+    if (r.withBlock) {
+        out += ", data [" + hex(r.data) + "]";
+    }
+    return out;
+}
+
+}  // namespace
+
+BoardServer::BoardServer(const BoardOptions& options, std::vector<Board> boards, BoardPty& pty,
+                         std::ostream& log)
+    : options_(options),
+      boards_(std::move(boards)),
+      pty_(pty),
+      log_(log),
+      faults_(options.dropFirst, options.corruptEvery, options.hangupAfter),
+      wire_(options.speed, options.lineTiming),
+      random_(options.seed) {
+    for (const Board& b : boards_) {
+        muted_.push_back(std::find(options.muted.begin(), options.muted.end(), b.address()) !=
+                         options.muted.end());
+    }
+}
+
+std::int64_t BoardServer::nowNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+std::uint32_t BoardServer::tickMs(std::int64_t ns) {
+    return static_cast<std::uint32_t>((ns / kNsPerMs) & 0xFFFFFFFF);
+}
+
+void BoardServer::run(const volatile std::sig_atomic_t& stop, const sigset_t& waitMask) {
+    const std::int64_t start = nowNs();
+    nextStatusNs_ = start;
+    nextNoiseNs_ = start + options_.noiseMs * kNsPerMs;
+    while (stop == 0) {
+        std::int64_t now = nowNs();
+        if (exitAtNs_ >= 0) {
+            if (now >= exitAtNs_) {
+                return;
+            }
+        } else {
+            if (now >= nextStatusNs_) {
+                sendUnasked(now);
+            }
+            if (options_.noiseMs != 0 && now >= nextNoiseNs_) {
+                sendNoise(now);
+            }
+            if (now >= nextExclusiveCheckNs_) {
+                pty_.releaseStaleExclusive();
+                nextExclusiveCheckNs_ = now + kExclusiveCheckNs;
+            }
+            if (parser_.inBlock() && now - lastByteNs_ >= kQuietResetNs) {
+                parser_.reset();
+            }
+            flushDue(now);
+            if (hangupPending_ && wire_.idle()) {
+                log_ << "closing the line\n" << std::flush;
+                pty_.closeLine();
+                exitAtNs_ = now + kExitAfterHangupNs;
+                continue;
+            }
+        }
+
+        std::int64_t wake = exitAtNs_ >= 0 ? exitAtNs_
+                                           : std::min({nextStatusNs_, nextExclusiveCheckNs_,
+                                                       wire_.nextDueNs().value_or(nextStatusNs_)});
+        if (exitAtNs_ < 0 && options_.noiseMs != 0) {
+            wake = std::min(wake, nextNoiseNs_);
+        }
+        if (exitAtNs_ < 0 && parser_.inBlock()) {
+            wake = std::min(wake, lastByteNs_ + kQuietResetNs);
+        }
+        const std::int64_t waitNs = std::max<std::int64_t>(0, wake - now);
+        const timespec timeout{static_cast<time_t>(waitNs / 1'000'000'000),
+                               static_cast<long>(waitNs % 1'000'000'000)};
+        pollfd pfd{pty_.controller(), POLLIN, 0};
+        const int ready = ppoll(&pfd, pty_.open() ? 1 : 0, &timeout, &waitMask);
+        if (ready > 0 && (pfd.revents & POLLIN) != 0) {
+            readLine(nowNs());
+        } else if (ready > 0) {
+            // Cannot happen while the board holds the device open; end rather than spin.
+            log_ << "horalux-board: the line failed\n";
+            pty_.closeLine();
+            exitAtNs_ = nowNs();
+        }
+    }
+}
+
+void BoardServer::readLine(std::int64_t now) {
+    std::array<std::uint8_t, 4096> buffer{};
+    const ssize_t got = ::read(pty_.controller(), buffer.data(), buffer.size());
+    if (got <= 0) {
+        return;
+    }
+    lastByteNs_ = now;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(got); ++i) {
+        const std::int64_t arrived = wire_.received(now);
+        if (auto request = parser_.push(buffer[i])) {
+            onRequest(*request, arrived);
+        }
+    }
+}
+
+void BoardServer::onRequest(const link::Request& request, std::int64_t arrivedNs) {
+    if (options_.verbose) {
+        log_ << describe(request) << '\n';
+    }
+    if (faults_.hangsUpAfter()) {
+        hangupPending_ = true;
+    }
+    if (faults_.dropsRequest(request)) {
+        if (options_.verbose) {
+            log_ << "  dropped\n";
+        }
+        return;
+    }
+    for (std::size_t i = 0; i < boards_.size(); ++i) {
+        Answer answer = boards_[i].handle(request, tickMs(arrivedNs));
+        if (!answer.refusal.empty() && options_.verbose) {
+            log_ << "  board " << static_cast<unsigned>(boards_[i].address())
+                 << " refuses: " << answer.refusal << '\n';
+        }
+        if (!answer.reply) {
+            continue;
+        }
+        if (muted_[i]) {
+            if (options_.verbose) {
+                log_ << "  board " << static_cast<unsigned>(request.address) << " is muted\n";
+            }
+            continue;
+        }
+        if (faults_.corruptsReply()) {
+            corruptHeaderChecksum(*answer.reply);
+        }
+        sendFrame(std::move(*answer.reply), arrivedNs, "reply");
+    }
+}
+
+void BoardServer::sendFrame(std::vector<std::uint8_t> frame, std::int64_t notBeforeNs,
+                            const char* what) {
+    if (options_.verbose) {
+        log_ << "  " << what << ": " << hex(frame) << '\n';
+    }
+    wire_.send(std::move(frame), notBeforeNs);
+}
+
+void BoardServer::sendUnasked(std::int64_t now) {
+    const bool withLayout = statusTicks_ % kLayoutEveryStatus == 0;
+    ++statusTicks_;
+    nextStatusNs_ = now + kStatusPeriodNs;
+    for (std::size_t i = 0; i < boards_.size(); ++i) {
+        if (!boards_[i].isMaster() || muted_[i]) {
+            continue;
+        }
+        if (withLayout) {
+            sendFrame(boards_[i].layoutFrame(), now, "layout frame");
+        }
+        sendFrame(boards_[i].statusFrame(tickMs(now)), now, "status frame");
+    }
+}
+
+void BoardServer::sendNoise(std::int64_t now) {
+    nextNoiseNs_ = now + options_.noiseMs * kNsPerMs;
+    std::uniform_int_distribution<int> length(1, 8);
+    std::uniform_int_distribution<int> value(0, 255);
+    std::vector<std::uint8_t> noise(static_cast<std::size_t>(length(random_)));
+    for (std::uint8_t& b : noise) {
+        b = static_cast<std::uint8_t>(value(random_));
+    }
+    sendFrame(std::move(noise), now, "noise");
+}
+
+void BoardServer::flushDue(std::int64_t now) {
+    const std::vector<std::uint8_t> due = wire_.takeDue(now);
+    if (due.empty()) {
+        return;
+    }
+    const std::size_t put = pty_.write(due);
+    if (put < due.size() && options_.verbose) {
+        log_ << "  " << due.size() - put << " bytes lost: nobody reads the line\n";
+    }
+}
+
+}  // namespace horalux::board

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <csignal>
+#include <cstdint>
+#include <ostream>
+#include <random>
+#include <vector>
+
+#include "board/Board.h"
+#include "board/BoardOptions.h"
+#include "board/BoardPty.h"
+#include "board/Faults.h"
+#include "board/Wire.h"
+#include "link/RequestParser.h"
+
+namespace horalux::board {
+
+// Serves the boards on the pseudo-terminal: decodes requests, lets the boards answer, sends the
+// masters' unasked frames, applies line timing and the faults asked for, until `stop` is set
+// (by a signal) or some time after the line was closed on purpose.
+class BoardServer {
+  public:
+    BoardServer(const BoardOptions& options, std::vector<Board> boards, BoardPty& pty,
+                std::ostream& log);
+
+    // Runs until stopped. Signals that set `stop` must be blocked outside the wait, and
+    // `waitMask` is the mask during the wait (with them unblocked).
+    void run(const volatile std::sig_atomic_t& stop, const sigset_t& waitMask);
+
+  private:
+    static std::int64_t nowNs();
+    static std::uint32_t tickMs(std::int64_t ns);
+
+    void onRequest(const link::Request& request, std::int64_t arrivedNs);
+    void sendFrame(std::vector<std::uint8_t> frame, std::int64_t notBeforeNs, const char* what);
+    void sendUnasked(std::int64_t now);
+    void sendNoise(std::int64_t now);
+    void readLine(std::int64_t now);
+    void flushDue(std::int64_t now);
+
+    const BoardOptions& options_;
+    std::vector<Board> boards_;
+    std::vector<bool> muted_;
+    BoardPty& pty_;
+    std::ostream& log_;
+    link::RequestParser parser_;
+    Faults faults_;
+    Wire wire_;
+    std::mt19937 random_;
+
+    std::int64_t lastByteNs_ = 0;
+    std::int64_t nextStatusNs_ = 0;
+    std::int64_t nextNoiseNs_ = 0;
+    std::int64_t nextExclusiveCheckNs_ = 0;
+    std::uint32_t statusTicks_ = 0;
+    bool hangupPending_ = false;
+    std::int64_t exitAtNs_ = -1;  // set once the line was closed on purpose
+};
+
+}  // namespace horalux::board
