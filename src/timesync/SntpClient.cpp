@@ -1,5 +1,6 @@
 #include "timesync/SntpClient.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <random>

@@ -1,7 +1,7 @@
 // Exchanges with a real NTP server: chronyd on loopback, started with -x so it never touches
 // the machine's clock, and queried with a fake PC clock so this test never does either.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
