@@ -2,7 +2,7 @@
 add_library(horalux_warnings INTERFACE)
 target_compile_options(horalux_warnings INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
-  -Wnon-virtual-dtor -Wold-style-cast -Woverloaded-virtual -Wnull-dereference
+  -Wnon-virtual-dtor -Wold-style-cast -Woverloaded-virtual
   -Wimplicit-fallthrough -Werror)
 
 # Every project target links this; it also puts src/ on the include path.
