@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "settings/TempDir.h"
@@ -81,6 +83,8 @@ TEST(AtomicSave, FullDiskLeavesTheOldFileByteIdentical) {
         FAIL() << "no error";
     } catch (const FileError& error) {
         EXPECT_NE(std::string(error.what()).find(path.string()), std::string::npos);
+        EXPECT_NE(std::string(error.what()).find(std::strerror(ENOSPC)), std::string::npos)
+            << error.what();
     }
     EXPECT_EQ(test::readAll(path), old);
     EXPECT_EQ(entriesIn(disk.path()), 1u);
