@@ -95,9 +95,10 @@ std::vector<std::uint8_t> makeReplyFrame(ReplyHeader header, std::span<const std
     }
     header.param2 = static_cast<std::uint8_t>(data.size());
     const auto head = makeReplyHeader(header);
-    std::vector<std::uint8_t> frame(head.begin(), head.end());
-    frame.insert(frame.end(), data.begin(), data.end());
-    frame.push_back(shortSum(data));
+    std::vector<std::uint8_t> frame(kReplyHeaderLength + data.size() + 1);
+    std::copy(head.begin(), head.end(), frame.begin());
+    std::copy(data.begin(), data.end(), frame.begin() + kReplyHeaderLength);
+    frame.back() = shortSum(data);
     return frame;
 }
 

@@ -85,4 +85,13 @@ SyncPeriodChoice SyncPeriod::syncPeriodChoice() const {
     return SyncPeriodChoice::None;
 }
 
+std::optional<int> SyncPeriod::choiceToSave() const {
+    for (std::size_t i = kSyncPeriodItemCount; i-- > 0;) {
+        if (checked_[i]) {
+            return static_cast<int>(i);
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace horalux::timesync

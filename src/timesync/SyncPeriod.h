@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace horalux::timesync {
 
@@ -60,10 +61,9 @@ class SyncPeriod {
     bool isChecked(SyncPeriodChoice item) const;
     // The choice the check marks show: the last checked item; None when nothing is checked.
     SyncPeriodChoice syncPeriodChoice() const;
-    // The value to store under "Period_sinhr". With no item checked the user has switched the
-    // periodic write off, and 0 keeps it off at the next start rather than bringing back the
-    // period stored before.
-    int choiceToSave() const { return static_cast<int>(syncPeriodChoice()); }
+    // The value to store under "Period_sinhr": the last checked item, the submenu item itself
+    // counting as 0; empty when nothing is checked, so the stored value stays as it was.
+    std::optional<int> choiceToSave() const;
     std::uint32_t syncPeriodSeconds() const { return syncPeriodSeconds_; }
 
   private:

@@ -46,7 +46,7 @@ TEST_F(SyncPeriodTest, LoadingSetsTheCheckMarkOnlyAndOutOfRangeValuesGiveTheDefa
                          Case{99, Day}}) {
         period.load(syncPeriodChoiceFromInt(c.stored));
         EXPECT_EQ(checked(), std::vector{c.expected}) << c.stored;
-        EXPECT_EQ(period.choiceToSave(), static_cast<int>(c.expected));
+        EXPECT_EQ(period.choiceToSave(), std::optional<int>(static_cast<int>(c.expected)));
     }
     EXPECT_EQ(period.syncPeriodSeconds(), 0U);
     EXPECT_TRUE(recorder.events.empty());
@@ -64,7 +64,7 @@ TEST_F(SyncPeriodTest, ChoosingAnotherItemLeavesOnlyItCheckedAndRestartsAtItsPer
     EXPECT_EQ(takeEvents(), (std::vector<std::string>{"stop", "start 10800000"}));
     period.choosePeriod(Day);
     EXPECT_EQ(takeEvents(), (std::vector<std::string>{"stop", "start 86400000"}));
-    EXPECT_EQ(period.choiceToSave(), 4);
+    EXPECT_EQ(period.choiceToSave(), std::optional<int>(4));
 }
 
 TEST_F(SyncPeriodTest, ChoosingTheCheckedItemStopsPeriodicWritesButNotTheOnDemandOne) {
@@ -76,8 +76,8 @@ TEST_F(SyncPeriodTest, ChoosingTheCheckedItemStopsPeriodicWritesButNotTheOnDeman
     EXPECT_EQ(period.syncPeriodSeconds(), 0U);
     EXPECT_EQ(period.syncPeriodChoice(), None);
     EXPECT_EQ(takeEvents(), std::vector<std::string>{"stop"});
-    // Switched off stays off at the next start.
-    EXPECT_EQ(period.choiceToSave(), 0);
+    // Nothing checked: the stored choice is left as it was.
+    EXPECT_EQ(period.choiceToSave(), std::nullopt);
 
     period.synchronizeNow();
     EXPECT_EQ(takeEvents(), std::vector<std::string>{"write"});
