@@ -26,6 +26,10 @@ class RecordingEvents final : public link::ExchangeEvents {
     void onBoardMode(std::uint8_t code) override { modes.push_back(code); }
     void onExchangeInfo(const link::TStrMsg& record) override {
         ++records;
+        // Polls log one byte or none and replies a few; frames written log their preamble.
+        if (record.Text.starts_with("55 55 55 55")) {
+            ++framesSent;
+        }
         lastRecord = record;
     }
     void onRingState(bool empty) override { ringStates.push_back(empty); }
@@ -44,6 +48,7 @@ class RecordingEvents final : public link::ExchangeEvents {
     link::BoardRequest lastFailed;
     std::vector<std::uint8_t> modes;
     int records = 0;
+    int framesSent = 0;
     link::TStrMsg lastRecord;
     std::vector<bool> ringStates;
     int boardRefreshes = 0;
