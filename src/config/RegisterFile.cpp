@@ -43,7 +43,8 @@ void saveRegisterFile(const std::filesystem::path& chosen, const RegisterImage& 
     const std::filesystem::path path = registerFilePath(chosen);
     settings::TextFile existing = settings::readTextFile(path);
     if (existing.status == settings::TextFile::Unusable) {
-        throw settings::FileError(path, "the existing file is not a readable text file");
+        throw settings::FileError(path,
+                                  "the existing file is not a readable text file of at most 1 MiB");
     }
     settings::IniFile file = settings::IniFile::fromText(existing.content);
     writeRegisterKeys(file, image);

@@ -16,7 +16,8 @@ constexpr std::int32_t kMinimumDelay = 50;
 ProgramSettings loadSettings(const std::filesystem::path& path) {
     const ProgramSettings defaults;
     ProgramSettings s;
-    IniFile file = IniFile::load(path);
+    const TextFile existing = readTextFile(path);
+    IniFile file = IniFile::fromText(existing.content);
     s.ComPort = file.readString(kInterface, "ComPort", defaults.ComPort);
     s.ComSpeed = file.readInteger(kInterface, "ComSpeed", defaults.ComSpeed);
     if (s.ComSpeed <= 0) {  // the pause after each frame divides by the speed
@@ -33,12 +34,14 @@ ProgramSettings loadSettings(const std::filesystem::path& path) {
     if (s.DelayTime < kMinimumDelay) {
         s.DelayTime = defaults.DelayTime;
     }
-    // The file always holds the delay in use.
-    file.writeInteger(kInterface, "DelayTime", s.DelayTime);
-    try {
-        file.save(path);
-    } catch (const FileError&) {
-        // The value in memory is right; saveSettings reports a file that cannot be written.
+    // The file always holds the delay in use; a file that could not be read is not replaced.
+    if (existing.status != TextFile::Unusable) {
+        file.writeInteger(kInterface, "DelayTime", s.DelayTime);
+        try {
+            file.save(path);
+        } catch (const FileError&) {
+            // The value in memory is right; saveSettings reports a file that cannot be written.
+        }
     }
 
     const std::int32_t period =
@@ -60,7 +63,11 @@ std::optional<int> checkedPeriodItem(std::span<const bool> itemChecked) {
 
 void saveSettings(const std::filesystem::path& path, const ProgramSettings& s,
                   std::optional<int> checkedPeriod) {
-    IniFile file = IniFile::load(path);
+    const TextFile existing = readTextFile(path);
+    if (existing.status == TextFile::Unusable) {
+        throw FileError(path, "the existing file is not a readable text file of at most 1 MiB");
+    }
+    IniFile file = IniFile::fromText(existing.content);
     file.writeString(kInterface, "ComPort", s.ComPort);
     file.writeInteger(kInterface, "ComSpeed", s.ComSpeed);
     file.writeInteger(kInterface, "DelayTime", s.DelayTime);

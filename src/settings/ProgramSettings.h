@@ -29,7 +29,8 @@ struct ProgramSettings {
 };
 
 // Reads the settings file; a missing file, missing keys and values that are not valid give the
-// defaults. DelayTime below 50 becomes 100, and DelayTime is written back to the file at once.
+// defaults. DelayTime below 50 becomes 100, and DelayTime is written back to the file at once
+// (unless the file exists but could not be read).
 // Never throws for a problem with the file: settings problems must not stop the program.
 ProgramSettings loadSettings(const std::filesystem::path& file);
 
@@ -38,7 +39,9 @@ ProgramSettings loadSettings(const std::filesystem::path& file);
 std::optional<int> checkedPeriodItem(std::span<const bool> itemChecked);
 
 // Writes every setting into the file, keeping its other content. Period_sinhr is written only
-// when a period item is checked; otherwise the file keeps its value. Throws FileError.
+// when a period item is checked; otherwise the file keeps its value. Throws FileError when the
+// file cannot be written, or when an existing file could not be read (it is not replaced
+// unseen).
 void saveSettings(const std::filesystem::path& file, const ProgramSettings& settings,
                   std::optional<int> checkedPeriod);
 

@@ -86,7 +86,7 @@ TEST(ProgramSettings, LastCheckedPeriodItemWinsAndNoneKeepsTheStoredValue) {
     EXPECT_EQ(loadSettings(path).SyncPeriodChoice, 2);
 }
 
-TEST(ProgramSettings, SaveKeepsOtherContentAndReportsAFileItCannotWrite) {
+TEST(ProgramSettings, SaveKeepsOtherContentAndNeverDestroysAFileItCannotHandle) {
     test::TempDir dir;
     const auto path = dir / "horalux.ini";
     test::writeAll(path, "; mine\n[Extra]\nkeep=yes\n[Interface]\nComPort=COM2\nOwn=1\n");
@@ -101,6 +101,12 @@ TEST(ProgramSettings, SaveKeepsOtherContentAndReportsAFileItCannotWrite) {
     EXPECT_NE(text.find("Own=1\n"), std::string::npos) << text;
     s.SyncPeriodChoice = 1;
     EXPECT_EQ(loadSettings(path), s);
+
+    std::string huge(kMaxTextFileSize + 1, ';');
+    test::writeAll(dir / "huge.ini", huge);
+    EXPECT_EQ(loadSettings(dir / "huge.ini"), ProgramSettings{});
+    EXPECT_THROW(saveSettings(dir / "huge.ini", s, 1), FileError);
+    EXPECT_EQ(test::readAll(dir / "huge.ini"), huge);
 
     test::writeAll(dir / "plain", "x");
     EXPECT_THROW(saveSettings(dir / "plain" / "h.ini", s, 1), FileError);
