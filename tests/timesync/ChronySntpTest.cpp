@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "FakeSystemClock.h"
+#include "support/FakeSystemClock.h"
 #include "platform/Tick.h"
 #include "timesync/CivilTime.h"
 #include "timesync/SntpClient.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "FakeSystemClock.h"
+#include "support/FakeSystemClock.h"
 #include "LoopbackUdpServer.h"
 #include "support/FakeTick.h"
 #include "timesync/NtpPacket.h"

@@ -1,0 +1,146 @@
+#include "link/BoardOperations.h"
+
+#include "config/RegisterMap.h"
+#include "config/WritePlan.h"
+#include "link/Commands.h"
+#include "link/UserFieldPayload.h"
+#include "timesync/BoardTime.h"
+
+namespace horalux::link {
+
+BoardOperations::BoardOperations(platform::Tick& tick, platform::SystemClock& clock,
+                                 Prompts& prompts, BoardState& board, BusyIndicator& busy,
+                                 MessagePump& pump)
+    : tick_(tick), clock_(clock), prompts_(prompts), board_(board), busy_(busy), pump_(pump) {}
+
+bool BoardOperations::queue(std::int32_t tries, std::uint32_t intervalMs, std::uint8_t command,
+                            std::uint8_t param1, std::uint8_t param2,
+                            std::optional<std::span<const std::uint8_t>> data) {
+    if (ring_ == nullptr) {
+        return false;
+    }
+    return QueueRequest(*ring_, tick_, prompts_, address_, intervalMs, tries, command, param1,
+                        param2, data);
+}
+
+void BoardOperations::QueueRegisterWrite(std::uint8_t reg, std::uint8_t newValue,
+                                         std::uint8_t boardValue) {
+    if (newValue != boardValue) {
+        queue(op::kWriteTries, op::kWriteIntervalMs, cmd::WriteRegister, reg, newValue);
+    }
+}
+
+void BoardOperations::WriteRegisters() {
+    ringIdle_ = false;
+    config::RegisterImage edit;
+    config::RegisterImage boardCopy;
+    {
+        auto data = board_.lock();
+        edit = data->EditCopy;
+        boardCopy = data->BoardCopy;
+    }
+    for (const config::RegisterWrite& write : config::makeWritePlan(edit, boardCopy)) {
+        QueueRegisterWrite(write.number, write.edit, write.board);
+    }
+    if (config::addressDiffers(edit, boardCopy)) {
+        // Sent once and not confirmed: the board answers at its new address, if at all.
+        queue(0, op::kWriteIntervalMs, cmd::WriteRegister, config::kAddressRegister, edit.address);
+        address_ = edit.address;
+    }
+    Sinkhr_date();
+}
+
+void BoardOperations::ReadAllRegisters() {
+    ringIdle_ = false;
+    for (const std::uint8_t reg : config::kReadList) {
+        queue(op::kReadTries, op::kReadIntervalMs, cmd::ReadRegister, reg, 0);
+    }
+    ShowBusyState();
+}
+
+bool BoardOperations::WaitForRing(std::uint32_t limitMs) {
+    const std::uint32_t t0 = tick_.nowMs();
+    const std::uint64_t deadline = std::uint64_t{limitMs} + op::kWaitSlackMs;
+    for (;;) {
+        pump_.dispatch(10);
+        if (ringIdle_) {
+            return true;
+        }
+        if (platform::elapsedMs(t0, tick_.nowMs()) > deadline) {
+            return false;
+        }
+    }
+}
+
+void BoardOperations::SetBoardMode(bool makeMaster) {
+    queue(op::kWriteTries, op::kWriteIntervalMs, cmd::ReadRegister, config::kModeFlagsRegister, 0);
+    WaitForRing(op::kModeWaitMs);
+    // Whatever the board copy holds now: an unanswered read leaves the value of an earlier one.
+    const std::uint8_t mode = board_.lock()->BoardCopy.modeFlags;
+    std::uint8_t wanted = mode;
+    if (makeMaster) {
+        board_.StatusFrameSeen = true;
+        wanted = static_cast<std::uint8_t>(mode | op::kMasterBit);
+    } else {
+        board_.StatusFrameSeen = false;
+        wanted = static_cast<std::uint8_t>(mode & ~op::kMasterBit);
+    }
+    if (wanted != mode) {
+        queue(op::kWriteTries, op::kWriteIntervalMs, cmd::WriteRegister, config::kModeFlagsRegister,
+              wanted);
+    }
+}
+
+void BoardOperations::Sinkhr_date() {
+    const timesync::BoardTimePayload payload = timesync::makeBoardTimePayload(clock_.now());
+    queue(op::kMenuTries, op::kMenuIntervalMs, cmd::WriteClock, 0, kClockBlockLength,
+          std::span<const std::uint8_t>(payload));
+}
+
+void BoardOperations::readTimeAndDate() {
+    queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadRegister, op::kDateFormatRegister, 0);
+    ShowBusyState();
+    queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadRegister, op::kTimeZoneRegister, 0);
+    queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadClock, 0, kClockBlockLength);
+}
+
+void BoardOperations::queueUserFieldRead() {
+    // The lengths known now; the replies of reads queued just before have not arrived yet.
+    const std::size_t total = userFieldTotalLength(board_.lock()->BoardCopy.userScreens);
+    queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadUserFields, 0,
+          static_cast<std::uint8_t>(total & 0xFFU));
+}
+
+void BoardOperations::readUserFields() {
+    for (unsigned reg = config::kUserScreensRegister; reg <= 255; ++reg) {
+        queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadRegister,
+              static_cast<std::uint8_t>(reg), 0);
+    }
+    ShowBusyState();
+    queueUserFieldRead();
+}
+
+void BoardOperations::readAfterConnect() {
+    ReadAllRegisters();
+    WaitForRing(op::kConnectWaitMs);
+    queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadClock, 0, kClockBlockLength);
+    queueUserFieldRead();
+}
+
+void BoardOperations::writeUserField(std::size_t index, const std::string& text) {
+    std::vector<std::uint8_t> payload;
+    {
+        auto data = board_.lock();
+        if (index >= data->UserFieldTexts.size()) {
+            return;
+        }
+        data->UserFieldTexts[index] = text;
+        payload = buildUserFieldPayload(data->UserFieldTexts, data->BoardCopy.userScreens);
+    }
+    // The length goes into both parameters: a block over 255 bytes would otherwise be cut.
+    queue(op::kMenuTries, op::kMenuIntervalMs, cmd::WriteUserFields,
+          static_cast<std::uint8_t>(payload.size() / 256),
+          static_cast<std::uint8_t>(payload.size() % 256), std::span<const std::uint8_t>(payload));
+}
+
+}  // namespace horalux::link

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "link/BoardState.h"
+#include "link/Prompts.h"
+#include "link/RequestRing.h"
+#include "platform/SystemClock.h"
+#include "platform/Tick.h"
+
+namespace horalux::link {
+
+// The busy state of the user interface while a batch of requests runs. The windows switch it
+// on here and off when the ring reports empty.
+class BusyIndicator {
+  public:
+    virtual ~BusyIndicator() = default;
+    virtual void ShowBusyState() = 0;
+};
+
+// Runs the main thread's pending messages while a board operation waits for the ring.
+class MessagePump {
+  public:
+    virtual ~MessagePump() = default;
+    // Runs what is pending; waits at most maxWaitMs for something to arrive first.
+    virtual void dispatch(std::uint32_t maxWaitMs) = 0;
+};
+
+// Request parameters of the operations.
+namespace op {
+inline constexpr std::int32_t kReadTries = 10;
+inline constexpr std::uint32_t kReadIntervalMs = 1000;
+inline constexpr std::int32_t kWriteTries = 3;
+inline constexpr std::uint32_t kWriteIntervalMs = 3000;
+inline constexpr std::int32_t kMenuTries = 3;
+inline constexpr std::uint32_t kMenuIntervalMs = 1000;
+inline constexpr std::uint32_t kWaitSlackMs = 300;
+inline constexpr std::uint32_t kConnectWaitMs = 60000;
+inline constexpr std::uint32_t kModeWaitMs = 3000;
+inline constexpr std::uint8_t kMasterBit = 0x80;
+inline constexpr std::uint8_t kDateFormatRegister = 223;
+inline constexpr std::uint8_t kTimeZoneRegister = 55;
+}  // namespace op
+
+// The operations the windows call; each turns a user action into a batch of queued requests to
+// the current board address. Main thread only.
+class BoardOperations {
+  public:
+    BoardOperations(platform::Tick& tick, platform::SystemClock& clock, Prompts& prompts,
+                    BoardState& board, BusyIndicator& busy, MessagePump& pump);
+
+    // The ring of the running exchange thread; nullptr while none runs (nothing is queued then).
+    void attachRing(RequestRing* ring) { ring_ = ring; }
+    bool connected() const { return ring_ != nullptr; }
+
+    // The board every request goes to (`sysnum`); 255 reaches all boards.
+    std::uint8_t currentAddress() const { return address_; }
+    void setCurrentAddress(std::uint8_t address) { address_ = address; }
+
+    // Set and cleared by the main side's handler of the ring state.
+    bool RingIdle() const { return ringIdle_; }
+    void setRingIdle(bool idle) { ringIdle_ = idle; }
+
+    // One request to the current board address; false when nothing was queued.
+    bool queue(std::int32_t tries, std::uint32_t intervalMs, std::uint8_t command,
+               std::uint8_t param1, std::uint8_t param2,
+               std::optional<std::span<const std::uint8_t>> data = std::nullopt);
+
+    // Queues a register write when the new value differs from the board's.
+    void QueueRegisterWrite(std::uint8_t reg, std::uint8_t newValue, std::uint8_t boardValue);
+    // Writes EditCopy by the write plan: changed registers, the address change, then the clock.
+    void WriteRegisters();
+    // Queues a read of every register of the read list and shows the busy state.
+    void ReadAllRegisters();
+    void ShowBusyState() { busy_.ShowBusyState(); }
+    // Returns true when the ring drained, false when limitMs + 300 ms passed first.
+    bool WaitForRing(std::uint32_t limitMs);
+    // Makes the board time master (true) or slave, leaving the other mode bits as they are.
+    void SetBoardMode(bool makeMaster);
+    // Writes the PC's local time and date into the board clock.
+    void Sinkhr_date();
+
+    // "Считать время и дату": date format, busy state, time zone, clock.
+    void readTimeAndDate();
+    // "Считать данные полей": the 32 field lengths, busy state, the field values.
+    void readUserFields();
+    // After connecting to a single board: all registers, the wait, the clock and the fields.
+    void readAfterConnect();
+    // Replaces the text of field `index` and sends every field in use to the board.
+    void writeUserField(std::size_t index, const std::string& text);
+
+  private:
+    void queueUserFieldRead();
+
+    platform::Tick& tick_;
+    platform::SystemClock& clock_;
+    Prompts& prompts_;
+    BoardState& board_;
+    BusyIndicator& busy_;
+    MessagePump& pump_;
+    RequestRing* ring_ = nullptr;
+    std::uint8_t address_ = 1;
+    bool ringIdle_ = true;
+};
+
+}  // namespace horalux::link
