@@ -58,8 +58,10 @@ int createTemporary(const std::filesystem::path& target, std::filesystem::path& 
         folder = ".";
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
-        created = folder / ("." + target.filename().string() + ".tmp-" +
-                            std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        std::string name(1, '.');
+        name += target.filename().string();
+        name += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        created = folder / name;
         const int fd = ::open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
