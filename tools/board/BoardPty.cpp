@@ -93,6 +93,14 @@ std::size_t BoardPty::write(std::span<const std::uint8_t> bytes) {
     return done;
 }
 
+std::size_t BoardPty::unread() const {
+    int count = 0;
+    if (device_ < 0 || ioctl(device_, FIONREAD, &count) != 0 || count < 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(count);
+}
+
 void BoardPty::closeLine() {
     if (device_ >= 0) {
         ::close(device_);

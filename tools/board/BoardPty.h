@@ -32,6 +32,8 @@ class BoardPty {
     // Writes what the line takes now; returns the count (bytes nobody takes are lost, as on a
     // wire without a listener).
     std::size_t write(std::span<const std::uint8_t> bytes);
+    // Bytes written to the line that the program has not read yet.
+    std::size_t unread() const;
     // Closes both sides, as an unplugged adapter does.
     void closeLine();
 

@@ -15,11 +15,14 @@ namespace {
 
 constexpr std::int64_t kNsPerMs = 1'000'000;
 constexpr std::int64_t kStatusPeriodNs = 1000 * kNsPerMs;
-constexpr std::uint32_t kLayoutEveryStatus = 5;  // an "S" frame with every fifth "R"
+constexpr std::uint32_t kLayoutEveryStatus = 3;  // an "S" frame with every third "R"
 constexpr std::int64_t kExclusiveCheckNs = 100 * kNsPerMs;
 // A frame whose bytes stop coming for this long is abandoned.
 constexpr std::int64_t kQuietResetNs = 1000 * kNsPerMs;
 constexpr std::int64_t kExitAfterHangupNs = 1000 * kNsPerMs;
+// Closing the line discards what the program has not read; the last reply gets this long.
+constexpr std::int64_t kHangupGraceNs = 2000 * kNsPerMs;
+constexpr std::int64_t kSettleNs = 100 * kNsPerMs;
 
 std::string hex(std::span<const std::uint8_t> bytes) {
     std::string out;
@@ -98,8 +101,17 @@ void BoardServer::run(const volatile std::sig_atomic_t& stop, const sigset_t& wa
                 parser_.reset();
             }
             flushDue(now);
-            if (hangupPending_ && wire_.idle()) {
-                log_ << "closing the line\n" << std::flush;
+            if (hangupPending_ && wire_.idle() && hangupAtNs_ < 0) {
+                hangupAtNs_ = now + kHangupGraceNs;
+                lastWriteNs_ = now;
+            }
+            // Bytes just written may still be on their way into the device's queue.
+            const bool allRead =
+                now - lastWriteNs_ >= kSettleNs && wire_.idle() && pty_.unread() == 0;
+            if (hangupAtNs_ >= 0 && (allRead || now >= hangupAtNs_)) {
+                if (options_.verbose) {
+                    log_ << "closing the line\n";
+                }
                 pty_.closeLine();
                 exitAtNs_ = now + kExitAfterHangupNs;
                 continue;
@@ -111,6 +123,10 @@ void BoardServer::run(const volatile std::sig_atomic_t& stop, const sigset_t& wa
                                                        wire_.nextDueNs().value_or(nextStatusNs_)});
         if (exitAtNs_ < 0 && options_.noiseMs != 0) {
             wake = std::min(wake, nextNoiseNs_);
+        }
+        if (exitAtNs_ < 0 && hangupAtNs_ >= 0) {
+            // Polls until the program has read the last reply.
+            wake = std::min(wake, now + 10 * kNsPerMs);
         }
         if (exitAtNs_ < 0 && parser_.inBlock()) {
             wake = std::min(wake, lastByteNs_ + kQuietResetNs);
@@ -220,6 +236,7 @@ void BoardServer::flushDue(std::int64_t now) {
     if (due.empty()) {
         return;
     }
+    lastWriteNs_ = now;
     const std::size_t put = pty_.write(due);
     if (put < due.size() && options_.verbose) {
         log_ << "  " << due.size() - put << " bytes lost: nobody reads the line\n";

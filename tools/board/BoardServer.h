@@ -54,7 +54,9 @@ class BoardServer {
     std::int64_t nextExclusiveCheckNs_ = 0;
     std::uint32_t statusTicks_ = 0;
     bool hangupPending_ = false;
-    std::int64_t exitAtNs_ = -1;  // set once the line was closed on purpose
+    std::int64_t hangupAtNs_ = -1;
+    std::int64_t lastWriteNs_ = 0;  // the line is closed by then at the latest
+    std::int64_t exitAtNs_ = -1;    // set once the line was closed on purpose
 };
 
 }  // namespace horalux::board

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace horalux::test {
+
+// The stand-in board program run as a child process for a test. The path of the program comes
+// from the compile definition HORALUX_BOARD_PATH of the test target.
+class BoardProcess {
+  public:
+    // Starts the board with these arguments. Throws std::runtime_error when it cannot start.
+    explicit BoardProcess(const std::vector<std::string>& args = {});
+    // Stops the board (SIGTERM, then SIGKILL if it lingers) and reaps it.
+    ~BoardProcess();
+    BoardProcess(const BoardProcess&) = delete;
+    BoardProcess& operator=(const BoardProcess&) = delete;
+
+    // The device path the board printed as its first line; waits for it up to 10 s. Throws
+    // std::runtime_error when the board ends or stays silent without printing one.
+    const std::string& devicePath();
+
+    // Sends SIGTERM and waits for the board to end; returns its exit status (-1 when a signal
+    // ended it).
+    int stop();
+    // Waits up to timeoutMs for the board to end by itself; its exit status, or nothing.
+    std::optional<int> waitForExit(int timeoutMs);
+
+  private:
+    pid_t pid_ = -1;
+    int stdout_ = -1;
+    std::string path_;
+    std::optional<int> status_;
+};
+
+}  // namespace horalux::test

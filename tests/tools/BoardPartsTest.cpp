@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "board/BoardOptions.h"
+#include "board/Faults.h"
+#include "board/Wire.h"
+#include "link/Frame.h"
+
+namespace horalux::board {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::variant<BoardOptions, std::string> parse(std::vector<std::string_view> args) {
+    return parseBoardOptions(args);
+}
+
+TEST(BoardOptions, DefaultsToOneBoardAtAddressOne) {
+    const auto parsed = parse({});
+    ASSERT_TRUE(std::holds_alternative<BoardOptions>(parsed));
+    const auto& o = std::get<BoardOptions>(parsed);
+    EXPECT_EQ(o.addresses, (std::vector<std::uint8_t>{1}));
+    EXPECT_EQ(o.speed, 9600U);
+    EXPECT_FALSE(o.master || o.lineTiming || o.verbose);
+}
+
+TEST(BoardOptions, TakesEveryOptionInBothSpellings) {
+    const auto parsed =
+        parse({"--address",       "3",        "--address=7",    "--link",
+               "/tmp/b",          "--master", "--speed=115200", "--line-timing",
+               "--mute",          "7",        "--drop-first",   "2",
+               "--corrupt-every", "3",        "--noise",        "50",
+               "--hangup-after",  "9",        "--verbose",      "--registers=set.cs",
+               "--seed",          "42"});
+    ASSERT_TRUE(std::holds_alternative<BoardOptions>(parsed)) << std::get<std::string>(parsed);
+    const auto& o = std::get<BoardOptions>(parsed);
+    EXPECT_EQ(o.addresses, (std::vector<std::uint8_t>{3, 7}));
+    EXPECT_EQ(o.linkPath, "/tmp/b");
+    EXPECT_EQ(o.registersPath, "set.cs");
+    EXPECT_TRUE(o.master && o.lineTiming && o.verbose);
+    EXPECT_EQ(o.speed, 115200U);
+    EXPECT_EQ(o.muted, (std::vector<std::uint8_t>{7}));
+    EXPECT_EQ(o.dropFirst, 2U);
+    EXPECT_EQ(o.corruptEvery, 3U);
+    EXPECT_EQ(o.noiseMs, 50U);
+    EXPECT_EQ(o.hangupAfter, 9U);
+    EXPECT_EQ(o.seed, 42U);
+}
+
+TEST(BoardOptions, RefusesBadArguments) {
+    const std::vector<std::vector<std::string_view>> cases = {
+        {"--address"},
+        {"--address", "255"},
+        {"--address", "-1"},
+        {"--address", "1x"},
+        {"--address", "2", "--address", "2"},
+        {"--mute", "5"},  // no board there
+        {"--speed", "0"},
+        {"--corrupt-every", "0"},
+        {"--noise", ""},
+        {"--hangup-after", "0"},
+        {"--link"},
+        {"--master=yes"},
+        {"--frobnicate"},
+        {"1"},
+    };
+    for (const auto& args : cases) {
+        const auto parsed = parse(args);
+        ASSERT_TRUE(std::holds_alternative<std::string>(parsed)) << args.front();
+        EXPECT_FALSE(std::get<std::string>(parsed).empty());
+    }
+}
+
+link::Request read(std::uint8_t address, std::uint8_t reg) {
+    return {address, 0x74, reg, 0, false, {}};
+}
+
+TEST(Faults, EachDistinctRequestIsLostItsCountOfTimesThenGetsThrough) {
+    Faults faults(2, 0, 0);
+    std::vector<bool> lost;
+    for (const link::Request& r :
+         {read(1, 5), read(1, 6), read(1, 5), read(1, 5), read(1, 6), read(1, 6), read(1, 5)}) {
+        lost.push_back(faults.dropsRequest(r));
+    }
+    EXPECT_EQ(lost, (std::vector<bool>{true, true, true, false, true, false, true}));
+    const link::Request toAll = read(255, 5);
+    EXPECT_FALSE(faults.dropsRequest(toAll));
+    const link::Request withData{1, 0x00, 0, 2, true, {1, 2}};
+    const link::Request otherData{1, 0x00, 0, 2, true, {1, 3}};
+    EXPECT_TRUE(faults.dropsRequest(withData));
+    EXPECT_TRUE(faults.dropsRequest(otherData));
+}
+
+TEST(Faults, EveryKthReplyIsCorruptedAndTheLineClosesAfterTheKthRequest) {
+    Faults faults(0, 3, 2);
+    std::vector<bool> corrupt;
+    for (int i = 0; i < 6; ++i) {
+        corrupt.push_back(faults.corruptsReply());
+    }
+    EXPECT_EQ(corrupt, (std::vector<bool>{false, false, true, false, false, true}));
+    EXPECT_FALSE(faults.hangsUpAfter());
+    EXPECT_TRUE(faults.hangsUpAfter());
+    EXPECT_FALSE(faults.hangsUpAfter());
+
+    Faults none(0, 0, 0);
+    EXPECT_FALSE(none.corruptsReply());
+    EXPECT_FALSE(none.dropsRequest(read(1, 1)));
+    EXPECT_FALSE(none.hangsUpAfter());
+}
+
+TEST(Faults, CorruptedReplyIsNoLongerAHeader) {
+    const auto h = link::makeReplyHeader({1, 0, 0x74, 77, 0});
+    Bytes frame(h.begin(), h.end());
+    corruptHeaderChecksum(frame);
+    EXPECT_FALSE(link::isReplyHeader(std::span<const std::uint8_t, 8>(frame.data(), 8)));
+}
+
+TEST(Wire, UntimedPassesEverythingAtOnce) {
+    Wire wire(9600, false);
+    EXPECT_EQ(wire.received(123), 123);
+    wire.send({1, 2, 3}, 1'000'000'000);
+    wire.send({4}, 0);
+    EXPECT_EQ(wire.takeDue(0), (Bytes{1, 2, 3, 4}));
+    EXPECT_TRUE(wire.idle());
+    EXPECT_FALSE(wire.nextDueNs());
+}
+
+TEST(Wire, TimedRepliesWaitForTheRequestAndLeaveAtTheLineRate) {
+    Wire wire(9600, true);
+    const std::int64_t byte = wire.byteNs();
+    EXPECT_EQ(byte, 1'041'666);
+    // A 109-byte request read all at once at time 0 has arrived after 109 byte times.
+    std::int64_t arrived = 0;
+    for (int i = 0; i < 109; ++i) {
+        arrived = wire.received(0);
+    }
+    EXPECT_EQ(arrived, 109 * byte);
+    wire.send({1, 2, 3, 4, 5, 6, 7, 8}, arrived);
+    wire.send({9}, 0);  // queued behind the reply
+    EXPECT_EQ(wire.nextDueNs(), arrived + byte);
+    EXPECT_TRUE(wire.takeDue(arrived + byte - 1).empty());
+    EXPECT_EQ(wire.takeDue(arrived + byte), (Bytes{1}));
+    EXPECT_EQ(wire.takeDue(arrived + 3 * byte), (Bytes{2, 3}));
+    EXPECT_EQ(wire.takeDue(arrived + 9 * byte), (Bytes{4, 5, 6, 7, 8, 9}));
+    EXPECT_TRUE(wire.idle());
+    // A byte read later than the line could deliver the last one starts afresh.
+    EXPECT_EQ(wire.received(200 * byte), 201 * byte);
+}
+
+}  // namespace
+}  // namespace horalux::board
