@@ -18,10 +18,18 @@ void WorkerSide::exchangeInfo(std::span<const std::uint8_t> bytes) {
     if (stop_.stop_requested()) {
         return;
     }
-    // The record is built for the main side as it takes it; this is the exchange log, not the
-    // decoding, and a frame's text is a few hundred bytes.
-    const TStrMsg record = makeExchangeRecord(bytes);
-    onMain([&] { events_.onExchangeInfo(record); });
+    // Every poll inside the reply hunt comes through here, so the record is rewritten in place
+    // rather than built anew: the decoding allocates nothing once the text has grown to the
+    // longest frame. Same text as makeExchangeRecord.
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    record_.Text.clear();
+    for (const std::uint8_t b : bytes) {
+        record_.Text.push_back(kHex[b >> 4]);
+        record_.Text.push_back(kHex[b & 0x0F]);
+        record_.Text.push_back(' ');
+    }
+    record_.Count = static_cast<std::int32_t>(bytes.size());
+    onMain([&] { events_.onExchangeInfo(record_); });
 }
 
 void WorkerSide::ringState(bool empty) {

@@ -9,6 +9,7 @@
 #include "link/BoardRequest.h"
 #include "link/ExchangeEvents.h"
 #include "link/MainThreadCalls.h"
+#include "link/PortAccess.h"
 #include "link/Prompts.h"
 
 namespace horalux::link {
@@ -48,6 +49,7 @@ class WorkerSide final : public Prompts {
     ExchangeEvents& events_;
     Prompts& prompts_;
     std::stop_token stop_;
+    TStrMsg record_;  // the exchange-log record, reused
 };
 
 }  // namespace horalux::link

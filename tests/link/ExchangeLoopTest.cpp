@@ -203,6 +203,19 @@ TEST_F(ExchangeLoopTest, RingStateIsReportedOnEveryTurn) {
     EXPECT_EQ(events.records, 6 + 1 + 7) << "every poll is logged, the frame sent too";
 }
 
+TEST_F(ExchangeLoopTest, LogsFramesAndPollsAsExchangeRecords) {
+    ASSERT_TRUE(queue(255, 0));
+    runTurns(1);
+    ASSERT_EQ(line.writes().size(), 1U);
+    const TStrMsg frame = makeExchangeRecord(line.writes()[0]);
+    EXPECT_EQ(events.lastRecord.Text, frame.Text);
+    EXPECT_EQ(events.lastRecord.Count, 109);
+    line.feed({0xE0});
+    runTurns(1);
+    EXPECT_EQ(events.lastRecord.Text, "") << "the quiet polls of the hunt that followed";
+    EXPECT_EQ(events.lastRecord.Count, 0);
+}
+
 TEST_F(ExchangeLoopTest, The101stIdlePollWithAMasterSeenReportsASlave) {
     board.StatusFrameSeen = true;
     runTurns(100);
