@@ -6,7 +6,6 @@
 #include "board/BoardOptions.h"
 #include "board/Faults.h"
 #include "board/Wire.h"
-#include "link/Frame.h"
 
 namespace horalux::board {
 namespace {
@@ -108,13 +107,6 @@ TEST(Faults, EveryKthReplyIsCorruptedAndTheLineClosesAfterTheKthRequest) {
     EXPECT_FALSE(none.corruptsReply());
     EXPECT_FALSE(none.dropsRequest(read(1, 1)));
     EXPECT_FALSE(none.hangsUpAfter());
-}
-
-TEST(Faults, CorruptedReplyIsNoLongerAHeader) {
-    const auto h = link::makeReplyHeader({1, 0, 0x74, 77, 0});
-    Bytes frame(h.begin(), h.end());
-    corruptHeaderChecksum(frame);
-    EXPECT_FALSE(link::isReplyHeader(std::span<const std::uint8_t, 8>(frame.data(), 8)));
 }
 
 TEST(Wire, UntimedPassesEverythingAtOnce) {

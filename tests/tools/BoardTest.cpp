@@ -184,11 +184,6 @@ TEST_F(BoardTest, UserFieldsAreStoredByTheirLengthsAndReadBackAsAsked) {
     EXPECT_EQ(board.fieldBytes(6), (Bytes{9, 9, 9, 9, 0, 0}));
 }
 
-TEST_F(BoardTest, StartsWithThreeUserFieldsHoldingText) {
-    EXPECT_EQ(board.fieldBytes(14), (Bytes{0x06, 0xDB, 0x4F, 0x66, 0x40, 0x6D, 0x08, 0x3F, 0x06,
-                                           0x5B, 0x4F, 0x66, 0x6D, 0x7D}));
-}
-
 TEST_F(BoardTest, DigitsBeyondWhatTheBoardKeepsReadAsBlanks) {
     write(224, 18);
     Bytes twenty(20, 0x3F);

@@ -190,10 +190,11 @@ void BoardServer::onRequest(const link::Request& request, std::int64_t arrivedNs
             }
             continue;
         }
-        if (faults_.corruptsReply()) {
+        const bool corrupt = faults_.corruptsReply();
+        if (corrupt) {
             corruptHeaderChecksum(*answer.reply);
         }
-        sendFrame(std::move(*answer.reply), arrivedNs, "reply");
+        sendFrame(std::move(*answer.reply), arrivedNs, corrupt ? "reply, spoilt" : "reply");
     }
 }
 
