@@ -13,7 +13,7 @@ const MainFieldLayout* findMainFieldLayout(std::uint8_t view) {
 
 std::optional<std::string_view> findLayout(std::span<const CodeLayout> table, std::uint8_t code) {
     const auto it = std::find_if(table.begin(), table.end(),
-                                  [code](const CodeLayout& row) { return row.code == code; });
+                                 [code](const CodeLayout& row) { return row.code == code; });
     if (it == table.end()) {
         return std::nullopt;
     }
