@@ -59,6 +59,10 @@ void BoardOperations::ReadAllRegisters() {
 }
 
 bool BoardOperations::WaitForRing(std::uint32_t limitMs) {
+    // Requests still pending mean the ring has not drained, whatever the last report said.
+    if (ring_ != nullptr && !ring_->empty()) {
+        ringIdle_ = false;
+    }
     const std::uint32_t t0 = tick_.nowMs();
     const std::uint64_t deadline = std::uint64_t{limitMs} + op::kWaitSlackMs;
     for (;;) {
@@ -73,6 +77,7 @@ bool BoardOperations::WaitForRing(std::uint32_t limitMs) {
 }
 
 void BoardOperations::SetBoardMode(bool makeMaster) {
+    ringIdle_ = false;
     queue(op::kWriteTries, op::kWriteIntervalMs, cmd::ReadRegister, config::kModeFlagsRegister, 0);
     WaitForRing(op::kModeWaitMs);
     // Whatever the board copy holds now: an unanswered read leaves the value of an earlier one.

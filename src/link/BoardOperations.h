@@ -60,9 +60,10 @@ class BoardOperations {
     std::uint8_t currentAddress() const { return address_; }
     void setCurrentAddress(std::uint8_t address) { address_ = address; }
 
-    // Set and cleared by the main side's handler of the ring state.
+    // Set and cleared by the main side's handler of the ring state. A report of an empty ring
+    // that was sent before the latest requests were queued is stale and does not count.
     bool RingIdle() const { return ringIdle_; }
-    void setRingIdle(bool idle) { ringIdle_ = idle; }
+    void setRingIdle(bool idle) { ringIdle_ = idle && (ring_ == nullptr || ring_->empty()); }
 
     // One request to the current board address; false when nothing was queued.
     bool queue(std::int32_t tries, std::uint32_t intervalMs, std::uint8_t command,

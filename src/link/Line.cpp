@@ -1,5 +1,7 @@
 #include "link/Line.h"
 
+#include <algorithm>
+
 #include "link/PortAccess.h"
 
 namespace horalux::link {
@@ -26,15 +28,29 @@ Line::Poll Line::pollByte() {
 }
 
 std::size_t Line::readBlock(std::span<std::uint8_t> buffer) {
-    const platform::IoResult result = port_.read(buffer.data(), buffer.size());
-    if (result.status == platform::IoStatus::Gone) {
-        throw platform::DeviceGone();
+    // Read in small pieces within the block's whole time budget, so a stop request is noticed
+    // within a fraction of a second even while a long block trickles in or never comes.
+    constexpr std::size_t kPiece = 4;
+    const std::uint32_t budget =
+        static_cast<std::uint32_t>(buffer.size()) * platform::kReadTimeoutPerByteMs;
+    const std::uint32_t t0 = tick_.nowMs();
+    std::size_t got = 0;
+    while (got < buffer.size() && !stop_.stop_requested()) {
+        const std::size_t piece = std::min(kPiece, buffer.size() - got);
+        const platform::IoResult result = port_.read(buffer.data() + got, piece);
+        if (result.status == platform::IoStatus::Gone) {
+            throw platform::DeviceGone();
+        }
+        if (result.status != platform::IoStatus::Ok) {
+            throw platform::PortError(std::string(kErrorReadingPort));
+        }
+        got += result.count;
+        if (result.count < piece && platform::elapsedMs(t0, tick_.nowMs()) >= budget) {
+            break;
+        }
     }
-    if (result.status != platform::IoStatus::Ok) {
-        throw platform::PortError(std::string(kErrorReadingPort));
-    }
-    log(buffer.first(result.count));
-    return result.count;
+    log(buffer.first(got));
+    return got;
 }
 
 void Line::sendFrame(std::span<const std::uint8_t> frame) {

@@ -33,7 +33,8 @@ class Line {
     void setStopToken(std::stop_token stop) { stop_ = std::move(stop); }
 
     Poll pollByte();
-    // Reads up to buffer.size() bytes in one read; returns the count. Throws PortError
+    // Reads up to buffer.size() bytes within buffer.size() x 80 ms; returns the count. Throws
+    // PortError
     // ("Error reading port") when the read fails and DeviceGone when the device is gone.
     std::size_t readBlock(std::span<std::uint8_t> buffer);
     // Writes the frame in one write, logs it and waits DelayTime + 100000 / speed ms.

@@ -188,8 +188,9 @@ TEST_F(BoardTest, DigitsBeyondWhatTheBoardKeepsReadAsBlanks) {
     write(224, 18);
     Bytes twenty(20, 0x3F);
     reply(block(1, link::cmd::WriteUserFields, twenty));
-    Bytes expected(16, 0x3F);
-    expected.insert(expected.end(), {0, 0, 0x3F, 0x3F});
+    Bytes expected(20, 0x3F);
+    expected[16] = 0;
+    expected[17] = 0;
     EXPECT_EQ(board.fieldBytes(20), expected);
 }
 

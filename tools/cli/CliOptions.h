@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace horalux::cli {
+
+enum class Command {
+    Ports,
+    ReadRegisters,
+    WriteRegisters,
+    SyncTime,
+    ReadTime,
+    ReadFields,
+    WriteField,
+    SetMode,
+    Monitor,
+    Sntp,
+};
+
+struct CliOptions {
+    std::string port = "ttyS0";
+    std::uint32_t speed = 9600;
+    std::uint8_t address = 1;
+    std::uint32_t delayMs = 100;
+
+    Command command = Command::Ports;
+    std::string file;                      // read-registers --out, write-registers FILE
+    std::size_t fieldIndex = 0;            // write-field N
+    std::string text;                      // write-field TEXT
+    bool master = false;                   // set-mode
+    std::optional<std::uint32_t> seconds;  // monitor --seconds
+    bool raw = false;                      // monitor --raw
+    std::string host;                      // sntp HOST
+};
+
+struct UsageError {
+    std::string message;
+};
+
+// Parses the arguments after the program name.
+std::variant<CliOptions, UsageError> parseCliOptions(const std::vector<std::string>& args);
+
+extern const char* const kUsage;
+
+}  // namespace horalux::cli

@@ -1,0 +1,173 @@
+#include "CliSession.h"
+
+#include <cstdio>
+#include <ostream>
+
+#include "link/Commands.h"
+#include "link/Messages.h"
+#include "link/PortAccess.h"
+#include "platform/PosixSerialPort.h"
+
+namespace horalux::cli {
+
+std::string describeRequest(const link::BoardRequest& request) {
+    const char* what = "request";
+    switch (request.command) {
+        case link::cmd::ReadRegister:
+            what = "register read";
+            break;
+        case link::cmd::WriteRegister:
+            what = "register write";
+            break;
+        case link::cmd::WriteClock:
+            what = "clock write";
+            break;
+        case link::cmd::ReadClock:
+            what = "clock read";
+            break;
+        case link::cmd::ReadUserFields:
+            what = "user field read";
+            break;
+        case link::cmd::WriteUserFields:
+            what = "user field write";
+            break;
+        default:
+            break;
+    }
+    std::string out = what;
+    if (request.command == link::cmd::ReadRegister || request.command == link::cmd::WriteRegister) {
+        out += " " + std::to_string(request.param1);
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, " (%02X %02X %02X) to board %u", request.command,
+                  request.param1, request.param2, request.address);
+    return out + text;
+}
+
+CliSession::CliSession(const CliOptions& options, std::ostream& out, std::ostream& err)
+    : options_(options), out_(out), err_(err), ops_(tick_, clock_, *this, board_, *this, *this) {
+    ops_.setCurrentAddress(options.address);
+}
+
+CliSession::~CliSession() {
+    if (thread_) {
+        thread_->StopWorker();
+        thread_.reset();  // joins; pending calls were withdrawn by the stop
+    }
+    if (port_) {
+        link::PurgePort(*port_);
+        port_->close();
+    }
+}
+
+bool CliSession::connect() {
+    platform::PosixSerialOpener opener;
+    try {
+        port_ = link::OpenPort(opener, options_.port, options_.speed, *this);
+    } catch (const platform::PortError& e) {
+        error(e.what());
+        return false;
+    }
+    if (!port_) {
+        return false;
+    }
+    thread_ = std::make_unique<link::TNewThread>(
+        link::ExchangeContext{*port_, tick_, *this, *this, calls_, board_, options_.delayMs});
+    ops_.attachRing(&thread_->ring());
+    thread_->Start();
+    return true;
+}
+
+void CliSession::dispatch(std::uint32_t maxWaitMs) {
+    calls_.waitPending(std::chrono::milliseconds(maxWaitMs));
+    calls_.drain();
+}
+
+bool CliSession::waitForRing(std::uint32_t limitMs) {
+    if (failed_) {
+        return false;
+    }
+    if (!ops_.WaitForRing(limitMs)) {
+        if (!failed_) {
+            fail("the board did not finish in time");
+        }
+        return false;
+    }
+    return !failed_;
+}
+
+void CliSession::runFor(std::uint32_t ms, const std::atomic<bool>& interrupted) {
+    const std::uint32_t t0 = tick_.nowMs();
+    while (!interrupted && !failed_ && platform::elapsedMs(t0, tick_.nowMs()) < ms) {
+        dispatch(50);
+    }
+}
+
+void CliSession::fail(const std::string& why) {
+    if (!failed_) {
+        err_ << "horalux-cli: " << why << "\n";
+    }
+    failed_ = true;
+    // Ends any wait at once: the command reports the failure and the exchange stops.
+    ops_.attachRing(nullptr);
+    ops_.setRingIdle(true);
+    if (thread_) {
+        thread_->StopWorker();
+    }
+}
+
+void CliSession::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
+    fail("no answer to " + describeRequest(*copy));
+}
+
+void CliSession::onBoardMode(std::uint8_t code) {
+    // Every status frame repeats "master"; tell only the changes.
+    if (onChange_ && (code == link::kBoardModeMaster || code == link::kBoardModeSlave) &&
+        code != lastMode_) {
+        out_ << (code == link::kBoardModeMaster ? "mode: master" : "mode: slave") << "\n";
+        lastMode_ = code;
+    }
+}
+
+void CliSession::onExchangeInfo(const link::TStrMsg& record) {
+    if (raw_ && record.Count > 0) {
+        out_ << "line: " << record.Text << "\n";
+    }
+}
+
+void CliSession::onRingState(bool empty) {
+    if (!failed_) {
+        ops_.setRingIdle(empty);
+    }
+}
+
+void CliSession::refreshBoardView() {
+    if (onChange_) {
+        onChange_();
+    }
+}
+
+void CliSession::refreshUserFields() {
+    if (onChange_) {
+        onChange_();
+    }
+}
+
+void CliSession::onLinkDown() {
+    fail("the line to the board is down");
+}
+
+void CliSession::notify(std::string_view text) {
+    err_ << "horalux-cli: " << text << "\n";
+}
+
+void CliSession::error(std::string_view text) {
+    err_ << "horalux-cli: " << text << "\n";
+}
+
+bool CliSession::askRetry(std::string_view text) {
+    err_ << "horalux-cli: " << text << " (no)\n";
+    return false;
+}
+
+}  // namespace horalux::cli

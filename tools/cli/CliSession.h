@@ -1,0 +1,90 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "CliOptions.h"
+#include "link/BoardOperations.h"
+#include "link/BoardState.h"
+#include "link/ExchangeEvents.h"
+#include "link/ExchangeThread.h"
+#include "link/MainThreadCalls.h"
+#include "link/Prompts.h"
+#include "platform/PosixSystemClock.h"
+#include "platform/SerialPort.h"
+#include "platform/Tick.h"
+
+namespace horalux::cli {
+
+// The command-line companion's main side: it opens the port, runs the exchange thread and
+// answers it from its own loop, the way the main window does with its events.
+class CliSession final : public link::ExchangeEvents,
+                         public link::Prompts,
+                         public link::BusyIndicator,
+                         public link::MessagePump {
+  public:
+    CliSession(const CliOptions& options, std::ostream& out, std::ostream& err);
+    ~CliSession() override;
+
+    // Opens the port and starts the exchange; false (with the reason told) when it cannot.
+    bool connect();
+    // Waits for the queued requests; false when one failed, the line went down or time ran out.
+    bool waitForRing(std::uint32_t limitMs);
+    // Runs the main side for `ms` milliseconds, or until interrupted.
+    void runFor(std::uint32_t ms, const std::atomic<bool>& interrupted);
+
+    link::BoardOperations& ops() { return ops_; }
+    link::BoardState& board() { return board_; }
+    bool failed() const { return failed_; }
+
+    // What monitor prints as the board's fields change, and whether to print the line too.
+    void setMonitor(std::function<void()> onChange, bool raw) {
+        onChange_ = std::move(onChange);
+        raw_ = raw;
+    }
+
+    // ExchangeEvents
+    void onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override;
+    void onBoardMode(std::uint8_t code) override;
+    void onExchangeInfo(const link::TStrMsg& record) override;
+    void onRingState(bool empty) override;
+    void refreshBoardView() override;
+    void refreshUserFields() override;
+    void onLinkDown() override;
+
+    // Prompts: no one sits at the terminal to answer, so a question is answered "no".
+    void notify(std::string_view text) override;
+    void error(std::string_view text) override;
+    bool askRetry(std::string_view text) override;
+
+    // BusyIndicator: nothing to grey out on a terminal.
+    void ShowBusyState() override {}
+    // MessagePump
+    void dispatch(std::uint32_t maxWaitMs) override;
+
+  private:
+    void fail(const std::string& why);
+
+    const CliOptions& options_;
+    std::ostream& out_;
+    std::ostream& err_;
+    platform::MonotonicTick tick_;
+    platform::PosixSystemClock clock_;
+    link::BoardState board_;
+    link::MainThreadCalls calls_;
+    link::BoardOperations ops_;
+    std::unique_ptr<platform::SerialPort> port_;
+    std::unique_ptr<link::TNewThread> thread_;
+    std::function<void()> onChange_;
+    bool raw_ = false;
+    std::uint8_t lastMode_ = 0;
+    bool failed_ = false;
+};
+
+// A request as a person reads it, as in "register read 77 (74 4D 00) to board 1".
+std::string describeRequest(const link::BoardRequest& request);
+
+}  // namespace horalux::cli
