@@ -164,6 +164,37 @@ TEST_F(BoardOperationsTest, WaitForRingEndsWhenTheRingDrainsOrAtTheLimitPlus300)
     EXPECT_LE(waited, 60310U);
 }
 
+TEST_F(BoardOperationsTest, AnEmptyRingReportSentBeforeTheLatestRequestsDoesNotEndTheWait) {
+    ops.Sinkhr_date();
+    ops.setRingIdle(true);  // a report from before the request was queued
+    EXPECT_FALSE(ops.RingIdle());
+    pump.onDispatch = [&] {
+        ops.setRingIdle(true);
+        if (pump.dispatches == 3) {
+            drain();
+            ops.setRingIdle(true);
+        }
+    };
+    EXPECT_TRUE(ops.WaitForRing(60000));
+    EXPECT_EQ(pump.dispatches, 3);
+}
+
+TEST_F(BoardOperationsTest, ModeSwitchUsesTheModeJustReadNotAnOlderOne) {
+    board.lock()->BoardCopy.modeFlags = 0x80;  // from an earlier read
+    ops.setRingIdle(true);
+    pump.onDispatch = [&] {
+        ops.setRingIdle(true);  // stale until the read has been answered
+        if (pump.dispatches == 2) {
+            ring.advance();  // the board answers the mode read
+            board.lock()->BoardCopy.modeFlags = 0x05;
+            ops.setRingIdle(true);
+        }
+    };
+    ops.SetBoardMode(true);
+    EXPECT_EQ(pump.dispatches, 2);
+    EXPECT_EQ(drain(), (std::vector<Sent>{{1, cmd::WriteRegister, 77, 0x85, 3, 3000, {}}}));
+}
+
 TEST_F(BoardOperationsTest, BoardModeSwitchSetsOrClearsOnlyTheMasterBit) {
     struct Case {
         bool makeMaster;
