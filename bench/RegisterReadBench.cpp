@@ -1,0 +1,66 @@
+// A full register read against the stand-in board emulating the wire, beside the pacing the
+// protocol itself imposes: for each request the longer of the post-write wait and the request
+// frame's wire time, plus the reply's wire time.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <sstream>
+
+#include "CliSession.h"
+#include "config/RegisterMap.h"
+#include "support/BoardProcess.h"
+
+namespace {
+
+constexpr std::uint32_t kDelayTimeMs = 100;
+
+double pacingBoundSeconds(std::uint32_t speed) {
+    const double postWriteMs = kDelayTimeMs + 100000.0 / speed;
+    const double frameMs = 109 * 10 * 1000.0 / speed;
+    const double replyMs = 8 * 10 * 1000.0 / speed;
+    return static_cast<double>(horalux::config::kReadListLength) *
+           (std::max(postWriteMs, frameMs) + replyMs) / 1000.0;
+}
+
+void FullRegisterRead(benchmark::State& state) {
+    const auto speed = static_cast<std::uint32_t>(state.range(0));
+    horalux::test::BoardProcess board({"--speed", std::to_string(speed), "--line-timing"});
+    horalux::cli::CliOptions options;
+    options.port = board.devicePath();
+    options.speed = speed;
+    options.delayMs = kDelayTimeMs;
+    std::ostringstream out;
+    std::ostringstream err;
+    horalux::cli::CliSession session(options, out, err);
+    if (!session.connect()) {
+        state.SkipWithError("cannot open the stand-in board");
+        return;
+    }
+    double total = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        session.ops().ReadAllRegisters();
+        if (!session.waitForRing(60000)) {
+            state.SkipWithError("the read did not complete");
+            return;
+        }
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - t0;
+        state.SetIterationTime(took.count());
+        total += took.count();
+    }
+    const double mean = total / static_cast<double>(state.iterations());
+    const double bound = pacingBoundSeconds(speed);
+    state.counters["bound_s"] = bound;
+    state.counters["overhead_pct"] = 100.0 * (mean - bound) / bound;
+}
+
+BENCHMARK(FullRegisterRead)
+    ->Arg(9600)
+    ->Arg(115200)
+    ->Iterations(2)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
