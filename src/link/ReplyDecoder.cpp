@@ -1,6 +1,5 @@
 #include "link/ReplyDecoder.h"
 
-#include <chrono>
 #include <cstdlib>
 
 #include "config/RegisterMap.h"
@@ -8,6 +7,8 @@
 #include "link/Messages.h"
 #include "link/PortAccess.h"
 #include "link/SegmentCode.h"
+#include "timesync/BoardTime.h"
+#include "timesync/CivilTime.h"
 
 namespace horalux::link {
 namespace {
@@ -36,31 +37,12 @@ constexpr std::size_t kFormats = 1;  // 1..8
 constexpr std::size_t kDigitCounts = 9;
 }  // namespace layout
 
-// The clock block: seconds, minutes, hours, day of week, day, month, year in the century.
-namespace clock {
-constexpr std::size_t kMinute = 1;
-constexpr std::size_t kHour = 2;
-constexpr std::size_t kDay = 4;
-constexpr std::size_t kMonth = 5;
-constexpr std::size_t kYear = 6;
-constexpr std::size_t kSecond = 0;
-}  // namespace clock
-
 // Main-field entries.
 constexpr std::size_t kTime = 0, kDate = 1, kYear = 2, kFirstTemperature = 3, kPressure = 6,
                       kHumidity = 7, kRadiation = 8;
 // Sensor entries.
 constexpr std::size_t kSensorPressure = 4, kSensorHumidity = 5, kSensorRadiation = 6,
                       kSensorDate = 7;
-
-std::optional<int> fromBcd(std::uint8_t byte) {
-    const int tens = byte >> 4;
-    const int units = byte & 0x0F;
-    if (tens > 9 || units > 9) {
-        return std::nullopt;
-    }
-    return tens * 10 + units;
-}
 
 void applyLayout(std::span<const CodeLayout> table, std::uint8_t code, const LayoutValues& values,
                  std::string& text) {
@@ -252,42 +234,29 @@ void ReplyDecoder::decodeUserValues() {
 }
 
 void ReplyDecoder::decodeClock() {
-    using namespace std::chrono;
-    const auto second = fromBcd(at(clock::kSecond));
-    const auto minute = fromBcd(at(clock::kMinute));
-    const auto hour = fromBcd(at(clock::kHour));
-    const auto day = fromBcd(at(clock::kDay));
-    const auto month = fromBcd(at(clock::kMonth));
-    const auto year = fromBcd(at(clock::kYear));
-    if (!second || !minute || !hour || !day || !month || !year || *hour > 23 || *minute > 59 ||
-        *second > 59) {
-        return;
+    std::array<std::uint8_t, timesync::BoardTimePayload{}.size()> block{};
+    for (std::size_t i = 0; i < block.size(); ++i) {
+        block[i] = at(i);
     }
-    const year_month_day date{std::chrono::year(2000 + *year),
-                              std::chrono::month(static_cast<unsigned>(*month)),
-                              std::chrono::day(static_cast<unsigned>(*day))};
-    if (!date.ok()) {
+    const auto time = timesync::decodeBoardTimePayload(block);
+    if (!time) {
         return;
     }
     {
         auto data = board_.lock();
         // The zone code: whole hours in bits 0..5, half an hour more with bit 7, west with bit 6.
         const std::uint8_t zone = data->BoardCopy.timeZone;
-        int shift = (zone & 0x3F) * 60 + ((zone & 0x80) != 0 ? 30 : 0);
+        std::int64_t shiftMinutes = (zone & 0x3F) * 60 + ((zone & 0x80) != 0 ? 30 : 0);
         if ((zone & 0x40) != 0) {
-            shift = -shift;
+            shiftMinutes = -shiftMinutes;
         }
-        const sys_time<minutes> board =
-            sys_days(date) + hours(*hour) + minutes(*minute) + minutes(shift);
-        const sys_days shiftedDay = floor<days>(board);
-        const year_month_day shifted(shiftedDay);
-        const hh_mm_ss<minutes> time(board - shiftedDay);
-        values_.hour.setDecimal(static_cast<int>(time.hours().count()), 2);
-        values_.minute.setDecimal(static_cast<int>(time.minutes().count()), 2);
-        values_.day.setDecimal(static_cast<int>(static_cast<unsigned>(shifted.day())), 2);
-        values_.month.setDecimal(static_cast<int>(static_cast<unsigned>(shifted.month())), 2);
-        const int shiftedYear = static_cast<int>(shifted.year());
-        values_.year.setDecimal(((shiftedYear % 100) + 100) % 100, 2);
+        const platform::LocalDateTime shifted =
+            timesync::dateTimeOfEpochMs(timesync::epochMsOf(*time) + shiftMinutes * 60000);
+        values_.hour.setDecimal(shifted.hour, 2);
+        values_.minute.setDecimal(shifted.minute, 2);
+        values_.day.setDecimal(shifted.day, 2);
+        values_.month.setDecimal(shifted.month, 2);
+        values_.year.setDecimal(((shifted.year % 100) + 100) % 100, 2);
         buildDateTexts(*data, values_);
     }
     main_.refreshBoardView();

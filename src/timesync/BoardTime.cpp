@@ -1,5 +1,7 @@
 #include "timesync/BoardTime.h"
 
+#include "timesync/CivilTime.h"
+
 namespace horalux::timesync {
 
 BoardTimePayload makeBoardTimePayload(const platform::LocalDateTime& now) {
@@ -11,6 +13,35 @@ BoardTimePayload makeBoardTimePayload(const platform::LocalDateTime& now) {
         toBcd(now.day),      toBcd(now.month),
         toBcd(twoDigitYear),
     };
+}
+
+std::optional<platform::LocalDateTime> decodeBoardTimePayload(
+    std::span<const std::uint8_t> payload) {
+    if (payload.size() != BoardTimePayload{}.size()) {
+        return std::nullopt;
+    }
+    const auto second = fromBcd(payload[0]);
+    const auto minute = fromBcd(payload[1]);
+    const auto hour = fromBcd(payload[2]);
+    const auto day = fromBcd(payload[4]);
+    const auto month = fromBcd(payload[5]);
+    const auto year = fromBcd(payload[6]);
+    if (!second || !minute || !hour || !day || !month || !year || *second > 59 || *minute > 59 ||
+        *hour > 23 || *month < 1 || *month > 12 || *day < 1) {
+        return std::nullopt;
+    }
+    platform::LocalDateTime time;
+    time.year = 2000 + *year;
+    time.month = *month;
+    time.day = *day;
+    time.hour = *hour;
+    time.minute = *minute;
+    time.second = *second;
+    // A day past the end of its month comes back as another date.
+    if (dateTimeOfEpochMs(epochMsOf(time)) != time) {
+        return std::nullopt;
+    }
+    return time;
 }
 
 }  // namespace horalux::timesync

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <span>
 
 #include "platform/SystemClock.h"
 
@@ -14,6 +16,16 @@ using BoardTimePayload = std::array<std::uint8_t, 7>;
 // Packed BCD of 0..99: tens in the high nibble.
 constexpr std::uint8_t toBcd(int value) {
     return static_cast<std::uint8_t>(((value / 10) << 4) | (value % 10));
+}
+
+// The value of a packed BCD byte; nothing when a nibble is not a decimal digit.
+constexpr std::optional<int> fromBcd(std::uint8_t byte) {
+    const int tens = byte >> 4;
+    const int units = byte & 0x0F;
+    if (tens > 9 || units > 9) {
+        return std::nullopt;
+    }
+    return tens * 10 + units;
 }
 
 // Julian Day Number of a Gregorian date; J mod 7 is 0 on a Monday.
@@ -34,5 +46,10 @@ constexpr std::int64_t julianDayNumber(int year, int month, int day) {
 // The payload for one reading of the PC clock. Taking every field from the same reading keeps
 // a write made at a change of minute, hour or day from mixing two different times.
 BoardTimePayload makeBoardTimePayload(const platform::LocalDateTime& now);
+
+// The date and time a clock block carries (year 2000 + the two digits; the day of the week is
+// not checked); nothing when a byte is not BCD or the date and time do not exist.
+std::optional<platform::LocalDateTime> decodeBoardTimePayload(
+    std::span<const std::uint8_t> payload);
 
 }  // namespace horalux::timesync

@@ -66,7 +66,7 @@ Answer Board::handle(const link::Request& request, std::uint32_t nowMs) {
             registers_[request.param1] = request.param2;
             break;
         case link::cmd::WriteClock: {
-            const auto time = decodeClockPayload(request.data);
+            const auto time = timesync::decodeBoardTimePayload(request.data);
             if (!request.withBlock || !time) {
                 return {std::nullopt, "clock payload is no valid date and time"};
             }

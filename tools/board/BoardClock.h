@@ -22,8 +22,4 @@ class BoardClock {
     std::uint32_t baseTick_ = 0;
 };
 
-// The date and time a clock payload carries (the day of the week is not checked: the board
-// works it out itself); nothing when a byte is not BCD or the date does not exist.
-std::optional<platform::LocalDateTime> decodeClockPayload(std::span<const std::uint8_t> payload);
-
 }  // namespace horalux::board
