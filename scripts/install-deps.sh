@@ -24,5 +24,13 @@ if [[ $(id -u) -ne 0 ]]; then
   sudo_cmd=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
+# chrony is wanted for its daemon binary only (the tests run their own copy that never touches
+# the clock): keep package installs from starting any system service.
+policy=/usr/sbin/policy-rc.d
+if [[ ! -e $policy ]]; then
+  printf '#!/bin/sh\nexit 101\n' | "${sudo_cmd[@]}" tee "$policy" >/dev/null
+  "${sudo_cmd[@]}" chmod +x "$policy"
+  trap '"${sudo_cmd[@]}" rm -f "$policy"' EXIT
+fi
 "${sudo_cmd[@]}" apt-get update -qq
 "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
