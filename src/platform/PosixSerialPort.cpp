@@ -217,6 +217,9 @@ void PosixSerialPort::setSpeed(std::uint32_t bitsPerSecond) {
 
 void PosixSerialPort::close() {
     if (fd_ >= 0) {
+        // The exclusive mode belongs to the device, not to this descriptor: it would outlive the
+        // close while anything else (such as the stand-in board) still holds the device open.
+        ioctl(fd_, TIOCNXCL);
         ::close(fd_);  // also releases the lock
         fd_ = -1;
     }

@@ -1,6 +1,9 @@
 #include "platform/PosixSerialPort.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <array>
 #include <thread>
@@ -73,6 +76,21 @@ TEST(PosixSerialPort, SecondOpenOfTheSameDeviceFailsUntilTheFirstCloses) {
     EXPECT_EQ(PosixSerialPort::open(pty.devicePath(), 9600), nullptr);
     first->close();
     EXPECT_NE(PosixSerialPort::open(pty.devicePath(), 9600), nullptr);
+}
+
+TEST(PosixSerialPort, ClosingLeavesTheDeviceOpenableForUsersOtherThanRoot) {
+    test::PtyPair pty;
+    const int other = ::open(pty.devicePath().c_str(), O_RDWR | O_NOCTTY);  // as the board holds it
+    ASSERT_GE(other, 0);
+    auto port = PosixSerialPort::open(pty.devicePath(), 9600);
+    ASSERT_NE(port, nullptr);
+    int exclusive = 0;
+    ASSERT_EQ(ioctl(other, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1);
+    port->close();
+    ASSERT_EQ(ioctl(other, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    ::close(other);
 }
 
 TEST(PosixSerialPort, ClosingTheOtherSideIsReportedAsTheDeviceGone) {
