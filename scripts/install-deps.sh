@@ -4,9 +4,6 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libsimpleini-dev chrony)
-if [[ "${HORALUX_WITH_UI:-1}" == 1 ]]; then
-  packages+=(qt6-base-dev qt6-serialport-dev)
-fi
 
 missing=()
 for p in "${packages[@]}"; do

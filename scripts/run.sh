@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-HORALUX_WITH_UI=0 scripts/install-deps.sh >/dev/null
+scripts/install-deps.sh >/dev/null
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)" --target horalux-board horalux-cli >/dev/null
 
