@@ -140,6 +140,7 @@ TEST_F(CliAgainstBoard, MissingPortAndBadUsageGiveTheirStatuses) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.output.find("Error opening port"), std::string::npos);
     EXPECT_EQ(cli("no-such-command").status, 2);
+    EXPECT_EQ(cli("--address 255 read-fields").status, 2);  // nobody would answer
 }
 
 }  // namespace

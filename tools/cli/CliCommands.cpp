@@ -9,6 +9,7 @@
 #include "CliSession.h"
 #include "config/RegisterFile.h"
 #include "config/RegisterMap.h"
+#include "link/Commands.h"
 #include "link/PortList.h"
 #include "link/SegmentCode.h"
 #include "platform/PosixSerialPort.h"
@@ -268,6 +269,15 @@ int runCommand(const CliOptions& options, std::ostream& out, std::ostream& err,
             return sntp(options, out, err);
         default:
             break;
+    }
+    const bool needsReplies =
+        options.command == Command::ReadRegisters || options.command == Command::WriteRegisters ||
+        options.command == Command::ReadTime || options.command == Command::ReadFields ||
+        options.command == Command::WriteField;
+    if (needsReplies && options.address == link::kAllBoards) {
+        // Boards never answer the all-boards address, so there would be nothing to read.
+        err << "horalux-cli: this command reads from the board and needs a single board address\n";
+        return kBadUsage;
     }
     CliSession session(options, out, err);
     switch (options.command) {
