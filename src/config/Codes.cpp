@@ -1,6 +1,6 @@
 #include "config/Codes.h"
 
-#include <cstdio>
+#include <string>
 
 namespace horalux::config {
 
@@ -43,17 +43,16 @@ constexpr std::array<std::span<const DisplayFormatItem>, kDisplayFormatKinds> kF
 
 }  // namespace
 
+// Built from whole numbers rather than with printf, whose decimal point follows the process
+// locale (set from the environment by the window toolkit) and may be more than one byte.
 std::string timeZoneItemText(std::size_t item, char decimalSeparator) {
-    const int halfHours = static_cast<int>(item) - 24;
-    char text[16];
-    std::snprintf(text, sizeof text, "%1.1f", halfHours / 2.0);
-    std::string result = text;
-    for (char& c : result) {
-        if (c == '.' || c == ',') {
-            c = decimalSeparator;
-        }
-    }
-    return result;
+    const long halfHours = static_cast<long>(item) - 24;
+    const long magnitude = halfHours < 0 ? -halfHours : halfHours;
+    std::string text = halfHours < 0 ? "-" : "";
+    text += std::to_string(magnitude / 2);
+    text += decimalSeparator;
+    text += magnitude % 2 != 0 ? '5' : '0';
+    return text;
 }
 
 std::span<const DisplayFormatItem> displayFormatItems(std::size_t kind) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace horalux::config {
 namespace {
 
@@ -25,6 +27,13 @@ TEST(Codes, TimeZoneItemsAndCodesAgreeOnTheTellingRows) {
         EXPECT_EQ(TimeZoneCodes[c.item], c.code) << c.item;
     }
     EXPECT_EQ(timeZoneItemText(31, ','), "3,5");
+    EXPECT_EQ(timeZoneItemText(23, ','), "-0,5");
+    // Every item reads as "%1.1f" of its offset in hours (the tests run in the C locale).
+    for (std::size_t item = 0; item < kTimeZoneCount; ++item) {
+        char expected[16];
+        std::snprintf(expected, sizeof expected, "%1.1f", (static_cast<double>(item) - 24) / 2);
+        EXPECT_EQ(timeZoneItemText(item, '.'), expected) << item;
+    }
 }
 
 TEST(Codes, CountPosMapsPositionsAndCodesBothWaysAndRejectsCodesWithoutItem) {
