@@ -32,6 +32,41 @@ TEST(ProgramSettings, MissingFileGivesDefaultsAndFirstSaveWritesAllEightKeys) {
     EXPECT_EQ(loadSettings(path), s);
 }
 
+// The file's lines without the empty ones, whose number is the ini library's business.
+std::string filledLines(const std::filesystem::path& path) {
+    std::string text = test::readAll(path);
+    for (std::size_t at; (at = text.find("\n\n")) != std::string::npos;) {
+        text.erase(at, 1);
+    }
+    return text;
+}
+
+TEST(ProgramSettings, SaveWritesTheKeysInTheirOrderWithBooleansAsOneAndZero) {
+    test::TempDir dir;
+    ProgramSettings s;
+    s.ComPort = "/dev/ttyS1";
+    s.ComSpeed = 115200;
+    s.sysnum = 255;
+    s.DelayTime = 60;
+    s.SinhrTime = true;
+    s.SinhrTimeServer = "ntp.example.org";
+    s.Test = true;
+    saveSettings(dir / "fresh.ini", s, 3);
+    EXPECT_EQ(filledLines(dir / "fresh.ini"),
+              "[Interface]\nComPort=/dev/ttyS1\nComSpeed=115200\nDelayTime=60\nsysnum=255\n"
+              "SinhrTime=1\nSinhrTimeServer=ntp.example.org\nPeriod_sinhr=3\n[View]\nTest=1\n");
+
+    // The load writes DelayTime at once, so on a first run it stands first.
+    const auto path = dir / "first.ini";
+    saveSettings(path, loadSettings(path), 4);
+    const std::string text = filledLines(path);
+    EXPECT_EQ(text.rfind("[Interface]\nDelayTime=100\nComPort=COM1\nComSpeed=9600\nsysnum=1\n"
+                         "SinhrTime=0\n",
+                         0),
+              0u)
+        << text;
+}
+
 TEST(ProgramSettings, DelayBelowFiftyBecomesHundredInMemoryAndInTheFileAtOnce) {
     struct Case {
         const char* inFile;
