@@ -85,6 +85,11 @@ DecodeOutcome ReplyDecoder::decodeIncoming(std::uint8_t wakingByte) {
         } catch (const platform::PortError&) {
             return DecodeOutcome::LinkLost;
         }
+        if (line_.stopRequested()) {
+            // The read was cut short by the stop: what it holds is not what the board sent, and
+            // decoding it would overwrite the state with zeros.
+            return DecodeOutcome::Stopped;
+        }
         length_ = header.param2;
     }
     decode(header);

@@ -74,10 +74,14 @@ class FaultyPort final : public platform::SerialPort {
   public:
     explicit FaultyPort(platform::SerialPort& inner) : inner_(inner) {}
 
-    bool failEveryRead = false;   // every read reports Failed
-    bool failBlockReads = false;  // reads of more than one byte report Failed
+    bool failEveryRead = false;         // every read reports Failed
+    bool failBlockReads = false;        // reads of more than one byte report Failed
+    std::function<void()> onBlockRead;  // runs before each read of more than one byte
 
     platform::IoResult read(std::uint8_t* buffer, std::size_t length) override {
+        if (onBlockRead && length > 1) {
+            onBlockRead();
+        }
         if (failEveryRead || (failBlockReads && length > 1)) {
             return {0, platform::IoStatus::Failed};
         }

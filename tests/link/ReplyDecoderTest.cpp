@@ -392,6 +392,23 @@ TEST_F(ReplyDecoderTest, AFailedBlockReadOrAVanishedDeviceLosesTheLink) {
     EXPECT_EQ(decoder.decodeIncoming(kStartByte), DecodeOutcome::LinkLost);
 }
 
+TEST_F(ReplyDecoderTest, AStopDuringABlockReadLeavesTheStateAsItWas) {
+    test::FaultyPort port(line);
+    std::stop_source stopping;
+    Line stoppingIo(port, tick, 100);
+    stoppingIo.setStopToken(stopping.get_token());
+    port.onBlockRead = [&] { stopping.request_stop(); };
+    ReplyDecoder stoppingDecoder(stoppingIo, ring, board, main);
+    board.lock()->BoardCopy.displayFormats[0] = 5;
+    const Bytes frame = test::replyFrame(
+        1, cmd::LayoutFrame, Bytes{1, 2, 0, 0, 0, 0, 0, 0, 4, 3, 0x06, 0x5B, 0x4F, 0x66});
+    line.feed(Bytes(frame.begin() + 1, frame.end()));
+    EXPECT_EQ(stoppingDecoder.decodeIncoming(frame.front()), DecodeOutcome::Stopped);
+    const BoardData s = state();
+    EXPECT_EQ(s.BoardCopy.displayFormats[0], 5) << "not overwritten by a cut-short block";
+    EXPECT_EQ(s.UserFieldCount, 0);
+}
+
 TEST(CurrentMainText, IsEmptyForAnEntryPastTheTable) {
     BoardData data;
     data.MainFieldTexts[8] = "0.013";
