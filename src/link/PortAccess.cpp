@@ -6,16 +6,21 @@
 
 namespace horalux::link {
 
-TStrMsg makeExchangeRecord(std::span<const std::uint8_t> bytes) {
+void fillExchangeRecord(std::span<const std::uint8_t> bytes, TStrMsg& record) {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    TStrMsg record;
-    record.Text.reserve(bytes.size() * 3);
+    record.Text.clear();
     for (const std::uint8_t b : bytes) {
         record.Text.push_back(kHex[b >> 4]);
         record.Text.push_back(kHex[b & 0x0F]);
         record.Text.push_back(' ');
     }
     record.Count = static_cast<std::int32_t>(bytes.size());
+}
+
+TStrMsg makeExchangeRecord(std::span<const std::uint8_t> bytes) {
+    TStrMsg record;
+    record.Text.reserve(bytes.size() * 3);
+    fillExchangeRecord(bytes, record);
     return record;
 }
 

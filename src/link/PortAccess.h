@@ -25,6 +25,8 @@ struct TStrMsg {
     std::int32_t Count = 0;
 };
 TStrMsg makeExchangeRecord(std::span<const std::uint8_t> bytes);
+// Rewrites `record` in place, so a reused record allocates nothing once its text has room.
+void fillExchangeRecord(std::span<const std::uint8_t> bytes, TStrMsg& record);
 
 // The text of a single line-error flag; empty for no flag, an unknown one or a combination.
 std::string_view lineErrorText(std::uint32_t flags);

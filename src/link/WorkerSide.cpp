@@ -20,15 +20,8 @@ void WorkerSide::exchangeInfo(std::span<const std::uint8_t> bytes) {
     }
     // Every poll inside the reply hunt comes through here, so the record is rewritten in place
     // rather than built anew: the decoding allocates nothing once the text has grown to the
-    // longest frame. Same text as makeExchangeRecord.
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    record_.Text.clear();
-    for (const std::uint8_t b : bytes) {
-        record_.Text.push_back(kHex[b >> 4]);
-        record_.Text.push_back(kHex[b & 0x0F]);
-        record_.Text.push_back(' ');
-    }
-    record_.Count = static_cast<std::int32_t>(bytes.size());
+    // longest frame.
+    fillExchangeRecord(bytes, record_);
     onMain([&] { events_.onExchangeInfo(record_); });
 }
 
