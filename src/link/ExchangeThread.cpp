@@ -5,6 +5,7 @@
 #include "link/FrameIo.h"
 #include "link/Messages.h"
 #include "link/PortAccess.h"
+#include "platform/ThreadPriority.h"
 
 namespace horalux::link {
 
@@ -44,6 +45,7 @@ void TNewThread::join() {
 }
 
 void TNewThread::body() {
+    platform::lowerCurrentThreadPriority();
     while (runOnce()) {
     }
     finished_ = true;
