@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/PosixSerialPort.h"
 #include "support/FakeTick.h"
 #include "support/MemoryLine.h"
 #include "support/RecordingPrompts.h"
@@ -53,6 +54,15 @@ TEST(OpenPort, MissingDeviceShowsErrorOpeningPortAndGivesNoPort) {
     test::RecordingPrompts prompts;
     EXPECT_EQ(OpenPort(opener, "ttyS99", 9600, prompts), nullptr);
     EXPECT_EQ(prompts.said(), std::vector<std::string>{"error: Error opening port"});
+}
+
+TEST(OpenPort, MissingSerialDeviceShowsErrorOpeningPort) {
+    platform::PosixSerialOpener opener;
+    test::RecordingPrompts prompts;
+    EXPECT_EQ(OpenPort(opener, "/dev/horalux-no-such-device", 9600, prompts), nullptr);
+    EXPECT_EQ(OpenPort(opener, "horalux-no-such-device", 9600, prompts), nullptr);
+    EXPECT_EQ(prompts.said(),
+              (std::vector<std::string>{"error: Error opening port", "error: Error opening port"}));
 }
 
 TEST(OpenPort, PurgesAndChecksErrorsOfTheOpenedPort) {
