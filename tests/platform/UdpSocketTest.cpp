@@ -11,6 +11,8 @@
 #include <cstring>
 #include <vector>
 
+#include "support/LoopbackUdp.h"
+
 namespace horalux::platform {
 namespace {
 
@@ -18,21 +20,9 @@ constexpr Ipv4Address kLoopback{{127, 0, 0, 1}};
 
 // A socket bound to an ephemeral port on 127.0.0.1 that echoes nothing by itself.
 struct BoundSocket {
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
     std::uint16_t port = 0;
+    int fd = test::boundLoopbackSocket(&port);
 
-    BoundSocket() {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        sockaddr raw{};
-        std::memcpy(&raw, &address, sizeof address);
-        socklen_t length = sizeof address;
-        ::bind(fd, &raw, sizeof address);
-        ::getsockname(fd, &raw, &length);
-        std::memcpy(&address, &raw, sizeof address);
-        port = ntohs(address.sin_port);
-    }
     ~BoundSocket() { close(); }
     void close() {
         if (fd >= 0) {

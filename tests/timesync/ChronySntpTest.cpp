@@ -18,8 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "support/FakeSystemClock.h"
 #include "platform/Tick.h"
+#include "support/FakeSystemClock.h"
+#include "support/LoopbackUdp.h"
 #include "timesync/CivilTime.h"
 #include "timesync/SntpClient.h"
 
@@ -32,18 +33,9 @@ constexpr const char* kChronyd = "/usr/sbin/chronyd";
 
 // A UDP port on 127.0.0.1 that nothing is bound to right now.
 std::uint16_t freeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    sockaddr raw{};
-    std::memcpy(&raw, &address, sizeof address);
-    socklen_t length = sizeof address;
-    ::bind(fd, &raw, sizeof address);
-    ::getsockname(fd, &raw, &length);
-    ::close(fd);
-    std::memcpy(&address, &raw, sizeof address);
-    return ntohs(address.sin_port);
+    std::uint16_t port = 0;
+    ::close(test::boundLoopbackSocket(&port));
+    return port;
 }
 
 // chronyd in the foreground with a configuration of its own in a temporary folder.

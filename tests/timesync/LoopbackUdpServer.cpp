@@ -10,34 +10,10 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "support/LoopbackUdp.h"
+
 namespace horalux::test {
 namespace {
-
-sockaddr_in loopbackAddress(std::uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
-int boundLoopbackSocket(std::uint16_t* port) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        throw std::runtime_error("socket");
-    }
-    sockaddr_in address = loopbackAddress(0);
-    sockaddr raw{};
-    std::memcpy(&raw, &address, sizeof address);
-    socklen_t length = sizeof address;
-    if (::bind(fd, &raw, sizeof address) != 0 || ::getsockname(fd, &raw, &length) != 0) {
-        ::close(fd);
-        throw std::runtime_error("bind");
-    }
-    std::memcpy(&address, &raw, sizeof address);
-    *port = ntohs(address.sin_port);
-    return fd;
-}
 
 void sendTo(int fd, const std::vector<std::uint8_t>& to, std::span<const std::uint8_t> data) {
     sockaddr raw{};

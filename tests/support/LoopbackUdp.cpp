@@ -1,0 +1,33 @@
+#include "support/LoopbackUdp.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <stdexcept>
+
+namespace horalux::test {
+
+int boundLoopbackSocket(std::uint16_t* port) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        throw std::runtime_error("socket");
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr raw{};
+    std::memcpy(&raw, &address, sizeof address);
+    socklen_t length = sizeof address;
+    if (::bind(fd, &raw, sizeof address) != 0 || ::getsockname(fd, &raw, &length) != 0) {
+        ::close(fd);
+        throw std::runtime_error("bind");
+    }
+    std::memcpy(&address, &raw, sizeof address);
+    *port = ntohs(address.sin_port);
+    return fd;
+}
+
+}  // namespace horalux::test
