@@ -30,4 +30,5 @@ if [[ -z $port ]]; then
 fi
 
 build/bin/horalux-cli --port "$port" --speed "$speed" read-fields
-exec build/bin/horalux-cli --port "$port" --speed "$speed" monitor "$@"
+# Not exec: the stand-in board is stopped when this script ends.
+build/bin/horalux-cli --port "$port" --speed "$speed" monitor "$@"
