@@ -1,12 +1,17 @@
 include(GoogleTest)
 find_package(GTest REQUIRED)
 
-# add_horalux_test(name SOURCES ... LIBS ... [THREADED])
-# THREADED tests also run under ThreadSanitizer (label "threaded").
+# add_horalux_test(name SOURCES ... LIBS ... [THREADED] [NO_GTEST_MAIN])
+# THREADED tests also run under ThreadSanitizer (label "threaded"). NO_GTEST_MAIN: the sources
+# bring their own main (the window tests create a QApplication first).
 function(add_horalux_test name)
-  cmake_parse_arguments(T "THREADED" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "THREADED;NO_GTEST_MAIN" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE horalux_defaults ${T_LIBS} GTest::gmock GTest::gtest_main)
+  set(gtest_main GTest::gtest_main)
+  if(T_NO_GTEST_MAIN)
+    set(gtest_main GTest::gtest)
+  endif()
+  target_link_libraries(${name} PRIVATE horalux_defaults ${T_LIBS} GTest::gmock ${gtest_main})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   # Tests stay out of bin/, which holds the programs.
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libsimpleini-dev chrony)
+          libsimpleini-dev chrony qt6-base-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -22,6 +22,11 @@ run_suite() {  # dir, extra cmake args..., then -- ctest args...
   ctest --test-dir "$dir" -j "$jobs" "${ctest_args[@]}"
 }
 
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DHORALUX_SANITIZE=address,undefined
-run_suite build-tsan -DCMAKE_BUILD_TYPE=Debug -DHORALUX_SANITIZE=thread -- -L threaded
+werror=-DHORALUX_WERROR=ON
+run_suite build $werror -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite build-asan $werror -DCMAKE_BUILD_TYPE=Debug -DHORALUX_SANITIZE=address,undefined
+run_suite build-tsan $werror -DCMAKE_BUILD_TYPE=Debug -DHORALUX_SANITIZE=thread -- -L threaded
+# A user's optimised build must compile cleanly too (GCC warns differently at -O3).
+echo "=== build-release"
+cmake -S . -B build-release -G Ninja $werror -DCMAKE_BUILD_TYPE=Release -DHORALUX_BUILD_BENCH=OFF
+cmake --build build-release -j "$jobs"
