@@ -24,6 +24,8 @@ run_suite() {  # dir, extra cmake args..., then -- ctest args...
 
 werror=-DHORALUX_WERROR=ON
 run_suite build $werror -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "=== package"
+scripts/check-package.sh build
 run_suite build-asan $werror -DCMAKE_BUILD_TYPE=Debug -DHORALUX_SANITIZE=address,undefined
 run_suite build-tsan $werror -DCMAKE_BUILD_TYPE=Debug -DHORALUX_SANITIZE=thread -- -L threaded
 # A user's optimised build must compile cleanly too (GCC warns differently at -O3).

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds the Debian package in the given build folder, validates its desktop entry, metainfo and
+# the package itself, then unpacks it into a scratch folder and runs the tools from there.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+
+cmake --build "$build" --target package
+deb=$(ls -t "$build"/horalux_*_amd64.deb | head -n 1)
+echo "package: $deb"
+
+desktop-file-validate packaging/horalux.desktop
+appstreamcli validate --no-net packaging/horalux.metainfo.xml
+# Errors fail; warnings and notes are printed for the reader.
+lintian --fail-on error --suppress-tags-from-file /dev/null "$deb"
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+dpkg -x "$deb" "$scratch"
+"$scratch/usr/bin/horalux-cli" --version
+"$scratch/usr/bin/horalux-board" --help >/dev/null
+for f in usr/share/applications/horalux.desktop usr/share/icons/hicolor/scalable/apps/horalux.svg \
+         usr/share/icons/hicolor/48x48/apps/horalux.png usr/share/icons/hicolor/256x256/apps/horalux.png \
+         usr/share/man/man1/horalux-cli.1.gz usr/share/man/man1/horalux-board.1.gz; do
+  [[ -s $scratch/$f ]] || { echo "missing from the package: /$f" >&2; exit 1; }
+done
+echo "package check passed"
