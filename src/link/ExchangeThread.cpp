@@ -11,7 +11,7 @@ namespace horalux::link {
 
 TNewThread::TNewThread(const ExchangeContext& context)
     : context_(context),
-      main_(context.mainThread, context.events, context.prompts, stop_.get_token()),
+      main_(context.mainThread, context.events, context.prompts, stop_.get_token(), &context.tick),
       line_(context.port, context.tick, context.delayTimeMs),
       builder_(std::make_unique<RequestFrameBuilder>()),
       decoder_(line_, ring_, context.board, main_) {
@@ -47,7 +47,9 @@ void TNewThread::join() {
 void TNewThread::body() {
     platform::lowerCurrentThreadPriority();
     while (runOnce()) {
+        main_.endBatch();
     }
+    main_.endBatch();
     finished_ = true;
 }
 
