@@ -166,6 +166,19 @@ TEST_F(ExchangeLoopTest, TheDropAnswerMovesOnToTheNextRequest) {
     EXPECT_EQ(events.failures, 1);
 }
 
+TEST_F(ExchangeLoopTest, AnErrorInTheFailureHandlerDropsTheRequestInsteadOfStallingTheRing) {
+    events.answerFailure = [](std::unique_ptr<BoardRequest>) {
+        throw std::runtime_error("the handler failed");
+    };
+    ASSERT_TRUE(queue(1, 1, 10));
+    ASSERT_TRUE(queue(255, 1, 11));
+    runTurns(50);
+    ASSERT_EQ(line.writes().size(), 2U);
+    EXPECT_EQ(test::sentFrame(line.writes()[1]).param1, 11);
+    EXPECT_TRUE(thread.ring().empty());
+    EXPECT_EQ(events.failures, 1);
+}
+
 TEST_F(ExchangeLoopTest, ADropForARequestNoLongerFailedChangesNothing) {
     ASSERT_TRUE(queue(1, 3, 10));
     BoardRequest stale = *thread.ring().current();
@@ -237,6 +250,18 @@ TEST_F(ExchangeLoopTest, IdlePollsCountOnlyWhileTheFlagIsSet) {
     EXPECT_TRUE(events.modes.empty());
     runTurns(1);
     EXPECT_EQ(events.modes, Bytes{kBoardModeSlave}) << "the count is not reset by a clear flag";
+}
+
+TEST_F(ExchangeLoopTest, AStatusFrameStartsTheIdleCountAfresh) {
+    board.StatusFrameSeen = true;
+    runTurns(60);
+    line.feed(test::replyFrame(1, cmd::StatusFrame, Bytes(64, 0)));
+    runUntil([this] { return !events.modes.empty(); });
+    ASSERT_EQ(events.modes, Bytes{kBoardModeMaster});
+    runTurns(100);
+    EXPECT_EQ(events.modes, Bytes{kBoardModeMaster}) << "a hundred idle polls since the frame";
+    runTurns(1);
+    EXPECT_EQ(events.modes, (Bytes{kBoardModeMaster, kBoardModeSlave}));
 }
 
 class ExchangeLoopWrapTest : public ExchangeLoopTest {
