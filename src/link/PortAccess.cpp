@@ -70,6 +70,13 @@ platform::LineErrorState CheckPortErrors(platform::SerialPort& port, Prompts& pr
     return state;
 }
 
+double frameWireMs(std::size_t bytes, std::uint32_t speed) {
+    if (speed == 0) {
+        return 0;
+    }
+    return static_cast<double>(bytes) * 10.0 * 1000.0 / static_cast<double>(speed);
+}
+
 double postWriteWaitMs(std::uint32_t delayTimeMs, std::uint32_t speed) {
     if (speed == 0) {
         return static_cast<double>(delayTimeMs);

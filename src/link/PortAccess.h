@@ -42,6 +42,9 @@ void PurgePort(platform::SerialPort& port);
 // Reads and clears the line errors; shows "Ошибка соединения" when the query itself fails.
 platform::LineErrorState CheckPortErrors(platform::SerialPort& port, Prompts& prompts);
 
+// Time the bytes take on the wire at the speed: ten bit times each (start, eight data, stop).
+double frameWireMs(std::size_t bytes, std::uint32_t speed);
+
 // The pause after a written frame: DelayTime + 100000 / speed milliseconds, in real numbers.
 double postWriteWaitMs(std::uint32_t delayTimeMs, std::uint32_t speed);
 

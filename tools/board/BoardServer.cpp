@@ -100,6 +100,9 @@ void BoardServer::run(const volatile std::sig_atomic_t& stop, const sigset_t& wa
             if (parser_.inBlock() && now - lastByteNs_ >= kQuietResetNs) {
                 parser_.reset();
             }
+            if (receivingSinceNs_ >= 0 && now >= wire_.nextArrivalNs(receivingSinceNs_)) {
+                readLine(now);
+            }
             flushDue(now);
             if (hangupPending_ && wire_.idle() && hangupAtNs_ < 0) {
                 hangupAtNs_ = now + kHangupGraceNs;
@@ -131,10 +134,16 @@ void BoardServer::run(const volatile std::sig_atomic_t& stop, const sigset_t& wa
         if (exitAtNs_ < 0 && parser_.inBlock()) {
             wake = std::min(wake, lastByteNs_ + kQuietResetNs);
         }
+        // While bytes are on their way the board takes them as the wire delivers them, not
+        // when the line says there are some.
+        const bool receiving = exitAtNs_ < 0 && receivingSinceNs_ >= 0;
+        if (receiving) {
+            wake = std::min(wake, wire_.nextArrivalNs(receivingSinceNs_));
+        }
         const std::int64_t waitNs = std::max<std::int64_t>(0, wake - now);
         const timespec timeout{static_cast<time_t>(waitNs / 1'000'000'000),
                                static_cast<long>(waitNs % 1'000'000'000)};
-        pollfd pfd{pty_.controller(), POLLIN, 0};
+        pollfd pfd{pty_.controller(), static_cast<short>(receiving ? 0 : POLLIN), 0};
         const int ready = ppoll(&pfd, pty_.open() ? 1 : 0, &timeout, &waitMask);
         if (ready > 0 && (pfd.revents & POLLIN) != 0) {
             readLine(nowNs());
@@ -149,13 +158,30 @@ void BoardServer::run(const volatile std::sig_atomic_t& stop, const sigset_t& wa
 
 void BoardServer::readLine(std::int64_t now) {
     std::array<std::uint8_t, 4096> buffer{};
-    const ssize_t got = ::read(pty_.controller(), buffer.data(), buffer.size());
+    std::size_t limit = buffer.size();
+    if (wire_.timed()) {
+        // A UART hands over a byte only once its ten bit times have passed: the rest waits
+        // in the line, where the program's writes do not see it taken yet.
+        if (receivingSinceNs_ < 0) {
+            receivingSinceNs_ = now;
+        }
+        limit = std::min(limit, wire_.arrivedBy(receivingSinceNs_, now));
+        if (limit == 0) {
+            return;
+        }
+    }
+    const ssize_t got = ::read(pty_.controller(), buffer.data(), limit);
     if (got <= 0) {
+        receivingSinceNs_ = -1;
         return;
     }
     lastByteNs_ = now;
+    const std::int64_t since = wire_.timed() ? receivingSinceNs_ : now;
+    if (static_cast<std::size_t>(got) < limit) {
+        receivingSinceNs_ = -1;  // all taken
+    }
     for (std::size_t i = 0; i < static_cast<std::size_t>(got); ++i) {
-        const std::int64_t arrived = wire_.received(now);
+        const std::int64_t arrived = wire_.received(since);
         if (auto request = parser_.push(buffer[i])) {
             onRequest(*request, arrived);
         }
