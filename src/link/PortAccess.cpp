@@ -4,16 +4,13 @@
 #include <array>
 #include <utility>
 
+#include "link/HexText.h"
+
 namespace horalux::link {
 
 void fillExchangeRecord(std::span<const std::uint8_t> bytes, TStrMsg& record) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     record.Text.clear();
-    for (const std::uint8_t b : bytes) {
-        record.Text.push_back(kHex[b >> 4]);
-        record.Text.push_back(kHex[b & 0x0F]);
-        record.Text.push_back(' ');
-    }
+    appendHexBytes(bytes, record.Text);
     record.Count = static_cast<std::int32_t>(bytes.size());
 }
 

@@ -1,5 +1,7 @@
 #include "platform/PosixSerialPort.h"
 
+#include "platform/Tick.h"
+
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
@@ -13,12 +15,6 @@
 
 namespace horalux::platform {
 namespace {
-
-std::int64_t monotonicMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 bool isGoneError(int error) {
     return error == EIO || error == ENXIO || error == ENODEV;

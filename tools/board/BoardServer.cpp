@@ -9,6 +9,9 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "link/HexText.h"
+#include "platform/Tick.h"
+
 namespace horalux::board {
 
 namespace {
@@ -26,11 +29,7 @@ constexpr std::int64_t kSettleNs = 100 * kNsPerMs;
 
 std::string hex(std::span<const std::uint8_t> bytes) {
     std::string out;
-    char two[4];
-    for (const std::uint8_t b : bytes) {
-        std::snprintf(two, sizeof two, "%02X ", b);
-        out += two;
-    }
+    link::appendHexBytes(bytes, out);
     if (!out.empty()) {
         out.pop_back();
     }
@@ -67,9 +66,7 @@ BoardServer::BoardServer(const BoardOptions& options, std::vector<Board> boards,
 }
 
 std::int64_t BoardServer::nowNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+    return platform::monotonicNs();
 }
 
 std::uint32_t BoardServer::tickMs(std::int64_t ns) {
