@@ -9,11 +9,17 @@ namespace horalux::link {
 Line::Poll Line::pollByte() {
     Poll poll;
     if (receivedAt_ == receivedEnd_) {
+        if (streaming_) {
+            // Bytes keep coming that nobody asked for: let some gather rather than wake for
+            // each one as it trickles in.
+            tick_.sleepMs(kGatherMs);
+        }
         const platform::IoResult result = port_.readSome(received_.data(), received_.size());
         switch (result.status) {
             case platform::IoStatus::Ok:
                 receivedAt_ = 0;
                 receivedEnd_ = result.count;
+                streaming_ = result.count > 0;
                 break;
             case platform::IoStatus::Failed:
                 if (pollFailed_) {
@@ -68,6 +74,8 @@ std::size_t Line::readBlock(std::span<std::uint8_t> buffer) {
 void Line::sendFrame(std::span<const std::uint8_t> frame) {
     // A failed or short write is not acted on here: the retries cover a frame that did not
     // arrive, and a vanished device shows up at the next poll.
+    // The reply to this frame is awaited: read it as soon as it comes.
+    streaming_ = false;
     const std::uint32_t t0 = tick_.nowMs();
     port_.write(frame.data(), frame.size());
     log(frame);

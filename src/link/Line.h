@@ -15,6 +15,9 @@ namespace horalux::link {
 // with the exchange log, the post-write wait and the stop request applied in one place.
 class Line {
   public:
+    // How long a busy line is left to gather bytes before the next read.
+    static constexpr std::uint32_t kGatherMs = 3;
+
     enum class PollStatus { Byte, Empty, Failed, Gone };
     struct Poll {
         PollStatus status = PollStatus::Empty;
@@ -34,7 +37,8 @@ class Line {
     void setStopToken(std::stop_token stop) { stop_ = std::move(stop); }
 
     // One byte, or none after 80 ms. Served from what the last read of the port brought in;
-    // only when that is used up is the port read again, taking all that has arrived.
+    // only when that is used up is the port read again, taking all that has arrived (after a
+    // short pause when bytes keep coming unasked).
     Poll pollByte();
     // Reads up to buffer.size() bytes within buffer.size() x 80 ms; returns the count. Throws
     // PortError ("Error reading port") when the read fails and DeviceGone when the device is
@@ -67,6 +71,7 @@ class Line {
     std::array<std::uint8_t, 256> received_{};  // bytes of the last read not yet polled
     std::size_t receivedAt_ = 0;
     std::size_t receivedEnd_ = 0;
+    bool streaming_ = false;  // the last read brought bytes and no frame was written since
     std::function<void(std::span<const std::uint8_t>)> log_;
     std::function<void()> pollFailed_;
     std::function<void()> dispatch_;
