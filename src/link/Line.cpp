@@ -90,28 +90,18 @@ void Line::waitUntilSent(std::uint32_t t0, std::size_t frameLength) {
     // after a second more.
     const std::uint32_t speed = port_.speed();
     const double wireMs = frameWireMs(frameLength, speed);
-    const double giveUpMs = wireMs + 1000.0;
-    for (;;) {
-        if (dispatch_) {
-            dispatch_();
+    const double sinceWrite = static_cast<double>(platform::elapsedMs(t0, tick_.nowMs()));
+    WaitOnTick(tick_, dispatch_, stop_, [&](double elapsed) {
+        elapsed += sinceWrite;
+        if (elapsed > wireMs + 1000.0) {
+            return -1.0;
         }
-        if (stop_.stop_requested()) {
-            return;
+        if (elapsed < wireMs) {
+            return wireMs - elapsed;
         }
-        const double elapsed = static_cast<double>(platform::elapsedMs(t0, tick_.nowMs()));
-        if (elapsed > giveUpMs) {
-            return;
-        }
-        double leftMs = wireMs - elapsed;
-        if (leftMs <= 0) {
-            const std::size_t queued = port_.outputQueued();
-            if (queued == 0) {
-                return;
-            }
-            leftMs = frameWireMs(queued, speed);
-        }
-        tick_.sleepMs(std::clamp<std::uint32_t>(static_cast<std::uint32_t>(leftMs) + 1, 1, 5));
-    }
+        const std::size_t queued = port_.outputQueued();
+        return queued == 0 ? -1.0 : frameWireMs(queued, speed);
+    });
 }
 
 }  // namespace horalux::link
