@@ -19,7 +19,8 @@ Line::Poll Line::pollByte() {
             case platform::IoStatus::Ok:
                 receivedAt_ = 0;
                 receivedEnd_ = result.count;
-                streaming_ = result.count > 0;
+                // A read that found much waiting means a backlog: no pause before the next.
+                streaming_ = result.count > 0 && result.count < kBacklogBytes;
                 break;
             case platform::IoStatus::Failed:
                 if (pollFailed_) {
