@@ -117,6 +117,11 @@ void TForm6::reject() {
     }
 }
 
+void TForm6::followBusyState(bool busy) {
+    idleCheck_.stop();
+    setReading(busy);
+}
+
 void TForm6::readBoard() {
     setReading(true);
     // Without a running exchange nothing is queued and no report of an empty ring would come.

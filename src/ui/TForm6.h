@@ -41,6 +41,9 @@ class TForm6 final : public QDialog {
   public slots:
     // Closing is refused while a read or write is being waited for.
     void reject() override;
+    // Follows the main window's busy indication: disabled with the wait cursor while a batch of
+    // requests runs, enabled again when the ring has drained.
+    void followBusyState(bool busy);
 
   signals:
     // The board's settings are shown after opening.
