@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLocale>
 #include <QComboBox>
 #include <QPushButton>
 #include <QTabBar>
@@ -206,6 +207,13 @@ TEST_F(SettingsWindowOnBoard, ChangedControlsWriteExactlyTheirRegistersInPlanOrd
     EXPECT_EQ(writesBeforeClock(),
               (std::vector<Request>{registerWrite(67, 0), registerWrite(66, 0x20),
                                     registerWrite(227, 5)}));
+
+    runWindow(window, [&] {
+        EXPECT_EQ(control<QComboBox>(window, "ComboBox52").currentText(), "100%")
+            << "reopening reads the board again";
+        EXPECT_FALSE(control<QCheckBox>(window, "CheckBox29").isChecked());
+        EXPECT_EQ(control<QComboBox>(window, "cb3").currentText(), "5");
+    });
 }
 
 TEST_F(SettingsWindowOnBoard, UncheckedMelodyDisablesItsPickerAndIsWrittenAsOff) {
@@ -370,6 +378,17 @@ TEST_F(SettingsWindowForm, CreationFillsTheListsWithoutChoosingAnItem) {
     EXPECT_EQ(control<QComboBox>(window, "ComboBox51").count(), 51);
     EXPECT_EQ(control<QComboBox>(window, "ComboBox56").itemText(0), "-99");
     EXPECT_EQ(control<QComboBox>(window, "ComboBox57").itemText(118), "59");
+}
+
+TEST(SettingsWindowLocale, TimeZonesAreWrittenWithTheUsersDecimalSeparator) {
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    test::WindowHarness harness;
+    ui::TForm6 window{harness.ops, harness.board, harness.prompts, harness.dialogs};
+    QLocale::setDefault(before);
+    const auto& zones = control<QComboBox>(window, "ComboBox51");
+    EXPECT_EQ(zones.itemText(0), "-12,0");
+    EXPECT_EQ(zones.itemText(31), "3,5");
 }
 
 TEST_F(SettingsWindowForm, AllTenTabCaptionsAreReadableAtOnce) {
