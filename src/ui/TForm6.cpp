@@ -124,9 +124,9 @@ void TForm6::followBusyState(bool busy) {
 
 void TForm6::readBoard() {
     setReading(true);
-    // Without a running exchange nothing is queued and no report of an empty ring would come.
-    if (ops_.connected()) {
-        ops_.ReadAllRegisters();
+    // Nothing is queued without a running exchange or room in the ring; the window then shows
+    // what the board copy holds.
+    if (ops_.ReadAllRegisters()) {
         ops_.WaitForRing(kReadWaitMs);
     }
     const config::RegisterImage boardCopy = board_.lock()->BoardCopy;
@@ -151,12 +151,14 @@ void TForm6::saveToBoard() {
         accept();
         return;
     }
-    ops_.WriteRegisters();
+    // Nothing was queued (no exchange runs, or the ring had no room for the whole write): the
+    // board was not touched, so there is nothing to restart and the user may try again.
+    if (!ops_.WriteRegisters()) {
+        return;
+    }
     setButtonsEnabled(false);
     busy_ = true;
-    if (ops_.connected()) {
-        ops_.WaitForRing(kWriteWaitMs);
-    }
+    ops_.WaitForRing(kWriteWaitMs);
     prompts_.notify(kRestartNotice);
     busy_ = false;
     setButtonsEnabled(true);

@@ -3,9 +3,6 @@
 #include <QCoreApplication>
 #include <stdexcept>
 
-#include "link/PortAccess.h"
-#include "platform/PosixSerialPort.h"
-
 namespace horalux::test {
 
 platform::IoResult RecordingPort::write(const std::uint8_t* data, std::size_t length) {
@@ -24,47 +21,47 @@ std::vector<link::Request> RecordingPort::requests() const {
     return requests_;
 }
 
-WindowHarness::WindowHarness() : ops(tick, clock, prompts, board, *this, *this) {
-    clock.time = {2026, 12, 7, 10, 30, 15, 0};
+std::unique_ptr<platform::SerialPort> RecordingOpener::open(const std::string& name,
+                                                            std::uint32_t speed) {
+    auto port = opener_.open(name, speed);
+    if (!port) {
+        return nullptr;
+    }
+    auto recorder = std::make_unique<RecordingPort>(std::move(port));
+    last_ = recorder.get();
+    return recorder;
 }
 
-WindowHarness::~WindowHarness() {
-    if (thread_) {
-        thread_->StopWorker();
-        thread_.reset();
-    }
-    if (port_) {
-        port_->close();
-    }
+std::string RecordingOpener::lastFailureCause() const {
+    return opener_.lastFailureCause();
+}
+
+std::vector<link::Request> RecordingOpener::requests() const {
+    return last_ != nullptr ? last_->requests() : std::vector<link::Request>{};
+}
+
+WindowHarness::WindowHarness()
+    : connection_({opener_, tick, clock, prompts, *this, calls, board, *this, *this, settings}),
+      ops(connection_.operations()) {
+    clock.time = {2026, 12, 7, 10, 30, 15, 0};
+    settings.DelayTime = 0;
 }
 
 void WindowHarness::connect(const std::string& device) {
-    platform::PosixSerialOpener opener;
-    auto port = link::OpenPort(opener, device, 9600, prompts);
-    if (!port) {
+    if (!connection_.connect(device, 9600)) {
         throw std::runtime_error("cannot open " + device);
     }
-    auto recorder = std::make_unique<RecordingPort>(std::move(port));
-    recorder_ = recorder.get();
-    port_ = std::move(recorder);
-    thread_ = std::make_unique<link::TNewThread>(
-        link::ExchangeContext{*port_, tick, prompts, *this, calls, board, 0});
-    ops.attachRing(&thread_->ring());
-    thread_->Start();
-}
-
-std::vector<link::Request> WindowHarness::requests() const {
-    return recorder_ != nullptr ? recorder_->requests() : std::vector<link::Request>{};
 }
 
 void WindowHarness::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
     ++failedRequests;
-    link::dropFailedRequest(*thread_, std::move(copy));
+    connection_.dropFailedRequest(std::move(copy));
 }
 
 void WindowHarness::dispatch(std::uint32_t maxWaitMs) {
     calls.waitPending(std::chrono::milliseconds(maxWaitMs));
     calls.drain();
+    connection_.settle();
     QCoreApplication::processEvents();
     if (whileWaiting) {
         whileWaiting();

@@ -11,12 +11,14 @@
 
 #include "link/BoardOperations.h"
 #include "link/BoardState.h"
+#include "link/Connection.h"
 #include "link/ExchangeEvents.h"
-#include "link/ExchangeThread.h"
 #include "link/MainThreadCalls.h"
 #include "link/RequestParser.h"
+#include "platform/PosixSerialPort.h"
 #include "platform/SerialPort.h"
 #include "platform/Tick.h"
+#include "settings/ProgramSettings.h"
 #include "support/FakeSystemClock.h"
 #include "support/RecordingPrompts.h"
 #include "ui/RegisterFileDialogs.h"
@@ -64,24 +66,37 @@ class RecordingPort final : public platform::SerialPort {
     std::vector<link::Request> requests_;
 };
 
-// The main side of the program as the settings window needs it: board operations, the exchange
-// thread on a stand-in board's line, prompts that record, and a message pump.
+// Opens the real devices and keeps what is written to them.
+class RecordingOpener final : public platform::SerialDeviceOpener {
+  public:
+    std::unique_ptr<platform::SerialPort> open(const std::string& name,
+                                               std::uint32_t speed) override;
+    std::string lastFailureCause() const override;
+    std::vector<link::Request> requests() const;
+
+  private:
+    platform::PosixSerialOpener opener_;
+    RecordingPort* last_ = nullptr;
+};
+
+// The main side of the program as the settings window needs it: a connection to a stand-in
+// board's line, prompts that record, the settings the board address lives in, a message pump.
 class WindowHarness final : public link::ExchangeEvents,
                             public link::BusyIndicator,
                             public link::MessagePump {
   public:
     WindowHarness();
-    ~WindowHarness() override;
+    ~WindowHarness() override = default;
 
     // Opens the device and starts the exchange; throws std::runtime_error when it cannot.
     void connect(const std::string& device);
-    std::vector<link::Request> requests() const;
+    std::vector<link::Request> requests() const { return opener_.requests(); }
 
     // ExchangeEvents
     void onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override;
     void onBoardMode(std::uint8_t) override {}
     void onExchangeInfo(const link::TStrMsg&) override {}
-    void onRingState(bool empty) override { ops.setRingIdle(empty); }
+    void onRingState(bool) override {}
     void refreshBoardView() override {}
     void refreshUserFields() override {}
     void onLinkDown() override { ++linkDowns; }
@@ -97,7 +112,7 @@ class WindowHarness final : public link::ExchangeEvents,
     AnsweringDialogs dialogs;
     link::BoardState board;
     link::MainThreadCalls calls;
-    link::BoardOperations ops;
+    settings::ProgramSettings settings;
     int busyShown = 0;
     int failedRequests = 0;
     int linkDowns = 0;
@@ -105,9 +120,11 @@ class WindowHarness final : public link::ExchangeEvents,
     std::function<void()> whileWaiting;
 
   private:
-    RecordingPort* recorder_ = nullptr;
-    std::unique_ptr<platform::SerialPort> port_;
-    std::unique_ptr<link::TNewThread> thread_;
+    RecordingOpener opener_;
+    link::Connection connection_;
+
+  public:
+    link::BoardOperations& ops;
 };
 
 }  // namespace horalux::test

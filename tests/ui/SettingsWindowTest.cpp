@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QLocale>
 #include <QComboBox>
+#include <QLocale>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -15,6 +15,7 @@
 #include "config/RegisterMap.h"
 #include "config/SettingsModel.h"
 #include "link/Commands.h"
+#include "settings/ProgramSettings.h"
 #include "settings/TempDir.h"
 #include "support/BoardProcess.h"
 #include "ui/SettingsBinder.h"
@@ -244,6 +245,10 @@ TEST_F(SettingsWindowOnBoard, NewAddressMovesEveryLaterRequestToIt) {
         EXPECT_EQ(after[i].address, 10) << i;
     }
     EXPECT_EQ(harness.ops.currentAddress(), 10);
+
+    // What the main window saves when the program closes.
+    settings::saveSettings(dir / "Horalux.ini", harness.settings);
+    EXPECT_EQ(settings::loadSettings(dir / "Horalux.ini").sysnum, 10);
 }
 
 TEST_F(SettingsWindowOnBoard, ALevelWithoutValueIsReportedAndNothingIsWritten) {
