@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLocale>
 #include <QPushButton>
 #include <QTabBar>
@@ -372,6 +373,24 @@ TEST_F(SettingsWindowForm, EveryModelNameIsAControlOfItsKindAndNoOtherSettingCon
         }
     }
     EXPECT_EQ(present, expected);
+}
+
+TEST_F(SettingsWindowForm, EveryInputControlHasItsCaption) {
+    std::set<const QWidget*> labelled;
+    for (const QLabel* label : window.findChildren<QLabel*>()) {
+        if (label->buddy() != nullptr && !label->text().trimmed().isEmpty()) {
+            labelled.insert(label->buddy());
+        }
+    }
+    for (const QWidget* w : window.findChildren<QWidget*>()) {
+        const auto* box = qobject_cast<const QCheckBox*>(w);
+        if (!box && !qobject_cast<const QComboBox*>(w) && !qobject_cast<const QTimeEdit*>(w)) {
+            continue;
+        }
+        const bool captioned = labelled.contains(w) || !w->accessibleName().isEmpty() ||
+                               (box && !box->text().isEmpty());
+        EXPECT_TRUE(captioned) << w->objectName().toStdString();
+    }
 }
 
 TEST_F(SettingsWindowForm, CreationFillsTheListsWithoutChoosingAnItem) {
