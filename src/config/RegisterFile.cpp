@@ -43,8 +43,7 @@ void saveRegisterFile(const std::filesystem::path& chosen, const RegisterImage& 
     const std::filesystem::path path = registerFilePath(chosen);
     settings::TextFile existing = settings::readTextFile(path);
     if (existing.status == settings::TextFile::Unusable) {
-        throw settings::FileError(path,
-                                  "the existing file is not a readable text file of at most 1 MiB");
+        throw settings::FileError(path, "the existing file cannot be read: " + existing.reason);
     }
     settings::IniFile file = settings::IniFile::fromText(existing.content);
     writeRegisterKeys(file, image);
@@ -52,7 +51,12 @@ void saveRegisterFile(const std::filesystem::path& chosen, const RegisterImage& 
 }
 
 RegisterImage loadRegisterFile(const std::filesystem::path& chosen, const RegisterImage& current) {
-    return readRegisterKeys(settings::IniFile::load(registerFilePath(chosen)), current);
+    const std::filesystem::path path = registerFilePath(chosen);
+    const settings::TextFile file = settings::readTextFile(path);
+    if (file.status == settings::TextFile::Unusable) {
+        throw settings::FileReadError(path, file.reason);
+    }
+    return readRegisterKeys(settings::IniFile::fromText(file.content), current);
 }
 
 }  // namespace horalux::config

@@ -105,7 +105,9 @@ RegisterImage readRegisterKeys(const settings::IniFile& file, const RegisterImag
 // Throws settings::FileError naming the file when it cannot be written, or when an existing
 // file of that name cannot be read (so it is not replaced unseen).
 void saveRegisterFile(const std::filesystem::path& chosen, const RegisterImage& image);
-// Loads registerFilePath(chosen); a missing or unreadable file gives zeros (modeFlags kept).
+// Loads registerFilePath(chosen); a missing file gives zeros (modeFlags kept). Throws
+// settings::FileReadError naming the file and the reason when it exists but cannot be read:
+// zeros taken silently from it would be written to a board later.
 RegisterImage loadRegisterFile(const std::filesystem::path& chosen, const RegisterImage& current);
 
 }  // namespace horalux::config

@@ -18,6 +18,16 @@ class FileError : public std::runtime_error {
     std::filesystem::path path_;
 };
 
+// A file that exists but could not be read; the message names the file and the reason.
+class FileReadError : public std::runtime_error {
+  public:
+    FileReadError(std::filesystem::path path, const std::string& reason);
+    const std::filesystem::path& path() const noexcept { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
 // Text files larger than this are not ours: they are ignored rather than read into memory.
 inline constexpr std::size_t kMaxTextFileSize = 1024 * 1024;
 
@@ -25,6 +35,7 @@ struct TextFile {
     enum Status { Read, Missing, Unusable };
     Status status = Missing;
     std::string content;  // empty unless Read
+    std::string reason;   // why the file is unusable
 };
 
 // The whole content of a regular file of at most `maxSize` bytes. Unusable: the file exists but

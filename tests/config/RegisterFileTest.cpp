@@ -101,6 +101,33 @@ TEST(RegisterFile, MissingOrBadValuesLoadAsZeroAndWideValuesAreCut) {
     EXPECT_EQ(loadRegisterFile(dir / "none.cs", current), zeros);
 }
 
+// Zeros taken from a file that is there but cannot be read would be written to the next board.
+TEST(RegisterFile, ExistingFileThatCannotBeReadIsReportedWithNameAndReason) {
+    test::TempDir dir;
+    std::filesystem::create_directory(dir / "folder.cs");
+    test::writeAll(dir / "big.cs", std::string(settings::kMaxTextFileSize + 1, '1'));
+    const struct {
+        const char* chosen;
+        const char* loaded;
+        const char* reason;
+    } cases[] = {
+        {"folder.txt", "folder.cs", "not a regular file"},
+        {"big.cs", "big.cs", "larger than"},
+        {"plain.cs/inside.cs", "plain.cs/inside.cs", "Not a directory"},
+    };
+    test::writeAll(dir / "plain.cs", "x");
+    for (const auto& c : cases) {
+        try {
+            loadRegisterFile(dir / c.chosen, everyFieldSet());
+            ADD_FAILURE() << c.chosen << ": no error";
+        } catch (const settings::FileReadError& error) {
+            const std::string what = error.what();
+            EXPECT_NE(what.find((dir / c.loaded).string()), std::string::npos) << what;
+            EXPECT_NE(what.find(c.reason), std::string::npos) << what;
+        }
+    }
+}
+
 TEST(RegisterFile, SaveKeepsOtherSectionsAndReplacesOldKeys) {
     test::TempDir dir;
     const auto path = dir / "set.cs";

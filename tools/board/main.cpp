@@ -15,6 +15,7 @@
 #include "config/RegisterMap.h"
 #include "platform/PosixSystemClock.h"
 #include "platform/Tick.h"
+#include "settings/FileText.h"
 
 namespace {
 
@@ -51,7 +52,11 @@ int main(int argc, char** argv) {
         if (!std::filesystem::is_regular_file(path, ec)) {
             return usageError("no register file " + path.string());
         }
-        settings = config::toRegisterBytes(config::loadRegisterFile(path, {}));
+        try {
+            settings = config::toRegisterBytes(config::loadRegisterFile(path, {}));
+        } catch (const settings::FileReadError& e) {
+            return usageError(e.what());
+        }
     }
 
     // The stop signals are only taken while the server waits, so none is missed in between.

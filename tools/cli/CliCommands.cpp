@@ -107,11 +107,14 @@ int writeRegisters(CliSession& session, const CliOptions& options, std::ostream&
     if (!connectAndReadAll(session)) {
         return kFailed;
     }
-    {
+    try {
         auto data = session.board().lock();
         // What the settings window would show and encode, with the file's values laid over it;
         // the file carries no mode flags, so the board's stay as they are.
         data->EditCopy = config::loadRegisterFile(options.file, data->BoardCopy);
+    } catch (const settings::FileReadError& e) {
+        err << "horalux-cli: " << e.what() << "\n";
+        return kFailed;
     }
     session.ops().WriteRegisters();
     return session.waitForRing(kReadAllWaitMs) ? 0 : kFailed;
