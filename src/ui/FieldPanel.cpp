@@ -37,7 +37,7 @@ constexpr int kUserRowsPerColumn = 16;
 constexpr int kUserPointSize = 12;
 
 constexpr int kMainFieldPixels = 64;
-// Room kept free at the panel's right edge when a text is elided.
+// Room kept free before whatever stands to the right of a label.
 constexpr int kRightMargin = 4;
 
 // The whole text of a label; what it shows may be elided to fit the panel.
@@ -52,6 +52,17 @@ QString numbered(const char* prefix, int n) {
 
 QString userFieldCaption(int n) {
     return QStringLiteral("Поле ") + QString::number(n);
+}
+
+// The user-field caption type: the table's size, made smaller where the face is too wide for the
+// widest caption to end before the field's text begins.
+QFont userCaptionFont(QFont font) {
+    const QString widest = userFieldCaption(static_cast<int>(link::kMaxUserFields) - 1);
+    const int room = kUserTextLeft - kUserCaptionLeft - kRightMargin;
+    while (font.pointSizeF() > 6 && QFontMetrics(font).horizontalAdvance(widest) > room) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    return font;
 }
 
 }  // namespace
@@ -156,6 +167,7 @@ void FieldPanel::refreshUserFields() {
                 QString::fromStdString(state->UserFieldTexts[static_cast<std::size_t>(n)]);
         }
     }
+    userFieldCount_ = count;
     for (int n = count; n < static_cast<int>(link::kMaxUserFields); ++n) {
         emptyLabel(numbered("L00_1", n), true);
         emptyLabel(numbered("L00_2", n), true);
@@ -185,6 +197,7 @@ void FieldPanel::showUserFieldText(int n, const QString& text) {
     QLabel* caption = fieldLabel(captionName);
     if (caption == nullptr) {
         caption = makeLabel(captionName, kUserPointSize, kCaptionColour);
+        caption->setFont(userCaptionFont(caption->font()));
         placeUserLabel(caption, kUserCaptionLeft + left, top);
         setLabelText(caption, userFieldCaption(n));
     } else if (caption->property(kFullText).toString().isEmpty()) {
@@ -273,11 +286,16 @@ void FieldPanel::setLabelText(QLabel* label, const QString& text) {
     fitLabel(label);
 }
 
-// Labels grow to fit their text up to the panel's right edge; a longer text is elided and shown
-// whole as the tooltip.
+// Labels grow to fit their text up to the panel's right edge, or up to the second column of user
+// fields while it is in use; a longer text is elided and shown whole as the tooltip.
 void FieldPanel::fitLabel(QLabel* label) {
     const QString full = label->property(kFullText).toString();
-    const int room = std::max(0, width() - label->x() - kRightMargin);
+    int right = width();
+    if (userFieldCount_ > kUserRowsPerColumn && label->x() == kUserTextLeft &&
+        label->objectName().startsWith(QLatin1String("L00_2"))) {
+        right = kUserCaptionLeft + kUserColumn;
+    }
+    const int room = std::max(0, right - label->x() - kRightMargin);
     const QFontMetrics metrics(label->font());
     const QString shown = metrics.horizontalAdvance(full) > room
                               ? metrics.elidedText(full, Qt::ElideRight, room)

@@ -81,6 +81,7 @@ class FieldPanel : public QWidget {
     link::BoardState* board_ = nullptr;
     link::BoardOperations* ops_ = nullptr;
     std::vector<SensorField> visibleSensorFields_;
+    int userFieldCount_ = 0;  // as of the last refresh of the user fields
 };
 
 }  // namespace horalux::ui

@@ -156,13 +156,14 @@ TEST_F(HandFilledPanel, PlaceUserFieldsFromSixteenOnInTheSecondColumn) {
     EXPECT_EQ(textOf(panel, "L00_217"), "1.5");
 }
 
-TEST_F(HandFilledPanel, ElideATextWiderThanThePanelAndShowItWholeAsTooltip) {
+TEST_F(HandFilledPanel, ElideTextsThatWouldRunPastThePanelOrIntoTheSecondColumn) {
     const QString longText(60, QChar('8'));
     {
         auto data = state.lock();
         data->UserFieldCount = 17;
         data->UserFieldTexts[16] = longText.toStdString();
         data->UserFieldTexts[0] = "12";
+        data->UserFieldTexts[1] = "1234567890123456";
     }
     panel.refreshUserFields();
     const QLabel* wide = label(panel, "L00_216");
@@ -171,6 +172,25 @@ TEST_F(HandFilledPanel, ElideATextWiderThanThePanelAndShowItWholeAsTooltip) {
     EXPECT_LE(wide->geometry().right(), panel.width());
     EXPECT_EQ(textOf(panel, "L00_20"), "12");
     EXPECT_EQ(label(panel, "L00_20")->toolTip(), QString());
+    const QLabel* firstColumn = label(panel, "L00_21");
+    EXPECT_EQ(firstColumn->toolTip(), "1234567890123456");
+    EXPECT_LT(firstColumn->geometry().right(), 552);
+
+    // With the second column gone the first has the panel's width again.
+    state.lock()->UserFieldCount = 2;
+    panel.refreshUserFields();
+    EXPECT_EQ(firstColumn->text(), "1234567890123456");
+}
+
+TEST_F(HandFilledPanel, EndEveryUserFieldCaptionBeforeTheFieldsText) {
+    state.lock()->UserFieldCount = 32;
+    panel.refreshUserFields();
+    for (int n = 0; n < 32; ++n) {
+        const QLabel* caption = label(panel, "L00_1" + QString::number(n));
+        EXPECT_LT(caption->x() + caption->fontMetrics().horizontalAdvance(caption->text()),
+                  label(panel, "L00_2" + QString::number(n))->x())
+            << n;
+    }
 }
 
 TEST(FieldPanelFieldNumber, TakeTheNumberFromTheSixthCharacterOn) {
