@@ -106,7 +106,7 @@ TEST(FieldPanelSensorFields, ListTheDateFirstThenTheShownSensorsAndEmptyThemWhen
 
 // A decoded state filled by hand, for what no board frame produces.
 struct HandFilledPanel : testing::Test {
-    HandFilledPanel() : ops(tick, clock, prompts, state, busy, pump) {
+    HandFilledPanel() : ops(tick, clock, prompts, state, busy, pump, settings) {
         panel.attach(state, ops);
         panel.show();
     }
@@ -120,6 +120,7 @@ struct HandFilledPanel : testing::Test {
     FakeSystemClock clock;
     RecordingPrompts prompts;
     link::BoardState state;
+    settings::ProgramSettings settings;
     link::BoardOperations ops;
     FieldPanel panel;
 };

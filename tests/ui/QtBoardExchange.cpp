@@ -6,34 +6,27 @@
 #include <filesystem>
 
 #include "config/RegisterFile.h"
-#include "link/PortAccess.h"
-#include "platform/PosixSerialPort.h"
 #include "ui/FieldPanel.h"
 
 namespace horalux::test {
 
 namespace {
 constexpr std::uint32_t kSpeed = 9600;
-constexpr std::uint32_t kDelayTimeMs = 20;
+constexpr std::int32_t kDelayTimeMs = 20;
 }  // namespace
 
 QtBoardExchange::QtBoardExchange(const std::vector<std::string>& boardArgs)
-    : boardProcess_(boardArgs), ops_(tick_, clock_, prompts_, state_, *this, *this) {
-    platform::PosixSerialOpener opener;
-    port_ = link::OpenPort(opener, boardProcess_.devicePath(), kSpeed, prompts_);
-    if (!port_) {
+    : boardProcess_(boardArgs),
+      connection_({opener_, tick_, clock_, prompts_, *this, mainThread_.calls(), state_, *this,
+                   *this, settings_}) {
+    settings_.DelayTime = kDelayTimeMs;
+    if (!connection_.connect(boardProcess_.devicePath(), kSpeed)) {
         throw std::runtime_error("cannot open the board's line " + boardProcess_.devicePath());
     }
-    thread_ = std::make_unique<link::TNewThread>(link::ExchangeContext{
-        *port_, tick_, prompts_, *this, mainThread_.calls(), state_, kDelayTimeMs});
-    ops_.attachRing(&thread_->ring());
-    thread_->Start();
 }
 
 QtBoardExchange::~QtBoardExchange() {
-    thread_->StopWorker();
-    thread_.reset();
-    port_->close();
+    connection_.close();
 }
 
 bool QtBoardExchange::waitUntil(const std::function<bool()>& done, std::uint32_t limitMs) {
@@ -47,10 +40,11 @@ bool QtBoardExchange::waitUntil(const std::function<bool()>& done, std::uint32_t
 void QtBoardExchange::dispatch(std::uint32_t maxWaitMs) {
     mainThread_.calls().waitPending(std::chrono::milliseconds(maxWaitMs));
     QCoreApplication::processEvents();
+    connection_.settle();
 }
 
 void QtBoardExchange::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
-    link::dropFailedRequest(*thread_, std::move(copy));
+    connection_.dropFailedRequest(std::move(copy));
 }
 
 void QtBoardExchange::onExchangeInfo(const link::TStrMsg& record) {

@@ -9,12 +9,13 @@
 #include "config/RegisterImage.h"
 #include "link/BoardOperations.h"
 #include "link/BoardState.h"
+#include "link/Connection.h"
 #include "link/ExchangeEvents.h"
-#include "link/ExchangeThread.h"
 #include "link/RequestParser.h"
+#include "platform/PosixSerialPort.h"
 #include "platform/PosixSystemClock.h"
-#include "platform/SerialPort.h"
 #include "platform/Tick.h"
+#include "settings/ProgramSettings.h"
 #include "support/BoardProcess.h"
 #include "support/RecordingPrompts.h"
 #include "ui/QtMainThread.h"
@@ -38,9 +39,9 @@ class QtBoardExchange final : public link::ExchangeEvents,
 
     void showOn(ui::FieldPanel* panel) { panel_ = panel; }
     link::BoardState& board() { return state_; }
-    link::BoardOperations& ops() { return ops_; }
+    link::BoardOperations& ops() { return connection_.operations(); }
     const std::vector<link::Request>& written() const { return written_; }
-    bool ringEmpty() { return thread_->ring().empty(); }
+    bool ringEmpty() { return connection_.ring() == nullptr || connection_.ring()->empty(); }
 
     // Runs the main side until `done` holds or `limitMs` passed; returns done().
     bool waitUntil(const std::function<bool()>& done, std::uint32_t limitMs = 15000);
@@ -49,7 +50,7 @@ class QtBoardExchange final : public link::ExchangeEvents,
     void onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override;
     void onBoardMode(std::uint8_t) override {}
     void onExchangeInfo(const link::TStrMsg& record) override;
-    void onRingState(bool empty) override { ops_.setRingIdle(empty); }
+    void onRingState(bool) override {}
     void refreshBoardView() override;
     void refreshUserFields() override;
     void onLinkDown() override { linkDown_ = true; }
@@ -59,14 +60,14 @@ class QtBoardExchange final : public link::ExchangeEvents,
 
   private:
     BoardProcess boardProcess_;
+    platform::PosixSerialOpener opener_;
     platform::MonotonicTick tick_;
     platform::PosixSystemClock clock_;
     RecordingPrompts prompts_;
     link::BoardState state_;
     ui::QtMainThread mainThread_;
-    link::BoardOperations ops_;
-    std::unique_ptr<platform::SerialPort> port_;
-    std::unique_ptr<link::TNewThread> thread_;
+    settings::ProgramSettings settings_;
+    link::Connection connection_;
     ui::FieldPanel* panel_ = nullptr;
     std::vector<link::Request> written_;
     bool linkDown_ = false;
