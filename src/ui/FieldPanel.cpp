@@ -222,8 +222,8 @@ void FieldPanel::fieldClick(QObject* label) {
     if (!n || board_ == nullptr || ops_ == nullptr) {
         return;
     }
-    // An emptied label stands for a field the board no longer shows.
-    if (label->property(kFullText).toString().isEmpty()) {
+    // The emptied labels stand for fields the board no longer shows.
+    if (*n >= userFieldCount_) {
         return;
     }
     int length = 0;

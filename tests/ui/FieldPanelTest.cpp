@@ -262,9 +262,10 @@ struct EditBox {
     QPushButton* cancel;
 };
 
-// Clicks a label and, once the modal edit box is up, lets `inBox` work it.
-void clickAndEdit(FieldPanel& panel, const QString& labelName,
-                  const std::function<void(EditBox&)>& inBox) {
+// Clicks a label and, if the modal edit box comes up, lets `inBox` work it; whether it came up.
+bool clickAndEdit(
+    FieldPanel& panel, const QString& labelName,
+    const std::function<void(EditBox&)>& inBox = [](EditBox&) {}) {
     EditBox box(panel.editBox());
     bool opened = false;
     // Owned here, so it never fires after this returns.
@@ -272,16 +273,37 @@ void clickAndEdit(FieldPanel& panel, const QString& labelName,
     whenOpen.setSingleShot(true);
     QObject::connect(&whenOpen, &QTimer::timeout, [&] {
         opened = box.box.isVisible();
-        inBox(box);
+        if (opened) {
+            inBox(box);
+        }
         if (box.box.isVisible()) {
             box.box.reject();
         }
     });
     whenOpen.start(0);
     QLabel* clicked = label(panel, labelName);
-    ASSERT_NE(clicked, nullptr);
+    if (clicked == nullptr) {
+        ADD_FAILURE() << "no label " << labelName.toStdString();
+        return false;
+    }
     QTest::mouseClick(clicked, Qt::LeftButton);
-    ASSERT_TRUE(opened);
+    QCoreApplication::processEvents();
+    return opened;
+}
+
+TEST_F(HandFilledPanel, OpenNothingForALabelWithoutAFieldNumberOrAnEmptiedOne) {
+    {
+        auto data = state.lock();
+        data->UserFieldCount = 2;
+        data->BoardCopy.userScreens[0] = 4;
+        data->BoardCopy.userScreens[1] = 4;
+    }
+    panel.refreshUserFields();
+    state.lock()->UserFieldCount = 1;
+    panel.refreshUserFields();
+    EXPECT_FALSE(clickAndEdit(panel, "field"));
+    EXPECT_FALSE(clickAndEdit(panel, "L00_21"));
+    EXPECT_TRUE(clickAndEdit(panel, "L00_10"));
 }
 
 struct FieldEditOnTheBoard : testing::Test {
@@ -300,12 +322,12 @@ struct FieldEditOnTheBoard : testing::Test {
 TEST_F(FieldEditOnTheBoard, OkShowsTheTextAtOnceAndSendsEveryFieldInOneWrite) {
     QString caption;
     QString before;
-    clickAndEdit(panel, "L00_21", [&](EditBox& box) {
+    ASSERT_TRUE(clickAndEdit(panel, "L00_21", [&](EditBox& box) {
         caption = box.caption->text();
         before = box.edit->text();
         QTest::keyClicks(box.edit, "12.5");
         QTest::mouseClick(box.ok, Qt::LeftButton);
-    });
+    }));
     EXPECT_EQ(caption, "Редактирование поля 1");
     EXPECT_EQ(before, "-5_0");
     EXPECT_EQ(textOf(panel, "L00_21"), "12.5");
@@ -326,11 +348,16 @@ TEST_F(FieldEditOnTheBoard, OkShowsTheTextAtOnceAndSendsEveryFieldInOneWrite) {
     EXPECT_TRUE(exchange.waitUntil([&] { return textOf(panel, "L00_21") == "12.5 "; }));
 }
 
-TEST_F(FieldEditOnTheBoard, CancelChangesNothingAndSendsNothing) {
-    clickAndEdit(panel, "L00_11", [&](EditBox& box) {
+TEST_F(FieldEditOnTheBoard, CancelOrEscapeChangesNothingAndSendsNothing) {
+    ASSERT_TRUE(clickAndEdit(panel, "L00_11", [&](EditBox& box) {
         QTest::keyClicks(box.edit, "7");
         QTest::mouseClick(box.cancel, Qt::LeftButton);
-    });
+    }));
+    ASSERT_TRUE(clickAndEdit(panel, "L00_21", [&](EditBox& box) {
+        QTest::keyClicks(box.edit, "8");
+        QTest::keyClick(box.edit, Qt::Key_Escape);
+        EXPECT_FALSE(box.box.isVisible());
+    }));
     EXPECT_EQ(textOf(panel, "L00_21"), "-5_0");
     EXPECT_EQ(exchange.board().snapshot().UserFieldTexts[1], "-5_0");
     EXPECT_TRUE(exchange.ringEmpty());
