@@ -197,7 +197,10 @@ void FieldPanel::showUserFieldText(int n, const QString& text) {
     QLabel* caption = fieldLabel(captionName);
     if (caption == nullptr) {
         caption = makeLabel(captionName, kUserPointSize, kCaptionColour);
+        const int textAscent = caption->fontMetrics().ascent();
         caption->setFont(userCaptionFont(caption->font()));
+        // A smaller caption type sits on the text's baseline; the label keeps its place.
+        caption->setContentsMargins(0, textAscent - caption->fontMetrics().ascent(), 0, 0);
         placeUserLabel(caption, kUserCaptionLeft + left, top);
         setLabelText(caption, userFieldCaption(n));
     } else if (caption->property(kFullText).toString().isEmpty()) {
