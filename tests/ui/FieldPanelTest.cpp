@@ -286,8 +286,8 @@ bool clickAndEdit(
         ADD_FAILURE() << "no label " << labelName.toStdString();
         return false;
     }
+    // Nothing else runs before the caller looks: a board frame could repaint the labels.
     QTest::mouseClick(clicked, Qt::LeftButton);
-    QCoreApplication::processEvents();
     return opened;
 }
 
