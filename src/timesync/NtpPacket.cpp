@@ -66,6 +66,10 @@ SntpReplyCheck checkSntpReply(std::span<const std::uint8_t> datagram,
     if (datagram.size() < kNtpPacketSize) {
         return SntpReplyCheck::TooShort;
     }
+    // Checked first: a stranger's datagram is ignored, an unusable answer to us is a failure.
+    if (readNtpTimestamp(datagram, kNtpOriginateOffset) != sentTransmit) {
+        return SntpReplyCheck::NotOurRequest;
+    }
     const std::uint8_t leap = datagram[0] >> 6;
     const std::uint8_t version = (datagram[0] >> 3) & 0x07;
     const std::uint8_t mode = datagram[0] & 0x07;
@@ -84,9 +88,6 @@ SntpReplyCheck checkSntpReply(std::span<const std::uint8_t> datagram,
     }
     if (readNtpTimestamp(datagram, kNtpTransmitOffset) == NtpTimestamp{}) {
         return SntpReplyCheck::NoTransmitTime;
-    }
-    if (readNtpTimestamp(datagram, kNtpOriginateOffset) != sentTransmit) {
-        return SntpReplyCheck::NotOurRequest;
     }
     return SntpReplyCheck::Usable;
 }

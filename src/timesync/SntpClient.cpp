@@ -5,6 +5,7 @@
 #include <optional>
 #include <random>
 
+#include "platform/PosixSystemClock.h"
 #include "platform/UdpSocket.h"
 #include "timesync/CivilTime.h"
 #include "timesync/NtpPacket.h"
@@ -78,8 +79,16 @@ SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock
         }
         const std::span<const std::uint8_t> datagram(buffer.data(),
                                                      std::min(got.size, buffer.size()));
-        if (got.size > buffer.size() || checkSntpReply(datagram, sent) != SntpReplyCheck::Usable) {
+        if (got.size > buffer.size()) {
+            continue;  // not an SNTP reply of any kind
+        }
+        const SntpReplyCheck check = checkSntpReply(datagram, sent);
+        if (check == SntpReplyCheck::TooShort || check == SntpReplyCheck::NotOurRequest) {
             continue;  // not an answer to our request: keep waiting for one
+        }
+        if (check != SntpReplyCheck::Usable) {
+            // The server has spoken and will not say more: waiting on would only delay the start.
+            return failed(SntpFailure::Unusable);
         }
         result.replyUtcMs = pcUtcMs(clock, *bias);
         result.serverUtcMs = unixMsOfNtpTimestamp(readNtpTimestamp(datagram, kNtpTransmitOffset));
@@ -100,7 +109,7 @@ SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock
 }
 
 platform::LocalDateTime serverLocalTime(const SntpResult& result) {
-    return dateTimeOfEpochMs(result.serverUtcMs - result.biasMinutes * kMsPerMinute);
+    return platform::localDateTimeOfUnixMs(result.serverUtcMs);
 }
 
 std::string sntpFailureText(std::string_view server) {
@@ -121,7 +130,7 @@ bool SinhrSisDate(bool sinhrTime, const std::string& sinhrTimeServer, platform::
         showMessage(sntpFailureText(sinhrTimeServer));
         return false;
     }
-    if (!clock.setLocal(serverLocalTime(result))) {
+    if (!clock.setUtc(result.serverUtcMs)) {
         showMessage(kSetClockFailedText);
         return false;
     }

@@ -29,7 +29,8 @@ enum class SntpFailure {
     Socket,      // the socket cannot be created or connected
     Send,
     Receive,   // the receive failed (for example the server's port is closed)
-    TimedOut,  // no usable reply within the time-out
+    Unusable,  // the server answered our request with a reply that cannot be used
+    TimedOut,  // no reply to our request within the time-out
 };
 
 struct SntpResult {
@@ -51,7 +52,8 @@ struct SntpResult {
 SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock,
                            platform::Tick& tick, const SntpOptions& options = {});
 
-// The server's transmit time of a successful exchange as local time.
+// The server's transmit time of a successful exchange as local time under the zone rules in
+// force at that instant, for display.
 platform::LocalDateTime serverLocalTime(const SntpResult& result);
 
 // Shows one message to the user (a message box with OK in the program, a line in the
