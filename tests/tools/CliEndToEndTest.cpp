@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "support/BoardProcess.h"
+#include "timesync/LoopbackUdpServer.h"
 
 namespace horalux::test {
 namespace {
@@ -21,7 +22,7 @@ struct CliRun {
 };
 
 class CliAgainstBoard : public ::testing::Test {
-  protected:
+  public:
     void start(const std::vector<std::string>& boardArgs = {}) {
         board_ = std::make_unique<BoardProcess>(boardArgs);
         device_ = board_->devicePath();
@@ -33,8 +34,11 @@ class CliAgainstBoard : public ::testing::Test {
     void TearDown() override { fs::remove_all(dir_); }
 
     CliRun cli(const std::string& args) {
-        const std::string command = std::string(HORALUX_CLI_PATH) + " --port " + device_ +
-                                    " --speed 115200 --delay 0 " + args + " 2>&1";
+        return run(std::string(HORALUX_CLI_PATH) + " --port " + device_ +
+                   " --speed 115200 --delay 0 " + args);
+    }
+    static CliRun run(const std::string& commandLine) {
+        const std::string command = commandLine + " 2>&1";
         CliRun run;
         FILE* pipe = ::popen(command.c_str(), "r");
         if (pipe == nullptr) {
@@ -68,8 +72,12 @@ TEST_F(CliAgainstBoard, ReadsTheRegistersAndWritesBackAFileWithOneChange) {
     start();
     const CliRun read = cli("read-registers --out " + (dir_ / "board.txt").string());
     ASSERT_EQ(read.status, 0) << read.output;
-    EXPECT_EQ(std::count(read.output.begin(), read.output.end(), '\n'), 70);
+    // 70 registers with a field, the five words on one line each.
+    EXPECT_EQ(std::count(read.output.begin(), read.output.end(), '\n'), 65);
     EXPECT_NE(line(read.output, "76 address "), "");
+    EXPECT_TRUE(
+        std::regex_search(read.output, std::regex("\n62 alarm1 ([0-2][0-9]:[0-5][0-9]|off)\n")))
+        << read.output;
     ASSERT_TRUE(fs::exists(dir_ / "board.cs"));
 
     std::string text;
@@ -82,6 +90,7 @@ TEST_F(CliAgainstBoard, ReadsTheRegistersAndWritesBackAFileWithOneChange) {
 
     const CliRun write = cli("write-registers " + (dir_ / "board.cs").string());
     ASSERT_EQ(write.status, 0) << write.output;
+    EXPECT_EQ(line(write.output, "wrote "), "wrote registers 67, then the clock");
     const CliRun again = cli("read-registers");
     ASSERT_EQ(again.status, 0) << again.output;
     EXPECT_EQ(line(again.output, "67 "), "67 volume 9");
@@ -96,9 +105,16 @@ TEST_F(CliAgainstBoard, SetsTheBoardClockAndReadsItBack) {
     ASSERT_EQ(cli("sync-time").status, 0);
     const CliRun time = cli("read-time");
     ASSERT_EQ(time.status, 0) << time.output;
-    EXPECT_TRUE(std::regex_search(time.output, std::regex("time: .*[0-9][0-9].[0-9][0-9]")))
+    EXPECT_TRUE(
+        std::regex_search(time.output, std::regex("time: [0-2][0-9]:[0-5][0-9]:[0-5][0-9]\n")))
         << time.output;
-    EXPECT_TRUE(std::regex_search(time.output, std::regex("year: *20[0-9][0-9]"))) << time.output;
+    EXPECT_TRUE(
+        std::regex_search(time.output, std::regex("date: 20[0-9][0-9]-[01][0-9]-[0-3][0-9]\n")))
+        << time.output;
+    // Set a moment ago from this very clock.
+    EXPECT_TRUE(
+        std::regex_search(time.output, std::regex("difference to the PC clock: (none|[+-][12] s)")))
+        << time.output;
 }
 
 TEST_F(CliAgainstBoard, WritesAUserFieldAndReadsItBack) {
@@ -121,7 +137,8 @@ TEST_F(CliAgainstBoard, SwitchesTheBoardBetweenMasterAndSlave) {
     const CliRun monitor = cli("monitor --seconds 3");
     EXPECT_EQ(monitor.status, 0);
     EXPECT_NE(line(monitor.output, "mode: master"), "") << monitor.output;
-    EXPECT_NE(line(monitor.output, "sensor "), "") << monitor.output;
+    EXPECT_NE(line(monitor.output, "temperature 1: "), "") << monitor.output;
+    EXPECT_NE(line(monitor.output, "pressure: "), "") << monitor.output;
 
     ASSERT_EQ(cli("set-mode slave").status, 0);
     EXPECT_EQ(line(cli("read-registers").output, "77 "), "77 modeFlags 0");
@@ -138,9 +155,111 @@ TEST_F(CliAgainstBoard, MissingPortAndBadUsageGiveTheirStatuses) {
     device_ = (dir_ / "no-such-port").string();
     const CliRun missing = cli("sync-time");
     EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.output.find("Error opening port"), std::string::npos);
+    EXPECT_NE(missing.output.find("Error opening port\n" + device_ + ": no such device\n"),
+              std::string::npos)
+        << missing.output;
     EXPECT_EQ(cli("no-such-command").status, 2);
     EXPECT_EQ(cli("--address 255 read-fields").status, 2);  // nobody would answer
+}
+
+TEST_F(CliAgainstBoard, WriteRegistersRefusesAFileThatIsNotWholeAndSendsNothing) {
+    start();
+    const CliRun before = cli("read-registers --out " + (dir_ / "good.cs").string());
+    ASSERT_EQ(before.status, 0) << before.output;
+    std::string good;
+    {
+        std::ifstream in(dir_ / "good.cs");
+        good.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    struct Case {
+        const char* what;
+        std::string content;
+        std::string says;
+    };
+    const Case cases[] = {
+        {"empty", "", "the file has no section [registers]"},
+        {"random bytes", std::string("\x7F\x01\xFE\0\x13=\n", 7), "no section [registers]"},
+        {"over 1 MiB", std::string(2 * 1024 * 1024, '\n'), "larger than 1048576 bytes"},
+        {"a key missing", std::regex_replace(good, std::regex("\ns3=[0-9]+"), ""),
+         "key s3 is missing"},
+        {"a key twice", good + "s3=1\n", "key s3 appears 2 times"},
+        {"a byte over 255", std::regex_replace(good, std::regex("\ns3=[0-9]+"), "\ns3=300"),
+         "key s3=300 is not a whole number from 0 to 255"},
+    };
+    for (const Case& c : cases) {
+        std::ofstream(dir_ / "bad.cs", std::ios::binary) << c.content;
+        const CliRun write = cli("write-registers " + (dir_ / "bad.cs").string());
+        EXPECT_EQ(write.status, 2) << c.what << "\n" << write.output;
+        EXPECT_NE(write.output.find(c.says), std::string::npos) << c.what << "\n" << write.output;
+    }
+    const CliRun missing = cli("write-registers " + (dir_ / "none.cs").string());
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.output.find("none.cs: No such file or directory"), std::string::npos)
+        << missing.output;
+    EXPECT_EQ(cli("read-registers").output, before.output);
+}
+
+TEST_F(CliAgainstBoard, TheBoardKeepsItsAddressUnlessSetAddressIsGiven) {
+    start();
+    ASSERT_EQ(cli("read-registers --out " + (dir_ / "b.cs").string()).status, 0);
+    std::string text;
+    {
+        std::ifstream in(dir_ / "b.cs");
+        text.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    std::ofstream(dir_ / "b.cs") << std::regex_replace(text, std::regex("\ns0=[0-9]+"), "\ns0=7");
+
+    const CliRun kept = cli("write-registers " + (dir_ / "b.cs").string());
+    ASSERT_EQ(kept.status, 0) << kept.output;
+    EXPECT_EQ(line(kept.output, "wrote "), "wrote no registers, then the clock");
+    EXPECT_EQ(line(cli("read-registers").output, "76 "), "76 address 1");
+
+    const CliRun moved = cli("write-registers " + (dir_ / "b.cs").string() + " --set-address");
+    ASSERT_EQ(moved.status, 0) << moved.output;
+    EXPECT_EQ(line(moved.output, "wrote "),
+              "wrote no registers, then the address (76, now 7), then the clock");
+    EXPECT_EQ(line(cli("--address 7 read-registers").output, "76 "), "76 address 7");
+}
+
+TEST_F(CliAgainstBoard, SetModeNeedsTheModeRegisterRead) {
+    start({"--mute", "1"});
+    const CliRun mute = cli("set-mode master");
+    EXPECT_EQ(mute.status, 1);
+    EXPECT_NE(mute.output.find("no answer to register read 77"), std::string::npos) << mute.output;
+    EXPECT_EQ(cli("--address 255 set-mode master").status, 2);  // nobody would answer the read
+}
+
+TEST(CliPrograms, HelpAndVersionOnBothPrograms) {
+    struct Case {
+        std::string command;
+        std::string starts;
+    };
+    const std::string cli = HORALUX_CLI_PATH;
+    const std::string board = HORALUX_BOARD_PATH;
+    const Case cases[] = {
+        {cli + " --help", "usage: horalux-cli"},         {cli + " -h", "usage: horalux-cli"},
+        {cli + " monitor --help", "usage: horalux-cli"}, {cli + " --version", "horalux-cli "},
+        {board + " --help", "usage: horalux-board"},     {board + " -h", "usage: horalux-board"},
+        {board + " --version", "horalux-board "},
+    };
+    for (const Case& c : cases) {
+        const CliRun run = CliAgainstBoard::run(c.command);
+        EXPECT_EQ(run.status, 0) << c.command << "\n" << run.output;
+        EXPECT_EQ(run.output.rfind(c.starts, 0), 0U) << c.command << "\n" << run.output;
+    }
+}
+
+TEST(CliSntp, AsksTheServerOnThePortGiven) {
+    LoopbackUdpServer server;
+    server.serveOneRequest([](const std::vector<std::uint8_t>& request, auto& s) {
+        s.reply(makeSntpReply(request, timesync::NtpTimestamp{3926232000U, 3221225472U}));
+    });
+    const CliRun run = CliAgainstBoard::run("TZ=UTC0 " + std::string(HORALUX_CLI_PATH) +
+                                            " sntp 127.0.0.1:" + std::to_string(server.port()));
+    server.finish();
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(CliAgainstBoard::line(run.output, "server time: "),
+              "server time: 2024-06-01 12:00:00.750");
 }
 
 }  // namespace

@@ -1,14 +1,19 @@
 #include "CliCommands.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <ostream>
 #include <string>
 
 #include "CliSession.h"
+#include "config/Codec.h"
 #include "config/RegisterFile.h"
+#include "config/RegisterFileCheck.h"
 #include "config/RegisterMap.h"
+#include "config/WritePlan.h"
 #include "link/Commands.h"
 #include "link/PortList.h"
 #include "link/SegmentCode.h"
@@ -16,6 +21,7 @@
 #include "platform/PosixSystemClock.h"
 #include "platform/SerialPortList.h"
 #include "settings/FileText.h"
+#include "timesync/CivilTime.h"
 #include "timesync/SntpClient.h"
 
 namespace horalux::cli {
@@ -23,6 +29,8 @@ namespace {
 
 constexpr std::uint32_t kReadAllWaitMs = 60000;
 constexpr std::uint32_t kShortWaitMs = 10000;
+// Room for all the tries of a register read.
+constexpr std::uint32_t kModeReadWaitMs = link::op::kReadTries * link::op::kReadIntervalMs + 1000;
 constexpr int kFailed = 1;
 constexpr int kBadUsage = 2;
 
@@ -41,13 +49,39 @@ std::string registerLabel(const config::RegisterEntry& entry) {
         entry.field == config::Field::DisplayFormats || entry.field == config::Field::UserScreens) {
         label += "[" + std::to_string(entry.index) + "]";
     }
-    if (entry.half == config::Half::High) {
-        label += ".hi";
-    } else if (entry.half == config::Half::Low) {
-        label += ".lo";
-    }
     return label;
 }
+
+// A register's value as a person reads it; a word (whose high half `entry` is) as one value:
+// times of day as HH:MM or "off", the trigger levels and the daily correction with their sign.
+std::string registerValueText(const config::RegisterImage& image,
+                              const config::RegisterEntry& entry) {
+    const std::uint8_t high = *config::readRegister(image, entry.number);
+    if (entry.field == config::Field::LowerLevel || entry.field == config::Field::UpperLevel) {
+        return std::to_string(high <= 128 ? int{high} : int{high} - 256);  // 0x80 counts as +128
+    }
+    if (entry.half != config::Half::High) {
+        return std::to_string(high);
+    }
+    const std::uint8_t low =
+        *config::readRegister(image, static_cast<std::uint8_t>(entry.number + 1));
+    const auto word = static_cast<std::uint16_t>(high * 256U + low);
+    if (entry.field == config::Field::DailyCorrection) {
+        return std::to_string(high == 0x80 ? -int{low} : int{low});
+    }
+    const auto time = config::bcdTime(word);
+    if (!time) {
+        return high == 0x25 ? "off" : "invalid (" + std::to_string(word) + ")";
+    }
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d:%02d", time->first, time->second);
+    return text;
+}
+
+// The sensor texts by their place in the decoded state (0 is unused).
+constexpr std::array<const char*, 8> kSensorNames = {
+    "",         "temperature 1", "temperature 2", "temperature 3",
+    "pressure", "humidity",      "radiation",     "date"};
 
 int listPorts(const CliOptions& options, std::ostream& out) {
     std::vector<link::PortValue> values;
@@ -79,13 +113,6 @@ int readRegisters(CliSession& session, const CliOptions& options, std::ostream& 
         return kFailed;
     }
     const config::RegisterImage image = session.board().lock()->BoardCopy;
-    for (const std::uint8_t reg : config::kReadList) {
-        const config::RegisterEntry* entry = config::findRegister(reg);
-        if (entry != nullptr) {
-            out << int{reg} << " " << registerLabel(*entry) << " "
-                << int{*config::readRegister(image, reg)} << "\n";
-        }
-    }
     if (!options.file.empty()) {
         try {
             config::saveRegisterFile(options.file, image);
@@ -94,27 +121,73 @@ int readRegisters(CliSession& session, const CliOptions& options, std::ostream& 
             return kFailed;
         }
     }
+    for (const std::uint8_t reg : config::kReadList) {
+        const config::RegisterEntry* entry = config::findRegister(reg);
+        if (entry != nullptr && entry->half != config::Half::Low) {
+            out << int{reg} << " " << registerLabel(*entry) << " "
+                << registerValueText(image, *entry) << "\n";
+        }
+    }
     return 0;
 }
 
-int writeRegisters(CliSession& session, const CliOptions& options, std::ostream& err) {
+// "wrote registers 44, 57, 216, then the clock", from the plan the write follows.
+std::string writtenText(const std::vector<config::RegisterWrite>& plan,
+                        std::optional<std::uint8_t> newAddress) {
+    std::string text = plan.empty() ? "wrote no registers" : "wrote registers ";
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        text += (i == 0 ? "" : ", ") + std::to_string(plan[i].number);
+    }
+    if (newAddress) {
+        text += ", then the address (" + std::to_string(config::kAddressRegister) + ", now " +
+                std::to_string(*newAddress) + ")";
+    }
+    return text + ", then the clock";
+}
+
+int writeRegisters(CliSession& session, const CliOptions& options, std::ostream& out,
+                   std::ostream& err) {
+    // Nothing goes to the board before the whole file has been found good: a file that lacks
+    // keys would otherwise write zeros, the board's address among them.
     const std::filesystem::path path = config::registerFilePath(options.file);
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        err << "horalux-cli: no register file " << path.string() << "\n";
-        return kFailed;
+    const settings::TextFile file = settings::readTextFile(path);
+    if (file.status != settings::TextFile::Read) {
+        err << "horalux-cli: cannot read the register file " << path.string() << ": "
+            << (file.status == settings::TextFile::Missing ? std::strerror(ENOENT) : file.reason)
+            << "\n";
+        return kBadUsage;
+    }
+    const config::RegisterFileCheck check = config::checkRegisterFile(file.content, {});
+    if (!check.image) {
+        err << "horalux-cli: " << path.string() << ": " << check.problem
+            << "; nothing was written\n";
+        return kBadUsage;
     }
     if (!connectAndReadAll(session)) {
         return kFailed;
     }
+    std::vector<config::RegisterWrite> plan;
+    std::optional<std::uint8_t> newAddress;
     {
         auto data = session.board().lock();
-        // What the settings window would show and encode, with the file's values laid over it;
-        // the file carries no mode flags, so the board's stay as they are.
-        data->EditCopy = config::loadRegisterFile(options.file, data->BoardCopy);
+        config::RegisterImage edit = *check.image;
+        // The file carries no mode flags, so the board's stay as they are.
+        edit.modeFlags = data->BoardCopy.modeFlags;
+        if (!options.setAddress) {
+            edit.address = data->BoardCopy.address;
+        }
+        plan = config::makeWritePlan(edit, data->BoardCopy);
+        if (config::addressDiffers(edit, data->BoardCopy)) {
+            newAddress = edit.address;
+        }
+        data->EditCopy = edit;
     }
     session.ops().WriteRegisters();
-    return session.waitForRing(kReadAllWaitMs) ? 0 : kFailed;
+    if (!session.waitForRing(kReadAllWaitMs)) {
+        return kFailed;
+    }
+    out << writtenText(plan, newAddress) << "\n";
+    return 0;
 }
 
 int syncTime(CliSession& session) {
@@ -125,7 +198,31 @@ int syncTime(CliSession& session) {
     return session.waitForRing(kShortWaitMs) ? 0 : kFailed;
 }
 
-int readTime(CliSession& session, std::ostream& out) {
+std::string timeText(const platform::LocalDateTime& t) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+    return text;
+}
+
+std::string dateText(const platform::LocalDateTime& t) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", t.year, t.month, t.day);
+    return text;
+}
+
+// The board keeps whole seconds, so the PC clock is compared to the second too.
+std::string differenceText(const platform::LocalDateTime& board, platform::LocalDateTime pc) {
+    pc.millisecond = 0;
+    const std::int64_t seconds = (timesync::epochMsOf(board) - timesync::epochMsOf(pc)) / 1000;
+    if (seconds == 0) {
+        return "none (the board is within a second of the PC)";
+    }
+    const std::int64_t size = seconds < 0 ? -seconds : seconds;
+    return (seconds > 0 ? "+" : "-") + std::to_string(size) + " s (the board is " +
+           std::to_string(size) + " s " + (seconds > 0 ? "ahead)" : "behind)");
+}
+
+int readTime(CliSession& session, std::ostream& out, std::ostream& err) {
     if (!connectAndReadAll(session)) {
         return kFailed;
     }
@@ -133,10 +230,15 @@ int readTime(CliSession& session, std::ostream& out) {
     if (!session.waitForRing(kShortWaitMs)) {
         return kFailed;
     }
-    const auto data = session.board().snapshot();
-    out << "time: " << data.MainFieldTexts[0] << "\n"
-        << "date: " << data.MainFieldTexts[1] << "\n"
-        << "year: " << data.MainFieldTexts[2] << "\n";
+    const platform::LocalDateTime pc = platform::PosixSystemClock().now();
+    const std::optional<platform::LocalDateTime> board = session.board().snapshot().BoardClock;
+    if (!board) {
+        err << "horalux-cli: the board's clock reply held no valid date and time\n";
+        return kFailed;
+    }
+    out << "time: " << timeText(*board) << "\n"
+        << "date: " << dateText(*board) << "\n"
+        << "difference to the PC clock: " << differenceText(*board, pc) << "\n";
     return 0;
 }
 
@@ -199,12 +301,24 @@ int writeField(CliSession& session, const CliOptions& options, std::ostream& err
     return session.waitForRing(kShortWaitMs) ? 0 : kFailed;
 }
 
-int setMode(CliSession& session, const CliOptions& options) {
+int setMode(CliSession& session, const CliOptions& options, std::ostream& out) {
     if (!session.connect()) {
         return kFailed;
     }
+    // The mode register holds other bits besides the master bit: it is written only over a
+    // value just read, never over whatever an earlier run left in the board copy.
+    session.ops().queue(link::op::kReadTries, link::op::kReadIntervalMs, link::cmd::ReadRegister,
+                        config::kModeFlagsRegister, 0);
+    if (!session.waitForRing(kModeReadWaitMs)) {
+        return kFailed;
+    }
     session.ops().SetBoardMode(options.master);
-    return session.waitForRing(kShortWaitMs) ? 0 : kFailed;
+    if (!session.waitForRing(kShortWaitMs)) {
+        return kFailed;
+    }
+    out << "board " << int{options.address} << " is now "
+        << (options.master ? "time master" : "slave") << "\n";
+    return 0;
 }
 
 int monitor(CliSession& session, const CliOptions& options, std::ostream& out,
@@ -218,9 +332,9 @@ int monitor(CliSession& session, const CliOptions& options, std::ostream& out,
                 now.CurrentMainItem != shown.CurrentMainItem) {
                 out << "main: " << main << "\n";
             }
-            for (std::size_t i = 1; i <= 7; ++i) {
+            for (std::size_t i = 1; i < kSensorNames.size(); ++i) {
                 if (now.SensorFieldTexts[i] != shown.SensorFieldTexts[i]) {
-                    out << "sensor " << i << ": " << now.SensorFieldTexts[i] << "\n";
+                    out << kSensorNames[i] << ": " << now.SensorFieldTexts[i] << "\n";
                 }
             }
             for (std::size_t i = 0; i < static_cast<std::size_t>(now.UserFieldCount); ++i) {
@@ -240,12 +354,38 @@ int monitor(CliSession& session, const CliOptions& options, std::ostream& out,
     return session.failed() ? kFailed : 0;
 }
 
+std::string sntpFailureCause(const timesync::SntpResult& result, const CliOptions& options) {
+    const std::string server = options.host + ":" + std::to_string(options.sntpPort);
+    switch (result.failure) {
+        case timesync::SntpFailure::NoTimeZone:
+            return "the time zone of this machine cannot be read";
+        case timesync::SntpFailure::Resolve:
+            return options.host + " does not resolve to an IPv4 address";
+        case timesync::SntpFailure::Socket:
+        case timesync::SntpFailure::Send:
+        case timesync::SntpFailure::Receive:
+            return server + ": " + std::strerror(result.error);
+        case timesync::SntpFailure::Unusable:
+            return server + " answered, but with a time it marks as unusable (not synchronised)";
+        case timesync::SntpFailure::TimedOut:
+            return server + " did not answer within " +
+                   std::to_string(timesync::kSntpTimeoutMs / 1000) + " s";
+        case timesync::SntpFailure::None:
+            break;
+    }
+    return {};
+}
+
 int sntp(const CliOptions& options, std::ostream& out, std::ostream& err) {
     platform::PosixSystemClock clock;
     platform::MonotonicTick tick;
-    const timesync::SntpResult result = timesync::querySntpServer(options.host, clock, tick);
+    timesync::SntpOptions sntpOptions;
+    sntpOptions.port = options.sntpPort;
+    const timesync::SntpResult result =
+        timesync::querySntpServer(options.host, clock, tick, sntpOptions);
     if (!result.ok()) {
-        err << "horalux-cli: " << timesync::sntpFailureText(options.host) << "\n";
+        err << "horalux-cli: " << timesync::sntpFailureText(options.host) << "\n"
+            << "horalux-cli: " << sntpFailureCause(result, options) << "\n";
         return kFailed;
     }
     const platform::LocalDateTime t = timesync::serverLocalTime(result);
@@ -273,7 +413,7 @@ int runCommand(const CliOptions& options, std::ostream& out, std::ostream& err,
     const bool needsReplies =
         options.command == Command::ReadRegisters || options.command == Command::WriteRegisters ||
         options.command == Command::ReadTime || options.command == Command::ReadFields ||
-        options.command == Command::WriteField;
+        options.command == Command::WriteField || options.command == Command::SetMode;
     if (needsReplies && options.address == link::kAllBoards) {
         // Boards never answer the all-boards address, so there would be nothing to read.
         err << "horalux-cli: this command reads from the board and needs a single board address\n";
@@ -284,17 +424,17 @@ int runCommand(const CliOptions& options, std::ostream& out, std::ostream& err,
         case Command::ReadRegisters:
             return readRegisters(session, options, out, err);
         case Command::WriteRegisters:
-            return writeRegisters(session, options, err);
+            return writeRegisters(session, options, out, err);
         case Command::SyncTime:
             return syncTime(session);
         case Command::ReadTime:
-            return readTime(session, out);
+            return readTime(session, out, err);
         case Command::ReadFields:
             return readFields(session, out);
         case Command::WriteField:
             return writeField(session, options, err);
         case Command::SetMode:
-            return setMode(session, options);
+            return setMode(session, options, out);
         case Command::Monitor:
             return monitor(session, options, out, interrupted);
         default:
