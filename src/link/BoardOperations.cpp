@@ -10,8 +10,14 @@ namespace horalux::link {
 
 BoardOperations::BoardOperations(platform::Tick& tick, platform::SystemClock& clock,
                                  Prompts& prompts, BoardState& board, BusyIndicator& busy,
-                                 MessagePump& pump)
-    : tick_(tick), clock_(clock), prompts_(prompts), board_(board), busy_(busy), pump_(pump) {}
+                                 MessagePump& pump, settings::ProgramSettings& settings)
+    : tick_(tick),
+      clock_(clock),
+      prompts_(prompts),
+      board_(board),
+      busy_(busy),
+      pump_(pump),
+      settings_(settings) {}
 
 bool BoardOperations::queue(std::int32_t tries, std::uint32_t intervalMs, std::uint8_t command,
                             std::uint8_t param1, std::uint8_t param2,
@@ -19,8 +25,8 @@ bool BoardOperations::queue(std::int32_t tries, std::uint32_t intervalMs, std::u
     if (ring_ == nullptr) {
         return false;
     }
-    return QueueRequest(*ring_, tick_, prompts_, address_, intervalMs, tries, command, param1,
-                        param2, data);
+    return QueueRequest(*ring_, tick_, prompts_, currentAddress(), intervalMs, tries, command,
+                        param1, param2, data);
 }
 
 void BoardOperations::QueueRegisterWrite(std::uint8_t reg, std::uint8_t newValue,
@@ -30,8 +36,19 @@ void BoardOperations::QueueRegisterWrite(std::uint8_t reg, std::uint8_t newValue
     }
 }
 
-void BoardOperations::WriteRegisters() {
-    ringIdle_ = false;
+bool BoardOperations::roomFor(std::size_t count) {
+    if (ring_ == nullptr) {
+        return false;
+    }
+    // Only this thread adds requests, so the room can only grow until the batch is queued.
+    if (RequestRing::kCapacity - ring_->pendingCount() >= count) {
+        return true;
+    }
+    prompts_.error(kRingFull);
+    return false;
+}
+
+bool BoardOperations::WriteRegisters() {
     config::RegisterImage edit;
     config::RegisterImage boardCopy;
     {
@@ -39,34 +56,54 @@ void BoardOperations::WriteRegisters() {
         edit = data->EditCopy;
         boardCopy = data->BoardCopy;
     }
-    for (const config::RegisterWrite& write : config::makeWritePlan(edit, boardCopy)) {
+    const std::vector<config::RegisterWrite> plan = config::makeWritePlan(edit, boardCopy);
+    const bool moves = config::addressDiffers(edit, boardCopy);
+    // A partial write would leave the board half changed, or move the program to an address
+    // the board never heard of.
+    if (!roomFor(plan.size() + (moves ? 1 : 0) + 1)) {
+        return false;
+    }
+    ringIdle_ = false;
+    for (const config::RegisterWrite& write : plan) {
         QueueRegisterWrite(write.number, write.edit, write.board);
     }
-    if (config::addressDiffers(edit, boardCopy)) {
+    if (moves) {
         // Sent once and not confirmed: the board answers at its new address, if at all.
         queue(0, op::kWriteIntervalMs, cmd::WriteRegister, config::kAddressRegister, edit.address);
-        address_ = edit.address;
+        setCurrentAddress(edit.address);
     }
     Sinkhr_date();
+    return true;
 }
 
-void BoardOperations::ReadAllRegisters() {
+bool BoardOperations::ReadAllRegisters() {
+    if (!roomFor(config::kReadList.size())) {
+        return false;
+    }
     ringIdle_ = false;
     for (const std::uint8_t reg : config::kReadList) {
         queue(op::kReadTries, op::kReadIntervalMs, cmd::ReadRegister, reg, 0);
     }
     ShowBusyState();
+    return true;
 }
 
 bool BoardOperations::WaitForRing(std::uint32_t limitMs) {
+    RequestRing* const waitedFor = ring_;
+    if (waitedFor == nullptr) {
+        return false;  // no exchange serves a ring: nothing will drain
+    }
     // Requests still pending mean the ring has not drained, whatever the last report said.
-    if (ring_ != nullptr && !ring_->empty()) {
+    if (!waitedFor->empty()) {
         ringIdle_ = false;
     }
     const std::uint32_t t0 = tick_.nowMs();
     const std::uint64_t deadline = std::uint64_t{limitMs} + op::kWaitSlackMs;
     for (;;) {
         pump_.dispatch(10);
+        if (ring_ != waitedFor) {
+            return false;  // the line went down or the exchange was stopped meanwhile
+        }
         if (ringIdle_) {
             return true;
         }
@@ -77,9 +114,13 @@ bool BoardOperations::WaitForRing(std::uint32_t limitMs) {
 }
 
 void BoardOperations::SetBoardMode(bool makeMaster) {
+    RequestRing* const ring = ring_;
     ringIdle_ = false;
     queue(op::kWriteTries, op::kWriteIntervalMs, cmd::ReadRegister, config::kModeFlagsRegister, 0);
     WaitForRing(op::kModeWaitMs);
+    if (ring_ != ring) {
+        return;  // the exchange ended meanwhile
+    }
     // Whatever the board copy holds now: an unanswered read leaves the value of an earlier one.
     const std::uint8_t mode = board_.lock()->BoardCopy.modeFlags;
     std::uint8_t wanted = mode;
@@ -102,11 +143,15 @@ void BoardOperations::Sinkhr_date() {
           std::span<const std::uint8_t>(payload));
 }
 
-void BoardOperations::readTimeAndDate() {
+bool BoardOperations::readTimeAndDate() {
+    if (!roomFor(3)) {
+        return false;
+    }
     queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadRegister, op::kDateFormatRegister, 0);
     ShowBusyState();
     queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadRegister, op::kTimeZoneRegister, 0);
     queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadClock, 0, kClockBlockLength);
+    return true;
 }
 
 void BoardOperations::queueUserFieldRead() {
@@ -116,18 +161,29 @@ void BoardOperations::queueUserFieldRead() {
           static_cast<std::uint8_t>(total & 0xFFU));
 }
 
-void BoardOperations::readUserFields() {
+bool BoardOperations::readUserFields() {
+    constexpr std::size_t kLengthReads = 255 - config::kUserScreensRegister + 1;
+    if (!roomFor(kLengthReads + 1)) {
+        return false;
+    }
     for (unsigned reg = config::kUserScreensRegister; reg <= 255; ++reg) {
         queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadRegister,
               static_cast<std::uint8_t>(reg), 0);
     }
     ShowBusyState();
     queueUserFieldRead();
+    return true;
 }
 
 void BoardOperations::readAfterConnect() {
-    ReadAllRegisters();
+    RequestRing* const ring = ring_;
+    if (!ReadAllRegisters()) {
+        return;
+    }
     WaitForRing(op::kConnectWaitMs);
+    if (ring_ != ring) {
+        return;  // the exchange ended meanwhile; a new connection reads for itself
+    }
     queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadClock, 0, kClockBlockLength);
     queueUserFieldRead();
 }

@@ -10,6 +10,7 @@
 #include "link/RequestRing.h"
 #include "platform/SystemClock.h"
 #include "platform/Tick.h"
+#include "settings/ProgramSettings.h"
 
 namespace horalux::link {
 
@@ -49,16 +50,20 @@ inline constexpr std::uint8_t kTimeZoneRegister = 55;
 // the current board address. Main thread only.
 class BoardOperations {
   public:
+    // The current board address is the settings' `sysnum`: an address change written to the
+    // board lands there, so the next start and the saved settings use the new address.
     BoardOperations(platform::Tick& tick, platform::SystemClock& clock, Prompts& prompts,
-                    BoardState& board, BusyIndicator& busy, MessagePump& pump);
+                    BoardState& board, BusyIndicator& busy, MessagePump& pump,
+                    settings::ProgramSettings& settings);
 
-    // The ring of the running exchange thread; nullptr while none runs (nothing is queued then).
+    // The ring of the running exchange thread; nullptr while none serves one (the link is down or
+    // was stopped): nothing is queued then, and a wait for the ring ends at once.
     void attachRing(RequestRing* ring) { ring_ = ring; }
     bool connected() const { return ring_ != nullptr; }
 
     // The board every request goes to (`sysnum`); 255 reaches all boards.
-    std::uint8_t currentAddress() const { return address_; }
-    void setCurrentAddress(std::uint8_t address) { address_ = address; }
+    std::uint8_t currentAddress() const { return settings_.sysnum; }
+    void setCurrentAddress(std::uint8_t address) { settings_.sysnum = address; }
 
     // Set and cleared by the main side's handler of the ring state. A report of an empty ring
     // that was sent before the latest requests were queued is stale and does not count.
@@ -72,12 +77,16 @@ class BoardOperations {
 
     // Queues a register write when the new value differs from the board's.
     void QueueRegisterWrite(std::uint8_t reg, std::uint8_t newValue, std::uint8_t boardValue);
+    // A batch goes into the ring whole or not at all: when the ring has no room for all of it,
+    // nothing is queued, the user is told once and the result is false.
+
     // Writes EditCopy by the write plan: changed registers, the address change, then the clock.
-    void WriteRegisters();
+    bool WriteRegisters();
     // Queues a read of every register of the read list and shows the busy state.
-    void ReadAllRegisters();
+    bool ReadAllRegisters();
     void ShowBusyState() { busy_.ShowBusyState(); }
-    // Returns true when the ring drained, false when limitMs + 300 ms passed first.
+    // Returns true when the ring drained; false when limitMs + 300 ms passed first, or at once
+    // when no exchange serves the ring any more (the line went down, the exchange was stopped).
     bool WaitForRing(std::uint32_t limitMs);
     // Makes the board time master (true) or slave, leaving the other mode bits as they are.
     void SetBoardMode(bool makeMaster);
@@ -85,15 +94,17 @@ class BoardOperations {
     void Sinkhr_date();
 
     // "Считать время и дату": date format, busy state, time zone, clock.
-    void readTimeAndDate();
+    bool readTimeAndDate();
     // "Считать данные полей": the 32 field lengths, busy state, the field values.
-    void readUserFields();
+    bool readUserFields();
     // After connecting to a single board: all registers, the wait, the clock and the fields.
     void readAfterConnect();
     // Replaces the text of field `index` and sends every field in use to the board.
     void writeUserField(std::size_t index, const std::string& text);
 
   private:
+    // Whether the ring takes `count` more requests; tells the user when it does not.
+    bool roomFor(std::size_t count);
     void queueUserFieldRead();
 
     platform::Tick& tick_;
@@ -102,8 +113,8 @@ class BoardOperations {
     BoardState& board_;
     BusyIndicator& busy_;
     MessagePump& pump_;
+    settings::ProgramSettings& settings_;
     RequestRing* ring_ = nullptr;
-    std::uint8_t address_ = 1;
     bool ringIdle_ = true;
 };
 

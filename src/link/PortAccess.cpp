@@ -48,7 +48,7 @@ std::unique_ptr<platform::SerialPort> OpenPort(platform::SerialDeviceOpener& ope
     if (!port) {
         // The message stays as it is; the opener's cause follows on a line of its own.
         std::string text(kErrorOpeningPort);
-        if (const std::string cause = opener.lastOpenFailure(); !cause.empty()) {
+        if (const std::string cause = opener.lastFailureCause(); !cause.empty()) {
             text += "\n" + cause;
         }
         prompts.error(text);

@@ -53,7 +53,7 @@ class PosixSerialOpener final : public SerialDeviceOpener {
         lastFailure_.clear();
         return PosixSerialPort::open(name, speed, &lastFailure_);
     }
-    std::string lastOpenFailure() const override { return lastFailure_; }
+    std::string lastFailureCause() const override { return lastFailure_; }
 
   private:
     std::string lastFailure_;
