@@ -1,10 +1,13 @@
 // horalux-cli run as a program against the stand-in board over a pseudo-terminal.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <sstream>
 
@@ -260,6 +263,104 @@ TEST(CliSntp, AsksTheServerOnThePortGiven) {
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(CliAgainstBoard::line(run.output, "server time: "),
               "server time: 2024-06-01 12:00:00.750");
+}
+
+// The companion started in the background with its output in a file.
+class BackgroundCli {
+  public:
+    BackgroundCli(const std::string& args, const fs::path& output) {
+        const std::string command =
+            std::string("exec ") + HORALUX_CLI_PATH + " " + args + " >" + output.string() + " 2>&1";
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~BackgroundCli() {
+        if (pid_ > 0 && !status_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    BackgroundCli(const BackgroundCli&) = delete;
+    BackgroundCli& operator=(const BackgroundCli&) = delete;
+
+    // Whether the program holds `device` open, waiting up to 10 s for it.
+    bool holds(const std::string& device) const {
+        for (int i = 0; i < 1000; ++i) {
+            std::error_code ec;
+            for (const auto& fd :
+                 fs::directory_iterator("/proc/" + std::to_string(pid_) + "/fd", ec)) {
+                if (fs::read_symlink(fd.path(), ec) == fs::path(device)) {
+                    return true;
+                }
+            }
+            ::usleep(10000);
+        }
+        return false;
+    }
+    void signal(int number) const { ::kill(pid_, number); }
+    // Its exit status once it has ended, waiting at most 5 s; nothing when it goes on.
+    std::optional<int> exitStatus() {
+        for (int i = 0; i < 500 && !status_; ++i) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+            } else {
+                ::usleep(10000);
+            }
+        }
+        return status_;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    std::optional<int> status_;
+};
+
+TEST_F(CliAgainstBoard, CtrlCAndSigtermEndEveryCommandAtOnceLeavingNoFile) {
+    start();
+    struct Case {
+        const char* args;
+        int signal;
+        int status;
+    };
+    const Case cases[] = {
+        {"read-time", SIGINT, 130},
+        {"read-registers --out part.cs", SIGTERM, 143},
+        {"sync-time", SIGTERM, 143},
+        {"monitor", SIGINT, 130},
+    };
+    for (const Case& c : cases) {
+        // A pause of 10 s after every frame: without the signal a command would run for minutes.
+        BackgroundCli cli("--port " + device_ + " --delay 10000 " + c.args, dir_ / "out.txt");
+        ASSERT_TRUE(cli.holds(device_)) << c.args;
+        cli.signal(c.signal);
+        EXPECT_EQ(cli.exitStatus(), c.status) << c.args;
+        std::ifstream in(dir_ / "out.txt");
+        const std::string output{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_EQ(output.find("horalux-cli:"), std::string::npos) << c.args << "\n" << output;
+    }
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+        EXPECT_EQ(entry.path().filename(), "out.txt") << "left behind";
+    }
+    EXPECT_EQ(cli("read-time").status, 0) << "the port was closed and can be opened again";
+}
+
+TEST_F(CliAgainstBoard, MonitorSaysOnceThatASlaveSendsNothingUnasked) {
+    start();
+    const CliRun slave = cli("monitor --seconds 4");
+    EXPECT_EQ(slave.status, 0);
+    EXPECT_EQ(std::count(slave.output.begin(), slave.output.end(), '\n'), 1) << slave.output;
+    EXPECT_NE(slave.output.find("has sent no status frame for 3 s: it is not time master"),
+              std::string::npos)
+        << slave.output;
+    EXPECT_NE(slave.output.find("set-mode master"), std::string::npos) << slave.output;
+
+    start({"--master"});
+    const CliRun master = cli("monitor --seconds 4");
+    EXPECT_EQ(master.output.find("not time master"), std::string::npos) << master.output;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "CliCommands.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -29,6 +30,8 @@ namespace {
 
 constexpr std::uint32_t kReadAllWaitMs = 60000;
 constexpr std::uint32_t kShortWaitMs = 10000;
+// A master sends a status frame every second: three seconds without one tell a slave.
+constexpr std::uint32_t kStatusFrameWaitMs = 3000;
 // Room for all the tries of a register read.
 constexpr std::uint32_t kModeReadWaitMs = link::op::kReadTries * link::op::kReadIntervalMs + 1000;
 constexpr int kFailed = 1;
@@ -321,8 +324,7 @@ int setMode(CliSession& session, const CliOptions& options, std::ostream& out) {
     return 0;
 }
 
-int monitor(CliSession& session, const CliOptions& options, std::ostream& out,
-            const std::atomic<bool>& interrupted) {
+int monitor(CliSession& session, const CliOptions& options, std::ostream& out) {
     link::BoardData shown;
     session.setMonitor(
         [&] {
@@ -350,7 +352,17 @@ int monitor(CliSession& session, const CliOptions& options, std::ostream& out,
         return kFailed;
     }
     const std::uint32_t ms = options.seconds ? *options.seconds * 1000U : UINT32_MAX;
-    session.runFor(ms, interrupted);
+    const std::uint32_t first = std::min(ms, kStatusFrameWaitMs);
+    session.runFor(first);
+    if (first == kStatusFrameWaitMs && !session.stopped() && !session.board().StatusFrameSeen) {
+        // Only a time master sends on its own; a slave shows nothing here but the raw line.
+        out << "board " << int{options.address} << " has sent no status frame for "
+            << kStatusFrameWaitMs / 1000 << " s: it is not time master, so it sends its fields "
+            << "only when asked; make it master with: horalux-cli --port " << options.port
+            << " --address " << int{options.address} << " set-mode master\n";
+        out.flush();
+    }
+    session.runFor(ms - first);
     return session.failed() ? kFailed : 0;
 }
 
@@ -419,7 +431,7 @@ int runCommand(const CliOptions& options, std::ostream& out, std::ostream& err,
         err << "horalux-cli: this command reads from the board and needs a single board address\n";
         return kBadUsage;
     }
-    CliSession session(options, out, err);
+    CliSession session(options, out, err, interrupted);
     switch (options.command) {
         case Command::ReadRegisters:
             return readRegisters(session, options, out, err);
@@ -436,7 +448,7 @@ int runCommand(const CliOptions& options, std::ostream& out, std::ostream& err,
         case Command::SetMode:
             return setMode(session, options, out);
         case Command::Monitor:
-            return monitor(session, options, out, interrupted);
+            return monitor(session, options, out);
         default:
             return kBadUsage;
     }
