@@ -14,6 +14,8 @@ namespace horalux::timesync {
 namespace {
 
 constexpr std::int64_t kMsPerMinute = 60000;
+// How often a wait that can be stopped looks at its stop flag.
+constexpr std::uint32_t kStopCheckMs = 100;
 
 std::uint32_t systemNonce() {
     std::random_device device;
@@ -70,8 +72,18 @@ SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock
         if (elapsed >= options.timeoutMs) {
             return failed(SntpFailure::TimedOut);
         }
-        const platform::UdpResult got = socket->receive(buffer, options.timeoutMs - elapsed);
+        std::uint32_t waitMs = options.timeoutMs - elapsed;
+        if (options.stop != nullptr) {
+            waitMs = std::min(waitMs, kStopCheckMs);
+        }
+        const platform::UdpResult got = socket->receive(buffer, waitMs);
+        if (options.stop != nullptr && *options.stop) {
+            return failed(SntpFailure::Stopped);
+        }
         if (got.status == platform::UdpStatus::TimedOut) {
+            if (options.stop != nullptr) {
+                continue;  // a slice of the wait: the tick says whether the time is up
+            }
             return failed(SntpFailure::TimedOut);
         }
         if (got.status == platform::UdpStatus::Failed) {

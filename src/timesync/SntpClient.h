@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -20,6 +21,8 @@ struct SntpOptions {
     // Source of the random bits below the millisecond in the request; empty means the system's
     // random device.
     std::function<std::uint32_t()> nonce;
+    // When set (by Ctrl+C, say), the wait for the reply ends within a tenth of a second.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 enum class SntpFailure {
@@ -31,6 +34,7 @@ enum class SntpFailure {
     Receive,   // the receive failed (for example the server's port is closed)
     Unusable,  // the server answered our request with a reply that cannot be used
     TimedOut,  // no reply to our request within the time-out
+    Stopped,   // the stop flag was set while waiting
 };
 
 struct SntpResult {

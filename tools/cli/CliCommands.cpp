@@ -382,19 +382,25 @@ std::string sntpFailureCause(const timesync::SntpResult& result, const CliOption
         case timesync::SntpFailure::TimedOut:
             return server + " did not answer within " +
                    std::to_string(timesync::kSntpTimeoutMs / 1000) + " s";
+        case timesync::SntpFailure::Stopped:
         case timesync::SntpFailure::None:
             break;
     }
     return {};
 }
 
-int sntp(const CliOptions& options, std::ostream& out, std::ostream& err) {
+int sntp(const CliOptions& options, std::ostream& out, std::ostream& err,
+         const std::atomic<bool>& interrupted) {
     platform::PosixSystemClock clock;
     platform::MonotonicTick tick;
     timesync::SntpOptions sntpOptions;
     sntpOptions.port = options.sntpPort;
+    sntpOptions.stop = &interrupted;
     const timesync::SntpResult result =
         timesync::querySntpServer(options.host, clock, tick, sntpOptions);
+    if (result.failure == timesync::SntpFailure::Stopped) {
+        return kFailed;  // interrupted: the exit status says so
+    }
     if (!result.ok()) {
         err << "horalux-cli: " << timesync::sntpFailureText(options.host) << "\n"
             << "horalux-cli: " << sntpFailureCause(result, options) << "\n";
@@ -418,7 +424,7 @@ int runCommand(const CliOptions& options, std::ostream& out, std::ostream& err,
         case Command::Ports:
             return listPorts(options, out);
         case Command::Sntp:
-            return sntp(options, out, err);
+            return sntp(options, out, err, interrupted);
         default:
             break;
     }
