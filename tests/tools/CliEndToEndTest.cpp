@@ -167,13 +167,8 @@ TEST_F(CliAgainstBoard, MissingPortAndBadUsageGiveTheirStatuses) {
 
 TEST_F(CliAgainstBoard, WriteRegistersRefusesAFileThatIsNotWholeAndSendsNothing) {
     start();
-    const CliRun before = cli("read-registers --out " + (dir_ / "good.cs").string());
+    const CliRun before = cli("read-registers");
     ASSERT_EQ(before.status, 0) << before.output;
-    std::string good;
-    {
-        std::ifstream in(dir_ / "good.cs");
-        good.assign(std::istreambuf_iterator<char>(in), {});
-    }
     struct Case {
         const char* what;
         std::string content;
@@ -182,8 +177,6 @@ TEST_F(CliAgainstBoard, WriteRegistersRefusesAFileThatIsNotWholeAndSendsNothing)
     const Case cases[] = {
         {"empty", "", "the file has no section [registers]"},
         {"over 1 MiB", std::string(2 * 1024 * 1024, '\n'), "larger than 1048576 bytes"},
-        {"a key missing", std::regex_replace(good, std::regex("\ns3=[0-9]+"), ""),
-         "key s3 is missing"},
     };
     for (const Case& c : cases) {
         std::ofstream(dir_ / "bad.cs", std::ios::binary) << c.content;
