@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -65,8 +66,14 @@ TEST(PosixSerialPort, PermissionDeniedNamesTheDevicesGroupAndHowToJoinIt) {
         ::unlink(device.c_str());
         GTEST_SKIP() << "cannot give the file another group";
     }
+    ::chmod(device.c_str(), 0600);
+    const std::string ownerOnly = serialOpenFailureText(device, EACCES);
+    ::chmod(device.c_str(), 0660);
     const std::string text = serialOpenFailureText(device, EACCES);
     ::unlink(device.c_str());
+    EXPECT_EQ(ownerOnly, device +
+                             ": permission denied; no group may use the device: ask the "
+                             "administrator for access");
     EXPECT_EQ(text.rfind(device + ": permission denied; the device belongs to the group ", 0), 0U)
         << text;
     const group* dialout = ::getgrgid(20);
