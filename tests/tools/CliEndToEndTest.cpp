@@ -4,11 +4,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <regex>
 #include <sstream>
 
 #include "support/BoardProcess.h"
@@ -66,6 +67,35 @@ class CliAgainstBoard : public ::testing::Test {
         return {};
     }
 
+    // Whether `text` has the shape given: '9' stands for any digit, anything else for itself.
+    // (No std::regex: it wakes a false GCC 12 alarm in the sanitizer build.)
+    static bool shaped(const std::string& text, const std::string& shape) {
+        return text.size() == shape.size() &&
+               std::equal(shape.begin(), shape.end(), text.begin(), [](char s, char t) {
+                   return s == '9' ? std::isdigit(static_cast<unsigned char>(t)) != 0 : s == t;
+               });
+    }
+    // The register-file text with `key`'s value replaced.
+    static std::string withKey(std::string text, const std::string& key, const std::string& value) {
+        const std::size_t at = text.find("\n" + key + "=");
+        if (at != std::string::npos) {
+            const std::size_t from = at + key.size() + 2;
+            text.replace(from, text.find('\n', from) - from, value);
+        }
+        return text;
+    }
+    // The output without the line that starts with `prefix`.
+    static std::string without(const std::string& output, const std::string& prefix) {
+        std::istringstream in(output);
+        std::string rest;
+        for (std::string l; std::getline(in, l);) {
+            if (l.rfind(prefix, 0) != 0) {
+                rest += l + "\n";
+            }
+        }
+        return rest;
+    }
+
     std::unique_ptr<BoardProcess> board_;
     std::string device_;
     fs::path dir_;
@@ -78,11 +108,8 @@ TEST_F(CliAgainstBoard, ReadsTheRegistersAndWritesBackAFileWithOneChange) {
     // 70 registers with a field, the five words on one line each.
     EXPECT_EQ(std::count(read.output.begin(), read.output.end(), '\n'), 65);
     EXPECT_NE(line(read.output, "76 address "), "");
-    // Groups in a pattern would wake a false GCC 12 alarm in the sanitizer build.
     const std::string alarm = line(read.output, "62 alarm1 ");
-    EXPECT_TRUE(alarm == "62 alarm1 off" ||
-                std::regex_match(alarm, std::regex("62 alarm1 [0-2][0-9]:[0-5][0-9]")))
-        << read.output;
+    EXPECT_TRUE(alarm == "62 alarm1 off" || shaped(alarm, "62 alarm1 99:99")) << read.output;
     ASSERT_TRUE(fs::exists(dir_ / "board.cs"));
 
     std::string text;
@@ -90,7 +117,7 @@ TEST_F(CliAgainstBoard, ReadsTheRegistersAndWritesBackAFileWithOneChange) {
         std::ifstream in(dir_ / "board.cs");
         text.assign(std::istreambuf_iterator<char>(in), {});
     }
-    text = std::regex_replace(text, std::regex("\ns3=[0-9]+"), "\ns3=9");
+    text = withKey(text, "s3", "9");
     std::ofstream(dir_ / "board.cs") << text;
 
     const CliRun write = cli("write-registers " + (dir_ / "board.cs").string());
@@ -100,8 +127,8 @@ TEST_F(CliAgainstBoard, ReadsTheRegistersAndWritesBackAFileWithOneChange) {
     ASSERT_EQ(again.status, 0) << again.output;
     EXPECT_EQ(line(again.output, "67 "), "67 volume 9");
     // Nothing else moved.
-    const std::string before = std::regex_replace(read.output, std::regex("67 volume [0-9]+"), "");
-    const std::string after = std::regex_replace(again.output, std::regex("67 volume [0-9]+"), "");
+    const std::string before = without(read.output, "67 volume ");
+    const std::string after = without(again.output, "67 volume ");
     EXPECT_EQ(before, after);
 }
 
@@ -110,16 +137,13 @@ TEST_F(CliAgainstBoard, SetsTheBoardClockAndReadsItBack) {
     ASSERT_EQ(cli("sync-time").status, 0);
     const CliRun time = cli("read-time");
     ASSERT_EQ(time.status, 0) << time.output;
-    EXPECT_TRUE(
-        std::regex_search(time.output, std::regex("time: [0-2][0-9]:[0-5][0-9]:[0-5][0-9]\n")))
-        << time.output;
-    EXPECT_TRUE(
-        std::regex_search(time.output, std::regex("date: 20[0-9][0-9]-[01][0-9]-[0-3][0-9]\n")))
-        << time.output;
+    EXPECT_TRUE(shaped(line(time.output, "time: "), "time: 99:99:99")) << time.output;
+    EXPECT_TRUE(shaped(line(time.output, "date: "), "date: 9999-99-99")) << time.output;
     // Set a moment ago from this very clock.
     const std::string difference = line(time.output, "difference to the PC clock: ");
     EXPECT_TRUE(difference.find(": none") != std::string::npos ||
-                std::regex_search(difference, std::regex(": [+-][12] s")))
+                difference.find(": +1 s") != std::string::npos ||
+                difference.find(": -1 s") != std::string::npos)
         << time.output;
 }
 
@@ -202,7 +226,7 @@ TEST_F(CliAgainstBoard, TheBoardKeepsItsAddressUnlessSetAddressIsGiven) {
         std::ifstream in(dir_ / "b.cs");
         text.assign(std::istreambuf_iterator<char>(in), {});
     }
-    std::ofstream(dir_ / "b.cs") << std::regex_replace(text, std::regex("\ns0=[0-9]+"), "\ns0=7");
+    std::ofstream(dir_ / "b.cs") << withKey(text, "s0", "7");
 
     const CliRun kept = cli("write-registers " + (dir_ / "b.cs").string());
     ASSERT_EQ(kept.status, 0) << kept.output;
