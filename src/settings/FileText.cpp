@@ -121,7 +121,7 @@ TextFile readTextFile(const std::filesystem::path& path, std::size_t maxSize) {
         return unusable(errorText(errno));
     }
     if (!S_ISREG(info.st_mode)) {
-        return unusable("not a regular file");
+        return unusable(S_ISDIR(info.st_mode) ? errorText(EISDIR) : "not a regular file");
     }
     if (static_cast<std::size_t>(info.st_size) > maxSize) {
         return unusable(tooLarge);
