@@ -58,7 +58,6 @@ int main(int argc, char** argv) {
     catchEndSignals();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Horalux"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Horalux"));
 
     using namespace horalux;
     ui::MainWindowOptions options;

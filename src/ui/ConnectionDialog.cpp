@@ -9,6 +9,7 @@
 #include "platform/PosixSerialPort.h"
 #include "platform/SerialPortList.h"
 #include "ui/Pictures.h"
+#include "ui/WindowPlacement.h"
 #include "ui_ConnectionDialog.h"
 
 namespace horalux::ui {
@@ -19,15 +20,14 @@ constexpr std::uint8_t kAllBoards = 255;
 }  // namespace
 
 QString TForm5::addressItemText(int address) {
-    return QStringLiteral("$%1/%2")
-        .arg(address, 2, 16, QLatin1Char('0'))
-        .toUpper()
-        .arg(address);
+    return QStringLiteral("$%1/%2").arg(address, 2, 16, QLatin1Char('0')).toUpper().arg(address);
 }
 
 TForm5::TForm5(PortControl& control, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::TForm5>()), control_(control) {
     ui_->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     setFixedSize(424, 216);
     ui_->SpeedButton1->setIcon(refreshIcon());
     ui_->BitBtn1->setIcon(connectIcon());
@@ -49,6 +49,7 @@ TForm5::~TForm5() = default;
 bool TForm5::run(ConnectionChoice& choice) {
     choice_ = &choice;
     showChoice();
+    centreOnScreen(*this);
     const bool ok = exec() == QDialog::Accepted;
     choice_ = nullptr;
     return ok;

@@ -13,6 +13,7 @@
 #include "ui/ParametersWindow.h"
 #include "ui/Pictures.h"
 #include "ui/StartupClock.h"
+#include "ui/WindowPlacement.h"
 #include "ui_MainWindow.h"
 
 namespace horalux::ui {
@@ -156,7 +157,8 @@ QAction* TForm1::periodItem(int item) const {
 
 void TForm1::showPeriodMarks() {
     for (int item = 0; item < static_cast<int>(timesync::kSyncPeriodItemCount); ++item) {
-        periodItem(item)->setChecked(period_.isChecked(static_cast<timesync::SyncPeriodChoice>(item)));
+        periodItem(item)->setChecked(
+            period_.isChecked(static_cast<timesync::SyncPeriodChoice>(item)));
     }
 }
 
@@ -265,6 +267,7 @@ void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!shownOnce_) {
         shownOnce_ = true;
+        centreOnScreen(*this);
         // After the window is on screen, so the dialog opens over it.
         QTimer::singleShot(0, this, &TForm1::activationSequence);
     }

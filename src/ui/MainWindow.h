@@ -37,7 +37,7 @@ class TForm3;
 // What the program entry hands the main window; tests point it at their own files and clock.
 struct MainWindowOptions {
     std::filesystem::path settingsFile;
-    platform::SystemClock* clock = nullptr;  // nullptr: the PC clock
+    platform::SystemClock* clock = nullptr;          // nullptr: the PC clock
     platform::SerialDeviceOpener* opener = nullptr;  // nullptr: the serial devices
     timesync::SntpOptions sntp;
     // Whether the system's own time service keeps the clock (nullptr: ask the kernel).
@@ -175,7 +175,7 @@ class TForm1 final : public QMainWindow,
     std::string openPortName_;
     std::unique_ptr<link::TNewThread> thread_;
 
-    int handlerDepth_ = 0;    // exchange calls on the stack: no join may happen meanwhile
+    int handlerDepth_ = 0;  // exchange calls on the stack: no join may happen meanwhile
     bool busy_ = false;
     bool shownOnce_ = false;
     bool activating_ = false;

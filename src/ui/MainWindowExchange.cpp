@@ -183,9 +183,9 @@ void TForm1::startExchange() {
     if (!port_ || thread_) {
         return;
     }
-    thread_ = std::make_unique<link::TNewThread>(link::ExchangeContext{
-        *port_, tick_, prompts_, *this, mainThread_.calls(), board_,
-        static_cast<std::uint32_t>(settings_.DelayTime)});
+    thread_ = std::make_unique<link::TNewThread>(
+        link::ExchangeContext{*port_, tick_, prompts_, *this, mainThread_.calls(), board_,
+                              static_cast<std::uint32_t>(settings_.DelayTime)});
     ops_.attachRing(&thread_->ring());
     linkDownAsked_ = false;
     thread_->Start();

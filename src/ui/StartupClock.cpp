@@ -37,8 +37,8 @@ StartupClockReport synchronizeSystemClock(bool sinhrTime, const std::string& ser
         showMessage(text);
         return {QStringLiteral("ошибка"), fromUtf8(text)};
     }
-    const QString offset = QStringLiteral("Расхождение с %1: %2")
-                               .arg(fromUtf8(server), signedMs(result.offsetMs));
+    const QString offset =
+        QStringLiteral("Расхождение с %1: %2").arg(fromUtf8(server), signedMs(result.offsetMs));
     if (disciplined()) {
         // Stepping the clock under the system's time service would fight it.
         return {QStringLiteral("сверено"),
