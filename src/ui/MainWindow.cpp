@@ -3,6 +3,7 @@
 #include <array>
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -65,11 +66,16 @@ TForm1::TForm1(MainWindowOptions options, QWidget* parent)
 
     displayTimer_.setInterval(1000);
     connect(&displayTimer_, &QTimer::timeout, this, &TForm1::showClock);
-    periodTimer_.timer.setSingleShot(false);
+    // Found by name, as the period handling knows it.
+    periodTimer_.timer.setParent(this);
+    periodTimer_.timer.setObjectName(QStringLiteral("Timer2"));
     connect(&periodTimer_.timer, &QTimer::timeout, this, [this] { period_.onTimerTick(); });
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) {
-                if (state == Qt::ApplicationActive) {
+                if (state != Qt::ApplicationActive) {
+                    leftForAnotherProgram_ = true;
+                } else if (leftForAnotherProgram_) {
+                    leftForAnotherProgram_ = false;
                     applicationActivated();
                 }
             });
@@ -274,9 +280,9 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::applicationActivated() {
-    // Our own dialog closing leaves the application active: only a return from another
-    // program brings the connection dialog back.
-    if (shownOnce_ && !activating_ && QApplication::activeModalWidget() == nullptr) {
+    // Only a return from another program counts: our own dialog closing leaves the application
+    // active, so a cancelled dialog does not come straight back.
+    if (firstActivationRun_ && !activating_ && QApplication::activeModalWidget() == nullptr) {
         activationSequence();
     }
 }

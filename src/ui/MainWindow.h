@@ -179,6 +179,8 @@ class TForm1 final : public QMainWindow,
     bool busy_ = false;
     bool shownOnce_ = false;
     bool activating_ = false;
+    bool firstActivationRun_ = false;
+    bool leftForAnotherProgram_ = false;
     bool closing_ = false;
     bool shutDown_ = false;
     bool linkDownAsked_ = false;

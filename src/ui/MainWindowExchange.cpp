@@ -207,6 +207,7 @@ bool TForm1::runConnectionDialog() {
 }
 
 void TForm1::activationSequence() {
+    firstActivationRun_ = true;
     if (closing_ || activating_ || portOpen()) {
         return;
     }
