@@ -10,8 +10,14 @@ namespace horalux::link {
 
 BoardOperations::BoardOperations(platform::Tick& tick, platform::SystemClock& clock,
                                  Prompts& prompts, BoardState& board, BusyIndicator& busy,
-                                 MessagePump& pump)
-    : tick_(tick), clock_(clock), prompts_(prompts), board_(board), busy_(busy), pump_(pump) {}
+                                 MessagePump& pump, settings::ProgramSettings& settings)
+    : tick_(tick),
+      clock_(clock),
+      prompts_(prompts),
+      board_(board),
+      busy_(busy),
+      pump_(pump),
+      settings_(settings) {}
 
 bool BoardOperations::queue(std::int32_t tries, std::uint32_t intervalMs, std::uint8_t command,
                             std::uint8_t param1, std::uint8_t param2,
@@ -19,8 +25,8 @@ bool BoardOperations::queue(std::int32_t tries, std::uint32_t intervalMs, std::u
     if (ring_ == nullptr) {
         return false;
     }
-    return QueueRequest(*ring_, tick_, prompts_, address_, intervalMs, tries, command, param1,
-                        param2, data);
+    return QueueRequest(*ring_, tick_, prompts_, currentAddress(), intervalMs, tries, command,
+                        param1, param2, data);
 }
 
 void BoardOperations::QueueRegisterWrite(std::uint8_t reg, std::uint8_t newValue,
@@ -45,7 +51,7 @@ void BoardOperations::WriteRegisters() {
     if (config::addressDiffers(edit, boardCopy)) {
         // Sent once and not confirmed: the board answers at its new address, if at all.
         queue(0, op::kWriteIntervalMs, cmd::WriteRegister, config::kAddressRegister, edit.address);
-        address_ = edit.address;
+        setCurrentAddress(edit.address);
     }
     Sinkhr_date();
 }
@@ -59,14 +65,21 @@ void BoardOperations::ReadAllRegisters() {
 }
 
 bool BoardOperations::WaitForRing(std::uint32_t limitMs) {
+    RequestRing* const waitedFor = ring_;
+    if (waitedFor == nullptr) {
+        return false;  // no exchange serves a ring: nothing will drain
+    }
     // Requests still pending mean the ring has not drained, whatever the last report said.
-    if (ring_ != nullptr && !ring_->empty()) {
+    if (!waitedFor->empty()) {
         ringIdle_ = false;
     }
     const std::uint32_t t0 = tick_.nowMs();
     const std::uint64_t deadline = std::uint64_t{limitMs} + op::kWaitSlackMs;
     for (;;) {
         pump_.dispatch(10);
+        if (ring_ != waitedFor) {
+            return false;  // the line went down or the exchange was stopped meanwhile
+        }
         if (ringIdle_) {
             return true;
         }
@@ -77,9 +90,13 @@ bool BoardOperations::WaitForRing(std::uint32_t limitMs) {
 }
 
 void BoardOperations::SetBoardMode(bool makeMaster) {
+    RequestRing* const ring = ring_;
     ringIdle_ = false;
     queue(op::kWriteTries, op::kWriteIntervalMs, cmd::ReadRegister, config::kModeFlagsRegister, 0);
     WaitForRing(op::kModeWaitMs);
+    if (ring_ != ring) {
+        return;  // the exchange ended meanwhile
+    }
     // Whatever the board copy holds now: an unanswered read leaves the value of an earlier one.
     const std::uint8_t mode = board_.lock()->BoardCopy.modeFlags;
     std::uint8_t wanted = mode;
@@ -126,8 +143,12 @@ void BoardOperations::readUserFields() {
 }
 
 void BoardOperations::readAfterConnect() {
+    RequestRing* const ring = ring_;
     ReadAllRegisters();
     WaitForRing(op::kConnectWaitMs);
+    if (ring_ != ring) {
+        return;  // the exchange ended meanwhile; a new connection reads for itself
+    }
     queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadClock, 0, kClockBlockLength);
     queueUserFieldRead();
 }

@@ -10,6 +10,7 @@
 #include "link/RequestRing.h"
 #include "platform/SystemClock.h"
 #include "platform/Tick.h"
+#include "settings/ProgramSettings.h"
 
 namespace horalux::link {
 
@@ -49,16 +50,20 @@ inline constexpr std::uint8_t kTimeZoneRegister = 55;
 // the current board address. Main thread only.
 class BoardOperations {
   public:
+    // The current board address is the settings' `sysnum`: an address change written to the
+    // board lands there, so the next start and the saved settings use the new address.
     BoardOperations(platform::Tick& tick, platform::SystemClock& clock, Prompts& prompts,
-                    BoardState& board, BusyIndicator& busy, MessagePump& pump);
+                    BoardState& board, BusyIndicator& busy, MessagePump& pump,
+                    settings::ProgramSettings& settings);
 
-    // The ring of the running exchange thread; nullptr while none runs (nothing is queued then).
+    // The ring of the running exchange thread; nullptr while none serves one (the link is down or
+    // was stopped): nothing is queued then, and a wait for the ring ends at once.
     void attachRing(RequestRing* ring) { ring_ = ring; }
     bool connected() const { return ring_ != nullptr; }
 
     // The board every request goes to (`sysnum`); 255 reaches all boards.
-    std::uint8_t currentAddress() const { return address_; }
-    void setCurrentAddress(std::uint8_t address) { address_ = address; }
+    std::uint8_t currentAddress() const { return settings_.sysnum; }
+    void setCurrentAddress(std::uint8_t address) { settings_.sysnum = address; }
 
     // Set and cleared by the main side's handler of the ring state. A report of an empty ring
     // that was sent before the latest requests were queued is stale and does not count.
@@ -77,7 +82,8 @@ class BoardOperations {
     // Queues a read of every register of the read list and shows the busy state.
     void ReadAllRegisters();
     void ShowBusyState() { busy_.ShowBusyState(); }
-    // Returns true when the ring drained, false when limitMs + 300 ms passed first.
+    // Returns true when the ring drained; false when limitMs + 300 ms passed first, or at once
+    // when no exchange serves the ring any more (the line went down, the exchange was stopped).
     bool WaitForRing(std::uint32_t limitMs);
     // Makes the board time master (true) or slave, leaving the other mode bits as they are.
     void SetBoardMode(bool makeMaster);
@@ -102,8 +108,8 @@ class BoardOperations {
     BoardState& board_;
     BusyIndicator& busy_;
     MessagePump& pump_;
+    settings::ProgramSettings& settings_;
     RequestRing* ring_ = nullptr;
-    std::uint8_t address_ = 1;
     bool ringIdle_ = true;
 };
 

@@ -69,6 +69,8 @@ class SerialDeviceOpener {
     // Returns nullptr when the device cannot be opened; throws PortError when its line settings
     // cannot be read or applied.
     virtual std::unique_ptr<SerialPort> open(const std::string& name, std::uint32_t speed) = 0;
+    // Why the last open returned nullptr, for a person to read; empty when the opener cannot say.
+    virtual std::string lastFailureCause() const { return {}; }
 };
 
 // Read time-out per requested byte.

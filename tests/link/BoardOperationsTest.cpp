@@ -77,7 +77,8 @@ class BoardOperationsTest : public ::testing::Test {
     CountingBusy busy;
     FakePump pump{tick};
     RequestRing ring;
-    BoardOperations ops{tick, clock, prompts, board, busy, pump};
+    settings::ProgramSettings settings;
+    BoardOperations ops{tick, clock, prompts, board, busy, pump, settings};
 };
 
 const std::vector<std::uint8_t> kMarch2009{0x07, 0x05, 0x09, 8, 0x01, 0x03, 0x09};

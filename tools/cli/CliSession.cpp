@@ -5,8 +5,6 @@
 
 #include "link/Commands.h"
 #include "link/Messages.h"
-#include "link/PortAccess.h"
-#include "platform/PosixSerialPort.h"
 
 namespace horalux::cli {
 
@@ -44,50 +42,44 @@ std::string describeRequest(const link::BoardRequest& request) {
     return out + text;
 }
 
-CliSession::CliSession(const CliOptions& options, std::ostream& out, std::ostream& err)
-    : options_(options), out_(out), err_(err), ops_(tick_, clock_, *this, board_, *this, *this) {
-    ops_.setCurrentAddress(options.address);
+namespace {
+
+settings::ProgramSettings sessionSettings(const CliOptions& options) {
+    settings::ProgramSettings s;
+    s.ComPort = options.port;
+    s.ComSpeed = static_cast<std::int32_t>(options.speed);
+    s.sysnum = options.address;
+    s.DelayTime = static_cast<std::int32_t>(options.delayMs);
+    return s;
 }
 
-CliSession::~CliSession() {
-    if (thread_) {
-        thread_->StopWorker();
-        thread_.reset();  // joins; pending calls were withdrawn by the stop
-    }
-    if (port_) {
-        link::PurgePort(*port_);
-        port_->close();
-    }
+}  // namespace
+
+CliSession::CliSession(const CliOptions& options, std::ostream& out, std::ostream& err)
+    : options_(options),
+      out_(out),
+      err_(err),
+      settings_(sessionSettings(options)),
+      connection_({opener_, tick_, clock_, *this, *this, calls_, board_, *this, *this, settings_}) {
 }
+
+CliSession::~CliSession() = default;
 
 bool CliSession::connect() {
-    platform::PosixSerialOpener opener;
-    try {
-        port_ = link::OpenPort(opener, options_.port, options_.speed, *this);
-    } catch (const platform::PortError& e) {
-        error(e.what());
-        return false;
-    }
-    if (!port_) {
-        return false;
-    }
-    thread_ = std::make_unique<link::TNewThread>(
-        link::ExchangeContext{*port_, tick_, *this, *this, calls_, board_, options_.delayMs});
-    ops_.attachRing(&thread_->ring());
-    thread_->Start();
-    return true;
+    return static_cast<bool>(connection_.connect(options_.port, options_.speed));
 }
 
 void CliSession::dispatch(std::uint32_t maxWaitMs) {
     calls_.waitPending(std::chrono::milliseconds(maxWaitMs));
     calls_.drain();
+    connection_.settle();
 }
 
 bool CliSession::waitForRing(std::uint32_t limitMs) {
     if (failed_) {
         return false;
     }
-    if (!ops_.WaitForRing(limitMs)) {
+    if (!ops().WaitForRing(limitMs)) {
         if (!failed_) {
             fail("the board did not finish in time");
         }
@@ -108,12 +100,8 @@ void CliSession::fail(const std::string& why) {
         err_ << "horalux-cli: " << why << "\n";
     }
     failed_ = true;
-    // Ends any wait at once: the command reports the failure and the exchange stops.
-    ops_.attachRing(nullptr);
-    ops_.setRingIdle(true);
-    if (thread_) {
-        thread_->StopWorker();
-    }
+    // Also ends any wait at once: the command reports the failure.
+    connection_.stop();
 }
 
 void CliSession::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
@@ -135,10 +123,8 @@ void CliSession::onExchangeInfo(const link::TStrMsg& record) {
     }
 }
 
-void CliSession::onRingState(bool empty) {
-    if (!failed_) {
-        ops_.setRingIdle(empty);
-    }
+void CliSession::onRingState(bool) {
+    // The connection keeps RingIdle; a terminal has no busy state to switch off.
 }
 
 void CliSession::refreshBoardView() {

@@ -9,18 +9,19 @@
 #include "CliOptions.h"
 #include "link/BoardOperations.h"
 #include "link/BoardState.h"
+#include "link/Connection.h"
 #include "link/ExchangeEvents.h"
-#include "link/ExchangeThread.h"
 #include "link/MainThreadCalls.h"
 #include "link/Prompts.h"
+#include "platform/PosixSerialPort.h"
 #include "platform/PosixSystemClock.h"
-#include "platform/SerialPort.h"
 #include "platform/Tick.h"
+#include "settings/ProgramSettings.h"
 
 namespace horalux::cli {
 
-// The command-line companion's main side: it opens the port, runs the exchange thread and
-// answers it from its own loop, the way the main window does with its events.
+// The command-line companion's main side: it connects, and answers the exchange thread from its
+// own loop, the way the main window does with its events.
 class CliSession final : public link::ExchangeEvents,
                          public link::Prompts,
                          public link::BusyIndicator,
@@ -36,7 +37,7 @@ class CliSession final : public link::ExchangeEvents,
     // Runs the main side for `ms` milliseconds, or until interrupted.
     void runFor(std::uint32_t ms, const std::atomic<bool>& interrupted);
 
-    link::BoardOperations& ops() { return ops_; }
+    link::BoardOperations& ops() { return connection_.operations(); }
     link::BoardState& board() { return board_; }
     bool failed() const { return failed_; }
 
@@ -73,11 +74,11 @@ class CliSession final : public link::ExchangeEvents,
     std::ostream& err_;
     platform::MonotonicTick tick_;
     platform::PosixSystemClock clock_;
+    platform::PosixSerialOpener opener_;
+    settings::ProgramSettings settings_;
     link::BoardState board_;
     link::MainThreadCalls calls_;
-    link::BoardOperations ops_;
-    std::unique_ptr<platform::SerialPort> port_;
-    std::unique_ptr<link::TNewThread> thread_;
+    link::Connection connection_;
     std::function<void()> onChange_;
     bool raw_ = false;
     std::uint8_t lastMode_ = 0;
