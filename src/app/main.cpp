@@ -84,6 +84,6 @@ int main(int argc, char** argv) {
 
     form1.show();
     const int rc = QApplication::exec();
-    form1.finishShutdown();
+    form1.shutdown();
     return rc;
 }

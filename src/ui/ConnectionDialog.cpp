@@ -108,27 +108,16 @@ void TForm5::connectSequence() {
                               QStringLiteral("'%1' is not a valid integer value").arg(speedText));
         return;
     }
-    const bool selected = ui_->ComboBox1->currentIndex() >= 0;
-    const std::string port = ui_->ComboBox1->currentData().toString().toStdString();
-    if (speed != choice_->speed && control_.portOpen()) {
-        control_.changeSpeed(static_cast<std::uint32_t>(speed));
-    }
-    if (selected && control_.portOpen() && control_.openPortName() != port) {
-        control_.closePort();
+    std::optional<std::string> port;
+    if (ui_->ComboBox1->currentIndex() >= 0) {
+        port = ui_->ComboBox1->currentData().toString().toStdString();
+        choice_->port = *port;
     }
     choice_->speed = speed;
-    if (selected) {
-        choice_->port = port;
-    }
     choice_->address = ui_->RadioButton1->isChecked()
                            ? kAllBoards
                            : static_cast<std::uint8_t>(ui_->ComboBox3->currentIndex());
-    if (selected && !control_.portOpen()) {
-        control_.openPort(choice_->port, static_cast<std::uint32_t>(speed));
-    }
-    if (control_.portOpen()) {
-        control_.startExchange();
-    }
+    control_.connectTo(port, static_cast<std::uint32_t>(speed));
 }
 
 }  // namespace horalux::ui

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace Ui {
@@ -17,16 +18,10 @@ class PortControl {
   public:
     virtual ~PortControl() = default;
     virtual bool portOpen() const = 0;
-    // The name the open port was opened by.
-    virtual std::string openPortName() const = 0;
-    // Changes the open port's speed; errors are shown by the callee.
-    virtual void changeSpeed(std::uint32_t speed) = 0;
-    // Purges and closes the open port; errors are ignored.
-    virtual void closePort() = 0;
-    // Opens the port; false (the cause shown to the user) when it cannot.
-    virtual bool openPort(const std::string& name, std::uint32_t speed) = 0;
-    // A fresh ring and exchange on the open port.
-    virtual void startExchange() = 0;
+    // The connect sequence on the line: the same port at another speed keeps it open with the
+    // new speed, another port replaces it, and a fresh exchange starts on the open port. Without
+    // a port (an empty list) the open port, if any, takes the speed and gets the exchange.
+    virtual void connectTo(const std::optional<std::string>& port, std::uint32_t speed) = 0;
 };
 
 // The program state the dialog edits.

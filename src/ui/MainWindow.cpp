@@ -42,9 +42,12 @@ TForm1::TForm1(MainWindowOptions options, QWidget* parent)
       options_(std::move(options)),
       clock_(options_.clock != nullptr ? *options_.clock : pcClock_),
       prompts_(this),
-      pump_(mainThread_.calls()),
-      ops_(tick_, clock_, prompts_, board_, *this, pump_),
-      period_(periodTimer_, [this] { ops_.Sinkhr_date(); }) {
+      pump_(mainThread_),
+      openErrors_(prompts_),
+      connection_(link::ConnectionParts{
+          options_.opener != nullptr ? *options_.opener : serialDevices_, tick_, clock_,
+          openErrors_, *this, mainThread_.calls(), board_, *this, pump_, settings_}),
+      period_(periodTimer_, [this] { operations().Sinkhr_date(); }) {
     ui_->setupUi(this);
     // No system menu and no title-bar buttons; "Выход" is the way out.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -82,7 +85,7 @@ TForm1::TForm1(MainWindowOptions options, QWidget* parent)
 
     // The creation sequence.
     settings_ = settings::loadSettings(options_.settingsFile);
-    ops_.setCurrentAddress(settings_.sysnum);
+    mainThread_.setAfterDrain([this] { connection_.settle(); });
     ui_->N12->setChecked(settings_.Test);
     period_.load(timesync::syncPeriodChoiceFromInt(settings_.SyncPeriodChoice));
     showPeriodMarks();
@@ -96,12 +99,12 @@ TForm1::TForm1(MainWindowOptions options, QWidget* parent)
 }
 
 TForm1::~TForm1() {
-    finishShutdown();
+    shutdown();
 }
 
 void TForm1::setWindows(TForm3* parameters, TForm5* connection) {
     parameters_ = parameters;
-    connection_ = connection;
+    connectionDialog_ = connection;
 }
 
 void TForm1::setFieldRefresh(std::function<void()> boardView, std::function<void()> userFields) {
@@ -138,8 +141,8 @@ void TForm1::connectMenus() {
         }
     });
     connect(ui_->N9, &QAction::triggered, this, [this] { period_.synchronizeNow(); });
-    connect(ui_->N19, &QAction::triggered, this, [this] { ops_.readTimeAndDate(); });
-    connect(ui_->N20, &QAction::triggered, this, [this] { ops_.readUserFields(); });
+    connect(ui_->N19, &QAction::triggered, this, [this] { operations().readTimeAndDate(); });
+    connect(ui_->N20, &QAction::triggered, this, [this] { operations().readUserFields(); });
     connect(ui_->N22, &QAction::triggered, this, [this] { onModeItem(true); });
     connect(ui_->Slave1, &QAction::triggered, this, [this] { onModeItem(false); });
     connect(ui_->N13, &QAction::triggered, this, &TForm1::onConnectionItem);
@@ -178,7 +181,7 @@ void TForm1::onModeItem(bool master) {
     if (!item->isChecked()) {
         return;
     }
-    ops_.SetBoardMode(master);
+    operations().SetBoardMode(master);
     if (!master && !closing_) {
         statusPanels_[0]->setText(kSlave);
     }
@@ -288,28 +291,21 @@ void TForm1::applicationActivated() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (!closing_) {
-        closing_ = true;
-        prompts_.setClosing();
-        displayTimer_.stop();
-        periodTimer_.timer.stop();
-        stopExchange();
-    }
     event->accept();
-    finishShutdown();
+    shutdown();
 }
 
-void TForm1::finishShutdown() {
-    if (shutDown_ || exchangeCallRunning()) {
-        return;  // the exchange call on the stack ends first; its scope finishes the shutdown
+void TForm1::shutdown() {
+    if (closing_) {
+        return;
     }
-    shutDown_ = true;
     closing_ = true;
+    // Questions still open are answered Cancel, and no new box appears.
     prompts_.setClosing();
     displayTimer_.stop();
     periodTimer_.timer.stop();
-    teardownExchange();
-    settings_.sysnum = ops_.currentAddress();
+    // From inside an exchange call the thread is cut off the port now and joined afterwards.
+    connection_.close();
     settings_.Test = ui_->N12->isChecked();
     try {
         settings::saveSettings(options_.settingsFile, settings_, period_.choiceToSave());
@@ -317,6 +313,13 @@ void TForm1::finishShutdown() {
         // The window is gone; the terminal is the one place left to say it.
         qWarning("horalux: %s", e.what());
     }
+}
+
+void OpenErrorCatcher::error(std::string_view text) {
+    if (catching && text == link::kErrorOpeningPort) {
+        return;
+    }
+    next_.error(text);
 }
 
 }  // namespace horalux::ui

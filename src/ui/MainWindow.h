@@ -7,11 +7,13 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "link/BoardOperations.h"
 #include "link/BoardState.h"
+#include "link/Connection.h"
 #include "link/ExchangeEvents.h"
-#include "link/ExchangeThread.h"
+#include "platform/PosixSerialPort.h"
 #include "platform/PosixSystemClock.h"
 #include "platform/SerialPort.h"
 #include "platform/Tick.h"
@@ -52,6 +54,20 @@ class QtPeriodTimer final : public timesync::PeriodTimer {
     void stop() override { timer.stop(); }
 };
 
+// Passes the core's prompts on, except "Error opening port" while the main window opens a port
+// itself: that box is shown afterwards with the cause the opener gave as its informative text.
+class OpenErrorCatcher final : public link::Prompts {
+  public:
+    explicit OpenErrorCatcher(link::Prompts& next) : next_(next) {}
+    void notify(std::string_view text) override { next_.notify(text); }
+    void error(std::string_view text) override;
+    bool askRetry(std::string_view text) override { return next_.askRetry(text); }
+    bool catching = false;
+
+  private:
+    link::Prompts& next_;
+};
+
 // The main window: the PC clock, the board's fields, the menus from which every other window and
 // board operation starts, the busy indication and the exchange log; the receiver of what the
 // exchange thread reports. It owns the port and the exchange while the program runs.
@@ -76,20 +92,21 @@ class TForm1 final : public QMainWindow,
     // "Удаленная настройка часов" (N8): opens the remote settings window.
     void setRemoteSettingsWindow(std::function<void()> open);
     link::BoardState& board() { return board_; }
-    link::BoardOperations& operations() { return ops_; }
+    link::BoardOperations& operations() { return connection_.operations(); }
+    link::Connection& connection() { return connection_; }
     link::Prompts& prompts() { return prompts_; }
     // ------------------------------------------------------------------------------------
 
     const settings::ProgramSettings& programSettings() const { return settings_; }
-    bool portOpen() const override { return port_ != nullptr; }
+    bool portOpen() const override { return connection_.isOpen(); }
     bool busy() const { return busy_; }
 
     // The activation sequence: the connection dialog while no port is open, then the first
     // reads. Runs on first showing and when the application becomes active again.
     void activationSequence();
-    // The rest of the shutdown once nothing of the exchange is on the stack: join the thread,
-    // close the port, save the settings. Safe to call more than once.
-    void finishShutdown();
+    // The shutdown: stop the display timer, stop the exchange, close the port, save the
+    // settings. Safe to call more than once and from inside the exchange's own calls.
+    void shutdown();
 
     // link::BusyIndicator
     void ShowBusyState() override;
@@ -104,11 +121,7 @@ class TForm1 final : public QMainWindow,
     void onLinkDown() override;
 
     // PortControl (the connection dialog)
-    std::string openPortName() const override { return openPortName_; }
-    void changeSpeed(std::uint32_t speed) override;
-    void closePort() override;
-    bool openPort(const std::string& name, std::uint32_t speed) override;
-    void startExchange() override;
+    void connectTo(const std::optional<std::string>& port, std::uint32_t speed) override;
 
   signals:
     // The busy indication changed; the remote settings window follows it.
@@ -119,8 +132,6 @@ class TForm1 final : public QMainWindow,
     void showEvent(QShowEvent* event) override;
 
   private:
-    class HandlerScope;
-
     void buildStatusBar();
     void connectMenus();
     void startUpClock();
@@ -141,12 +152,10 @@ class TForm1 final : public QMainWindow,
 
     bool runConnectionDialog();
     void readAfterConnect();
-    void stopExchange();
-    void joinExchange();
-    void teardownExchange();
     void reconnect();
     void askReconnect();
-    bool exchangeCallRunning() const { return handlerDepth_ > 0; }
+    // Shows "Error opening port" with its cause, when the last open failed.
+    void showOpenFailure(const link::OpenResult& result);
 
     std::unique_ptr<Ui::TForm1> ui_;
     MainWindowOptions options_;
@@ -158,7 +167,9 @@ class TForm1 final : public QMainWindow,
     QtMainThread mainThread_;
     QtPrompts prompts_;
     QtMessagePump pump_;
-    link::BoardOperations ops_;
+    OpenErrorCatcher openErrors_;
+    platform::PosixSerialOpener serialDevices_;
+    link::Connection connection_;
     QtPeriodTimer periodTimer_;
     timesync::SyncPeriod period_;
     QTimer displayTimer_;
@@ -166,7 +177,7 @@ class TForm1 final : public QMainWindow,
     QLabel* statusPanels_[3] = {};
 
     TForm3* parameters_ = nullptr;
-    TForm5* connection_ = nullptr;
+    TForm5* connectionDialog_ = nullptr;
     std::function<void()> refreshBoardView_;
     std::function<void()> refreshUserFields_;
     std::function<void()> openRemoteSettings_;
@@ -182,7 +193,6 @@ class TForm1 final : public QMainWindow,
     bool firstActivationRun_ = false;
     bool leftForAnotherProgram_ = false;
     bool closing_ = false;
-    bool shutDown_ = false;
     bool linkDownAsked_ = false;
 };
 

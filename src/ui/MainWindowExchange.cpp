@@ -1,12 +1,12 @@
-// The main window's side of the exchange: the port, the exchange thread, what the thread reports,
-// the connection dialog and the reconnections.
+// The main window's side of the exchange: what the exchange thread reports, the connection
+// dialog and the reconnections. The connection object owns the port and the thread.
 #include <QApplication>
+#include <QMessageBox>
 #include <QMetaObject>
 
 #include "link/Commands.h"
 #include "link/Messages.h"
 #include "link/PortAccess.h"
-#include "platform/PosixSerialPort.h"
 #include "ui/MainWindow.h"
 #include "ui_MainWindow.h"
 
@@ -17,41 +17,25 @@ constexpr std::string_view kReadAgain = "Значение не прочитан�
 constexpr std::string_view kReconnect = "Устройство не отвечает! Повторить подключение?";
 }  // namespace
 
-// Marks an exchange call on the stack. The thread waits for the call to return, so nothing in
-// it may join the thread; a shutdown asked for meanwhile is finished once the call is over.
-class TForm1::HandlerScope {
-  public:
-    explicit HandlerScope(TForm1& form) : form_(form) { ++form_.handlerDepth_; }
-    ~HandlerScope() {
-        if (--form_.handlerDepth_ == 0 && form_.closing_ && !form_.shutDown_) {
-            QMetaObject::invokeMethod(&form_, &TForm1::finishShutdown, Qt::QueuedConnection);
-        }
-    }
-    HandlerScope(const HandlerScope&) = delete;
-    HandlerScope& operator=(const HandlerScope&) = delete;
-
-  private:
-    TForm1& form_;
-};
-
 void TForm1::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
-    HandlerScope scope(*this);
-    if (!closing_ && prompts_.askRetry(kReadAgain) && !closing_ && thread_) {
-        link::reviveFailedRequest(thread_->ring(), tick_.nowMs());
+    if (closing_) {
+        connection_.dropFailedRequest(std::move(copy));
         return;
     }
-    if (thread_) {
-        link::dropFailedRequest(*thread_, std::move(copy));
+    if (prompts_.askRetry(kReadAgain) && !closing_) {
+        connection_.reviveFailedRequest();
+        return;
     }
+    connection_.dropFailedRequest(std::move(copy));
     if (!closing_ && prompts_.askRetry(kReconnect) && !closing_) {
-        // The old exchange goes once this call has returned, and only then the dialog shows.
-        stopExchange();
+        // The thread waits for this call: it is cut off now, and the rest (join, purge, close,
+        // the dialog) happens once the call has returned.
+        connection_.stop();
         QMetaObject::invokeMethod(this, &TForm1::reconnect, Qt::QueuedConnection);
     }
 }
 
 void TForm1::onBoardMode(std::uint8_t code) {
-    HandlerScope scope(*this);
     if (code == link::kBoardModeMaster) {
         ui_->N22->setChecked(true);
         statusPanels_[0]->setText(QStringLiteral(" Мастер"));
@@ -66,22 +50,20 @@ void TForm1::onExchangeInfo(const link::TStrMsg& record) {
 }
 
 void TForm1::onRingState(bool empty) {
-    ops_.setRingIdle(empty);
-    if (empty && ops_.RingIdle()) {
+    // The connection has already passed the report to the operations.
+    if (empty && operations().RingIdle()) {
         setIdle();
     }
 }
 
 // ---- The field display: every refresh of the board's fields passes here ----------------
 void TForm1::refreshBoardView() {
-    HandlerScope scope(*this);
     if (refreshBoardView_) {
         refreshBoardView_();
     }
 }
 
 void TForm1::refreshUserFields() {
-    HandlerScope scope(*this);
     if (refreshUserFields_) {
         refreshUserFields_();
     }
@@ -89,12 +71,13 @@ void TForm1::refreshUserFields() {
 // ------------------------------------------------------------------------------------------
 
 void TForm1::onLinkDown() {
-    HandlerScope scope(*this);
+    if (busy_) {
+        setIdle();  // the batch under way will not finish
+    }
     if (closing_ || linkDownAsked_) {
         return;
     }
     linkDownAsked_ = true;
-    stopExchange();
     QMetaObject::invokeMethod(this, &TForm1::askReconnect, Qt::QueuedConnection);
 }
 
@@ -102,107 +85,58 @@ void TForm1::askReconnect() {
     if (closing_) {
         return;
     }
-    teardownExchange();
+    // Closed once; until the user reconnects, the next activation brings the dialog.
+    connection_.close();
     if (prompts_.askRetry(kReconnect) && !closing_) {
         runConnectionDialog();
     }
+    linkDownAsked_ = false;
 }
 
 void TForm1::reconnect() {
     if (closing_) {
         return;
     }
-    teardownExchange();
-    runConnectionDialog();
-}
-
-void TForm1::stopExchange() {
-    if (thread_) {
-        thread_->StopWorker();
-    }
-    // Nothing serves the ring any more: waits end, and nothing is queued onto it.
-    ops_.attachRing(nullptr);
-    ops_.setRingIdle(true);
+    connection_.close();
     if (busy_) {
         setIdle();
     }
+    runConnectionDialog();
 }
 
-void TForm1::joinExchange() {
-    stopExchange();
-    if (thread_ && !exchangeCallRunning()) {
-        thread_->join();
-        thread_.reset();
-    }
-}
-
-void TForm1::teardownExchange() {
-    joinExchange();
-    if (thread_) {
-        return;  // still on the stack of one of its calls; finished later
-    }
-    if (port_) {
-        link::PurgePort(*port_);
-        port_->close();
-        port_.reset();
-        openPortName_.clear();
-    }
-}
-
-void TForm1::changeSpeed(std::uint32_t speed) {
-    try {
-        link::SetPortSpeed(*port_, speed);
-    } catch (const platform::PortError& e) {
-        prompts_.error(e.what());
-    }
-}
-
-void TForm1::closePort() {
-    teardownExchange();
-}
-
-bool TForm1::openPort(const std::string& name, std::uint32_t speed) {
-    platform::PosixSerialOpener serialDevices;
-    platform::SerialDeviceOpener& opener =
-        options_.opener != nullptr ? *options_.opener : serialDevices;
-    try {
-        port_ = link::OpenPort(opener, name, speed, prompts_);
-    } catch (const platform::PortError& e) {
-        prompts_.error(e.what());
-        port_.reset();
-    }
-    if (port_) {
-        openPortName_ = name;
-    }
-    return port_ != nullptr;
-}
-
-void TForm1::startExchange() {
-    // Never two exchanges on one port: the old thread has ended before the new one starts.
-    joinExchange();
-    if (!port_ || thread_) {
+void TForm1::showOpenFailure(const link::OpenResult& result) {
+    if (result.opened || result.message != link::kErrorOpeningPort || closing_) {
         return;
     }
-    thread_ = std::make_unique<link::TNewThread>(
-        link::ExchangeContext{*port_, tick_, prompts_, *this, mainThread_.calls(), board_,
-                              static_cast<std::uint32_t>(settings_.DelayTime)});
-    ops_.attachRing(&thread_->ring());
-    linkDownAsked_ = false;
-    thread_->Start();
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Horalux"),
+                    QString::fromStdString(result.message), QMessageBox::Ok, this);
+    box.setInformativeText(QString::fromStdString(result.cause));
+    box.exec();
+}
+
+void TForm1::connectTo(const std::optional<std::string>& port, std::uint32_t speed) {
+    link::OpenResult result;
+    openErrors_.catching = true;
+    if (port) {
+        result = connection_.connect(*port, speed);
+    } else if (connection_.isOpen() && connection_.setSpeed(speed)) {
+        connection_.start();
+    }
+    openErrors_.catching = false;
+    showOpenFailure(result);
 }
 
 bool TForm1::runConnectionDialog() {
-    if (connection_ == nullptr || closing_) {
+    if (connectionDialog_ == nullptr || closing_) {
         return false;
     }
-    ConnectionChoice choice{settings_.ComPort, settings_.ComSpeed, ops_.currentAddress()};
-    if (!connection_->run(choice)) {
+    ConnectionChoice choice{settings_.ComPort, settings_.ComSpeed, settings_.sysnum};
+    if (!connectionDialog_->run(choice)) {
         return false;
     }
     settings_.ComPort = choice.port;
     settings_.ComSpeed = choice.speed;
-    settings_.sysnum = choice.address;
-    ops_.setCurrentAddress(choice.address);
+    operations().setCurrentAddress(choice.address);
     return true;
 }
 
@@ -219,11 +153,11 @@ void TForm1::activationSequence() {
 }
 
 void TForm1::readAfterConnect() {
-    if (ops_.currentAddress() == link::kAllBoards) {
+    if (operations().currentAddress() == link::kAllBoards) {
         return;  // no reads to all boards; the period starts when the user picks one
     }
-    ops_.readAfterConnect();
-    if (closing_ || !portOpen()) {
+    operations().readAfterConnect();
+    if (closing_ || !connection_.running()) {
         return;
     }
     period_.applyRememberedChoice();
@@ -232,11 +166,14 @@ void TForm1::readAfterConnect() {
 
 void TForm1::onConnectionItem() {
     // The dialog may change the speed of, or close, the port the exchange is using.
-    joinExchange();
+    connection_.stop();
+    if (busy_) {
+        setIdle();
+    }
     const bool accepted = runConnectionDialog();
-    if (!accepted && portOpen() && !closing_) {
+    if (!accepted && connection_.isOpen() && !closing_) {
         // Cancelled: the connection as it was, a fresh exchange on the same port and address.
-        startExchange();
+        connection_.start();
     }
 }
 

@@ -5,7 +5,7 @@
 
 namespace horalux::ui {
 
-QtMessagePump::QtMessagePump(link::MainThreadCalls& calls) : calls_(calls) {
+QtMessagePump::QtMessagePump(QtMainThread& mainThread) : mainThread_(mainThread) {
     wake_.setSingleShot(true);
 }
 
@@ -14,7 +14,7 @@ void QtMessagePump::dispatch(std::uint32_t maxWaitMs) {
     wake_.start(static_cast<int>(maxWaitMs));
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     wake_.stop();
-    calls_.drain();
+    mainThread_.drain();
 }
 
 }  // namespace horalux::ui

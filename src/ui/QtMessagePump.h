@@ -3,7 +3,7 @@
 #include <QTimer>
 
 #include "link/BoardOperations.h"
-#include "link/MainThreadCalls.h"
+#include "ui/QtMainThread.h"
 
 namespace horalux::ui {
 
@@ -11,11 +11,11 @@ namespace horalux::ui {
 // the exchange thread's pending calls, sleeping until one arrives or the wait's slice ends.
 class QtMessagePump final : public link::MessagePump {
   public:
-    explicit QtMessagePump(link::MainThreadCalls& calls);
+    explicit QtMessagePump(QtMainThread& mainThread);
     void dispatch(std::uint32_t maxWaitMs) override;
 
   private:
-    link::MainThreadCalls& calls_;
+    QtMainThread& mainThread_;
     QTimer wake_;
 };
 
