@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <ctime>
@@ -237,6 +239,74 @@ TEST(MainWindow, LostLineAsksOnceClosesThePortAndStaysQuiet) {
     EXPECT_TRUE(h.action("N2")->isEnabled());
     // A loop that kept asking or polling would use the whole half second.
     EXPECT_LT(cpuSeconds, 0.25);
+}
+
+TEST(MainWindow, CancelledConnectionDialogLeavesTheExchangeRunningOnTheSamePort) {
+    std::string settings = kBoardSettings;
+    settings.replace(settings.find("sysnum=1"), 8, "sysnum=255");
+    WindowHarness h({kFastBoard, settings});
+    h.answerer.answers = {Answer::Connect};
+    h.form().show();
+    ASSERT_TRUE(WindowHarness::waitUntil([&] { return h.form().connection().running(); }));
+
+    h.answerer.answers = {Answer::Cancel};
+    h.action("N13")->trigger();
+    EXPECT_EQ(h.answerer.count("dialog"), 2);
+    EXPECT_TRUE(h.form().connection().running());
+    // Requests still reach the board, at the same address.
+    h.action("N9")->trigger();
+    EXPECT_TRUE(WindowHarness::waitUntil([&] { return h.boardRequestCount("70 00 07") == 1; }));
+}
+
+TEST(MainWindow, LostLineAnsweredOkClosesTheOldPortBeforeTheDialogShows) {
+    WindowHarness h({{"--speed", "115200", "--hangup-after", "3"}, kBoardSettings});
+    bool portClosedWhenDialogShown = false;
+    h.answerer.beforeAnswer = [&](QWidget* modal) {
+        if (qobject_cast<ui::TForm5*>(modal) != nullptr && h.answerer.count("dialog") == 1) {
+            portClosedWhenDialogShown = !h.form().portOpen() && !h.form().connection().running();
+        }
+    };
+    h.answerer.answers = {Answer::Connect, Answer::Ok, Answer::Cancel};
+    h.form().show();
+    ASSERT_TRUE(WindowHarness::waitUntil([&] { return h.answerer.count("dialog") == 2; }));
+    EXPECT_TRUE(portClosedWhenDialogShown);
+    EXPECT_EQ(h.answerer.count(kReconnect), 1);
+    EXPECT_FALSE(h.form().portOpen());
+}
+
+TEST(MainWindow, ParametersAreTakenOnlyOnSaveAndWrittenAtClose) {
+    WindowHarness h({kFastBoard, "", false});
+    h.answerer.beforeAnswer = [](QWidget* modal) {
+        if (auto* edit = modal->findChild<QLineEdit*>(QStringLiteral("Edit7"))) {
+            edit->setText(QStringLiteral("time.example"));
+            modal->findChild<QCheckBox*>(QStringLiteral("CheckBox15"))->setChecked(true);
+        }
+    };
+    h.answerer.answers = {Answer::Cancel};
+    h.action("N5")->trigger();
+    EXPECT_EQ(h.form().programSettings().SinhrTimeServer, "pool.ntp.org");
+    EXPECT_FALSE(h.form().programSettings().SinhrTime);
+
+    h.answerer.answers = {Answer::Ok};
+    h.action("N5")->trigger();
+    EXPECT_EQ(h.answerer.count("parameters"), 2);
+    EXPECT_EQ(h.form().programSettings().SinhrTimeServer, "time.example");
+    h.form().close();
+    const std::string file = readFile(h.settingsFile());
+    EXPECT_NE(file.find("SinhrTimeServer=time.example"), std::string::npos) << file;
+    EXPECT_NE(file.find("SinhrTime=1"), std::string::npos) << file;
+}
+
+TEST(MainWindow, ShowingTheExchangePanelEmptiesTheLogAndGrowsTheWindow) {
+    WindowHarness h({kFastBoard, kBoardSettings});
+    auto* log = h.form().findChild<QPlainTextEdit*>(QStringLiteral("RichEdit1"));
+    const int shownHeight = h.form().height();
+    log->setPlainText(QStringLiteral("1 00"));
+    h.action("N12")->trigger();
+    EXPECT_EQ(shownHeight - h.form().height(), 752 - 507);
+    h.action("N12")->trigger();
+    EXPECT_EQ(h.form().height(), shownHeight);
+    EXPECT_TRUE(log->toPlainText().isEmpty());
 }
 
 }  // namespace

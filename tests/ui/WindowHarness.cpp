@@ -29,12 +29,18 @@ void ModalAnswerer::poll() {
     if (modal == nullptr || !modal->isVisible()) {
         return;
     }
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    // A notice has only OK and takes no answer from the list.
+    const bool notice = box != nullptr && box->button(QMessageBox::Cancel) == nullptr;
     Answer answer = Answer::Cancel;
-    if (!answers.empty()) {
+    if (!answers.empty() && !notice) {
         answer = answers.front();
         answers.pop_front();
     }
-    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+    if (beforeAnswer) {
+        beforeAnswer(modal);
+    }
+    if (box != nullptr) {
         seen.push_back("box: " + box->text().toStdString());
         QAbstractButton* button =
             box->button(answer == Answer::Ok ? QMessageBox::Ok : QMessageBox::Cancel);
@@ -49,6 +55,9 @@ void ModalAnswerer::poll() {
         } else {
             dialog->reject();
         }
+    } else if (auto* parameters = qobject_cast<ui::TForm3*>(modal)) {
+        seen.push_back("parameters");
+        answer == Answer::Ok ? parameters->accept() : parameters->reject();
     }
 }
 

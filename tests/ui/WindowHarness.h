@@ -32,6 +32,8 @@ class ModalAnswerer final : public QObject {
     std::vector<std::string> seen;
     // Called on every poll, inside whatever event loop runs: scenario steps hook in here.
     std::function<void()> onPoll;
+    // Called with each modal window before it is answered, as a user fills a form in.
+    std::function<void(QWidget*)> beforeAnswer;
 
     int count(const std::string& entry) const;
 
