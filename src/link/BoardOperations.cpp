@@ -36,8 +36,19 @@ void BoardOperations::QueueRegisterWrite(std::uint8_t reg, std::uint8_t newValue
     }
 }
 
-void BoardOperations::WriteRegisters() {
-    ringIdle_ = false;
+bool BoardOperations::roomFor(std::size_t count) {
+    if (ring_ == nullptr) {
+        return false;
+    }
+    // Only this thread adds requests, so the room can only grow until the batch is queued.
+    if (RequestRing::kCapacity - ring_->pendingCount() >= count) {
+        return true;
+    }
+    prompts_.error(kRingFull);
+    return false;
+}
+
+bool BoardOperations::WriteRegisters() {
     config::RegisterImage edit;
     config::RegisterImage boardCopy;
     {
@@ -45,23 +56,36 @@ void BoardOperations::WriteRegisters() {
         edit = data->EditCopy;
         boardCopy = data->BoardCopy;
     }
-    for (const config::RegisterWrite& write : config::makeWritePlan(edit, boardCopy)) {
+    const std::vector<config::RegisterWrite> plan = config::makeWritePlan(edit, boardCopy);
+    const bool moves = config::addressDiffers(edit, boardCopy);
+    // A partial write would leave the board half changed, or move the program to an address
+    // the board never heard of.
+    if (!roomFor(plan.size() + (moves ? 1 : 0) + 1)) {
+        return false;
+    }
+    ringIdle_ = false;
+    for (const config::RegisterWrite& write : plan) {
         QueueRegisterWrite(write.number, write.edit, write.board);
     }
-    if (config::addressDiffers(edit, boardCopy)) {
+    if (moves) {
         // Sent once and not confirmed: the board answers at its new address, if at all.
         queue(0, op::kWriteIntervalMs, cmd::WriteRegister, config::kAddressRegister, edit.address);
         setCurrentAddress(edit.address);
     }
     Sinkhr_date();
+    return true;
 }
 
-void BoardOperations::ReadAllRegisters() {
+bool BoardOperations::ReadAllRegisters() {
+    if (!roomFor(config::kReadList.size())) {
+        return false;
+    }
     ringIdle_ = false;
     for (const std::uint8_t reg : config::kReadList) {
         queue(op::kReadTries, op::kReadIntervalMs, cmd::ReadRegister, reg, 0);
     }
     ShowBusyState();
+    return true;
 }
 
 bool BoardOperations::WaitForRing(std::uint32_t limitMs) {
@@ -119,11 +143,15 @@ void BoardOperations::Sinkhr_date() {
           std::span<const std::uint8_t>(payload));
 }
 
-void BoardOperations::readTimeAndDate() {
+bool BoardOperations::readTimeAndDate() {
+    if (!roomFor(3)) {
+        return false;
+    }
     queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadRegister, op::kDateFormatRegister, 0);
     ShowBusyState();
     queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadRegister, op::kTimeZoneRegister, 0);
     queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadClock, 0, kClockBlockLength);
+    return true;
 }
 
 void BoardOperations::queueUserFieldRead() {
@@ -133,18 +161,25 @@ void BoardOperations::queueUserFieldRead() {
           static_cast<std::uint8_t>(total & 0xFFU));
 }
 
-void BoardOperations::readUserFields() {
+bool BoardOperations::readUserFields() {
+    constexpr std::size_t kLengthReads = 255 - config::kUserScreensRegister + 1;
+    if (!roomFor(kLengthReads + 1)) {
+        return false;
+    }
     for (unsigned reg = config::kUserScreensRegister; reg <= 255; ++reg) {
         queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadRegister,
               static_cast<std::uint8_t>(reg), 0);
     }
     ShowBusyState();
     queueUserFieldRead();
+    return true;
 }
 
 void BoardOperations::readAfterConnect() {
     RequestRing* const ring = ring_;
-    ReadAllRegisters();
+    if (!ReadAllRegisters()) {
+        return;
+    }
     WaitForRing(op::kConnectWaitMs);
     if (ring_ != ring) {
         return;  // the exchange ended meanwhile; a new connection reads for itself

@@ -77,10 +77,13 @@ class BoardOperations {
 
     // Queues a register write when the new value differs from the board's.
     void QueueRegisterWrite(std::uint8_t reg, std::uint8_t newValue, std::uint8_t boardValue);
+    // A batch goes into the ring whole or not at all: when the ring has no room for all of it,
+    // nothing is queued, the user is told once and the result is false.
+
     // Writes EditCopy by the write plan: changed registers, the address change, then the clock.
-    void WriteRegisters();
+    bool WriteRegisters();
     // Queues a read of every register of the read list and shows the busy state.
-    void ReadAllRegisters();
+    bool ReadAllRegisters();
     void ShowBusyState() { busy_.ShowBusyState(); }
     // Returns true when the ring drained; false when limitMs + 300 ms passed first, or at once
     // when no exchange serves the ring any more (the line went down, the exchange was stopped).
@@ -91,15 +94,17 @@ class BoardOperations {
     void Sinkhr_date();
 
     // "Считать время и дату": date format, busy state, time zone, clock.
-    void readTimeAndDate();
+    bool readTimeAndDate();
     // "Считать данные полей": the 32 field lengths, busy state, the field values.
-    void readUserFields();
+    bool readUserFields();
     // After connecting to a single board: all registers, the wait, the clock and the fields.
     void readAfterConnect();
     // Replaces the text of field `index` and sends every field in use to the board.
     void writeUserField(std::size_t index, const std::string& text);
 
   private:
+    // Whether the ring takes `count` more requests; tells the user when it does not.
+    bool roomFor(std::size_t count);
     void queueUserFieldRead();
 
     platform::Tick& tick_;

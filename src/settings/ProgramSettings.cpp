@@ -51,18 +51,7 @@ ProgramSettings loadSettings(const std::filesystem::path& path) {
     return s;
 }
 
-std::optional<int> checkedPeriodItem(std::span<const bool> itemChecked) {
-    std::optional<int> last;
-    for (std::size_t i = 0; i < itemChecked.size() && i < kPeriodChoiceCount; ++i) {
-        if (itemChecked[i]) {
-            last = static_cast<int>(i);
-        }
-    }
-    return last;
-}
-
-void saveSettings(const std::filesystem::path& path, const ProgramSettings& s,
-                  std::optional<int> checkedPeriod) {
+void saveSettings(const std::filesystem::path& path, const ProgramSettings& s) {
     const TextFile existing = readTextFile(path);
     if (existing.status == TextFile::Unusable) {
         throw FileError(path, "the existing file is not a readable text file of at most 1 MiB");
@@ -75,9 +64,7 @@ void saveSettings(const std::filesystem::path& path, const ProgramSettings& s,
     file.writeBool(kInterface, "SinhrTime", s.SinhrTime);
     file.writeString(kInterface, "SinhrTimeServer", s.SinhrTimeServer);
     file.writeBool(kView, "Test", s.Test);
-    if (checkedPeriod && *checkedPeriod >= 0 && *checkedPeriod < kPeriodChoiceCount) {
-        file.writeInteger(kInterface, "Period_sinhr", *checkedPeriod);
-    }
+    file.writeInteger(kInterface, "Period_sinhr", s.SyncPeriodChoice);
     file.save(path);
 }
 

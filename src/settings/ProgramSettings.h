@@ -2,8 +2,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -12,7 +10,8 @@
 namespace horalux::settings {
 
 inline constexpr std::string_view kDefaultTimeServer = "pool.ntp.org";
-inline constexpr int kPeriodChoiceCount = 5;  // menu items N14 … N18
+inline constexpr int kPeriodChoiceCount = 5;    // menu items N14 … N18
+inline constexpr int kDefaultPeriodChoice = 4;  // "Сутки"
 
 // The program's connection and synchronisation settings; fields are named after their keys.
 struct ProgramSettings {
@@ -22,8 +21,10 @@ struct ProgramSettings {
     std::int32_t DelayTime = 100;  // milliseconds added to the pause after each written frame
     bool SinhrTime = false;
     std::string SinhrTimeServer{kDefaultTimeServer};
-    int SyncPeriodChoice = 4;  // key "Period_sinhr"; 0..4 selects the menu item N14 … N18
-    bool Test = false;         // key "Test": the check mark of N12, the exchange log shown
+    // Key "Period_sinhr"; 0..4 selects the menu item N14 … N18. The period menu's owner
+    // (timesync::SyncPeriod) keeps it as the value to save.
+    int SyncPeriodChoice = kDefaultPeriodChoice;
+    bool Test = false;  // key "Test": the check mark of N12, the exchange log shown
 
     friend bool operator==(const ProgramSettings&, const ProgramSettings&) = default;
 };
@@ -34,15 +35,9 @@ struct ProgramSettings {
 // Never throws for a problem with the file: settings problems must not stop the program.
 ProgramSettings loadSettings(const std::filesystem::path& file);
 
-// The period item that counts when several carry the check mark: the last one; none when no
-// item is checked.
-std::optional<int> checkedPeriodItem(std::span<const bool> itemChecked);
-
-// Writes every setting into the file, keeping its other content. Period_sinhr is written only
-// when a period item is checked; otherwise the file keeps its value. Throws FileError when the
+// Writes every setting into the file, keeping its other content. Throws FileError when the
 // file cannot be written, or when an existing file could not be read (it is not replaced
 // unseen).
-void saveSettings(const std::filesystem::path& file, const ProgramSettings& settings,
-                  std::optional<int> checkedPeriod);
+void saveSettings(const std::filesystem::path& file, const ProgramSettings& settings);
 
 }  // namespace horalux::settings

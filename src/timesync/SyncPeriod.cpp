@@ -5,33 +5,34 @@
 namespace horalux::timesync {
 namespace {
 
+constexpr std::size_t kItems = settings::kPeriodChoiceCount;
+
 std::size_t indexOf(SyncPeriodChoice choice) {
     return static_cast<std::size_t>(choice);
 }
 
 }  // namespace
 
-SyncPeriodChoice syncPeriodChoiceFromInt(int stored) {
-    if (stored < 0 || stored >= static_cast<int>(kSyncPeriodItemCount)) {
-        return kDefaultSyncPeriodChoice;
+SyncPeriod::SyncPeriod(PeriodTimer& timer, settings::ProgramSettings& settings,
+                       std::function<void()> writeBoardClock)
+    : timer_(timer), settings_(settings), writeBoardClock_(std::move(writeBoardClock)) {
+    load();
+}
+
+void SyncPeriod::load() {
+    int stored = settings_.SyncPeriodChoice;
+    if (stored < 0 || stored >= settings::kPeriodChoiceCount) {
+        // A value that names no item; the settings loader never gives one, a caller might.
+        stored = settings::kDefaultPeriodChoice;
     }
-    return static_cast<SyncPeriodChoice>(stored);
-}
-
-SyncPeriod::SyncPeriod(PeriodTimer& timer, std::function<void()> writeBoardClock)
-    : timer_(timer), writeBoardClock_(std::move(writeBoardClock)) {
-    checked_[indexOf(choice_)] = true;
-}
-
-void SyncPeriod::load(SyncPeriodChoice choice) {
     checked_ = {};
-    checked_[indexOf(choice)] = true;
-    choice_ = choice;
+    checked_[static_cast<std::size_t>(stored)] = true;
+    keepForSaving();
 }
 
 void SyncPeriod::choosePeriod(SyncPeriodChoice item) {
     const std::size_t index = indexOf(item);
-    if (index == 0 || index >= kSyncPeriodItemCount) {
+    if (index == 0 || index >= kItems) {
         return;  // only the four period items are choices; the submenu opens the list
     }
     checked_[index] = !checked_[index];
@@ -39,11 +40,11 @@ void SyncPeriod::choosePeriod(SyncPeriodChoice item) {
 }
 
 void SyncPeriod::applyRememberedChoice() {
-    applyFrom(indexOf(choice_));
+    applyFrom(indexOf(syncPeriodChoice()));
 }
 
 void SyncPeriod::applyFrom(std::size_t item) {
-    for (std::size_t i = 0; i < kSyncPeriodItemCount; ++i) {
+    for (std::size_t i = 0; i < kItems; ++i) {
         if (i != item) {
             checked_[i] = false;
         }
@@ -53,9 +54,19 @@ void SyncPeriod::applyFrom(std::size_t item) {
     if (item != 0 && checked_[item]) {
         syncPeriodSeconds_ = kSyncPeriodSeconds[item];
     }
-    choice_ = syncPeriodChoice();
+    keepForSaving();
     if (syncPeriodSeconds_ > 0) {
         timer_.start(syncPeriodSeconds_ * 1000U);
+    }
+}
+
+void SyncPeriod::keepForSaving() {
+    // The last checked item wins; with none checked the stored value stays as it was.
+    for (std::size_t i = kItems; i-- > 0;) {
+        if (checked_[i]) {
+            settings_.SyncPeriodChoice = static_cast<int>(i);
+            return;
+        }
     }
 }
 
@@ -73,25 +84,16 @@ void SyncPeriod::onTimerTick() {
 
 bool SyncPeriod::isChecked(SyncPeriodChoice item) const {
     const std::size_t index = indexOf(item);
-    return index < kSyncPeriodItemCount && checked_[index];
+    return index < kItems && checked_[index];
 }
 
 SyncPeriodChoice SyncPeriod::syncPeriodChoice() const {
-    for (std::size_t i = kSyncPeriodItemCount; i-- > 1;) {
+    for (std::size_t i = kItems; i-- > 1;) {
         if (checked_[i]) {
             return static_cast<SyncPeriodChoice>(i);
         }
     }
     return SyncPeriodChoice::None;
-}
-
-std::optional<int> SyncPeriod::choiceToSave() const {
-    for (std::size_t i = kSyncPeriodItemCount; i-- > 0;) {
-        if (checked_[i]) {
-            return static_cast<int>(i);
-        }
-    }
-    return std::nullopt;
 }
 
 }  // namespace horalux::timesync

@@ -4,12 +4,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <optional>
+
+#include "settings/ProgramSettings.h"
 
 namespace horalux::timesync {
 
-// The position of the checked period menu item: 0 is the submenu "Частота синхронизации"
-// (`N14`, no periodic write), 1..4 are "Минута", "Час", "3 часа", "Сутки" (`N15`..`N18`).
+// The position of a period menu item: 0 is the submenu "Частота синхронизации" (`N14`, no
+// periodic write), 1..4 are "Минута", "Час", "3 часа", "Сутки" (`N15`..`N18`).
 enum class SyncPeriodChoice : std::uint8_t {
     None = 0,
     Minute = 1,
@@ -18,16 +19,9 @@ enum class SyncPeriodChoice : std::uint8_t {
     Day = 4
 };
 
-inline constexpr std::size_t kSyncPeriodItemCount = 5;
-inline constexpr SyncPeriodChoice kDefaultSyncPeriodChoice = SyncPeriodChoice::Day;
-
 // Period in seconds for each choice, by position.
-inline constexpr std::array<std::uint32_t, kSyncPeriodItemCount> kSyncPeriodSeconds = {
+inline constexpr std::array<std::uint32_t, settings::kPeriodChoiceCount> kSyncPeriodSeconds = {
     0, 60, 3600, 10800, 86400};
-
-// The choice stored in the settings file as a number; values that name no item give the
-// default, so a hand-edited file cannot stop the program.
-SyncPeriodChoice syncPeriodChoiceFromInt(int stored);
 
 // The period timer; the window wires it to its own timer.
 class PeriodTimer {
@@ -38,20 +32,23 @@ class PeriodTimer {
     virtual void stop() = 0;
 };
 
-// The period items' check marks, the period they select, the period timer and the writes of
-// the board clock that the timer and "Синхронизация времени" trigger.
+// The one owner of the period choice: the items' check marks, the period they select, the period
+// timer and the writes of the board clock that the timer and "Синхронизация времени" trigger.
+// The choice in force follows the check marks (None when no period item is checked); the value
+// to save is the settings' SyncPeriodChoice, which follows the last checked item (the submenu
+// item counting as 0) and is left as it was while no item is checked.
 class SyncPeriod {
   public:
     // `writeBoardClock` queues one board clock write from the PC clock.
-    SyncPeriod(PeriodTimer& timer, std::function<void()> writeBoardClock);
+    SyncPeriod(PeriodTimer& timer, settings::ProgramSettings& settings,
+               std::function<void()> writeBoardClock);
 
-    // The choice loaded from the settings file: sets the check mark only, the timer stays
-    // stopped.
-    void load(SyncPeriodChoice choice);
+    // Puts the check mark on the item the loaded settings name; the timer stays stopped.
+    void load();
     // A click on one of the four period items (1..4): toggles it, unchecks the others and
     // restarts the timer at the new period (or stops it when none is left checked).
     void choosePeriod(SyncPeriodChoice item);
-    // Applies the remembered choice (after connecting to a single board) without toggling.
+    // Applies the choice in force (after connecting to a single board) without toggling.
     void applyRememberedChoice();
     // "Синхронизация времени": restarts a running period and writes the board clock once.
     void synchronizeNow();
@@ -59,20 +56,18 @@ class SyncPeriod {
     void onTimerTick();
 
     bool isChecked(SyncPeriodChoice item) const;
-    // The choice the check marks show: the last checked item; None when nothing is checked.
+    // The choice in force: the last checked period item; None when none of the four is.
     SyncPeriodChoice syncPeriodChoice() const;
-    // The value to store under "Period_sinhr": the last checked item, the submenu item itself
-    // counting as 0; empty when nothing is checked, so the stored value stays as it was.
-    std::optional<int> choiceToSave() const;
     std::uint32_t syncPeriodSeconds() const { return syncPeriodSeconds_; }
 
   private:
     void applyFrom(std::size_t item);
+    void keepForSaving();
 
     PeriodTimer& timer_;
+    settings::ProgramSettings& settings_;
     std::function<void()> writeBoardClock_;
-    std::array<bool, kSyncPeriodItemCount> checked_{};
-    SyncPeriodChoice choice_ = kDefaultSyncPeriodChoice;
+    std::array<bool, settings::kPeriodChoiceCount> checked_{};
     std::uint32_t syncPeriodSeconds_ = 0;
 };
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <set>
+#include <vector>
 
 #include "config/WritePlan.h"
 
@@ -130,6 +131,40 @@ TEST(WritePlan, AddressChangeIsLeftToTheCallerAndOtherChangesComeInBoardOrder) {
     EXPECT_EQ(order, (std::vector<std::uint8_t>{54, 55, 67, 56, 81, 224, 77}));
     EXPECT_EQ(kWriteOrder.size(), 69u);
     EXPECT_EQ(std::ranges::count(kWriteOrder, kAddressRegister), 0);
+}
+
+// The board takes the writes in this order: display times, the single settings, display formats,
+// user-field lengths, the mode flags last.
+const std::vector<std::uint8_t> kBoardWriteOrder = [] {
+    std::vector<std::uint8_t> order = {38, 40, 42, 44, 46, 48, 50, 52, 54,
+                                       55, 67, 57, 58, 59, 60, 61, 62, 63, 64, 65, 66, 68, 69,
+                                       56, 78, 80, 81, 82};
+    for (unsigned r = 216; r <= 255; ++r) {
+        order.push_back(static_cast<std::uint8_t>(r));
+    }
+    order.push_back(77);
+    return order;
+}();
+
+TEST(WritePlan, EachOfThe69PositionsWritesItsOwnRegisterAloneAndAllComeInTheBoardsOrder) {
+    ASSERT_EQ(kBoardWriteOrder.size(), 69U);
+    const RegisterImage board = sampleImage();
+    RegisterImage everything = board;
+    for (const std::uint8_t number : kBoardWriteOrder) {
+        SCOPED_TRACE(int{number});
+        const std::uint8_t held = *readRegister(board, number);
+        const auto changed = static_cast<std::uint8_t>(held ^ 0x5A);
+        RegisterImage edit = board;
+        ASSERT_TRUE(storeRegister(edit, number, changed));
+        EXPECT_EQ(makeWritePlan(edit, board),
+                  (std::vector<RegisterWrite>{{number, changed, held}}));
+        storeRegister(everything, number, changed);
+    }
+    std::vector<std::uint8_t> order;
+    for (const RegisterWrite& w : makeWritePlan(everything, board)) {
+        order.push_back(w.number);
+    }
+    EXPECT_EQ(order, kBoardWriteOrder);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "link/Commands.h"
@@ -133,6 +135,7 @@ TEST_F(BoardOperationsTest, AddressChangeGoesOnceToTheOldAddressAndTheClockToThe
     EXPECT_EQ(sent[1].address, 10);
     EXPECT_EQ(sent[1].command, cmd::WriteClock);
     EXPECT_EQ(ops.currentAddress(), 10);
+    EXPECT_EQ(settings.sysnum, 10) << "the next start and the saved settings use it";
 }
 
 TEST_F(BoardOperationsTest, ReadingAllRegistersQueues71ReadsAndShowsTheBusyState) {
@@ -268,6 +271,74 @@ TEST_F(BoardOperationsTest, NothingIsQueuedWithoutAnExchange) {
     ops.Sinkhr_date();
     ops.attachRing(&ring);
     EXPECT_TRUE(drain().empty());
+}
+
+// Each batch with its size: the ring takes it when exactly that much room is left, and refuses
+// all of it, once, when one slot less is.
+TEST_F(BoardOperationsTest, ABatchGoesInWholeOrNotAtAllAndARefusalIsToldOnce) {
+    struct Case {
+        const char* name;
+        std::size_t size;
+        std::function<bool(BoardOperations&)> run;
+        std::uint8_t addressAfter = 1;
+    };
+    const Case cases[] = {
+        {"read all registers", 71, [](BoardOperations& o) { return o.ReadAllRegisters(); }},
+        {"read user fields", 33, [](BoardOperations& o) { return o.readUserFields(); }},
+        {"read time and date", 3, [](BoardOperations& o) { return o.readTimeAndDate(); }},
+        {"write with an address change", 3, [](BoardOperations& o) { return o.WriteRegisters(); },
+         10},
+    };
+    config::RegisterImage boardCopy;
+    boardCopy.address = 1;
+    config::RegisterImage edit = boardCopy;
+    edit.address = 10;
+    edit.volume = 2;
+    for (const Case& c : cases) {
+        for (const std::size_t room : {c.size - 1, c.size}) {
+            SCOPED_TRACE(std::string(c.name) + ", room " + std::to_string(room));
+            drain();
+            setImages(edit, boardCopy);
+            settings.sysnum = 1;
+            const std::size_t toldBefore = prompts.said().size();
+            busy.shown = 0;
+            while (ring.pendingCount() < RequestRing::kCapacity - room) {
+                ASSERT_TRUE(QueueRequest(ring, tick, prompts, 1, 1000, 3, cmd::ReadClock, 0, 7));
+            }
+            const bool fits = room == c.size;
+            EXPECT_EQ(c.run(ops), fits);
+            EXPECT_EQ(ring.pendingCount(),
+                      fits ? RequestRing::kCapacity : RequestRing::kCapacity - room);
+            const std::vector<std::string> told = prompts.said();
+            EXPECT_EQ(std::vector<std::string>(
+                          told.begin() + static_cast<std::ptrdiff_t>(toldBefore), told.end()),
+                      fits ? std::vector<std::string>{}
+                           : std::vector<std::string>{"error: " + std::string(kRingFull)});
+            EXPECT_EQ(settings.sysnum, fits ? c.addressAfter : 1)
+                << "a refused write leaves the address alone";
+            if (!fits) {
+                EXPECT_EQ(busy.shown, 0);
+            }
+        }
+    }
+}
+
+TEST_F(BoardOperationsTest, AWaitEndsAtOnceWhenNoExchangeServesTheRing) {
+    ops.attachRing(nullptr);
+    EXPECT_FALSE(ops.WaitForRing(60000));
+    EXPECT_EQ(pump.dispatches, 0);
+
+    ops.attachRing(&ring);
+    ops.Sinkhr_date();
+    pump.onDispatch = [&] {
+        if (pump.dispatches == 2) {
+            ops.attachRing(nullptr);  // the line went down
+        }
+    };
+    EXPECT_FALSE(ops.WaitForRing(60000));
+    EXPECT_EQ(pump.dispatches, 2);
+    ops.Sinkhr_date();
+    EXPECT_EQ(ring.pendingCount(), 1U) << "nothing more goes onto a ring nobody serves";
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ TEST(ProgramSettings, MissingFileGivesDefaultsAndFirstSaveWritesAllEightKeys) {
     EXPECT_EQ(s.SyncPeriodChoice, 4);
     EXPECT_FALSE(s.Test);
 
-    saveSettings(path, s, s.SyncPeriodChoice);
+    saveSettings(path, s);
     const IniFile file = IniFile::load(path);
     for (const char* key : {"ComPort", "ComSpeed", "sysnum", "DelayTime", "SinhrTime",
                             "SinhrTimeServer", "Period_sinhr"}) {
@@ -51,14 +51,15 @@ TEST(ProgramSettings, SaveWritesTheKeysInTheirOrderWithBooleansAsOneAndZero) {
     s.SinhrTime = true;
     s.SinhrTimeServer = "ntp.example.org";
     s.Test = true;
-    saveSettings(dir / "fresh.ini", s, 3);
+    s.SyncPeriodChoice = 3;
+    saveSettings(dir / "fresh.ini", s);
     EXPECT_EQ(filledLines(dir / "fresh.ini"),
               "[Interface]\nComPort=/dev/ttyS1\nComSpeed=115200\nDelayTime=60\nsysnum=255\n"
               "SinhrTime=1\nSinhrTimeServer=ntp.example.org\nPeriod_sinhr=3\n[View]\nTest=1\n");
 
     // The load writes DelayTime at once, so on a first run it stands first.
     const auto path = dir / "first.ini";
-    saveSettings(path, loadSettings(path), 4);
+    saveSettings(path, loadSettings(path));
     const std::string text = filledLines(path);
     EXPECT_EQ(text.rfind("[Interface]\nDelayTime=100\nComPort=COM1\nComSpeed=9600\nsysnum=1\n"
                          "SinhrTime=0\n",
@@ -105,22 +106,6 @@ TEST(ProgramSettings, InvalidValuesReadAsTheirDefaults) {
     EXPECT_EQ(t.ComSpeed, 115200);
 }
 
-TEST(ProgramSettings, LastCheckedPeriodItemWinsAndNoneKeepsTheStoredValue) {
-    EXPECT_EQ(checkedPeriodItem(std::array{false, false, false, false, false}), std::nullopt);
-    EXPECT_EQ(checkedPeriodItem(std::array{true, false, false, false, false}), 0);
-    EXPECT_EQ(checkedPeriodItem(std::array{false, true, false, true, false}), 3);
-
-    test::TempDir dir;
-    const auto path = dir / "horalux.ini";
-    ProgramSettings s;
-    saveSettings(path, s, 0);
-    EXPECT_EQ(loadSettings(path).SyncPeriodChoice, 0);
-    saveSettings(path, s, std::nullopt);
-    EXPECT_EQ(loadSettings(path).SyncPeriodChoice, 0);
-    saveSettings(path, s, 2);
-    EXPECT_EQ(loadSettings(path).SyncPeriodChoice, 2);
-}
-
 TEST(ProgramSettings, SaveKeepsOtherContentAndNeverDestroysAFileItCannotHandle) {
     test::TempDir dir;
     const auto path = dir / "horalux.ini";
@@ -129,22 +114,22 @@ TEST(ProgramSettings, SaveKeepsOtherContentAndNeverDestroysAFileItCannotHandle) 
     s.ComPort = "/dev/ttyUSB0";
     s.SinhrTime = true;
     s.SinhrTimeServer = "time.example.org";
-    saveSettings(path, s, 1);
+    s.SyncPeriodChoice = 1;
+    saveSettings(path, s);
     const std::string text = test::readAll(path);
     EXPECT_NE(text.find("; mine\n"), std::string::npos) << text;
     EXPECT_NE(text.find("keep=yes\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Own=1\n"), std::string::npos) << text;
-    s.SyncPeriodChoice = 1;
     EXPECT_EQ(loadSettings(path), s);
 
     std::string huge(kMaxTextFileSize + 1, ';');
     test::writeAll(dir / "huge.ini", huge);
     EXPECT_EQ(loadSettings(dir / "huge.ini"), ProgramSettings{});
-    EXPECT_THROW(saveSettings(dir / "huge.ini", s, 1), FileError);
+    EXPECT_THROW(saveSettings(dir / "huge.ini", s), FileError);
     EXPECT_EQ(test::readAll(dir / "huge.ini"), huge);
 
     test::writeAll(dir / "plain", "x");
-    EXPECT_THROW(saveSettings(dir / "plain" / "h.ini", s, 1), FileError);
+    EXPECT_THROW(saveSettings(dir / "plain" / "h.ini", s), FileError);
     EXPECT_EQ(loadSettings(dir / "plain" / "h.ini"), ProgramSettings{});  // no throw at start
 }
 

@@ -23,7 +23,13 @@ class Recorder final : public PeriodTimer {
 
 struct SyncPeriodTest : ::testing::Test {
     Recorder recorder;
-    SyncPeriod period{recorder, [this] { recorder.write(); }};
+    settings::ProgramSettings settings;
+    SyncPeriod period{recorder, settings, [this] { recorder.write(); }};
+
+    void load(SyncPeriodChoice choice) {
+        settings.SyncPeriodChoice = static_cast<int>(choice);
+        period.load();
+    }
 
     std::vector<SyncPeriodChoice> checked() const {
         std::vector<SyncPeriodChoice> out;
@@ -44,16 +50,17 @@ TEST_F(SyncPeriodTest, LoadingSetsTheCheckMarkOnlyAndOutOfRangeValuesGiveTheDefa
     };
     for (const Case c : {Case{0, None}, Case{1, Minute}, Case{4, Day}, Case{5, Day}, Case{-1, Day},
                          Case{99, Day}}) {
-        period.load(syncPeriodChoiceFromInt(c.stored));
+        settings.SyncPeriodChoice = c.stored;
+        period.load();
         EXPECT_EQ(checked(), std::vector{c.expected}) << c.stored;
-        EXPECT_EQ(period.choiceToSave(), std::optional<int>(static_cast<int>(c.expected)));
+        EXPECT_EQ(settings.SyncPeriodChoice, static_cast<int>(c.expected));
     }
     EXPECT_EQ(period.syncPeriodSeconds(), 0U);
     EXPECT_TRUE(recorder.events.empty());
 }
 
 TEST_F(SyncPeriodTest, ChoosingAnotherItemLeavesOnlyItCheckedAndRestartsAtItsPeriod) {
-    period.load(None);
+    load(None);
     period.choosePeriod(Minute);
     EXPECT_EQ(takeEvents(), (std::vector<std::string>{"stop", "start 60000"}));
     period.choosePeriod(Hour);
@@ -64,11 +71,11 @@ TEST_F(SyncPeriodTest, ChoosingAnotherItemLeavesOnlyItCheckedAndRestartsAtItsPer
     EXPECT_EQ(takeEvents(), (std::vector<std::string>{"stop", "start 10800000"}));
     period.choosePeriod(Day);
     EXPECT_EQ(takeEvents(), (std::vector<std::string>{"stop", "start 86400000"}));
-    EXPECT_EQ(period.choiceToSave(), std::optional<int>(4));
+    EXPECT_EQ(settings.SyncPeriodChoice, 4);
 }
 
 TEST_F(SyncPeriodTest, ChoosingTheCheckedItemStopsPeriodicWritesButNotTheOnDemandOne) {
-    period.load(Hour);
+    load(Hour);
     period.applyRememberedChoice();
     takeEvents();
     period.choosePeriod(Hour);
@@ -77,7 +84,7 @@ TEST_F(SyncPeriodTest, ChoosingTheCheckedItemStopsPeriodicWritesButNotTheOnDeman
     EXPECT_EQ(period.syncPeriodChoice(), None);
     EXPECT_EQ(takeEvents(), std::vector<std::string>{"stop"});
     // Nothing checked: the stored choice is left as it was.
-    EXPECT_EQ(period.choiceToSave(), std::nullopt);
+    EXPECT_EQ(settings.SyncPeriodChoice, 2);
 
     period.synchronizeNow();
     EXPECT_EQ(takeEvents(), std::vector<std::string>{"write"});
@@ -94,7 +101,7 @@ TEST_F(SyncPeriodTest, ApplyingTheRememberedChoiceStartsItsPeriodWithoutWriting)
         {Day, {"stop", "start 86400000"}},
     };
     for (const Case& c : cases) {
-        period.load(c.loaded);
+        load(c.loaded);
         period.applyRememberedChoice();
         EXPECT_EQ(checked(), std::vector{c.loaded});
         EXPECT_EQ(takeEvents(), c.events);
@@ -106,7 +113,7 @@ TEST_F(SyncPeriodTest, ApplyingTheRememberedChoiceStartsItsPeriodWithoutWriting)
 }
 
 TEST_F(SyncPeriodTest, OnDemandWriteRestartsARunningPeriodAndTicksWrite) {
-    period.load(None);
+    load(None);
     period.synchronizeNow();
     EXPECT_EQ(takeEvents(), std::vector<std::string>{"write"});  // no timer started
 
@@ -120,12 +127,50 @@ TEST_F(SyncPeriodTest, OnDemandWriteRestartsARunningPeriodAndTicksWrite) {
 }
 
 TEST_F(SyncPeriodTest, TheSubmenuItemIsNoPeriodChoice) {
-    period.load(Hour);
+    load(Hour);
     period.applyRememberedChoice();
     takeEvents();
     period.choosePeriod(None);
     EXPECT_EQ(checked(), std::vector{Hour});
     EXPECT_TRUE(recorder.events.empty());
+}
+
+// The choice in force follows the check marks (None when no period item is checked); the value
+// saved follows the last checked item and stays as it was while none is checked.
+TEST_F(SyncPeriodTest, TheChoiceInForceAndTheValueSavedKeepTheirOwnRules) {
+    struct Case {
+        const char* name;
+        SyncPeriodChoice loaded;
+        std::vector<SyncPeriodChoice> clicks;
+        bool applyAfter;
+        SyncPeriodChoice inForce;
+        int saved;
+    };
+    const Case cases[] = {
+        {"loaded as it stands", Hour, {}, false, Hour, 2},
+        {"the submenu item loaded", None, {}, false, None, 0},
+        {"another item chosen", Day, {Minute}, false, Minute, 1},
+        {"the checked item unchecked", Day, {Day}, false, None, 4},
+        {"unchecked, then applied again", Day, {Day}, true, None, 4},
+        {"unchecked, then another chosen", Hour, {Hour, ThreeHours}, false, ThreeHours, 3},
+        {"the submenu item after a choice", None, {Minute, Minute}, false, None, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        load(c.loaded);
+        for (const SyncPeriodChoice click : c.clicks) {
+            period.choosePeriod(click);
+        }
+        if (c.applyAfter) {
+            period.applyRememberedChoice();
+        }
+        EXPECT_EQ(period.syncPeriodChoice(), c.inForce);
+        EXPECT_EQ(period.syncPeriodSeconds(),
+                  c.clicks.empty() && !c.applyAfter
+                      ? 0U
+                      : kSyncPeriodSeconds[static_cast<int>(c.inForce)]);
+        EXPECT_EQ(settings.SyncPeriodChoice, c.saved);
+    }
 }
 
 }  // namespace
