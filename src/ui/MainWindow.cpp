@@ -47,7 +47,7 @@ TForm1::TForm1(MainWindowOptions options, QWidget* parent)
       connection_(link::ConnectionParts{
           options_.opener != nullptr ? *options_.opener : serialDevices_, tick_, clock_,
           openErrors_, *this, mainThread_.calls(), board_, *this, pump_, settings_}),
-      period_(periodTimer_, [this] { operations().Sinkhr_date(); }) {
+      period_(periodTimer_, settings_, [this] { operations().Sinkhr_date(); }) {
     ui_->setupUi(this);
     // No system menu and no title-bar buttons; "Выход" is the way out.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -87,7 +87,7 @@ TForm1::TForm1(MainWindowOptions options, QWidget* parent)
     settings_ = settings::loadSettings(options_.settingsFile);
     mainThread_.setAfterDrain([this] { connection_.settle(); });
     ui_->N12->setChecked(settings_.Test);
-    period_.load(timesync::syncPeriodChoiceFromInt(settings_.SyncPeriodChoice));
+    period_.load();
     showPeriodMarks();
     startUpClock();
     applyExchangePanel();
@@ -148,7 +148,7 @@ void TForm1::connectMenus() {
     connect(ui_->N13, &QAction::triggered, this, &TForm1::onConnectionItem);
     connect(ui_->N5, &QAction::triggered, this, &TForm1::onParameters);
     connect(ui_->N12, &QAction::triggered, this, &TForm1::applyExchangePanel);
-    for (int item = 1; item < static_cast<int>(timesync::kSyncPeriodItemCount); ++item) {
+    for (int item = 1; item < settings::kPeriodChoiceCount; ++item) {
         connect(periodItem(item), &QAction::triggered, this, [this, item] { onPeriodItem(item); });
     }
     connect(ui_->N25, &QAction::triggered, this, &TForm1::showHelp);
@@ -165,7 +165,7 @@ QAction* TForm1::periodItem(int item) const {
 }
 
 void TForm1::showPeriodMarks() {
-    for (int item = 0; item < static_cast<int>(timesync::kSyncPeriodItemCount); ++item) {
+    for (int item = 0; item < settings::kPeriodChoiceCount; ++item) {
         periodItem(item)->setChecked(
             period_.isChecked(static_cast<timesync::SyncPeriodChoice>(item)));
     }
@@ -308,7 +308,7 @@ void TForm1::shutdown() {
     connection_.close();
     settings_.Test = ui_->N12->isChecked();
     try {
-        settings::saveSettings(options_.settingsFile, settings_, period_.choiceToSave());
+        settings::saveSettings(options_.settingsFile, settings_);
     } catch (const std::exception& e) {
         // The window is gone; the terminal is the one place left to say it.
         qWarning("horalux: %s", e.what());
