@@ -1,6 +1,6 @@
 // A full register read against the stand-in board emulating the wire, beside the pacing the
-// protocol itself imposes: for each request the longer of the post-write wait and the request
-// frame's wire time, plus the reply's wire time.
+// protocol itself imposes: for each request the frame's wire time and then the post-write wait
+// (the reply arrives during the wait).
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -8,6 +8,8 @@
 
 #include "CliSession.h"
 #include "config/RegisterMap.h"
+#include "link/Frame.h"
+#include "link/PortAccess.h"
 #include "support/BoardProcess.h"
 
 namespace {
@@ -15,11 +17,9 @@ namespace {
 constexpr std::uint32_t kDelayTimeMs = 100;
 
 double pacingBoundSeconds(std::uint32_t speed) {
-    const double postWriteMs = kDelayTimeMs + 100000.0 / speed;
-    const double frameMs = 109 * 10 * 1000.0 / speed;
-    const double replyMs = 8 * 10 * 1000.0 / speed;
-    return static_cast<double>(horalux::config::kReadListLength) *
-           (std::max(postWriteMs, frameMs) + replyMs) / 1000.0;
+    const double requestMs = horalux::link::frameWireMs(horalux::link::kPlainFrameLength, speed) +
+                             horalux::link::postWriteWaitMs(kDelayTimeMs, speed);
+    return static_cast<double>(horalux::config::kReadListLength) * requestMs / 1000.0;
 }
 
 void FullRegisterRead(benchmark::State& state) {

@@ -98,10 +98,15 @@ inline constexpr std::array<RegisterEntry, kMappedRegisterCount> kRegisterMap = 
     return map;
 }();
 
+inline constexpr std::uint8_t kTimeZoneRegister = 55;
+inline constexpr std::uint8_t kSignalFlagsRegister = 66;
 inline constexpr std::uint8_t kAddressRegister = 76;
 inline constexpr std::uint8_t kModeFlagsRegister = 77;
-inline constexpr std::uint8_t kDisplayFormatsRegister = 216;
-inline constexpr std::uint8_t kUserScreensRegister = 224;
+inline constexpr std::uint8_t kDisplayFormatsRegister = 216;  // 216..223
+inline constexpr std::uint8_t kDateFormatRegister = 223;      // the last display format
+inline constexpr std::uint8_t kUserScreensRegister = 224;     // 224..255
+// The bit of the mode register that makes a board time master.
+inline constexpr std::uint8_t kMasterBit = 0x80;
 constexpr std::uint8_t displayTimeRegister(std::size_t item) {
     return static_cast<std::uint8_t>(38 + 2 * item);
 }

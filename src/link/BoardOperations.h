@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "config/RegisterMap.h"
 #include "link/BoardState.h"
 #include "link/Prompts.h"
 #include "link/RequestRing.h"
@@ -41,9 +42,9 @@ inline constexpr std::uint32_t kMenuIntervalMs = 1000;
 inline constexpr std::uint32_t kWaitSlackMs = 300;
 inline constexpr std::uint32_t kConnectWaitMs = 60000;
 inline constexpr std::uint32_t kModeWaitMs = 3000;
-inline constexpr std::uint8_t kMasterBit = 0x80;
-inline constexpr std::uint8_t kDateFormatRegister = 223;
-inline constexpr std::uint8_t kTimeZoneRegister = 55;
+using config::kDateFormatRegister;
+using config::kMasterBit;
+using config::kTimeZoneRegister;
 }  // namespace op
 
 // The operations the windows call; each turns a user action into a batch of queued requests to

@@ -8,10 +8,11 @@
 
 namespace horalux::link {
 
-// What the main side does for the exchange thread. Every routine runs on the main thread while
-// the exchange thread waits for it to return (see MainThread), so a routine may read the board
-// state and edit the current request of the ring without racing the thread. None may wait for
-// the exchange thread.
+// What the main side does for the exchange thread. Every routine runs on the main thread. All
+// but onExchangeInfo, onRingState and onExchangeBatchEnd run while the exchange thread waits for
+// them to return (see MainThread), so they may read the board state and edit the current request
+// of the ring without racing the thread; those three are handed over without waiting, in
+// batches. None may wait for the exchange thread.
 class ExchangeEvents {
   public:
     virtual ~ExchangeEvents() = default;
@@ -22,11 +23,15 @@ class ExchangeEvents {
     virtual void onRequestFailed(std::unique_ptr<BoardRequest> copy) = 0;
     // WM_BOARD_MODE: kBoardModeMaster, kBoardModeSlave or the mode register's value.
     virtual void onBoardMode(std::uint8_t code) = 0;
-    // WM_EXCHANGE_INFO: the bytes of one poll, block read or written frame. The record is lent
-    // for the call; keep a copy if needed.
+    // WM_EXCHANGE_INFO: the bytes of one poll, block read or written frame, every one in order.
+    // The record is lent for the call; keep a copy if needed.
     virtual void onExchangeInfo(const TStrMsg& record) = 0;
-    // WM_RING_STATE, once per loop turn: true when the ring is empty.
+    // WM_RING_STATE: true when the ring is empty. Reported on every loop turn, but a batch
+    // delivers only the latest report, after its records; it may be older than a request the
+    // main side queued since.
     virtual void onRingState(bool empty) = 0;
+    // After the records and the ring state of one batch: a place to show them all at once.
+    virtual void onExchangeBatchEnd() {}
     // After a status frame or a clock reply.
     virtual void refreshBoardView() = 0;
     // After a user-field values reply.

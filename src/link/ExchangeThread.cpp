@@ -11,7 +11,7 @@ namespace horalux::link {
 
 TNewThread::TNewThread(const ExchangeContext& context)
     : context_(context),
-      main_(context.mainThread, context.events, context.prompts, stop_.get_token()),
+      main_(context.mainThread, context.events, context.prompts, stop_.get_token(), &context.tick),
       line_(context.port, context.tick, context.delayTimeMs),
       builder_(std::make_unique<RequestFrameBuilder>()),
       decoder_(line_, ring_, context.board, main_) {
@@ -47,7 +47,9 @@ void TNewThread::join() {
 void TNewThread::body() {
     platform::lowerCurrentThreadPriority();
     while (runOnce()) {
+        main_.endBatch();
     }
+    main_.endBatch();
     finished_ = true;
 }
 
@@ -132,6 +134,10 @@ bool TNewThread::runOnce() {
             markLinkDown();
             return false;
         }
+        if (decoder_.takeStatusFrame()) {
+            // "Slave" means a hundred idle polls since the last status frame, not in all.
+            idlePolls_ = 0;
+        }
     } else if (context_.board.StatusFrameSeen.load()) {
         if (++idlePolls_ > kIdlePollsMeaningNoMaster) {
             context_.board.StatusFrameSeen.store(false);
@@ -171,7 +177,11 @@ void TNewThread::retryStep(BoardRequest& request) {
     }
     if (request.triesLeft <= 0) {
         request.failed = true;
-        main_.requestFailed(std::make_unique<BoardRequest>(request));
+        const BoardRequest failed = request;
+        if (main_.requestFailed(std::make_unique<BoardRequest>(request)) == CallOutcome::Threw) {
+            // The handler decided nothing; waiting for a decision would stall the ring.
+            dropFailed(failed);
+        }
         return;
     }
     const std::uint32_t now = context_.tick.nowMs();

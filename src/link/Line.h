@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -14,6 +15,9 @@ namespace horalux::link {
 // with the exchange log, the post-write wait and the stop request applied in one place.
 class Line {
   public:
+    // How long a busy line is left to gather bytes before the next read.
+    static constexpr std::uint32_t kGatherMs = 3;
+
     enum class PollStatus { Byte, Empty, Failed, Gone };
     struct Poll {
         PollStatus status = PollStatus::Empty;
@@ -32,12 +36,16 @@ class Line {
     void setDispatch(std::function<void()> dispatch) { dispatch_ = std::move(dispatch); }
     void setStopToken(std::stop_token stop) { stop_ = std::move(stop); }
 
+    // One byte, or none after 80 ms. Served from what the last read of the port brought in;
+    // only when that is used up is the port read again, taking all that has arrived (after a
+    // short pause when bytes keep coming unasked).
     Poll pollByte();
     // Reads up to buffer.size() bytes within buffer.size() x 80 ms; returns the count. Throws
-    // PortError
-    // ("Error reading port") when the read fails and DeviceGone when the device is gone.
+    // PortError ("Error reading port") when the read fails and DeviceGone when the device is
+    // gone.
     std::size_t readBlock(std::span<std::uint8_t> buffer);
-    // Writes the frame in one write, logs it and waits DelayTime + 100000 / speed ms.
+    // Writes the frame in one write, logs it, waits until it has left the port and then waits
+    // DelayTime + 100000 / speed ms. A stop request ends both waits.
     void sendFrame(std::span<const std::uint8_t> frame);
 
     bool stopRequested() const { return stop_.stop_requested(); }
@@ -53,9 +61,17 @@ class Line {
         }
     }
 
+    // Until the frame written at t0 has left the port: its wire time has passed and the
+    // driver's output queue is empty.
+    void waitUntilSent(std::uint32_t t0, std::size_t frameLength);
+
     platform::SerialPort& port_;
     platform::Tick& tick_;
     std::uint32_t delayTimeMs_;
+    std::array<std::uint8_t, 256> received_{};  // bytes of the last read not yet polled
+    std::size_t receivedAt_ = 0;
+    std::size_t receivedEnd_ = 0;
+    bool streaming_ = false;  // the last read brought bytes and no frame was written since
     std::function<void(std::span<const std::uint8_t>)> log_;
     std::function<void()> pollFailed_;
     std::function<void()> dispatch_;

@@ -17,6 +17,16 @@ CallOutcome runGuarded(RoutineRef routine) {
 
 }  // namespace
 
+void MainThread::postExchangeInfo(ExchangeEvents& events, std::span<const std::uint8_t> bytes,
+                                  const std::stop_token& stop) {
+    const TStrMsg record = makeExchangeRecord(bytes);
+    run([&] { events.onExchangeInfo(record); }, stop);
+}
+
+void MainThread::postRingState(ExchangeEvents& events, bool empty, const std::stop_token& stop) {
+    run([&] { events.onRingState(empty); }, stop);
+}
+
 CallOutcome InlineMainThread::run(RoutineRef routine, const std::stop_token& stop) {
     if (stop.stop_requested()) {
         return CallOutcome::Withdrawn;
@@ -61,10 +71,72 @@ CallOutcome MainThreadCalls::run(RoutineRef routine, const std::stop_token& stop
     return entry.threw ? CallOutcome::Threw : CallOutcome::Done;
 }
 
+void MainThreadCalls::postExchangeInfo(ExchangeEvents& events, std::span<const std::uint8_t> bytes,
+                                       const std::stop_token& /*stop*/) {
+    std::lock_guard lock(mutex_);
+    posted_.events = &events;
+    posted_.bytes.insert(posted_.bytes.end(), bytes.begin(), bytes.end());
+    posted_.lengths.push_back(static_cast<std::uint32_t>(bytes.size()));
+}
+
+void MainThreadCalls::postRingState(ExchangeEvents& events, bool empty,
+                                    const std::stop_token& /*stop*/) {
+    std::lock_guard lock(mutex_);
+    posted_.events = &events;
+    posted_.ringState = empty ? 1 : 0;
+}
+
+void MainThreadCalls::endBatch() {
+    std::function<void()>* wake = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        if (batchEnded_ || posted_.empty()) {
+            return;
+        }
+        batchEnded_ = true;
+        wake = wake_ ? &wake_ : nullptr;
+    }
+    changed_.notify_all();
+    if (wake != nullptr) {
+        (*wake)();
+    }
+}
+
+void MainThreadCalls::deliverPosted(std::unique_lock<std::mutex>& lock) {
+    if (posted_.empty()) {
+        return;
+    }
+    Posted batch = std::move(spare_);
+    batch.clear();
+    std::swap(batch, posted_);
+    batchEnded_ = false;
+    lock.unlock();
+
+    ExchangeEvents& events = *batch.events;
+    std::size_t at = 0;
+    for (const std::uint32_t length : batch.lengths) {
+        fillExchangeRecord(std::span<const std::uint8_t>(batch.bytes).subspan(at, length), record_);
+        at += length;
+        runGuarded([&] { events.onExchangeInfo(record_); });
+    }
+    if (batch.ringState >= 0) {
+        runGuarded([&] { events.onRingState(batch.ringState == 1); });
+    }
+    runGuarded([&] { events.onExchangeBatchEnd(); });
+
+    lock.lock();
+    spare_ = std::move(batch);
+}
+
 std::size_t MainThreadCalls::drain() {
     std::size_t ran = 0;
     std::unique_lock lock(mutex_);
-    while (!queue_.empty()) {
+    for (;;) {
+        // What the worker posted before queuing a call comes before the call.
+        deliverPosted(lock);
+        if (queue_.empty()) {
+            break;
+        }
         Entry* entry = queue_.front();
         queue_.erase(queue_.begin());
         entry->state = Entry::State::Running;
@@ -81,12 +153,17 @@ std::size_t MainThreadCalls::drain() {
 
 bool MainThreadCalls::pending() const {
     std::lock_guard lock(mutex_);
+    return pendingLocked();
+}
+
+bool MainThreadCalls::callPending() const {
+    std::lock_guard lock(mutex_);
     return !queue_.empty();
 }
 
 bool MainThreadCalls::waitPending(std::chrono::milliseconds limit) const {
     std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, limit, [&] { return !queue_.empty(); });
+    return changed_.wait_for(lock, limit, [&] { return pendingLocked(); });
 }
 
 }  // namespace horalux::link

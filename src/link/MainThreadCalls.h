@@ -6,9 +6,13 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <stop_token>
 #include <type_traits>
 #include <vector>
+
+#include "link/ExchangeEvents.h"
+#include "link/PortAccess.h"
 
 namespace horalux::link {
 
@@ -44,6 +48,15 @@ class MainThread {
     // Waits until the routine has run. When `stop` is requested before the routine started, the
     // call is withdrawn; a routine already running is always waited for.
     virtual CallOutcome run(RoutineRef routine, const std::stop_token& stop) = 0;
+
+    // What the main side only needs to learn about, handed over without waiting: exchange-log
+    // records (all of them, in order) and ring states (only the latest one counts). The
+    // defaults deliver at once through run().
+    virtual void postExchangeInfo(ExchangeEvents& events, std::span<const std::uint8_t> bytes,
+                                  const std::stop_token& stop);
+    virtual void postRingState(ExchangeEvents& events, bool empty, const std::stop_token& stop);
+    // Ends a batch of posts: the main side is woken once if anything is waiting for it.
+    virtual void endBatch() {}
 };
 
 // Runs every routine at once on the calling thread: for single-threaded tests and tools.
@@ -53,18 +66,30 @@ class InlineMainThread final : public MainThread {
 };
 
 // Pending main-thread calls: the worker queues one and waits; the main side runs them from its
-// own loop with drain(). The wake hook (set before the worker starts) is called on the worker
-// thread each time a call is queued, so the main side can post itself an event and drain.
+// own loop with drain(). Posted records and ring states wait in a queue of their own that the
+// worker never waits on. The wake hook (set before the worker starts) is called on the worker
+// thread each time a call is queued and once per ended batch of posts, so the main side can
+// post itself an event and drain.
 class MainThreadCalls final : public MainThread {
   public:
     MainThreadCalls();
     CallOutcome run(RoutineRef routine, const std::stop_token& stop) override;
+    void postExchangeInfo(ExchangeEvents& events, std::span<const std::uint8_t> bytes,
+                          const std::stop_token& stop) override;
+    void postRingState(ExchangeEvents& events, bool empty, const std::stop_token& stop) override;
+    void endBatch() override;
 
     void setWakeHook(std::function<void()> hook);
-    // Main thread: runs the calls queued so far, in order; returns how many ran.
+    // Main thread: delivers what was posted and runs the calls queued so far, in the order the
+    // worker made them (the posts before a call are delivered before it runs): each record,
+    // then the latest ring state, then onExchangeBatchEnd. Returns how many calls ran. Event
+    // handlers that run a nested event loop would see later records before earlier ones end.
     std::size_t drain();
+    // Calls queued or posts of an ended batch waiting.
     bool pending() const;
-    // Main thread: waits up to `limit` for a call to be queued; true when one is pending.
+    // A worker waits in a call that has not been run yet.
+    bool callPending() const;
+    // Main thread: waits up to `limit` for something to drain; true when something is pending.
     bool waitPending(std::chrono::milliseconds limit) const;
 
   private:
@@ -73,11 +98,33 @@ class MainThreadCalls final : public MainThread {
         enum class State { Pending, Running, Done } state = State::Pending;
         bool threw = false;
     };
+    // Posted records as one byte run plus the length of each record, so posting allocates
+    // nothing once the buffers have grown.
+    struct Posted {
+        ExchangeEvents* events = nullptr;
+        std::vector<std::uint8_t> bytes;
+        std::vector<std::uint32_t> lengths;
+        int ringState = -1;  // -1: none posted, else 0 or 1
+        bool empty() const { return lengths.empty() && ringState < 0; }
+        void clear() {
+            bytes.clear();
+            lengths.clear();
+            ringState = -1;
+        }
+    };
+
+    bool pendingLocked() const { return !queue_.empty() || (batchEnded_ && !posted_.empty()); }
+    // Takes the posted batch, delivers it with the lock released, and locks again.
+    void deliverPosted(std::unique_lock<std::mutex>& lock);
 
     mutable std::mutex mutex_;
     mutable std::condition_variable_any changed_;
     std::vector<Entry*> queue_;
     std::function<void()> wake_;
+    Posted posted_;
+    Posted spare_;             // the buffers of the batch delivered last, kept for their room
+    bool batchEnded_ = false;  // the main side was woken for what is posted
+    TStrMsg record_;           // main side: the record being delivered, reused
 };
 
 }  // namespace horalux::link

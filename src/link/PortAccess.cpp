@@ -4,16 +4,13 @@
 #include <array>
 #include <utility>
 
+#include "link/HexText.h"
+
 namespace horalux::link {
 
 void fillExchangeRecord(std::span<const std::uint8_t> bytes, TStrMsg& record) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     record.Text.clear();
-    for (const std::uint8_t b : bytes) {
-        record.Text.push_back(kHex[b >> 4]);
-        record.Text.push_back(kHex[b & 0x0F]);
-        record.Text.push_back(' ');
-    }
+    appendHexBytes(bytes, record.Text);
     record.Count = static_cast<std::int32_t>(bytes.size());
 }
 
@@ -70,6 +67,13 @@ platform::LineErrorState CheckPortErrors(platform::SerialPort& port, Prompts& pr
     return state;
 }
 
+double frameWireMs(std::size_t bytes, std::uint32_t speed) {
+    if (speed == 0) {
+        return 0;
+    }
+    return static_cast<double>(bytes) * 10.0 * 1000.0 / static_cast<double>(speed);
+}
+
 double postWriteWaitMs(std::uint32_t delayTimeMs, std::uint32_t speed) {
     if (speed == 0) {
         return static_cast<double>(delayTimeMs);
@@ -77,8 +81,8 @@ double postWriteWaitMs(std::uint32_t delayTimeMs, std::uint32_t speed) {
     return static_cast<double>(delayTimeMs) + 100000.0 / static_cast<double>(speed);
 }
 
-void PostWriteWait(platform::Tick& tick, double waitMs, const std::function<void()>& dispatch,
-                   const std::stop_token& stop) {
+void WaitOnTick(platform::Tick& tick, const std::function<void()>& dispatch,
+                const std::stop_token& stop, const std::function<double(double)>& leftAfter) {
     const std::uint32_t t0 = tick.nowMs();
     for (;;) {
         if (dispatch) {
@@ -87,13 +91,19 @@ void PostWriteWait(platform::Tick& tick, double waitMs, const std::function<void
         if (stop.stop_requested()) {
             return;
         }
-        const double elapsed = static_cast<double>(platform::elapsedMs(t0, tick.nowMs()));
-        if (elapsed > waitMs) {
+        const double left = leftAfter(static_cast<double>(platform::elapsedMs(t0, tick.nowMs())));
+        if (left < 0) {
             return;
         }
         // Short naps keep the thread responsive to its messages and to a stop request.
-        tick.sleepMs(std::min<std::uint32_t>(5, static_cast<std::uint32_t>(waitMs - elapsed) + 1));
+        tick.sleepMs(std::min<std::uint32_t>(5, static_cast<std::uint32_t>(left) + 1));
     }
+}
+
+void PostWriteWait(platform::Tick& tick, double waitMs, const std::function<void()>& dispatch,
+                   const std::stop_token& stop) {
+    WaitOnTick(tick, dispatch, stop,
+               [waitMs](double elapsed) { return elapsed > waitMs ? -1.0 : waitMs - elapsed; });
 }
 
 }  // namespace horalux::link

@@ -42,8 +42,17 @@ void PurgePort(platform::SerialPort& port);
 // Reads and clears the line errors; shows "Ошибка соединения" when the query itself fails.
 platform::LineErrorState CheckPortErrors(platform::SerialPort& port, Prompts& prompts);
 
+// Time the bytes take on the wire at the speed: ten bit times each (start, eight data, stop).
+double frameWireMs(std::size_t bytes, std::uint32_t speed);
+
 // The pause after a written frame: DelayTime + 100000 / speed milliseconds, in real numbers.
 double postWriteWaitMs(std::uint32_t delayTimeMs, std::uint32_t speed);
+
+// Naps on the tick in steps of at most 5 ms, dispatching the calling thread's own messages,
+// while leftAfter(ms elapsed since the call) gives the ms still to wait (negative: done).
+// Returns early when stop is requested.
+void WaitOnTick(platform::Tick& tick, const std::function<void()>& dispatch,
+                const std::stop_token& stop, const std::function<double(double)>& leftAfter);
 
 // Waits until the tick passes t0 + waitMs, dispatching the calling thread's own messages
 // meanwhile. Returns early when stop is requested.

@@ -99,10 +99,16 @@ DecodeOutcome ReplyDecoder::decodeIncoming(std::uint8_t wakingByte) {
 
 void ReplyDecoder::completeCurrent(const ReplyHeader& header) {
     const BoardRequest* request = ring_.current();
-    if (request != nullptr && request->address == header.address &&
-        request->command == header.code) {
-        ring_.advance();
+    if (request == nullptr || request->address != header.address ||
+        request->command != header.code) {
+        return;
     }
+    // A register reply names its register: a late reply to an earlier read must not complete
+    // the read of another one.
+    if (header.code == cmd::ReadRegister && header.param1 != request->param1) {
+        return;
+    }
+    ring_.advance();
 }
 
 void ReplyDecoder::decode(const ReplyHeader& header) {
@@ -133,6 +139,7 @@ void ReplyDecoder::decode(const ReplyHeader& header) {
 void ReplyDecoder::decodeStatus() {
     std::array<std::uint8_t, 3> styles{};
     board_.StatusFrameSeen.store(true);
+    statusFrame_ = true;
     {
         auto data = board_.lock();
         data->EditCopy.signalFlags = at(status::kSignalFlags);

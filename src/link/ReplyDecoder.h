@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "link/BoardState.h"
 #include "link/FrameIo.h"
@@ -31,6 +32,8 @@ class ReplyDecoder {
     // reply answers it, reads the data block of the data-carrying codes, decodes the frame and
     // checks the port's error state.
     DecodeOutcome decodeIncoming(std::uint8_t wakingByte);
+    // Whether a status frame was decoded since the last call.
+    bool takeStatusFrame() { return std::exchange(statusFrame_, false); }
 
   private:
     // Data bytes past the block's length read as 0.
@@ -51,6 +54,7 @@ class ReplyDecoder {
     ReplyData data_{};
     std::size_t length_ = 0;
     LayoutValues values_;
+    bool statusFrame_ = false;
 };
 
 }  // namespace horalux::link

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "link/HexText.h"
+
 namespace horalux::link {
 
 const MainFieldLayout* findMainFieldLayout(std::uint8_t view) {
@@ -39,9 +41,9 @@ void LayoutValue::setDecimal(int value, int minDigits) {
 }
 
 void LayoutValue::setHex(std::uint8_t value) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    chars_[0] = kHex[value >> 4];
-    chars_[1] = kHex[value & 0x0F];
+    const auto digits = hexDigits(value);
+    chars_[0] = digits[0];
+    chars_[1] = digits[1];
     size_ = 2;
 }
 

@@ -6,8 +6,8 @@
 
 namespace horalux::link {
 
-void WorkerSide::requestFailed(std::unique_ptr<BoardRequest> copy) {
-    onMain([&] { events_.onRequestFailed(std::move(copy)); });
+CallOutcome WorkerSide::requestFailed(std::unique_ptr<BoardRequest> copy) {
+    return onMain([&] { events_.onRequestFailed(std::move(copy)); });
 }
 
 void WorkerSide::boardMode(std::uint8_t code) {
@@ -18,15 +18,37 @@ void WorkerSide::exchangeInfo(std::span<const std::uint8_t> bytes) {
     if (stop_.stop_requested()) {
         return;
     }
-    // Every poll inside the reply hunt comes through here, so the record is rewritten in place
-    // rather than built anew: the decoding allocates nothing once the text has grown to the
-    // longest frame.
-    fillExchangeRecord(bytes, record_);
-    onMain([&] { events_.onExchangeInfo(record_); });
+    // Every poll inside the reply hunt comes through here: a round trip to the main side for
+    // each would cost more than the byte.
+    mainThread_.postExchangeInfo(events_, bytes, stop_);
+    posted();
 }
 
 void WorkerSide::ringState(bool empty) {
-    onMain([&] { events_.onRingState(empty); });
+    if (stop_.stop_requested()) {
+        return;
+    }
+    mainThread_.postRingState(events_, empty, stop_);
+    posted();
+}
+
+void WorkerSide::posted() {
+    if (tick_ == nullptr) {
+        endBatch();
+        return;
+    }
+    const std::uint32_t now = tick_->nowMs();
+    if (!batchOpen_) {
+        batchOpen_ = true;
+        batchStartMs_ = now;
+    } else if (platform::elapsedMs(batchStartMs_, now) >= kBatchMs) {
+        endBatch();
+    }
+}
+
+void WorkerSide::endBatch() {
+    batchOpen_ = false;
+    mainThread_.endBatch();
 }
 
 void WorkerSide::refreshBoardView() {

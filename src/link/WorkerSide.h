@@ -11,23 +11,38 @@
 #include "link/MainThreadCalls.h"
 #include "link/PortAccess.h"
 #include "link/Prompts.h"
+#include "platform/Tick.h"
 
 namespace horalux::link {
 
+// Longest a posted record waits before the main side is woken for it, while the loop is busy
+// in one turn (a long reply hunt).
+inline constexpr std::uint32_t kBatchMs = 40;
+
 // The exchange thread's way to the main side: each event and each prompt runs on the main
-// thread through MainThread while the worker waits. Once the worker is told to stop, calls not
-// yet started are withdrawn, so shutdown never waits on a main side that is itself shutting down.
-// An error a main-side routine raises is dropped: the exchange goes on.
+// thread through MainThread while the worker waits; only the exchange-log records and the ring
+// states are posted without waiting, and the main side is woken once per batch of them. Once the
+// worker is told to stop, calls not yet started are withdrawn, so shutdown never waits on a main
+// side that is itself shutting down. An error a main-side routine raises is dropped: the
+// exchange goes on.
 class WorkerSide final : public Prompts {
   public:
+    // Without a tick every post ends its batch.
     WorkerSide(MainThread& mainThread, ExchangeEvents& events, Prompts& prompts,
-               std::stop_token stop)
-        : mainThread_(mainThread), events_(events), prompts_(prompts), stop_(std::move(stop)) {}
+               std::stop_token stop, platform::Tick* tick = nullptr)
+        : mainThread_(mainThread),
+          events_(events),
+          prompts_(prompts),
+          stop_(std::move(stop)),
+          tick_(tick) {}
 
-    void requestFailed(std::unique_ptr<BoardRequest> copy);
+    // Threw when the handler raised an error, Withdrawn when the worker is stopping.
+    CallOutcome requestFailed(std::unique_ptr<BoardRequest> copy);
     void boardMode(std::uint8_t code);
     void exchangeInfo(std::span<const std::uint8_t> bytes);
     void ringState(bool empty);
+    // Wakes the main side for what was posted since the last batch ended.
+    void endBatch();
     void refreshBoardView();
     void refreshUserFields();
     void linkDown();
@@ -41,15 +56,18 @@ class WorkerSide final : public Prompts {
 
   private:
     template <class F>
-    void onMain(F&& routine) {
-        mainThread_.run(routine, stop_);
+    CallOutcome onMain(F&& routine) {
+        return mainThread_.run(routine, stop_);
     }
+    void posted();
 
     MainThread& mainThread_;
     ExchangeEvents& events_;
     Prompts& prompts_;
     std::stop_token stop_;
-    TStrMsg record_;  // the exchange-log record, reused
+    platform::Tick* tick_;
+    bool batchOpen_ = false;
+    std::uint32_t batchStartMs_ = 0;
 };
 
 }  // namespace horalux::link

@@ -1,5 +1,7 @@
 #include "platform/PosixSerialPort.h"
 
+#include "platform/Tick.h"
+
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
@@ -13,12 +15,6 @@
 
 namespace horalux::platform {
 namespace {
-
-std::int64_t monotonicMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 bool isGoneError(int error) {
     return error == EIO || error == ENXIO || error == ENODEV;
@@ -140,6 +136,57 @@ IoResult PosixSerialPort::read(std::uint8_t* buffer, std::size_t length) {
         return result;
     }
     return result;
+}
+
+IoResult PosixSerialPort::readSome(std::uint8_t* buffer, std::size_t capacity) {
+    IoResult result;
+    if (fd_ < 0) {
+        result.status = IoStatus::Failed;
+        return result;
+    }
+    if (capacity == 0) {
+        return result;
+    }
+    const std::int64_t deadline = monotonicMs() + kReadTimeoutPerByteMs;
+    bool polledReady = false;
+    for (;;) {
+        const ssize_t got = ::read(fd_, buffer, capacity);
+        if (got > 0) {
+            result.count = static_cast<std::size_t>(got);
+            return result;
+        }
+        if (got < 0 && errno != EAGAIN && errno != EINTR) {
+            result.status = isGoneError(errno) ? IoStatus::Gone : IoStatus::Failed;
+            return result;
+        }
+        if (got == 0 && polledReady) {
+            // Readable yet nothing to read: the other end hung up.
+            result.status = IoStatus::Gone;
+            return result;
+        }
+        const std::int64_t left = deadline - monotonicMs();
+        if (left <= 0) {
+            return result;
+        }
+        pollfd pfd{fd_, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, static_cast<int>(left));
+        if (ready < 0 && errno != EINTR) {
+            result.status = IoStatus::Failed;
+            return result;
+        }
+        if (ready == 0) {
+            return result;
+        }
+        polledReady = ready > 0;
+    }
+}
+
+std::size_t PosixSerialPort::outputQueued() {
+    int queued = 0;
+    if (fd_ < 0 || ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued < 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(queued);
 }
 
 IoResult PosixSerialPort::write(const std::uint8_t* data, std::size_t length) {

@@ -24,7 +24,9 @@ class PosixSerialPort final : public SerialPort {
     PosixSerialPort& operator=(const PosixSerialPort&) = delete;
 
     IoResult read(std::uint8_t* buffer, std::size_t length) override;
+    IoResult readSome(std::uint8_t* buffer, std::size_t capacity) override;
     IoResult write(const std::uint8_t* data, std::size_t length) override;
+    std::size_t outputQueued() override;
     void purge() override;
     LineErrorState takeErrors() override;
     void setSpeed(std::uint32_t bitsPerSecond) override;

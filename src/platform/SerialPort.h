@@ -50,8 +50,16 @@ class SerialPort {
 
     // Reads up to `length` bytes; returns what arrived within length x 80 ms.
     virtual IoResult read(std::uint8_t* buffer, std::size_t length) = 0;
+    // Reads what has arrived, up to `capacity` bytes, waiting at most 80 ms for the first one:
+    // a one-byte poll that also takes whatever came with the byte.
+    virtual IoResult readSome(std::uint8_t* buffer, std::size_t capacity) {
+        return capacity == 0 ? IoResult{} : read(buffer, 1);
+    }
     // One write of the whole buffer.
     virtual IoResult write(const std::uint8_t* data, std::size_t length) = 0;
+    // Bytes written but still waiting in the driver's output queue; 0 when the device keeps no
+    // such count (a pseudo-terminal).
+    virtual std::size_t outputQueued() { return 0; }
     // Discards both queues; failures are ignored.
     virtual void purge() = 0;
     // Reads and clears the device's error state.

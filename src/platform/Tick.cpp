@@ -6,12 +6,14 @@
 
 namespace horalux::platform {
 
-std::uint32_t MonotonicTick::nowMs() {
+std::int64_t monotonicNs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    const auto ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000U +
-                    static_cast<std::uint64_t>(ts.tv_nsec) / 1000000U;
-    return static_cast<std::uint32_t>(ms);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+std::uint32_t MonotonicTick::nowMs() {
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(monotonicMs()));
 }
 
 void MonotonicTick::sleepMs(std::uint32_t ms) {

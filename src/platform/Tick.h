@@ -14,6 +14,13 @@ class Tick {
     virtual void sleepMs(std::uint32_t ms) = 0;
 };
 
+// The monotonic clock, for the few places that measure real time themselves (device time-outs,
+// the stand-in board's wire): nanoseconds and milliseconds since an arbitrary start.
+std::int64_t monotonicNs();
+inline std::int64_t monotonicMs() {
+    return monotonicNs() / 1'000'000;
+}
+
 // Milliseconds since an arbitrary start, taken from the monotonic clock.
 class MonotonicTick final : public Tick {
   public:

@@ -1,5 +1,7 @@
 #include "platform/UdpSocket.h"
 
+#include "platform/Tick.h"
+
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -30,12 +32,6 @@ bool isReservedInvalidName(std::string host) {
     }
     return host.size() > kTld.size() && host.ends_with(kTld) &&
            host[host.size() - kTld.size() - 1] == '.';
-}
-
-std::int64_t monotonicMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
 }  // namespace

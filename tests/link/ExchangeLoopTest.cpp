@@ -153,17 +153,25 @@ TEST_F(ExchangeLoopTest, TheRetryAnswerGivesFiveMoreSendsTheFirstOneIntervalLate
     EXPECT_GE(platform::elapsedMs(revivedAt, sendTicks[3]), 1000U);
 }
 
-TEST_F(ExchangeLoopTest, TheDropAnswerMovesOnToTheNextRequest) {
-    events.answerFailure = [this](std::unique_ptr<BoardRequest> copy) {
-        dropFailedRequest(thread, std::move(copy));
+TEST_F(ExchangeLoopTest, TheDropAnswerAndAnErrorInTheFailureHandlerBothMoveOnToTheNextRequest) {
+    const std::function<void(std::unique_ptr<BoardRequest>)> answers[] = {
+        [this](std::unique_ptr<BoardRequest> copy) { dropFailedRequest(thread, std::move(copy)); },
+        // An error leaves no decision: waiting for one would stall the ring for good.
+        [](std::unique_ptr<BoardRequest>) { throw std::runtime_error("the handler failed"); },
     };
-    ASSERT_TRUE(queue(1, 1, 10));
-    ASSERT_TRUE(queue(255, 1, 11));
-    runTurns(50);
-    ASSERT_EQ(line.writes().size(), 2U);
-    EXPECT_EQ(test::sentFrame(line.writes()[1]).param1, 11);
-    EXPECT_TRUE(thread.ring().empty());
-    EXPECT_EQ(events.failures, 1);
+    std::uint8_t reg = 10;
+    for (const auto& answer : answers) {
+        events.answerFailure = answer;
+        const std::size_t sentBefore = line.writes().size();
+        ASSERT_TRUE(queue(1, 1, reg));
+        ASSERT_TRUE(queue(255, 1, static_cast<std::uint8_t>(reg + 1)));
+        runTurns(50);
+        ASSERT_EQ(line.writes().size(), sentBefore + 2);
+        EXPECT_EQ(test::sentFrame(line.writes().back()).param1, reg + 1);
+        EXPECT_TRUE(thread.ring().empty());
+        reg = static_cast<std::uint8_t>(reg + 2);
+    }
+    EXPECT_EQ(events.failures, 2);
 }
 
 TEST_F(ExchangeLoopTest, ADropForARequestNoLongerFailedChangesNothing) {
@@ -237,6 +245,18 @@ TEST_F(ExchangeLoopTest, IdlePollsCountOnlyWhileTheFlagIsSet) {
     EXPECT_TRUE(events.modes.empty());
     runTurns(1);
     EXPECT_EQ(events.modes, Bytes{kBoardModeSlave}) << "the count is not reset by a clear flag";
+}
+
+TEST_F(ExchangeLoopTest, AStatusFrameStartsTheIdleCountAfresh) {
+    board.StatusFrameSeen = true;
+    runTurns(60);
+    line.feed(test::replyFrame(1, cmd::StatusFrame, Bytes(64, 0)));
+    runUntil([this] { return !events.modes.empty(); });
+    ASSERT_EQ(events.modes, Bytes{kBoardModeMaster});
+    runTurns(100);
+    EXPECT_EQ(events.modes, Bytes{kBoardModeMaster}) << "a hundred idle polls since the frame";
+    runTurns(1);
+    EXPECT_EQ(events.modes, (Bytes{kBoardModeMaster, kBoardModeSlave}));
 }
 
 class ExchangeLoopWrapTest : public ExchangeLoopTest {

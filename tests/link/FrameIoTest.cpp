@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <optional>
+#include <stop_token>
 #include <vector>
 
 #include "support/FakeTick.h"
@@ -198,7 +199,49 @@ TEST(SendFrame, WritesLogsAndWaitsAfterTheFrame) {
     EXPECT_EQ(port.writes()[0].size(), 114U);
     EXPECT_EQ(logged, std::vector<std::size_t>{114});
     EXPECT_GT(dispatched, 0);
-    EXPECT_EQ(tick.nowMs() - 5000, 111U);  // first tick past 110.4 ms
+    // 114 bytes take 118.75 ms on the wire; the pause counts from then: first tick past 110.4.
+    EXPECT_EQ(tick.nowMs() - 5000, 119U + 111U);
+}
+
+// Reports written bytes as queued in the driver until the fake tick reaches drainedAt.
+class QueuedOutputLine final : public platform::SerialPort {
+  public:
+    QueuedOutputLine(FakeTick& tick, std::uint32_t drainedAt) : tick_(tick), at_(drainedAt) {}
+    platform::IoResult read(std::uint8_t*, std::size_t) override { return {}; }
+    platform::IoResult write(const std::uint8_t*, std::size_t length) override {
+        return {length, platform::IoStatus::Ok};
+    }
+    std::size_t outputQueued() override { return tick_.nowMs() < at_ ? 1 : 0; }
+    void purge() override {}
+    platform::LineErrorState takeErrors() override { return {}; }
+    void setSpeed(std::uint32_t) override {}
+    std::uint32_t speed() const override { return 115200; }
+    void close() override {}
+
+  private:
+    FakeTick& tick_;
+    std::uint32_t at_;
+};
+
+TEST(SendFrame, ThePauseStartsWhenTheDriverHasSentTheFrameAndAStopEndsTheWait) {
+    FakeTick tick(5000);
+    QueuedOutputLine port(tick, 5300);  // a driver far slower than the wire
+    Line line(port, tick, 100);
+    RequestFrameBuilder builder;
+    SendFrame(line, builder, 1, 0x74, 77, 0);
+    EXPECT_EQ(tick.nowMs(), 5300U + 101U) << "the pause of 100.87 ms after the queue emptied";
+
+    QueuedOutputLine stalled(tick, 0xFFFFFFF0U);  // a queue that does not move
+    Line stalledLine(stalled, tick, 100);
+    std::stop_source stop;
+    stalledLine.setStopToken(stop.get_token());
+    stalledLine.setDispatch([&] {
+        if (tick.nowMs() >= 5600) {
+            stop.request_stop();
+        }
+    });
+    SendFrame(stalledLine, builder, 1, 0x74, 77, 0);
+    EXPECT_LE(tick.nowMs(), 5605U);
 }
 
 }  // namespace

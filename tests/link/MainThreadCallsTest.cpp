@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <future>
 #include <stdexcept>
 #include <thread>
+
+#include "ExchangeDoubles.h"
 
 namespace horalux::link {
 namespace {
@@ -87,6 +91,107 @@ TEST(MainThreadCalls, AnErrorInTheRoutineIsCaughtAndReported) {
     waitUntilPending(calls);
     EXPECT_EQ(calls.drain(), 1U);
     EXPECT_EQ(worker.outcome.get(), CallOutcome::Threw);
+}
+
+// Counts the records it is given and checks that each follows the one before.
+struct SequenceEvents final : ExchangeEvents {
+    void onRequestFailed(std::unique_ptr<BoardRequest>) override {}
+    void onBoardMode(std::uint8_t) override {}
+    void onExchangeInfo(const TStrMsg& record) override {
+        char expected[8];
+        std::snprintf(expected, sizeof expected, "%02X %02X ", (records >> 8) & 0xFF,
+                      records & 0xFF);
+        inOrder = inOrder && record.Text == expected;
+        ++records;
+    }
+    void onRingState(bool empty) override {
+        ++ringStatesInBatch;
+        lastRingState = empty;
+    }
+    void onExchangeBatchEnd() override {
+        mostRingStatesInABatch = std::max(mostRingStatesInABatch, ringStatesInBatch);
+        ringStatesInBatch = 0;
+        ++batches;
+    }
+    void refreshBoardView() override {}
+    void refreshUserFields() override {}
+    void onLinkDown() override {}
+
+    int records = 0;
+    bool inOrder = true;
+    int ringStatesInBatch = 0;
+    int mostRingStatesInABatch = 0;
+    bool lastRingState = true;
+    int batches = 0;
+};
+
+// A worker posts while the test's thread drains whenever it is woken.
+TEST(MainThreadCalls, PostedRecordsArriveAllInOrderAndOnlyTheLatestRingStatePerBatch) {
+    MainThreadCalls calls;
+    std::atomic<int> wakes{0};
+    calls.setWakeHook([&] { ++wakes; });
+    SequenceEvents events;
+    constexpr int kRecords = 20000;
+    std::stop_source stop;
+    std::thread worker([&] {
+        for (int i = 0; i < kRecords; ++i) {
+            const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(i >> 8),
+                                           static_cast<std::uint8_t>(i)};
+            calls.postExchangeInfo(events, bytes, stop.get_token());
+            calls.postRingState(events, i % 2 == 0, stop.get_token());
+            if (i % 100 == 99) {
+                calls.endBatch();
+            }
+        }
+        calls.endBatch();
+    });
+    while (events.records < kRecords) {
+        calls.waitPending(10ms);
+        calls.drain();
+    }
+    worker.join();
+    EXPECT_EQ(events.records, kRecords);
+    EXPECT_TRUE(events.inOrder);
+    EXPECT_EQ(events.mostRingStatesInABatch, 1);
+    EXPECT_FALSE(events.lastRingState) << "the latest one, posted with the last record";
+    EXPECT_LE(wakes.load(), kRecords / 100) << "woken per batch, not per record";
+}
+
+TEST(MainThreadCalls, WhatWasPostedBeforeACallIsDeliveredBeforeItRuns) {
+    MainThreadCalls calls;
+    test::RecordingEvents events;
+    std::stop_source stop;
+    int recordsSeenByCall = -1;
+    const std::uint8_t byte = 0x41;
+    std::future<CallOutcome> outcome = std::async(std::launch::async, [&] {
+        calls.postExchangeInfo(events, std::span<const std::uint8_t>(&byte, 1), stop.get_token());
+        calls.postRingState(events, true, stop.get_token());
+        return calls.run([&] { recordsSeenByCall = events.records; }, stop.get_token());
+    });
+    waitUntilPending(calls);
+    EXPECT_EQ(calls.drain(), 1U);
+    EXPECT_EQ(outcome.get(), CallOutcome::Done);
+    EXPECT_EQ(recordsSeenByCall, 1);
+    EXPECT_EQ(events.lastRecord.Text, "41 ");
+    EXPECT_EQ(events.ringStates, std::vector<bool>{true});
+}
+
+TEST(MainThreadCalls, PostsWakeTheMainSideOnlyWhenTheirBatchEnds) {
+    MainThreadCalls calls;
+    int wakes = 0;
+    calls.setWakeHook([&] { ++wakes; });
+    test::RecordingEvents events;
+    calls.postRingState(events, true, {});
+    EXPECT_FALSE(calls.pending());
+    calls.endBatch();
+    calls.postRingState(events, false, {});
+    calls.endBatch();  // the main side has not drained yet: no second wake
+    EXPECT_TRUE(calls.pending());
+    EXPECT_EQ(wakes, 1);
+    calls.drain();
+    EXPECT_EQ(events.ringStates, std::vector<bool>{false});
+    calls.endBatch();  // nothing posted since
+    EXPECT_EQ(wakes, 1);
 }
 
 TEST(InlineMainThread, RunsAtOnceUnlessStopped) {

@@ -332,15 +332,45 @@ TEST_F(ReplyDecoderTest, ModeRegisterReplyIsReportedWithItsValue) {
     EXPECT_EQ(state().BoardCopy.modeFlags, 0x82);
 }
 
-TEST_F(ReplyDecoderTest, AMatchingReplyCompletesTheCurrentRequestWhateverRegister) {
+TEST_F(ReplyDecoderTest, OnlyTheReplyOfTheSameBoardCodeAndRegisterCompletesARegisterRead) {
     ASSERT_TRUE(QueueRequest(ring, tick, prompts, 1, 1000, 3, cmd::ReadRegister, 77, 0));
     deliver(test::replyHeader(2, cmd::ReadRegister, 77, 1));
     EXPECT_FALSE(ring.empty()) << "another board";
     deliver(test::replyHeader(1, cmd::WriteRegister, 77, 1));
     EXPECT_FALSE(ring.empty()) << "another code";
     deliver(test::replyHeader(1, cmd::ReadRegister, 55, 3));
+    EXPECT_FALSE(ring.empty()) << "a late reply for another register";
+    EXPECT_EQ(state().BoardCopy.timeZone, 3) << "decoded by the register it names";
+    deliver(test::replyHeader(1, cmd::ReadRegister, 77, 4));
     EXPECT_TRUE(ring.empty());
-    EXPECT_EQ(state().BoardCopy.timeZone, 3) << "decoded as well";
+}
+
+TEST_F(ReplyDecoderTest, RepliesOfOtherCodesCompleteWhateverTheirParameters) {
+    ASSERT_TRUE(QueueRequest(ring, tick, prompts, 1, 1000, 3, cmd::WriteRegister, 77, 9));
+    deliver(test::replyHeader(1, cmd::WriteRegister, 0, 0));
+    EXPECT_TRUE(ring.empty());
+}
+
+TEST_F(ReplyDecoderTest, A0x81BlockIsReadAndDroppedUndecoded) {
+    // The block holds what would pass for a register reply if it were hunted through.
+    Bytes frame = test::replyFrame(1, 0x81, test::replyHeader(1, cmd::ReadRegister, 77, 0x55));
+    const Bytes after = test::replyHeader(1, cmd::ReadRegister, 77, 7);
+    frame.insert(frame.end(), after.begin(), after.end());
+    ASSERT_EQ(deliver(frame), DecodeOutcome::Decoded);
+    EXPECT_TRUE(events.modes.empty());
+    const auto poll = io.pollByte();
+    ASSERT_EQ(poll.status, Line::PollStatus::Byte);
+    ASSERT_EQ(decoder.decodeIncoming(poll.byte), DecodeOutcome::Decoded);
+    EXPECT_EQ(events.modes, Bytes{7});
+    EXPECT_EQ(state().BoardCopy.modeFlags, 7);
+}
+
+TEST_F(ReplyDecoderTest, ThePortErrorCheckFollowsEveryAcceptedHeaderAndNothingElse) {
+    line.setErrors({false, 0});
+    deliver(Bytes{0x55, 0xE0, 0x01, 0x02});  // no header: the hunt goes quiet
+    EXPECT_TRUE(prompts.said().empty());
+    deliver(test::replyHeader(1, 0x28, 0, 0));
+    EXPECT_EQ(prompts.said(), std::vector<std::string>{"error: Ошибка соединения"});
 }
 
 TEST_F(ReplyDecoderTest, TwoHeadersBackToBackAreDecodedOnePerCall) {

@@ -30,6 +30,31 @@ TEST(PosixSerialPort, MissingDeviceCannotBeOpened) {
     EXPECT_EQ(PosixSerialPort::open("horalux-no-such-device", 9600), nullptr);
 }
 
+// Control characters a terminal would act on (XON/XOFF, CR/LF, DEL, interrupt) are data here.
+TEST(PosixSerialPort, EveryByteValuePassesTheLineUnchangedBothWays) {
+    test::PtyPair pty;
+    auto port = PosixSerialPort::open(pty.devicePath(), 9600);
+    ASSERT_NE(port, nullptr);
+    std::array<std::uint8_t, 256> all{};
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        all[i] = static_cast<std::uint8_t>(i);
+    }
+    ASSERT_EQ(port->write(all.data(), all.size()).count, all.size());
+    const std::string out = pty.receive(all.size(), 2000);
+    EXPECT_EQ(out, std::string(all.begin(), all.end()));
+
+    pty.send(all.data(), all.size());
+    std::string in;
+    for (int empty = 0; in.size() < all.size() && empty < 20;) {
+        std::array<std::uint8_t, 64> piece{};
+        const IoResult got = port->readSome(piece.data(), piece.size());
+        ASSERT_EQ(got.status, IoStatus::Ok);
+        empty += got.count == 0 ? 1 : 0;
+        in.append(piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(got.count));
+    }
+    EXPECT_EQ(in, std::string(all.begin(), all.end()));
+}
+
 TEST(PosixSerialPort, NonStandardSpeedIsAnErrorSettingPortState) {
     test::PtyPair pty;
     EXPECT_THROW(PosixSerialPort::open(pty.devicePath(), 12345), PortError);

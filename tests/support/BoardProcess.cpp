@@ -1,5 +1,7 @@
 #include "support/BoardProcess.h"
 
+#include "platform/Tick.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -23,12 +25,6 @@ namespace {
 
 constexpr int kFirstLineTimeoutMs = 10000;
 constexpr int kStopTimeoutMs = 5000;
-
-long long monotonicMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 }  // namespace
 
@@ -74,10 +70,10 @@ const std::string& BoardProcess::devicePath() {
     if (!path_.empty()) {
         return path_;
     }
-    const long long deadline = monotonicMs() + kFirstLineTimeoutMs;
+    const long long deadline = platform::monotonicMs() + kFirstLineTimeoutMs;
     std::string line;
     for (;;) {
-        const long long left = deadline - monotonicMs();
+        const long long left = deadline - platform::monotonicMs();
         pollfd pfd{stdout_, POLLIN, 0};
         const int ready = left > 0 ? ::poll(&pfd, 1, static_cast<int>(left)) : 0;
         if (ready < 0 && errno == EINTR) {
@@ -101,7 +97,7 @@ const std::string& BoardProcess::devicePath() {
 }
 
 std::optional<int> BoardProcess::waitForExit(int timeoutMs) {
-    const long long deadline = monotonicMs() + timeoutMs;
+    const long long deadline = platform::monotonicMs() + timeoutMs;
     while (!status_ && pid_ > 0) {
         int raw = 0;
         const pid_t done = ::waitpid(pid_, &raw, WNOHANG);
@@ -109,7 +105,7 @@ std::optional<int> BoardProcess::waitForExit(int timeoutMs) {
             status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
             break;
         }
-        if (done < 0 || monotonicMs() >= deadline) {
+        if (done < 0 || platform::monotonicMs() >= deadline) {
             break;
         }
         const timespec pause{0, 10'000'000};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -64,6 +65,22 @@ class MemoryLine final : public platform::SerialPort {
             tick_->sleepMs(static_cast<std::uint32_t>(length) * platform::kReadTimeoutPerByteMs);
         }
         return result;
+    }
+    platform::IoResult readSome(std::uint8_t* buffer, std::size_t capacity) override {
+        if (capacity == 0) {
+            return {};
+        }
+        {
+            std::lock_guard lock(mutex_);
+            if (!gone_ && nextStatus_ == platform::IoStatus::Ok && !incoming_.empty()) {
+                const std::size_t count = std::min(capacity, incoming_.size());
+                std::copy_n(incoming_.begin(), count, buffer);
+                incoming_.erase(incoming_.begin(),
+                                incoming_.begin() + static_cast<std::ptrdiff_t>(count));
+                return {count, platform::IoStatus::Ok};
+            }
+        }
+        return read(buffer, 1);
     }
     platform::IoResult write(const std::uint8_t* data, std::size_t length) override {
         std::vector<std::uint8_t> frame(data, data + length);

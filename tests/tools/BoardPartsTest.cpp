@@ -141,5 +141,21 @@ TEST(Wire, TimedRepliesWaitForTheRequestAndLeaveAtTheLineRate) {
     EXPECT_EQ(wire.received(200 * byte), 201 * byte);
 }
 
+TEST(Wire, TimedBytesWaitingOnTheLineArriveOneByteTimeApart) {
+    Wire wire(9600, true);
+    const std::int64_t byte = wire.byteNs();
+    // Bytes seen waiting at time 0: none has arrived before one byte time.
+    EXPECT_EQ(wire.arrivedBy(0, byte - 1), 0U);
+    EXPECT_EQ(wire.arrivedBy(0, 3 * byte), 3U);
+    EXPECT_EQ(wire.nextArrivalNs(0), byte);
+    EXPECT_EQ(wire.received(0), byte);
+    EXPECT_EQ(wire.received(0), 2 * byte);
+    // Taken two, the third arrives after them, however late the board looks again.
+    EXPECT_EQ(wire.arrivedBy(0, 3 * byte), 1U);
+    EXPECT_EQ(wire.nextArrivalNs(0), 3 * byte);
+    // Bytes that start waiting after the line went quiet count from then.
+    EXPECT_EQ(wire.arrivedBy(100 * byte, 102 * byte), 2U);
+}
+
 }  // namespace
 }  // namespace horalux::board

@@ -32,18 +32,18 @@ Board::Board(std::uint8_t address, const platform::LocalDateTime& clockStart, st
 
 void Board::setMaster(bool master) {
     if (master) {
-        registers_[kModeRegister] |= kMasterBit;
+        registers_[kModeFlagsRegister] |= kMasterBit;
     } else {
-        registers_[kModeRegister] &= static_cast<std::uint8_t>(~kMasterBit);
+        registers_[kModeFlagsRegister] &= static_cast<std::uint8_t>(~kMasterBit);
     }
 }
 
 void Board::loadSettings(std::span<const std::uint8_t, 256> registers) {
     const std::uint8_t address = registers_[kAddressRegister];
-    const std::uint8_t mode = registers_[kModeRegister];
+    const std::uint8_t mode = registers_[kModeFlagsRegister];
     std::copy(registers.begin(), registers.end(), registers_.begin());
     registers_[kAddressRegister] = address;
-    registers_[kModeRegister] = mode;
+    registers_[kModeFlagsRegister] = mode;
 }
 
 bool Board::reachedBy(const link::Request& request) const {
@@ -111,7 +111,7 @@ std::vector<std::uint8_t> Board::reply(const link::Request& request, std::uint8_
 }
 
 std::size_t Board::fieldLength(std::size_t field) const {
-    return registers_[kFieldLengthRegister + field];
+    return registers_[kUserScreensRegister + field];
 }
 
 std::size_t Board::fieldsInUse() const {
@@ -192,7 +192,7 @@ std::vector<std::uint8_t> Board::statusFrame(std::uint32_t nowMs) const {
     b[56] = time[4];
     b[57] = time[5];
     b[58] = time[6];
-    b[62] = registers_[kSignalRegister];
+    b[62] = registers_[kSignalFlagsRegister];
     return link::makeReplyFrame({address(), 0, link::cmd::StatusFrame, 0, 0}, b);
 }
 
@@ -211,9 +211,9 @@ std::vector<std::uint8_t> Board::layoutFrame() const {
         }
     }
     b[0] = static_cast<std::uint8_t>(count);
-    std::copy_n(registers_.begin() + kFormatRegister, 8, b.begin() + 1);
+    std::copy_n(registers_.begin() + kDisplayFormatsRegister, 8, b.begin() + 1);
     for (std::size_t k = 0; k < count; ++k) {
-        b.push_back(registers_[kFieldLengthRegister + k]);
+        b.push_back(registers_[kUserScreensRegister + k]);
     }
     b.insert(b.end(), segments.begin(), segments.end());
     return link::makeReplyFrame({address(), 0, link::cmd::LayoutFrame, 0, 0}, b);

@@ -9,21 +9,19 @@
 
 #include "board/BoardClock.h"
 #include "board/BoardDefaults.h"
+#include "config/RegisterMap.h"
 #include "link/RequestParser.h"
 #include "platform/SystemClock.h"
 
 namespace horalux::board {
 
-inline constexpr std::uint8_t kAddressRegister = 76;
-inline constexpr std::uint8_t kModeRegister = 77;
-inline constexpr std::uint8_t kMasterBit = 0x80;
-inline constexpr std::uint8_t kSignalRegister = 66;
-inline constexpr std::uint8_t kFormatRegister = 216;       // 216..223
-inline constexpr std::uint8_t kFieldLengthRegister = 224;  // 224..255
-// Display time of main-field item i sits in register 38 + 2i.
-constexpr std::uint8_t displayTimeRegister(std::size_t item) {
-    return static_cast<std::uint8_t>(38 + 2 * item);
-}
+using config::displayTimeRegister;
+using config::kAddressRegister;
+using config::kDisplayFormatsRegister;
+using config::kMasterBit;
+using config::kModeFlagsRegister;
+using config::kSignalFlagsRegister;
+using config::kUserScreensRegister;
 
 // Length of the status frame's data block (offsets 0..62 are in use).
 inline constexpr std::size_t kStatusBlockLength = 64;
@@ -41,7 +39,7 @@ class Board {
     Board(std::uint8_t address, const platform::LocalDateTime& clockStart, std::uint32_t nowMs);
 
     std::uint8_t address() const { return registers_[kAddressRegister]; }
-    bool isMaster() const { return (registers_[kModeRegister] & kMasterBit) != 0; }
+    bool isMaster() const { return (registers_[kModeFlagsRegister] & kMasterBit) != 0; }
     void setMaster(bool master);
     std::uint8_t reg(std::uint8_t number) const { return registers_[number]; }
     // Takes over a register set, keeping this board's address and master role.

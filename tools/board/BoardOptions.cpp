@@ -16,7 +16,8 @@ first line of its output and serves the line until interrupted.
   --registers FILE   start from the register values of a register file (.cs)
   --master           the first board sends status and field layout frames as time master
   --speed BPS        line speed in bit/s (default 9600)
-  --line-timing      let every byte take ten bit times at that speed
+  --line-timing      let every byte take ten bit times at that speed, both ways: bytes
+                     are taken off the line no faster than a UART receives them
   --mute N           the board at address N never answers; repeatable
   --drop-first K     ignore each distinct request K times before answering it
   --corrupt-every K  every K-th reply carries a bad header checksum

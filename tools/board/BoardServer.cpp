@@ -9,6 +9,9 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "link/HexText.h"
+#include "platform/Tick.h"
+
 namespace horalux::board {
 
 namespace {
@@ -26,11 +29,7 @@ constexpr std::int64_t kSettleNs = 100 * kNsPerMs;
 
 std::string hex(std::span<const std::uint8_t> bytes) {
     std::string out;
-    char two[4];
-    for (const std::uint8_t b : bytes) {
-        std::snprintf(two, sizeof two, "%02X ", b);
-        out += two;
-    }
+    link::appendHexBytes(bytes, out);
     if (!out.empty()) {
         out.pop_back();
     }
@@ -67,9 +66,7 @@ BoardServer::BoardServer(const BoardOptions& options, std::vector<Board> boards,
 }
 
 std::int64_t BoardServer::nowNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+    return platform::monotonicNs();
 }
 
 std::uint32_t BoardServer::tickMs(std::int64_t ns) {
@@ -99,6 +96,9 @@ void BoardServer::run(const volatile std::sig_atomic_t& stop, const sigset_t& wa
             }
             if (parser_.inBlock() && now - lastByteNs_ >= kQuietResetNs) {
                 parser_.reset();
+            }
+            if (receivingSinceNs_ >= 0 && now >= wire_.nextArrivalNs(receivingSinceNs_)) {
+                readLine(now);
             }
             flushDue(now);
             if (hangupPending_ && wire_.idle() && hangupAtNs_ < 0) {
@@ -131,10 +131,16 @@ void BoardServer::run(const volatile std::sig_atomic_t& stop, const sigset_t& wa
         if (exitAtNs_ < 0 && parser_.inBlock()) {
             wake = std::min(wake, lastByteNs_ + kQuietResetNs);
         }
+        // While bytes are on their way the board takes them as the wire delivers them, not
+        // when the line says there are some.
+        const bool receiving = exitAtNs_ < 0 && receivingSinceNs_ >= 0;
+        if (receiving) {
+            wake = std::min(wake, wire_.nextArrivalNs(receivingSinceNs_));
+        }
         const std::int64_t waitNs = std::max<std::int64_t>(0, wake - now);
         const timespec timeout{static_cast<time_t>(waitNs / 1'000'000'000),
                                static_cast<long>(waitNs % 1'000'000'000)};
-        pollfd pfd{pty_.controller(), POLLIN, 0};
+        pollfd pfd{pty_.controller(), static_cast<short>(receiving ? 0 : POLLIN), 0};
         const int ready = ppoll(&pfd, pty_.open() ? 1 : 0, &timeout, &waitMask);
         if (ready > 0 && (pfd.revents & POLLIN) != 0) {
             readLine(nowNs());
@@ -149,13 +155,30 @@ void BoardServer::run(const volatile std::sig_atomic_t& stop, const sigset_t& wa
 
 void BoardServer::readLine(std::int64_t now) {
     std::array<std::uint8_t, 4096> buffer{};
-    const ssize_t got = ::read(pty_.controller(), buffer.data(), buffer.size());
+    std::size_t limit = buffer.size();
+    if (wire_.timed()) {
+        // A UART hands over a byte only once its ten bit times have passed: the rest waits
+        // in the line, where the program's writes do not see it taken yet.
+        if (receivingSinceNs_ < 0) {
+            receivingSinceNs_ = now;
+        }
+        limit = std::min(limit, wire_.arrivedBy(receivingSinceNs_, now));
+        if (limit == 0) {
+            return;
+        }
+    }
+    const ssize_t got = ::read(pty_.controller(), buffer.data(), limit);
     if (got <= 0) {
+        receivingSinceNs_ = -1;
         return;
     }
     lastByteNs_ = now;
+    const std::int64_t since = wire_.timed() ? receivingSinceNs_ : now;
+    if (static_cast<std::size_t>(got) < limit) {
+        receivingSinceNs_ = -1;  // all taken
+    }
     for (std::size_t i = 0; i < static_cast<std::size_t>(got); ++i) {
-        const std::int64_t arrived = wire_.received(now);
+        const std::int64_t arrived = wire_.received(since);
         if (auto request = parser_.push(buffer[i])) {
             onRequest(*request, arrived);
         }

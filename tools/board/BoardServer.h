@@ -49,6 +49,8 @@ class BoardServer {
     std::mt19937 random_;
 
     std::int64_t lastByteNs_ = 0;
+    // Line timing: since when the program's unread bytes have been on their way; -1 for none.
+    std::int64_t receivingSinceNs_ = -1;
     std::int64_t nextStatusNs_ = 0;
     std::int64_t nextNoiseNs_ = 0;
     std::int64_t nextExclusiveCheckNs_ = 0;

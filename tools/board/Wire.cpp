@@ -13,12 +13,21 @@ Wire::Wire(std::uint32_t bitsPerSecond, bool timed)
     : timed_(timed),
       byteNs_(kBitsPerByte * kNsPerSecond / std::max<std::int64_t>(1, bitsPerSecond)) {}
 
-std::int64_t Wire::received(std::int64_t nowNs) {
+std::int64_t Wire::received(std::int64_t sinceNs) {
     if (!timed_) {
-        return nowNs;
+        return sinceNs;
     }
-    receiveFreeNs_ = std::max(nowNs, receiveFreeNs_) + byteNs_;
+    receiveFreeNs_ = nextArrivalNs(sinceNs);
     return receiveFreeNs_;
+}
+
+std::size_t Wire::arrivedBy(std::int64_t sinceNs, std::int64_t nowNs) const {
+    const std::int64_t from = std::max(sinceNs, receiveFreeNs_);
+    return nowNs <= from ? 0 : static_cast<std::size_t>((nowNs - from) / byteNs_);
+}
+
+std::int64_t Wire::nextArrivalNs(std::int64_t sinceNs) const {
+    return std::max(sinceNs, receiveFreeNs_) + byteNs_;
 }
 
 void Wire::send(std::vector<std::uint8_t> bytes, std::int64_t notBeforeNs) {

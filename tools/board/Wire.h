@@ -15,8 +15,14 @@ class Wire {
   public:
     Wire(std::uint32_t bitsPerSecond, bool timed);
 
-    // When a byte the program wrote, read from the line at nowNs, has fully arrived.
-    std::int64_t received(std::int64_t nowNs);
+    // Takes the next byte the program wrote, waiting on the line since sinceNs; returns when it
+    // has fully arrived (untimed: sinceNs).
+    std::int64_t received(std::int64_t sinceNs);
+    // Timed: how many of the bytes waiting since sinceNs have fully arrived by nowNs, and when
+    // the next one will have.
+    std::size_t arrivedBy(std::int64_t sinceNs, std::int64_t nowNs) const;
+    std::int64_t nextArrivalNs(std::int64_t sinceNs) const;
+    bool timed() const { return timed_; }
     // Queues bytes to go out after everything queued before and not before notBeforeNs.
     void send(std::vector<std::uint8_t> bytes, std::int64_t notBeforeNs);
     // Takes off the queue the bytes that have reached the program's end by nowNs.
