@@ -41,7 +41,9 @@ trap cleanup EXIT
 
 if [[ -z $port ]]; then
   out=$(mktemp)
-  build/bin/horalux-board --master --line-timing --speed "$speed" >"$out" &
+  # In a session of its own, so Ctrl+C reaches only the program: the board is stopped by the
+  # cleanup after it, not under its feet (which would look like a failed line).
+  setsid build/bin/horalux-board --master --line-timing --speed "$speed" >"$out" &
   board_pid=$!
   for _ in $(seq 100); do
     port=$(head -n 1 "$out")

@@ -30,11 +30,6 @@ inline constexpr std::array<std::uint8_t, kTimeZoneCount> TimeZoneCodes = [] {
 // The text of time-zone item i with one decimal place: "-12.0", "0.5", with the user's separator.
 std::string timeZoneItemText(std::size_t item, char decimalSeparator);
 
-// Packed BCD of 0..99: tens in the high nibble, units in the low one (25 gives 0x25).
-constexpr std::uint8_t ToBcd(std::uint8_t n) {
-    return static_cast<std::uint8_t>(((n / 10) << 4) | (n % 10));
-}
-
 // One item of a display-format list: its code and the text shown (which begins with the code).
 struct DisplayFormatItem {
     std::uint8_t code;

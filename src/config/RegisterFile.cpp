@@ -12,6 +12,16 @@ std::filesystem::path registerFilePath(const std::filesystem::path& chosen) {
     return path;
 }
 
+void storeRegisterKey(RegisterImage& image, const RegisterKey& key, std::uint32_t value) {
+    if (key.word) {
+        storeRegister(image, key.number, static_cast<std::uint8_t>((value >> 8) & 0xFF));
+        storeRegister(image, static_cast<std::uint8_t>(key.number + 1),
+                      static_cast<std::uint8_t>(value & 0xFF));
+    } else {
+        storeRegister(image, key.number, static_cast<std::uint8_t>(value & 0xFF));
+    }
+}
+
 void writeRegisterKeys(settings::IniFile& file, const RegisterImage& image) {
     for (const RegisterKey& key : kRegisterKeys) {
         unsigned value = *readRegister(image, key.number);
@@ -26,15 +36,9 @@ RegisterImage readRegisterKeys(const settings::IniFile& file, const RegisterImag
     RegisterImage image;
     image.modeFlags = current.modeFlags;
     for (const RegisterKey& key : kRegisterKeys) {
-        const auto value =
-            static_cast<std::uint32_t>(file.readInteger(kRegisterSection, key.name, 0));
-        if (key.word) {
-            storeRegister(image, key.number, static_cast<std::uint8_t>((value >> 8) & 0xFF));
-            storeRegister(image, static_cast<std::uint8_t>(key.number + 1),
-                          static_cast<std::uint8_t>(value & 0xFF));
-        } else {
-            storeRegister(image, key.number, static_cast<std::uint8_t>(value & 0xFF));
-        }
+        storeRegisterKey(
+            image, key,
+            static_cast<std::uint32_t>(file.readInteger(kRegisterSection, key.name, 0)));
     }
     return image;
 }
@@ -43,8 +47,7 @@ void saveRegisterFile(const std::filesystem::path& chosen, const RegisterImage& 
     const std::filesystem::path path = registerFilePath(chosen);
     settings::TextFile existing = settings::readTextFile(path);
     if (existing.status == settings::TextFile::Unusable) {
-        throw settings::FileError(path,
-                                  "the existing file is not a readable text file of at most 1 MiB");
+        throw settings::FileError(path, "the existing file cannot be read: " + existing.reason);
     }
     settings::IniFile file = settings::IniFile::fromText(existing.content);
     writeRegisterKeys(file, image);

@@ -95,6 +95,10 @@ inline constexpr std::array<RegisterKey, 64> kRegisterKeys = {{
 // extension replaced by ".cs" (or ".cs" appended when it has none).
 std::filesystem::path registerFilePath(const std::filesystem::path& chosen);
 
+// Stores a key's value into the image: a byte key's low 8 bits, a word key's low 16 bits split
+// over its two registers (high byte first).
+void storeRegisterKey(RegisterImage& image, const RegisterKey& key, std::uint32_t value);
+
 // Writes every key into the section "registers", keeping the rest of the file.
 void writeRegisterKeys(settings::IniFile& file, const RegisterImage& image);
 // Reads every key; a missing key or one that is not an integer gives 0, and values are cut to

@@ -4,10 +4,10 @@
 #include <optional>
 #include <utility>
 
+#include "config/Codec.h"
 #include "config/Codes.h"
 #include "config/RegisterMap.h"
 #include "config/SettingsControls.h"
-#include "settings/IniFile.h"
 
 namespace horalux::config {
 
@@ -39,7 +39,7 @@ class Encoder {
     }
     std::optional<int> number(std::string_view list) {
         const std::string text = model_.text(list);
-        const std::optional<std::int32_t> value = settings::parseInteger(text);
+        const std::optional<std::int32_t> value = parseInteger(text);
         if (!value) {
             fail(notAnInteger(text));
         }
@@ -129,27 +129,10 @@ void encodeRows(Encoder& e, const SettingsModel& model) {
     for (const TimeControls& t : kTimeControls) {
         const TimePicker& picker = model.picker(t.picker);
         e.word(t.reg, model.checked(t.checkBox)
-                          ? ToBcd(static_cast<std::uint8_t>(picker.hour)) * 256u +
-                                ToBcd(static_cast<std::uint8_t>(picker.minute))
+                          ? ToBcd(picker.hour) * 256u +
+                                ToBcd(picker.minute)
                           : kTimeOff);
     }
-}
-
-// A BCD hour and minute as a time of day; nothing for a digit above 9 or a time out of range.
-std::optional<std::pair<int, int>> bcdTime(std::uint16_t word) {
-    const unsigned w = word;
-    const unsigned digits[] = {w >> 12u, (w >> 8u) & 0xFu, (w >> 4u) & 0xFu, w & 0xFu};
-    for (unsigned d : digits) {
-        if (d > 9) {
-            return std::nullopt;
-        }
-    }
-    const int hour = static_cast<int>(digits[0] * 10 + digits[1]);
-    const int minute = static_cast<int>(digits[2] * 10 + digits[3]);
-    if (hour > 23 || minute > 59) {
-        return std::nullopt;
-    }
-    return std::pair{hour, minute};
 }
 
 std::uint8_t registerOf(const RegisterImage& image, std::uint8_t reg) {

@@ -4,10 +4,12 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "config/RegisterImage.h"
+#include "platform/SystemClock.h"
 
 namespace horalux::link {
 
@@ -25,6 +27,9 @@ struct BoardData {
     std::array<std::string, kSensorFieldEntries> SensorFieldTexts;
     std::array<std::string, kUserFieldEntries> UserFieldTexts;
     int UserFieldCount = 0;
+    // The board's date and time from its last clock reply, shifted by its time zone as the
+    // field texts show it; empty until one arrives.
+    std::optional<platform::LocalDateTime> BoardClock;
     config::RegisterImage BoardCopy;  // what the board was last seen to hold
     config::RegisterImage EditCopy;   // what is to be written
 };

@@ -43,7 +43,12 @@ std::unique_ptr<platform::SerialPort> OpenPort(platform::SerialDeviceOpener& ope
                                                Prompts& prompts) {
     std::unique_ptr<platform::SerialPort> port = opener.open(name, speed);
     if (!port) {
-        prompts.error(kErrorOpeningPort);
+        // The message stays as it is; the opener's cause follows on a line of its own.
+        std::string text(kErrorOpeningPort);
+        if (const std::string cause = opener.lastFailureCause(); !cause.empty()) {
+            text += "\n" + cause;
+        }
+        prompts.error(text);
         return nullptr;
     }
     PurgePort(*port);

@@ -31,8 +31,8 @@ void fillExchangeRecord(std::span<const std::uint8_t> bytes, TStrMsg& record);
 // The text of a single line-error flag; empty for no flag, an unknown one or a combination.
 std::string_view lineErrorText(std::uint32_t flags);
 
-// Opens and configures a port. Shows "Error opening port" and returns nullptr when the device
-// cannot be opened; throws PortError("Error setting port state") when it cannot be configured.
+// Opens and configures a port. Shows "Error opening port" (with the opener's cause on a second
+// line when it gives one) and returns nullptr when the device cannot be opened; throws PortError("Error setting port state") when it cannot be configured.
 std::unique_ptr<platform::SerialPort> OpenPort(platform::SerialDeviceOpener& opener,
                                                const std::string& name, std::uint32_t speed,
                                                Prompts& prompts);

@@ -270,6 +270,7 @@ void ReplyDecoder::decodeClock() {
         values_.month.setDecimal(shifted.month, 2);
         values_.year.setDecimal(((shifted.year % 100) + 100) % 100, 2);
         buildDateTexts(*data, values_);
+        data->BoardClock = shifted;
     }
     main_.refreshBoardView();
 }

@@ -3,18 +3,33 @@
 #include "platform/Tick.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <utility>
+#include <vector>
 
 namespace horalux::platform {
 namespace {
+
+// The name of a group, or its number when the system knows no name for it.
+std::string groupName(gid_t gid) {
+    std::vector<char> buffer(4096);
+    group entry{};
+    group* found = nullptr;
+    if (getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr) {
+        return found->gr_name;
+    }
+    return std::to_string(gid);
+}
 
 bool isGoneError(int error) {
     return error == EIO || error == ENXIO || error == ENODEV;
@@ -45,22 +60,60 @@ speed_t speedConstant(std::uint32_t bitsPerSecond) {
     return B0;
 }
 
-std::unique_ptr<PosixSerialPort> PosixSerialPort::open(const std::string& name,
-                                                       std::uint32_t speed) {
+std::string serialOpenFailureText(const std::string& path, int error) {
+    switch (error) {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            return path + ": no such device";
+        case EBUSY:
+        case EWOULDBLOCK:
+            return path + ": in use by another program";
+        case ENOTTY:
+        case EISDIR:
+            return path + ": not a serial device";
+        case EACCES:
+        case EPERM: {
+            struct stat info {};
+            std::string group = "dialout";
+            if (::stat(path.c_str(), &info) == 0) {
+                group = groupName(info.st_gid);
+            }
+            return path + ": permission denied; the device belongs to the group " + group +
+                   ": join it with \"sudo usermod -aG " + group +
+                   " $USER\", then log out and in again";
+        }
+        default:
+            return path + ": " + std::strerror(error);
+    }
+}
+
+std::unique_ptr<PosixSerialPort> PosixSerialPort::open(const std::string& name, std::uint32_t speed,
+                                                       std::string* failure) {
     const std::string path = serialDevicePath(name);
+    auto fail = [&](int fd, int error) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        if (failure != nullptr) {
+            *failure = serialOpenFailureText(path, error);
+        }
+        return nullptr;
+    };
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return nullptr;
+        return fail(-1, errno);
+    }
+    if (!isatty(fd)) {
+        return fail(fd, ENOTTY);
     }
     // TIOCEXCL keeps other users out but not root; the lock keeps out every program that
     // opens ports the way this one does, whoever runs it.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return nullptr;
+        return fail(fd, EBUSY);
     }
-    if (isatty(fd) && ioctl(fd, TIOCEXCL) != 0) {
-        ::close(fd);
-        return nullptr;
+    if (ioctl(fd, TIOCEXCL) != 0) {
+        return fail(fd, errno);
     }
     std::unique_ptr<PosixSerialPort> port(new PosixSerialPort(fd));
     port->applySettings(speed);

@@ -14,10 +14,12 @@ std::string serialDevicePath(const std::string& name);
 // A serial device (or pseudo-terminal) opened exclusively in raw 8N1 mode without flow control.
 class PosixSerialPort final : public SerialPort {
   public:
-    // Returns nullptr when the device does not exist, cannot be opened or is held by another
-    // program; throws PortError("Error setting port state") when it is no terminal or the line
-    // settings cannot be applied.
-    static std::unique_ptr<PosixSerialPort> open(const std::string& name, std::uint32_t speed);
+    // Returns nullptr when the device does not exist, cannot be opened, is held by another
+    // program or is no serial device, with the reason in `failure` (when given, see
+    // serialOpenFailureText); throws PortError("Error setting port state") when the line settings
+    // cannot be applied.
+    static std::unique_ptr<PosixSerialPort> open(const std::string& name, std::uint32_t speed,
+                                                 std::string* failure = nullptr);
     ~PosixSerialPort() override;
 
     PosixSerialPort(const PosixSerialPort&) = delete;
@@ -50,9 +52,20 @@ class PosixSerialPort final : public SerialPort {
 class PosixSerialOpener final : public SerialDeviceOpener {
   public:
     std::unique_ptr<SerialPort> open(const std::string& name, std::uint32_t speed) override {
-        return PosixSerialPort::open(name, speed);
+        lastFailure_.clear();
+        return PosixSerialPort::open(name, speed, &lastFailure_);
     }
+    std::string lastFailureCause() const override { return lastFailure_; }
+
+  private:
+    std::string lastFailure_;
 };
+
+// Why a device could not be opened, as one line naming it: "/dev/ttyUSB0: no such device",
+// "...: permission denied ..." (naming the device's group and how to join it), "...: in use by
+// another program" (EBUSY, EWOULDBLOCK), "...: not a serial device" (ENOTTY), else the system's
+// text for `error`.
+std::string serialOpenFailureText(const std::string& path, int error);
 
 // The speed constant for a bit rate, or B0 when the system has none for it.
 speed_t speedConstant(std::uint32_t bitsPerSecond);

@@ -9,7 +9,21 @@ timespec realtimeNow() {
     return ts;
 }
 
+timespec timespecOfUnixMs(std::int64_t unixMs) {
+    std::int64_t seconds = unixMs / 1000;
+    std::int64_t ms = unixMs % 1000;
+    if (ms < 0) {  // before 1970: the milliseconds count forward from the earlier second
+        ms += 1000;
+        seconds -= 1;
+    }
+    return timespec{static_cast<time_t>(seconds), static_cast<long>(ms * 1000000)};
+}
+
 }  // namespace
+
+LocalDateTime localDateTimeOfUnixMs(std::int64_t unixMs) {
+    return localDateTimeAt(timespecOfUnixMs(unixMs));
+}
 
 LocalDateTime localDateTimeAt(const timespec& instant) {
     tm parts{};
@@ -65,12 +79,9 @@ std::optional<int> PosixSystemClock::biasMinutes() {
     return biasMinutesAt(realtimeNow());
 }
 
-bool PosixSystemClock::setLocal(const LocalDateTime& time) {
-    const std::optional<timespec> instant = instantOfLocal(time);
-    if (!instant) {
-        return false;
-    }
-    return clock_settime(CLOCK_REALTIME, &*instant) == 0;
+bool PosixSystemClock::setUtc(std::int64_t unixMs) {
+    const timespec instant = timespecOfUnixMs(unixMs);
+    return clock_settime(CLOCK_REALTIME, &instant) == 0;
 }
 
 }  // namespace horalux::platform

@@ -14,11 +14,13 @@ class PosixSystemClock final : public SystemClock {
   public:
     LocalDateTime now() override;
     std::optional<int> biasMinutes() override;
-    bool setLocal(const LocalDateTime& time) override;
+    bool setUtc(std::int64_t unixMs) override;
 };
 
 // Local date and time of an instant under the process's time zone.
 LocalDateTime localDateTimeAt(const timespec& instant);
+// Local date and time of an instant given in Unix milliseconds.
+LocalDateTime localDateTimeOfUnixMs(std::int64_t unixMs);
 // Bias (UTC - local, in minutes) in effect at an instant; empty when it cannot be read.
 std::optional<int> biasMinutesAt(const timespec& instant);
 // The instant a local date and time stands for; empty when the fields are out of range.

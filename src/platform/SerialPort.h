@@ -77,7 +77,8 @@ class SerialDeviceOpener {
     // Returns nullptr when the device cannot be opened; throws PortError when its line settings
     // cannot be read or applied.
     virtual std::unique_ptr<SerialPort> open(const std::string& name, std::uint32_t speed) = 0;
-    // Why the last open returned nullptr, for a person to read; empty when the opener cannot say.
+    // Why the last open returned nullptr, as one line naming the device and the reason; empty when
+    // the opener cannot say.
     virtual std::string lastFailureCause() const { return {}; }
 };
 

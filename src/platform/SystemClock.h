@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 namespace horalux::platform {
@@ -26,8 +27,10 @@ class SystemClock {
     // Minutes to add to local time to get UTC (local = UTC - bias), daylight saving included;
     // empty when it cannot be read.
     virtual std::optional<int> biasMinutes() = 0;
-    // Sets the local date and time; false when the system refuses.
-    virtual bool setLocal(const LocalDateTime& time) = 0;
+    // Sets the clock to an instant in Unix milliseconds (UTC); false when the system refuses.
+    // The clock is set from UTC, not from local time, so the hour repeated when daylight saving
+    // ends cannot be taken for the other one.
+    virtual bool setUtc(std::int64_t unixMs) = 0;
 };
 
 }  // namespace horalux::platform

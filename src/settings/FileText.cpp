@@ -104,15 +104,23 @@ FileError::FileError(std::filesystem::path path, const std::string& reason)
       path_(std::move(path)) {}
 
 TextFile readTextFile(const std::filesystem::path& path, std::size_t maxSize) {
-    const TextFile unusable{TextFile::Unusable, {}};
+    auto unusable = [](std::string reason) {
+        return TextFile{TextFile::Unusable, {}, std::move(reason)};
+    };
+    const std::string tooLarge = "larger than " + std::to_string(maxSize) + " bytes";
     Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.get() < 0) {
-        return errno == ENOENT ? TextFile{} : unusable;
+        return errno == ENOENT ? TextFile{} : unusable(errorText(errno));
     }
     struct stat info {};
-    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<std::size_t>(info.st_size) > maxSize) {
-        return unusable;
+    if (::fstat(file.get(), &info) != 0) {
+        return unusable(errorText(errno));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return unusable(S_ISDIR(info.st_mode) ? errorText(EISDIR) : "not a regular file");
+    }
+    if (static_cast<std::size_t>(info.st_size) > maxSize) {
+        return unusable(tooLarge);
     }
     std::string content;
     char buffer[8192];
@@ -122,14 +130,14 @@ TextFile readTextFile(const std::filesystem::path& path, std::size_t maxSize) {
             if (errno == EINTR) {
                 continue;
             }
-            return unusable;
+            return unusable(errorText(errno));
         }
         if (got == 0) {
-            return {TextFile::Read, std::move(content)};
+            return {TextFile::Read, std::move(content), {}};
         }
         content.append(buffer, static_cast<std::size_t>(got));
         if (content.size() > maxSize) {  // grew while being read
-            return unusable;
+            return unusable(tooLarge);
         }
     }
 }

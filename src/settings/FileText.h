@@ -25,6 +25,7 @@ struct TextFile {
     enum Status { Read, Missing, Unusable };
     Status status = Missing;
     std::string content;  // empty unless Read
+    std::string reason;   // why it is Unusable, as the system or the size limit says
 };
 
 // The whole content of a regular file of at most `maxSize` bytes. Unusable: the file exists but

@@ -3,8 +3,7 @@
 #define SI_NO_CONVERSION
 #include <SimpleIni.h>
 
-#include <charconv>
-
+#include "config/Codec.h"
 #include "settings/FileText.h"
 
 namespace horalux::settings {
@@ -63,22 +62,6 @@ std::string oneLine(std::string_view text) {
 
 }  // namespace
 
-std::optional<std::int32_t> parseInteger(std::string_view text) {
-    text = trim(text);
-    if (!text.empty() && text.front() == '+') {
-        text.remove_prefix(1);
-        if (!text.empty() && text.front() == '-') {
-            return std::nullopt;
-        }
-    }
-    std::int32_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc{} || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 struct IniFile::Impl {
     CSimpleIniA ini{/*a_bIsUtf8=*/true, /*a_bMultiKey=*/false, /*a_bMultiLine=*/false};
 };
@@ -129,7 +112,7 @@ std::int32_t IniFile::readInteger(std::string_view section, std::string_view key
     if (!found) {
         return fallback;
     }
-    return parseInteger(*found).value_or(fallback);
+    return config::parseInteger(*found).value_or(fallback);
 }
 
 bool IniFile::readBool(std::string_view section, std::string_view key, bool fallback) const {

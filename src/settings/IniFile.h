@@ -9,10 +9,6 @@
 
 namespace horalux::settings {
 
-// A decimal integer with optional sign and surrounding blanks; nothing for anything else,
-// including values outside 32 bits.
-std::optional<std::int32_t> parseInteger(std::string_view text);
-
 // A sections-and-keys text file held in memory. Section and key names match without regard to
 // case; sections, keys and comments that are not touched stay where they were. Written lines
 // have the form key=value, without a byte-order mark.

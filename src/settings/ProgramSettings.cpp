@@ -54,7 +54,7 @@ ProgramSettings loadSettings(const std::filesystem::path& path) {
 void saveSettings(const std::filesystem::path& path, const ProgramSettings& s) {
     const TextFile existing = readTextFile(path);
     if (existing.status == TextFile::Unusable) {
-        throw FileError(path, "the existing file is not a readable text file of at most 1 MiB");
+        throw FileError(path, "the existing file cannot be read: " + existing.reason);
     }
     IniFile file = IniFile::fromText(existing.content);
     file.writeString(kInterface, "ComPort", s.ComPort);

@@ -1,5 +1,6 @@
 #include "timesync/BoardTime.h"
 
+#include "config/Codec.h"
 #include "timesync/CivilTime.h"
 
 namespace horalux::timesync {
@@ -8,10 +9,10 @@ BoardTimePayload makeBoardTimePayload(const platform::LocalDateTime& now) {
     const std::int64_t j = julianDayNumber(now.year, now.month, now.day);
     const int twoDigitYear = ((now.year % 100) + 100) % 100;
     return {
-        toBcd(now.second),   toBcd(now.minute),
-        toBcd(now.hour),     static_cast<std::uint8_t>(j % 7 + 2),
-        toBcd(now.day),      toBcd(now.month),
-        toBcd(twoDigitYear),
+        config::ToBcd(now.second),   config::ToBcd(now.minute),
+        config::ToBcd(now.hour),     static_cast<std::uint8_t>(j % 7 + 2),
+        config::ToBcd(now.day),      config::ToBcd(now.month),
+        config::ToBcd(twoDigitYear),
     };
 }
 
@@ -20,12 +21,12 @@ std::optional<platform::LocalDateTime> decodeBoardTimePayload(
     if (payload.size() != BoardTimePayload{}.size()) {
         return std::nullopt;
     }
-    const auto second = fromBcd(payload[0]);
-    const auto minute = fromBcd(payload[1]);
-    const auto hour = fromBcd(payload[2]);
-    const auto day = fromBcd(payload[4]);
-    const auto month = fromBcd(payload[5]);
-    const auto year = fromBcd(payload[6]);
+    const auto second = config::fromBcd(payload[0]);
+    const auto minute = config::fromBcd(payload[1]);
+    const auto hour = config::fromBcd(payload[2]);
+    const auto day = config::fromBcd(payload[4]);
+    const auto month = config::fromBcd(payload[5]);
+    const auto year = config::fromBcd(payload[6]);
     if (!second || !minute || !hour || !day || !month || !year || *second > 59 || *minute > 59 ||
         *hour > 23 || *month < 1 || *month > 12 || *day < 1) {
         return std::nullopt;

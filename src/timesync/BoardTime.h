@@ -13,21 +13,6 @@ namespace horalux::timesync {
 // week (2 Monday .. 8 Sunday, plain), day, month, two-digit year (BCD).
 using BoardTimePayload = std::array<std::uint8_t, 7>;
 
-// Packed BCD of 0..99: tens in the high nibble.
-constexpr std::uint8_t toBcd(int value) {
-    return static_cast<std::uint8_t>(((value / 10) << 4) | (value % 10));
-}
-
-// The value of a packed BCD byte; nothing when a nibble is not a decimal digit.
-constexpr std::optional<int> fromBcd(std::uint8_t byte) {
-    const int tens = byte >> 4;
-    const int units = byte & 0x0F;
-    if (tens > 9 || units > 9) {
-        return std::nullopt;
-    }
-    return tens * 10 + units;
-}
-
 // Julian Day Number of a Gregorian date; J mod 7 is 0 on a Monday.
 constexpr std::int64_t julianDayNumber(int year, int month, int day) {
     std::int64_t y = year;

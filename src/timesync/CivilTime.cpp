@@ -1,14 +1,15 @@
 #include "timesync/CivilTime.h"
 
 namespace horalux::timesync {
-namespace {
-
-constexpr std::int64_t kMsPerDay = 86400000;
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     const std::int64_t q = a / b;
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
+
+namespace {
+
+constexpr std::int64_t kMsPerDay = 86400000;
 
 }  // namespace
 

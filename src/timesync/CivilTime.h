@@ -6,6 +6,9 @@
 
 namespace horalux::timesync {
 
+// Division rounding toward minus infinity, so times before an epoch fall into the right unit.
+std::int64_t floorDiv(std::int64_t a, std::int64_t b);
+
 // Days from 1 January 1970 to a Gregorian date (negative before it).
 std::int64_t daysFromCivil(int year, int month, int day);
 

@@ -1,5 +1,7 @@
 #include "timesync/NtpPacket.h"
 
+#include "timesync/CivilTime.h"
+
 namespace horalux::timesync {
 namespace {
 
@@ -7,11 +9,6 @@ constexpr std::int64_t kTwoTo32 = std::int64_t{1} << 32;
 
 // Fraction bits below one millisecond: 2^22 steps fit within the 2^32 / 1000 of a millisecond.
 constexpr std::uint32_t kNonceMask = (1U << 22) - 1;
-
-std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
-    const std::int64_t q = a / b;
-    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
-}
 
 void writeUint32(NtpPacket& packet, std::size_t offset, std::uint32_t value) {
     for (std::size_t i = 0; i < 4; ++i) {
@@ -69,6 +66,10 @@ SntpReplyCheck checkSntpReply(std::span<const std::uint8_t> datagram,
     if (datagram.size() < kNtpPacketSize) {
         return SntpReplyCheck::TooShort;
     }
+    // Checked first: a stranger's datagram is ignored, an unusable answer to us is a failure.
+    if (readNtpTimestamp(datagram, kNtpOriginateOffset) != sentTransmit) {
+        return SntpReplyCheck::NotOurRequest;
+    }
     const std::uint8_t leap = datagram[0] >> 6;
     const std::uint8_t version = (datagram[0] >> 3) & 0x07;
     const std::uint8_t mode = datagram[0] & 0x07;
@@ -87,9 +88,6 @@ SntpReplyCheck checkSntpReply(std::span<const std::uint8_t> datagram,
     }
     if (readNtpTimestamp(datagram, kNtpTransmitOffset) == NtpTimestamp{}) {
         return SntpReplyCheck::NoTransmitTime;
-    }
-    if (readNtpTimestamp(datagram, kNtpOriginateOffset) != sentTransmit) {
-        return SntpReplyCheck::NotOurRequest;
     }
     return SntpReplyCheck::Usable;
 }

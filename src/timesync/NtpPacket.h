@@ -50,15 +50,16 @@ NtpPacket buildSntpRequest(const NtpTimestamp& transmit);
 enum class SntpReplyCheck {
     Usable,
     TooShort,        // fewer than 48 bytes
+    NotOurRequest,   // originate timestamp differs from what we sent
     BadVersion,      // version outside 1..4
     NotServerMode,   // mode other than 4
     Unsynchronised,  // leap indicator 3: the server's clock is not set
     BadStratum,      // stratum 0 (kiss-o'-death or unspecified) or above 15
     NoTransmitTime,  // transmit timestamp zero
-    NotOurRequest,   // originate timestamp differs from what we sent
 };
 
-// Whether a datagram is a usable answer to the request that carried `sentTransmit`.
+// Whether a datagram is a usable answer to the request that carried `sentTransmit`. The
+// originate is compared before anything else, so every other refusal concerns an answer to us.
 SntpReplyCheck checkSntpReply(std::span<const std::uint8_t> datagram,
                               const NtpTimestamp& sentTransmit);
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <random>
 
+#include "platform/PosixSystemClock.h"
 #include "platform/UdpSocket.h"
 #include "timesync/CivilTime.h"
 #include "timesync/NtpPacket.h"
@@ -13,6 +14,8 @@ namespace horalux::timesync {
 namespace {
 
 constexpr std::int64_t kMsPerMinute = 60000;
+// How often a wait that can be stopped looks at its stop flag.
+constexpr std::uint32_t kStopCheckMs = 100;
 
 std::uint32_t systemNonce() {
     std::random_device device;
@@ -69,8 +72,18 @@ SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock
         if (elapsed >= options.timeoutMs) {
             return failed(SntpFailure::TimedOut);
         }
-        const platform::UdpResult got = socket->receive(buffer, options.timeoutMs - elapsed);
+        std::uint32_t waitMs = options.timeoutMs - elapsed;
+        if (options.stop != nullptr) {
+            waitMs = std::min(waitMs, kStopCheckMs);
+        }
+        const platform::UdpResult got = socket->receive(buffer, waitMs);
+        if (options.stop != nullptr && *options.stop) {
+            return failed(SntpFailure::Stopped);
+        }
         if (got.status == platform::UdpStatus::TimedOut) {
+            if (options.stop != nullptr) {
+                continue;  // a slice of the wait: the tick says whether the time is up
+            }
             return failed(SntpFailure::TimedOut);
         }
         if (got.status == platform::UdpStatus::Failed) {
@@ -78,8 +91,16 @@ SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock
         }
         const std::span<const std::uint8_t> datagram(buffer.data(),
                                                      std::min(got.size, buffer.size()));
-        if (got.size > buffer.size() || checkSntpReply(datagram, sent) != SntpReplyCheck::Usable) {
+        if (got.size > buffer.size()) {
+            continue;  // not an SNTP reply of any kind
+        }
+        const SntpReplyCheck check = checkSntpReply(datagram, sent);
+        if (check == SntpReplyCheck::TooShort || check == SntpReplyCheck::NotOurRequest) {
             continue;  // not an answer to our request: keep waiting for one
+        }
+        if (check != SntpReplyCheck::Usable) {
+            // The server has spoken and will not say more: waiting on would only delay the start.
+            return failed(SntpFailure::Unusable);
         }
         result.replyUtcMs = pcUtcMs(clock, *bias);
         result.serverUtcMs = unixMsOfNtpTimestamp(readNtpTimestamp(datagram, kNtpTransmitOffset));
@@ -100,7 +121,7 @@ SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock
 }
 
 platform::LocalDateTime serverLocalTime(const SntpResult& result) {
-    return dateTimeOfEpochMs(result.serverUtcMs - result.biasMinutes * kMsPerMinute);
+    return platform::localDateTimeOfUnixMs(result.serverUtcMs);
 }
 
 std::string sntpFailureText(std::string_view server) {
@@ -121,7 +142,7 @@ bool SinhrSisDate(bool sinhrTime, const std::string& sinhrTimeServer, platform::
         showMessage(sntpFailureText(sinhrTimeServer));
         return false;
     }
-    if (!clock.setLocal(serverLocalTime(result))) {
+    if (!clock.setUtc(result.serverUtcMs)) {
         showMessage(kSetClockFailedText);
         return false;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -20,6 +21,8 @@ struct SntpOptions {
     // Source of the random bits below the millisecond in the request; empty means the system's
     // random device.
     std::function<std::uint32_t()> nonce;
+    // When set (by Ctrl+C, say), the wait for the reply ends within a tenth of a second.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 enum class SntpFailure {
@@ -29,7 +32,9 @@ enum class SntpFailure {
     Socket,      // the socket cannot be created or connected
     Send,
     Receive,   // the receive failed (for example the server's port is closed)
-    TimedOut,  // no usable reply within the time-out
+    Unusable,  // the server answered our request with a reply that cannot be used
+    TimedOut,  // no reply to our request within the time-out
+    Stopped,   // the stop flag was set while waiting
 };
 
 struct SntpResult {
@@ -51,7 +56,8 @@ struct SntpResult {
 SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock,
                            platform::Tick& tick, const SntpOptions& options = {});
 
-// The server's transmit time of a successful exchange as local time.
+// The server's transmit time of a successful exchange as local time under the zone rules in
+// force at that instant, for display.
 platform::LocalDateTime serverLocalTime(const SntpResult& result);
 
 // Shows one message to the user (a message box with OK in the program, a line in the

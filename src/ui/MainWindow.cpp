@@ -43,10 +43,9 @@ TForm1::TForm1(MainWindowOptions options, QWidget* parent)
       clock_(options_.clock != nullptr ? *options_.clock : pcClock_),
       prompts_(this),
       pump_(mainThread_),
-      openErrors_(prompts_),
       connection_(link::ConnectionParts{
-          options_.opener != nullptr ? *options_.opener : serialDevices_, tick_, clock_,
-          openErrors_, *this, mainThread_.calls(), board_, *this, pump_, settings_}),
+          options_.opener != nullptr ? *options_.opener : serialDevices_, tick_, clock_, prompts_,
+          *this, mainThread_.calls(), board_, *this, pump_, settings_}),
       period_(periodTimer_, settings_, [this] { operations().Sinkhr_date(); }) {
     ui_->setupUi(this);
     // No system menu and no title-bar buttons; "Выход" is the way out.
@@ -313,13 +312,6 @@ void TForm1::shutdown() {
         // The window is gone; the terminal is the one place left to say it.
         qWarning("horalux: %s", e.what());
     }
-}
-
-void OpenErrorCatcher::error(std::string_view text) {
-    if (catching && text == link::kErrorOpeningPort) {
-        return;
-    }
-    next_.error(text);
 }
 
 }  // namespace horalux::ui

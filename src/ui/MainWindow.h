@@ -54,20 +54,6 @@ class QtPeriodTimer final : public timesync::PeriodTimer {
     void stop() override { timer.stop(); }
 };
 
-// Passes the core's prompts on, except "Error opening port" while the main window opens a port
-// itself: that box is shown afterwards with the cause the opener gave as its informative text.
-class OpenErrorCatcher final : public link::Prompts {
-  public:
-    explicit OpenErrorCatcher(link::Prompts& next) : next_(next) {}
-    void notify(std::string_view text) override { next_.notify(text); }
-    void error(std::string_view text) override;
-    bool askRetry(std::string_view text) override { return next_.askRetry(text); }
-    bool catching = false;
-
-  private:
-    link::Prompts& next_;
-};
-
 // The main window: the PC clock, the board's fields, the menus from which every other window and
 // board operation starts, the busy indication and the exchange log; the receiver of what the
 // exchange thread reports. It owns the port and the exchange while the program runs.
@@ -155,8 +141,6 @@ class TForm1 final : public QMainWindow,
     void readAfterConnect();
     void reconnect();
     void askReconnect();
-    // Shows "Error opening port" with its cause, when the last open failed.
-    void showOpenFailure(const link::OpenResult& result);
 
     std::unique_ptr<Ui::TForm1> ui_;
     MainWindowOptions options_;
@@ -168,7 +152,6 @@ class TForm1 final : public QMainWindow,
     QtMainThread mainThread_;
     QtPrompts prompts_;
     QtMessagePump pump_;
-    OpenErrorCatcher openErrors_;
     platform::PosixSerialOpener serialDevices_;
     link::Connection connection_;
     QtPeriodTimer periodTimer_;

@@ -1,7 +1,6 @@
 // The main window's side of the exchange: what the exchange thread reports, the connection
 // dialog and the reconnections. The connection object owns the port and the thread.
 #include <QApplication>
-#include <QMessageBox>
 #include <QMetaObject>
 
 #include "link/Commands.h"
@@ -108,26 +107,14 @@ void TForm1::reconnect() {
     runConnectionDialog();
 }
 
-void TForm1::showOpenFailure(const link::OpenResult& result) {
-    if (result.opened || result.message != link::kErrorOpeningPort || closing_) {
-        return;
-    }
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Horalux"),
-                    QString::fromStdString(result.message), QMessageBox::Ok, this);
-    box.setInformativeText(QString::fromStdString(result.cause));
-    box.exec();
-}
-
 void TForm1::connectTo(const std::optional<std::string>& port, std::uint32_t speed) {
-    link::OpenResult result;
-    openErrors_.catching = true;
+    // A failed open is shown by the core: "Error opening port" with the opener's cause, which
+    // the prompts put into the box's informative text.
     if (port) {
-        result = connection_.connect(*port, speed);
+        connection_.connect(*port, speed);
     } else if (connection_.isOpen() && connection_.setSpeed(speed)) {
         connection_.start();
     }
-    openErrors_.catching = false;
-    showOpenFailure(result);
 }
 
 bool TForm1::runConnectionDialog() {

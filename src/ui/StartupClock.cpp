@@ -44,7 +44,7 @@ StartupClockReport synchronizeSystemClock(bool sinhrTime, const std::string& ser
         return {QStringLiteral("сверено"),
                 offset + QStringLiteral("\nЧасы ведёт системная служба времени; не изменены.")};
     }
-    if (!clock.setLocal(timesync::serverLocalTime(result))) {
+    if (!clock.setUtc(result.serverUtcMs)) {
         showMessage(timesync::kSetClockFailedText);
         return {QStringLiteral("отказ"),
                 offset + '\n' + fromUtf8(std::string(timesync::kSetClockFailedText))};

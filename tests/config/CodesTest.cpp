@@ -55,13 +55,5 @@ TEST(Codes, CountPosMapsPositionsAndCodesBothWaysAndRejectsCodesWithoutItem) {
     EXPECT_EQ(CountPos(-1, 0, true), std::nullopt);
 }
 
-TEST(Codes, ToBcdPacksTensAndUnits) {
-    EXPECT_EQ(ToBcd(0), 0x00);
-    EXPECT_EQ(ToBcd(7), 0x07);
-    EXPECT_EQ(ToBcd(25), 0x25);
-    EXPECT_EQ(ToBcd(59), 0x59);
-    EXPECT_EQ(ToBcd(99), 0x99);
-}
-
 }  // namespace
 }  // namespace horalux::config

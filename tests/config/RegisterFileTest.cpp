@@ -1,5 +1,7 @@
 #include "config/RegisterFile.h"
 
+#include "config/RegisterFileCheck.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -36,6 +38,78 @@ RegisterImage everyFieldSet() {
         image.userScreens[i] = static_cast<std::uint8_t>(i < 16 ? i + 1 : 0);
     }
     return image;
+}
+
+TEST(RegisterFile, KeysS6ToSbLandInTheirOwnRegisters) {
+    struct Case {
+        const char* key;
+        std::uint8_t reg;
+        bool word;
+    };
+    const Case cases[] = {
+        {"s6", 61, false}, {"s7", 62, true},  {"s8", 64, true},
+        {"s9", 66, false}, {"sa", 68, false}, {"sb", 69, false},
+    };
+    for (const Case& c : cases) {
+        const std::string text =
+            std::string("[registers]\n") + c.key + "=" + (c.word ? "4660" : "52");
+        const RegisterImage image = readRegisterKeys(settings::IniFile::fromText(text), {});
+        for (unsigned reg = 0; reg < 256; ++reg) {
+            std::uint8_t expected = 0;
+            if (reg == c.reg) {
+                expected = c.word ? 0x12 : 52;
+            } else if (c.word && reg == c.reg + 1U) {
+                expected = 0x34;
+            }
+            EXPECT_EQ(readRegister(image, static_cast<std::uint8_t>(reg)).value_or(0), expected)
+                << c.key << " register " << reg;
+        }
+    }
+}
+
+TEST(RegisterFileCheck, TakesOnlyAFileWithEveryKeyOnceAndInRange) {
+    test::TempDir dir;
+    RegisterImage board;
+    board.modeFlags = 0x81;
+    saveRegisterFile(dir / "good.cs", everyFieldSet());
+    const std::string good = test::readAll(dir / "good.cs");
+    auto with = [&good](const std::string& from, const std::string& to) {
+        std::string text = good;
+        const std::size_t at = text.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return at == std::string::npos ? text : text.replace(at, from.size(), to);
+    };
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string problem;
+    };
+    const Case cases[] = {
+        {"empty", "", "the file has no section [registers]"},
+        {"random bytes", std::string("\x01\xFF\0[x\x80=\n\x13", 9),
+         "the file has no section [registers]"},
+        {"other section only", "[other]\ns0=1\n", "the file has no section [registers]"},
+        {"a key missing", with("s3=9\n", ""), "key s3 is missing"},
+        {"a key twice", good + "S3=9\n", "key s3 appears 2 times"},
+        {"byte over 255", with("s3=9", "s3=256"), "key s3=256 is not a whole number from 0 to 255"},
+        {"negative", with("p0=10", "p0=-1"), "key p0=-1 is not a whole number from 0 to 255"},
+        {"not a number", with("s0=254", "s0=1x"), "key s0=1x is not a whole number from 0 to 255"},
+        {"empty value", with("s0=254", "s0="), "key s0= is not a whole number from 0 to 255"},
+        {"word over 65535", with("sf=32773", "sf=65536"),
+         "key sf=65536 is not a whole number from 0 to 65535"},
+        {"first bad key named", with("s0=254", "s0=x") + "p0=1\n", "key p0 appears 2 times"},
+    };
+    for (const Case& c : cases) {
+        const RegisterFileCheck check = checkRegisterFile(c.text, board);
+        EXPECT_FALSE(check.image) << c.what;
+        EXPECT_EQ(check.problem, c.problem) << c.what;
+    }
+    const RegisterFileCheck check = checkRegisterFile(with("s4=8960", " S4 = 65535 "), board);
+    ASSERT_TRUE(check.image) << check.problem;
+    RegisterImage expected = everyFieldSet();
+    expected.dimStart = 0xFFFF;
+    expected.modeFlags = 0x81;
+    EXPECT_EQ(*check.image, expected);
 }
 
 TEST(RegisterFile, NameGetsTheCsExtension) {

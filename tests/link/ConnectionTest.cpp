@@ -155,7 +155,8 @@ TEST_F(ConnectionTest, AMissingPortIsReportedWithItsCauseAndNothingRuns) {
     EXPECT_FALSE(result);
     EXPECT_EQ(result.message, "Error opening port");
     EXPECT_EQ(result.cause, "no such device");
-    EXPECT_EQ(prompts.said(), std::vector<std::string>{"error: Error opening port"});
+    EXPECT_EQ(prompts.said(),
+              std::vector<std::string>{"error: Error opening port\nno such device"});
     EXPECT_FALSE(connection.isOpen());
     EXPECT_FALSE(connection.running());
     EXPECT_FALSE(queueRead(77, 3)) << "nothing is queued while no exchange runs";

@@ -56,13 +56,15 @@ TEST(OpenPort, MissingDeviceShowsErrorOpeningPortAndGivesNoPort) {
     EXPECT_EQ(prompts.said(), std::vector<std::string>{"error: Error opening port"});
 }
 
-TEST(OpenPort, MissingSerialDeviceShowsErrorOpeningPort) {
+TEST(OpenPort, MissingSerialDeviceShowsErrorOpeningPortAndTheCause) {
     platform::PosixSerialOpener opener;
     test::RecordingPrompts prompts;
     EXPECT_EQ(OpenPort(opener, "/dev/horalux-no-such-device", 9600, prompts), nullptr);
     EXPECT_EQ(OpenPort(opener, "horalux-no-such-device", 9600, prompts), nullptr);
     EXPECT_EQ(prompts.said(),
-              (std::vector<std::string>{"error: Error opening port", "error: Error opening port"}));
+              (std::vector<std::string>{
+                  "error: Error opening port\n/dev/horalux-no-such-device: no such device",
+                  "error: Error opening port\n/dev/horalux-no-such-device: no such device"}));
 }
 
 TEST(OpenPort, PurgesAndChecksErrorsOfTheOpenedPort) {

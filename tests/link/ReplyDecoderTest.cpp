@@ -227,6 +227,8 @@ TEST_F(ReplyDecoderTest, ClockReplyShiftsByTheTimeZoneAcrossMidnightAndYear) {
         const std::array<std::string, 4> got{s.MainFieldTexts[0], s.MainFieldTexts[1],
                                              s.MainFieldTexts[2], s.SensorFieldTexts[7]};
         EXPECT_EQ(got, c.texts) << "zone " << int{c.zone};
+        ASSERT_TRUE(s.BoardClock);  // with its seconds, which no text shows
+        EXPECT_EQ(s.BoardClock->second, (c.clock[0] >> 4) * 10 + (c.clock[0] & 0x0F));
     }
     EXPECT_EQ(events.boardRefreshes, 4);
 }

@@ -1,11 +1,14 @@
 #include "platform/PosixSerialPort.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
+#include <string>
 #include <thread>
 
 #include "support/PtyPair.h"
@@ -53,6 +56,49 @@ TEST(PosixSerialPort, EveryByteValuePassesTheLineUnchangedBothWays) {
         in.append(piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(got.count));
     }
     EXPECT_EQ(in, std::string(all.begin(), all.end()));
+}
+
+TEST(PosixSerialPort, AFailedOpenNamesTheDeviceAndTheCause) {
+    test::PtyPair pty;
+    auto holder = PosixSerialPort::open(pty.devicePath(), 9600);
+    ASSERT_NE(holder, nullptr);
+    const std::string folder = ::testing::TempDir();
+    struct Case {
+        std::string name;
+        std::string cause;
+    };
+    const Case cases[] = {
+        {"horalux-no-such-device", "/dev/horalux-no-such-device: no such device"},
+        {pty.devicePath(), pty.devicePath() + ": in use by another program"},
+        {"/dev/null", "/dev/null: not a serial device"},
+        {folder, folder + ": not a serial device"},
+    };
+    for (const Case& c : cases) {
+        std::string failure;
+        EXPECT_EQ(PosixSerialPort::open(c.name, 9600, &failure), nullptr) << c.name;
+        EXPECT_EQ(failure, c.cause);
+    }
+}
+
+TEST(PosixSerialPort, PermissionDeniedNamesTheDevicesGroupAndHowToJoinIt) {
+    // The test runs as whoever it runs as, so the refusal is given rather than provoked.
+    const std::string device = ::testing::TempDir() + "horalux-device-of-group";
+    const int fd = ::open(device.c_str(), O_CREAT | O_WRONLY, 0660);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    if (::chown(device.c_str(), static_cast<uid_t>(-1), 20) != 0) {  // 20: dialout on Debian
+        ::unlink(device.c_str());
+        GTEST_SKIP() << "cannot give the file another group";
+    }
+    const std::string text = serialOpenFailureText(device, EACCES);
+    ::unlink(device.c_str());
+    EXPECT_EQ(text.rfind(device + ": permission denied; the device belongs to the group ", 0), 0U)
+        << text;
+    const group* dialout = ::getgrgid(20);
+    const std::string name = dialout != nullptr ? dialout->gr_name : "20";
+    EXPECT_NE(text.find("group " + name + ": join it with \"sudo usermod -aG " + name + " $USER\""),
+              std::string::npos)
+        << text;
 }
 
 TEST(PosixSerialPort, NonStandardSpeedIsAnErrorSettingPortState) {

@@ -3,35 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <optional>
-#include <string>
+
+#include "support/ZoneGuard.h"
 
 namespace horalux::platform {
 namespace {
 
-// Runs a test body under a given TZ and puts the old one back.
-class ZoneGuard {
-  public:
-    explicit ZoneGuard(const char* zone) {
-        if (const char* old = std::getenv("TZ")) {
-            old_ = old;
-        }
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~ZoneGuard() {
-        if (old_) {
-            ::setenv("TZ", old_->c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-    }
-
-  private:
-    std::optional<std::string> old_;
-};
+using test::ZoneGuard;
 
 // 2024-06-01 12:00:00.750 UTC and 2024-01-15 12:00:00 UTC.
 constexpr timespec kSummerNoon{1717243200, 750000000};

@@ -94,8 +94,10 @@ TEST(ReadTextFile, TellsMissingFromUnusable) {
     test::TempDir dir;
     EXPECT_EQ(readTextFile(dir / "none").status, TextFile::Missing);
     EXPECT_EQ(readTextFile(dir.path()).status, TextFile::Unusable);
+    EXPECT_EQ(readTextFile(dir.path()).reason, std::strerror(EISDIR));
     test::writeAll(dir / "big", std::string(101, 'x'));
     EXPECT_EQ(readTextFile(dir / "big", 100).status, TextFile::Unusable);
+    EXPECT_EQ(readTextFile(dir / "big", 100).reason, "larger than 100 bytes");
     const TextFile small = readTextFile(dir / "big", 101);
     EXPECT_EQ(small.status, TextFile::Read);
     EXPECT_EQ(small.content.size(), 101u);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -13,12 +14,12 @@ class FakeSystemClock final : public platform::SystemClock {
     platform::LocalDateTime time;
     std::optional<int> bias = 0;
     bool refuseSet = false;
-    std::vector<platform::LocalDateTime> sets;
+    std::vector<std::int64_t> sets;  // Unix milliseconds (UTC)
 
     platform::LocalDateTime now() override { return time; }
     std::optional<int> biasMinutes() override { return bias; }
-    bool setLocal(const platform::LocalDateTime& t) override {
-        sets.push_back(t);
+    bool setUtc(std::int64_t unixMs) override {
+        sets.push_back(unixMs);
         return !refuseSet;
     }
 };

@@ -54,6 +54,9 @@ TEST(SntpReplyCheck, AcceptsOnlyWellFormedServerAnswersToOurRequest) {
         {"stratum 16", 48, -1, 16, false, false, SntpReplyCheck::BadStratum},
         {"transmit timestamp 0", 48, -1, -1, true, false, SntpReplyCheck::NoTransmitTime},
         {"originate not ours", 48, -1, -1, false, true, SntpReplyCheck::NotOurRequest},
+        {"stratum 0 to another request", 48, -1, 0, false, true, SntpReplyCheck::NotOurRequest},
+        {"leap indicator 3 to another request", 48, 0xE4, -1, false, true,
+         SntpReplyCheck::NotOurRequest},
     };
     for (const Case& c : cases) {
         std::vector<std::uint8_t> reply = goodReply(sent);

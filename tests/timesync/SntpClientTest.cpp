@@ -5,15 +5,31 @@
 #include <string>
 #include <vector>
 
-#include "support/FakeSystemClock.h"
 #include "LoopbackUdpServer.h"
+#include "support/FakeSystemClock.h"
 #include "support/FakeTick.h"
+#include "support/ZoneGuard.h"
+#include "timesync/CivilTime.h"
 #include "timesync/NtpPacket.h"
 
 namespace horalux::timesync {
 namespace {
 
 using platform::LocalDateTime;
+
+// The UTC instant of a date and time read as UTC, in Unix milliseconds.
+std::int64_t utc(const LocalDateTime& time) {
+    return epochMsOf(time);
+}
+
+// A reply to `request` that answers some other request.
+std::vector<std::uint8_t> strangersReply(const std::vector<std::uint8_t>& request,
+                                         const NtpTimestamp& transmit, std::uint8_t header = 0x24,
+                                         std::uint8_t stratum = 2) {
+    std::vector<std::uint8_t> reply = test::makeSntpReply(request, transmit, header, stratum);
+    reply[kNtpOriginateOffset + 7] ^= 0xFF;
+    return reply;
+}
 
 // 2024-06-01 12:00:00.750 UTC.
 constexpr NtpTimestamp kNoon{3926232000U, 3221225472U};
@@ -47,7 +63,7 @@ struct SntpClientTest : ::testing::Test {
     }
 };
 
-TEST_F(SntpClientTest, ServerNoonUtcSetsTheClockToLocalTimeAtUtcPlusThree) {
+TEST_F(SntpClientTest, ServerNoonUtcSetsTheClockToNoonUtcOnAPcAtUtcPlusThree) {
     clock.time = {2024, 6, 1, 14, 59, 0, 123};
     clock.bias = -180;
     answerWith(kNoon);
@@ -59,7 +75,7 @@ TEST_F(SntpClientTest, ServerNoonUtcSetsTheClockToLocalTimeAtUtcPlusThree) {
     EXPECT_EQ(request[0], 0x1B);
     // The request carries the PC clock as UTC: 11:59:00.123.
     EXPECT_EQ(unixMsOfNtpTimestamp(readNtpTimestamp(request, kNtpTransmitOffset)), 1717243140123);
-    EXPECT_EQ(clock.sets, (std::vector<LocalDateTime>{{2024, 6, 1, 15, 0, 0, 750}}));
+    EXPECT_EQ(clock.sets, std::vector<std::int64_t>{utc({2024, 6, 1, 12, 0, 0, 750})});
     EXPECT_TRUE(messages.empty());
 }
 
@@ -70,16 +86,14 @@ TEST_F(SntpClientTest, IgnoresStrangersAndJunkUntilTheRealReplyComes) {
         s.replyFromOtherPort(test::makeSntpReply(request, kNewYear2040));
         const std::vector<std::uint8_t> junk(10, 0xAB);
         s.reply(junk);
-        std::vector<std::uint8_t> notOurs = test::makeSntpReply(request, kNewYear2040);
-        notOurs[kNtpOriginateOffset + 7] ^= 0xFF;
-        s.reply(notOurs);
-        s.reply(test::makeSntpReply(request, kNewYear2040, 0x24, 0));
+        s.reply(strangersReply(request, kNewYear2040));
+        s.reply(strangersReply(request, kNewYear2040, 0x24, 0));
         s.reply(test::makeSntpReply(request, kNoon));
     });
 
     EXPECT_TRUE(sync());
     server.finish();
-    EXPECT_EQ(clock.sets, (std::vector<LocalDateTime>{{2024, 6, 1, 12, 0, 0, 750}}));
+    EXPECT_EQ(clock.sets, std::vector<std::int64_t>{utc({2024, 6, 1, 12, 0, 0, 750})});
 }
 
 TEST_F(SntpClientTest, ServerTimeIsRightWhateverEraThePcClockIsIn) {
@@ -118,7 +132,7 @@ TEST_F(SntpClientTest, ServerTimeIsRightWhateverEraThePcClockIsIn) {
         });
         EXPECT_TRUE(sync()) << c.what;
         caseServer.finish();
-        EXPECT_EQ(clock.sets, std::vector<LocalDateTime>{c.expected}) << c.what;
+        EXPECT_EQ(clock.sets, std::vector<std::int64_t>{utc(c.expected)}) << c.what;
     }
     EXPECT_TRUE(messages.empty());
 }
@@ -142,8 +156,32 @@ TEST_F(SntpClientTest, UnresolvableNameFailsAtLookupAndNamesTheServer) {
     EXPECT_TRUE(clock.sets.empty());
 }
 
-TEST_F(SntpClientTest, OnlyUnusableRepliesTimeOutLeavingTheClockAlone) {
-    options.timeoutMs = 300;  // short: this case must end in failure
+TEST_F(SntpClientTest, AnUnusableAnswerToOurRequestFailsAtOnceLeavingTheClockAlone) {
+    struct Case {
+        const char* what;
+        std::uint8_t header;
+        std::uint8_t stratum;
+        NtpTimestamp transmit;
+    };
+    const Case cases[] = {
+        {"stratum 0", 0x24, 0, kNoon},
+        {"leap indicator 3", 0xE4, 2, kNoon},
+        {"transmit time 0", 0x24, 2, NtpTimestamp{}},
+    };
+    // The fake tick never moves: only a failure at the first answer can end the exchange.
+    options.timeoutMs = kSntpTimeoutMs;
+    for (const Case& c : cases) {
+        test::LoopbackUdpServer caseServer;
+        options.port = caseServer.port();
+        messages.clear();
+        caseServer.serveOneRequest([&c](const std::vector<std::uint8_t>& request, auto& s) {
+            s.reply(strangersReply(request, kNoon, c.header, c.stratum));  // ignored
+            s.reply(test::makeSntpReply(request, c.transmit, c.header, c.stratum));
+        });
+        const SntpResult result = querySntpServer("127.0.0.1", clock, tick, options);
+        caseServer.finish();
+        EXPECT_EQ(result.failure, SntpFailure::Unusable) << c.what;
+    }
     answerWith(kNoon, 0);
     EXPECT_FALSE(sync());
     server.finish();
@@ -154,13 +192,52 @@ TEST_F(SntpClientTest, OnlyUnusableRepliesTimeOutLeavingTheClockAlone) {
 TEST_F(SntpClientTest, TimeOutIsCountedOnTheInjectedTick) {
     options.timeoutMs = 10000;
     server.serveOneRequest([this](const std::vector<std::uint8_t>& request, auto& s) {
-        s.reply(test::makeSntpReply(request, kNoon, 0xE4));  // leap indicator 3
+        s.reply(strangersReply(request, kNoon));
         tick.advance(10000);
-        s.reply(test::makeSntpReply(request, kNoon, 0xE4));
+        s.reply(strangersReply(request, kNoon));
     });
     const SntpResult result = querySntpServer("127.0.0.1", clock, tick, options);
     server.finish();
     EXPECT_EQ(result.failure, SntpFailure::TimedOut);
+}
+
+TEST_F(SntpClientTest, SetsTheClockFromUtcAndShowsLocalTimeAcrossDaylightSavingChanges) {
+    const test::ZoneGuard zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    struct Case {
+        const char* what;
+        LocalDateTime server;  // UTC
+        int pcBias;            // the bias the PC clock has before it is set
+        LocalDateTime shown;   // local
+    };
+    const Case cases[] = {
+        {"autumn, first 02:30 (summer time)",
+         {2024, 10, 27, 0, 30, 0, 0},
+         -120,
+         {2024, 10, 27, 2, 30, 0, 0}},
+        {"autumn, second 02:30 (standard time)",
+         {2024, 10, 27, 1, 30, 0, 0},
+         -120,
+         {2024, 10, 27, 2, 30, 0, 0}},
+        {"spring, before the change", {2024, 3, 31, 0, 30, 0, 0}, -60, {2024, 3, 31, 1, 30, 0, 0}},
+        {"spring, after the change", {2024, 3, 31, 1, 30, 0, 0}, -60, {2024, 3, 31, 3, 30, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        test::LoopbackUdpServer caseServer;
+        options.port = caseServer.port();
+        clock.bias = c.pcBias;
+        clock.time = dateTimeOfEpochMs(utc(c.server) - c.pcBias * 60000LL);
+        clock.sets.clear();
+        const NtpTimestamp transmit = ntpTimestampOfUnixMs(utc(c.server));
+        caseServer.serveOneRequest([&](const std::vector<std::uint8_t>& request, auto& s) {
+            s.reply(test::makeSntpReply(request, transmit));
+        });
+        EXPECT_TRUE(sync()) << c.what;
+        caseServer.finish();
+        EXPECT_EQ(clock.sets, std::vector<std::int64_t>{utc(c.server)}) << c.what;
+        SntpResult result;
+        result.serverUtcMs = utc(c.server);
+        EXPECT_EQ(serverLocalTime(result), c.shown) << c.what;
+    }
 }
 
 TEST_F(SntpClientTest, RefusalToSetTheClockIsReportedOnce) {
@@ -188,6 +265,7 @@ TEST_F(SntpClientTest, QueryReportsServerTimeAndOffsetWithoutSettingTheClock) {
     ASSERT_TRUE(result.ok());
     EXPECT_EQ(result.serverUtcMs, 1717243200750);
     EXPECT_EQ(result.offsetMs, 60750);
+    const test::ZoneGuard zone("MSK-3");
     EXPECT_EQ(serverLocalTime(result), (LocalDateTime{2024, 6, 1, 15, 0, 0, 750}));
     EXPECT_TRUE(clock.sets.empty());
 }

@@ -1,14 +1,18 @@
 // horalux-cli run as a program against the stand-in board over a pseudo-terminal.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <sstream>
 
 #include "support/BoardProcess.h"
+#include "timesync/LoopbackUdpServer.h"
 
 namespace horalux::test {
 namespace {
@@ -21,7 +25,7 @@ struct CliRun {
 };
 
 class CliAgainstBoard : public ::testing::Test {
-  protected:
+  public:
     void start(const std::vector<std::string>& boardArgs = {}) {
         board_ = std::make_unique<BoardProcess>(boardArgs);
         device_ = board_->devicePath();
@@ -33,8 +37,11 @@ class CliAgainstBoard : public ::testing::Test {
     void TearDown() override { fs::remove_all(dir_); }
 
     CliRun cli(const std::string& args) {
-        const std::string command = std::string(HORALUX_CLI_PATH) + " --port " + device_ +
-                                    " --speed 115200 --delay 0 " + args + " 2>&1";
+        return run(std::string(HORALUX_CLI_PATH) + " --port " + device_ +
+                   " --speed 115200 --delay 0 " + args);
+    }
+    static CliRun run(const std::string& commandLine) {
+        const std::string command = commandLine + " 2>&1";
         CliRun run;
         FILE* pipe = ::popen(command.c_str(), "r");
         if (pipe == nullptr) {
@@ -68,8 +75,12 @@ TEST_F(CliAgainstBoard, ReadsTheRegistersAndWritesBackAFileWithOneChange) {
     start();
     const CliRun read = cli("read-registers --out " + (dir_ / "board.txt").string());
     ASSERT_EQ(read.status, 0) << read.output;
-    EXPECT_EQ(std::count(read.output.begin(), read.output.end(), '\n'), 70);
+    // 70 registers with a field, the five words on one line each.
+    EXPECT_EQ(std::count(read.output.begin(), read.output.end(), '\n'), 65);
     EXPECT_NE(line(read.output, "76 address "), "");
+    EXPECT_TRUE(
+        std::regex_search(read.output, std::regex("\n62 alarm1 ([0-2][0-9]:[0-5][0-9]|off)\n")))
+        << read.output;
     ASSERT_TRUE(fs::exists(dir_ / "board.cs"));
 
     std::string text;
@@ -82,6 +93,7 @@ TEST_F(CliAgainstBoard, ReadsTheRegistersAndWritesBackAFileWithOneChange) {
 
     const CliRun write = cli("write-registers " + (dir_ / "board.cs").string());
     ASSERT_EQ(write.status, 0) << write.output;
+    EXPECT_EQ(line(write.output, "wrote "), "wrote registers 67, then the clock");
     const CliRun again = cli("read-registers");
     ASSERT_EQ(again.status, 0) << again.output;
     EXPECT_EQ(line(again.output, "67 "), "67 volume 9");
@@ -96,9 +108,16 @@ TEST_F(CliAgainstBoard, SetsTheBoardClockAndReadsItBack) {
     ASSERT_EQ(cli("sync-time").status, 0);
     const CliRun time = cli("read-time");
     ASSERT_EQ(time.status, 0) << time.output;
-    EXPECT_TRUE(std::regex_search(time.output, std::regex("time: .*[0-9][0-9].[0-9][0-9]")))
+    EXPECT_TRUE(
+        std::regex_search(time.output, std::regex("time: [0-2][0-9]:[0-5][0-9]:[0-5][0-9]\n")))
         << time.output;
-    EXPECT_TRUE(std::regex_search(time.output, std::regex("year: *20[0-9][0-9]"))) << time.output;
+    EXPECT_TRUE(
+        std::regex_search(time.output, std::regex("date: 20[0-9][0-9]-[01][0-9]-[0-3][0-9]\n")))
+        << time.output;
+    // Set a moment ago from this very clock.
+    EXPECT_TRUE(
+        std::regex_search(time.output, std::regex("difference to the PC clock: (none|[+-][12] s)")))
+        << time.output;
 }
 
 TEST_F(CliAgainstBoard, WritesAUserFieldAndReadsItBack) {
@@ -121,7 +140,8 @@ TEST_F(CliAgainstBoard, SwitchesTheBoardBetweenMasterAndSlave) {
     const CliRun monitor = cli("monitor --seconds 3");
     EXPECT_EQ(monitor.status, 0);
     EXPECT_NE(line(monitor.output, "mode: master"), "") << monitor.output;
-    EXPECT_NE(line(monitor.output, "sensor "), "") << monitor.output;
+    EXPECT_NE(line(monitor.output, "temperature 1: "), "") << monitor.output;
+    EXPECT_NE(line(monitor.output, "pressure: "), "") << monitor.output;
 
     ASSERT_EQ(cli("set-mode slave").status, 0);
     EXPECT_EQ(line(cli("read-registers").output, "77 "), "77 modeFlags 0");
@@ -138,9 +158,221 @@ TEST_F(CliAgainstBoard, MissingPortAndBadUsageGiveTheirStatuses) {
     device_ = (dir_ / "no-such-port").string();
     const CliRun missing = cli("sync-time");
     EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.output.find("Error opening port"), std::string::npos);
+    EXPECT_NE(missing.output.find("Error opening port\n" + device_ + ": no such device\n"),
+              std::string::npos)
+        << missing.output;
     EXPECT_EQ(cli("no-such-command").status, 2);
     EXPECT_EQ(cli("--address 255 read-fields").status, 2);  // nobody would answer
+}
+
+TEST_F(CliAgainstBoard, WriteRegistersRefusesAFileThatIsNotWholeAndSendsNothing) {
+    start();
+    const CliRun before = cli("read-registers --out " + (dir_ / "good.cs").string());
+    ASSERT_EQ(before.status, 0) << before.output;
+    std::string good;
+    {
+        std::ifstream in(dir_ / "good.cs");
+        good.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    struct Case {
+        const char* what;
+        std::string content;
+        std::string says;
+    };
+    const Case cases[] = {
+        {"empty", "", "the file has no section [registers]"},
+        {"over 1 MiB", std::string(2 * 1024 * 1024, '\n'), "larger than 1048576 bytes"},
+        {"a key missing", std::regex_replace(good, std::regex("\ns3=[0-9]+"), ""),
+         "key s3 is missing"},
+    };
+    for (const Case& c : cases) {
+        std::ofstream(dir_ / "bad.cs", std::ios::binary) << c.content;
+        const CliRun write = cli("write-registers " + (dir_ / "bad.cs").string());
+        EXPECT_EQ(write.status, 2) << c.what << "\n" << write.output;
+        EXPECT_NE(write.output.find(c.says), std::string::npos) << c.what << "\n" << write.output;
+    }
+    const CliRun missing = cli("write-registers " + (dir_ / "none.cs").string());
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.output.find("none.cs: No such file or directory"), std::string::npos)
+        << missing.output;
+    EXPECT_EQ(cli("read-registers").output, before.output);
+}
+
+TEST_F(CliAgainstBoard, TheBoardKeepsItsAddressUnlessSetAddressIsGiven) {
+    start();
+    ASSERT_EQ(cli("read-registers --out " + (dir_ / "b.cs").string()).status, 0);
+    std::string text;
+    {
+        std::ifstream in(dir_ / "b.cs");
+        text.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    std::ofstream(dir_ / "b.cs") << std::regex_replace(text, std::regex("\ns0=[0-9]+"), "\ns0=7");
+
+    const CliRun kept = cli("write-registers " + (dir_ / "b.cs").string());
+    ASSERT_EQ(kept.status, 0) << kept.output;
+    EXPECT_EQ(line(kept.output, "wrote "), "wrote no registers, then the clock");
+    EXPECT_EQ(line(cli("read-registers").output, "76 "), "76 address 1");
+
+    const CliRun moved = cli("write-registers " + (dir_ / "b.cs").string() + " --set-address");
+    ASSERT_EQ(moved.status, 0) << moved.output;
+    EXPECT_EQ(line(moved.output, "wrote "),
+              "wrote no registers, then the address (76, now 7), then the clock");
+    EXPECT_EQ(line(cli("--address 7 read-registers").output, "76 "), "76 address 7");
+}
+
+TEST_F(CliAgainstBoard, SetModeNeedsTheModeRegisterRead) {
+    start({"--mute", "1"});
+    const CliRun mute = cli("set-mode master");
+    EXPECT_EQ(mute.status, 1);
+    EXPECT_NE(mute.output.find("no answer to register read 77"), std::string::npos) << mute.output;
+    EXPECT_EQ(cli("--address 255 set-mode master").status, 2);  // nobody would answer the read
+}
+
+TEST(CliPrograms, HelpAndVersionOnBothPrograms) {
+    struct Case {
+        std::string command;
+        std::string starts;
+    };
+    const std::string cli = HORALUX_CLI_PATH;
+    const std::string board = HORALUX_BOARD_PATH;
+    const Case cases[] = {
+        {cli + " --help", "usage: horalux-cli"},         {cli + " -h", "usage: horalux-cli"},
+        {cli + " monitor --help", "usage: horalux-cli"}, {cli + " --version", "horalux-cli "},
+        {board + " --help", "usage: horalux-board"},     {board + " -h", "usage: horalux-board"},
+        {board + " --version", "horalux-board "},
+    };
+    for (const Case& c : cases) {
+        const CliRun run = CliAgainstBoard::run(c.command);
+        EXPECT_EQ(run.status, 0) << c.command << "\n" << run.output;
+        EXPECT_EQ(run.output.rfind(c.starts, 0), 0U) << c.command << "\n" << run.output;
+    }
+}
+
+TEST(CliSntp, AsksTheServerOnThePortGiven) {
+    LoopbackUdpServer server;
+    server.serveOneRequest([](const std::vector<std::uint8_t>& request, auto& s) {
+        s.reply(makeSntpReply(request, timesync::NtpTimestamp{3926232000U, 3221225472U}));
+    });
+    const CliRun run = CliAgainstBoard::run("TZ=UTC0 " + std::string(HORALUX_CLI_PATH) +
+                                            " sntp 127.0.0.1:" + std::to_string(server.port()));
+    server.finish();
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(CliAgainstBoard::line(run.output, "server time: "),
+              "server time: 2024-06-01 12:00:00.750");
+}
+
+// The companion started in the background with its output in a file.
+class BackgroundCli {
+  public:
+    BackgroundCli(const std::string& args, const fs::path& output) {
+        const std::string command =
+            std::string("exec ") + HORALUX_CLI_PATH + " " + args + " >" + output.string() + " 2>&1";
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~BackgroundCli() {
+        if (pid_ > 0 && !status_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    BackgroundCli(const BackgroundCli&) = delete;
+    BackgroundCli& operator=(const BackgroundCli&) = delete;
+
+    // Whether the program holds `device` open, waiting up to 10 s for it.
+    bool holds(const std::string& device) const {
+        for (int i = 0; i < 1000; ++i) {
+            std::error_code ec;
+            for (const auto& fd :
+                 fs::directory_iterator("/proc/" + std::to_string(pid_) + "/fd", ec)) {
+                if (fs::read_symlink(fd.path(), ec) == fs::path(device)) {
+                    return true;
+                }
+            }
+            ::usleep(10000);
+        }
+        return false;
+    }
+    void signal(int number) const { ::kill(pid_, number); }
+    // Its exit status once it has ended, waiting at most 5 s; nothing when it goes on.
+    std::optional<int> exitStatus() {
+        for (int i = 0; i < 500 && !status_; ++i) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+            } else {
+                ::usleep(10000);
+            }
+        }
+        return status_;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    std::optional<int> status_;
+};
+
+TEST_F(CliAgainstBoard, CtrlCAndSigtermEndEveryCommandAtOnceLeavingNoFile) {
+    start();
+    struct Case {
+        const char* args;
+        int signal;
+        int status;
+    };
+    const Case cases[] = {
+        {"read-time", SIGINT, 130},
+        {"read-registers --out part.cs", SIGTERM, 143},
+        {"sync-time", SIGTERM, 143},
+        {"monitor", SIGINT, 130},
+    };
+    for (const Case& c : cases) {
+        // A pause of 10 s after every frame: without the signal a command would run for minutes.
+        BackgroundCli cli("--port " + device_ + " --delay 10000 " + c.args, dir_ / "out.txt");
+        ASSERT_TRUE(cli.holds(device_)) << c.args;
+        cli.signal(c.signal);
+        EXPECT_EQ(cli.exitStatus(), c.status) << c.args;
+        std::ifstream in(dir_ / "out.txt");
+        const std::string output{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_EQ(output.find("horalux-cli:"), std::string::npos) << c.args << "\n" << output;
+    }
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+        EXPECT_EQ(entry.path().filename(), "out.txt") << "left behind";
+    }
+    EXPECT_EQ(cli("read-time").status, 0) << "the port was closed and can be opened again";
+}
+
+TEST(CliSntp, CtrlCEndsTheWaitForASilentServer) {
+    LoopbackUdpServer server;
+    const fs::path output =
+        fs::temp_directory_path() / ("horalux-cli-sntp-" + std::to_string(::getpid()));
+    {
+        BackgroundCli cli("sntp 127.0.0.1:" + std::to_string(server.port()), output);
+        for (int i = 0; i < 1000 && !server.hasPendingDatagram(); ++i) {
+            ::usleep(10000);
+        }
+        ASSERT_TRUE(server.hasPendingDatagram());
+        cli.signal(SIGINT);
+        EXPECT_EQ(cli.exitStatus(), 130);  // not after the 50 s of the server's time-out
+    }
+    fs::remove(output);
+}
+
+TEST_F(CliAgainstBoard, MonitorSaysOnceThatASlaveSendsNothingUnasked) {
+    start();
+    const CliRun slave = cli("monitor --seconds 4");
+    EXPECT_EQ(slave.status, 0);
+    EXPECT_EQ(std::count(slave.output.begin(), slave.output.end(), '\n'), 1) << slave.output;
+    EXPECT_NE(slave.output.find("has sent no status frame for 3 s: it is not time master"),
+              std::string::npos)
+        << slave.output;
+    EXPECT_NE(slave.output.find("set-mode master"), std::string::npos) << slave.output;
+
+    start({"--master"});
+    const CliRun master = cli("monitor --seconds 4");
+    EXPECT_EQ(master.output.find("not time master"), std::string::npos) << master.output;
 }
 
 }  // namespace

@@ -43,7 +43,13 @@ TEST(CliOptions, ReadsGlobalOptionsAndEachCommandsOwnArguments) {
     EXPECT_FALSE(parsed({"monitor"}).seconds.has_value());
 
     EXPECT_EQ(parsed({"sntp", "localhost"}).host, "localhost");
+    EXPECT_EQ(parsed({"sntp", "localhost"}).sntpPort, 123);
+    const CliOptions s = parsed({"sntp", "127.0.0.1:10123"});
+    EXPECT_EQ(s.host, "127.0.0.1");
+    EXPECT_EQ(s.sntpPort, 10123);
     EXPECT_EQ(parsed({"write-registers", "a.cs"}).file, "a.cs");
+    EXPECT_FALSE(parsed({"write-registers", "a.cs"}).setAddress);
+    EXPECT_TRUE(parsed({"write-registers", "a.cs", "--set-address"}).setAddress);
 }
 
 TEST(CliOptions, RejectsBadUsageWithAReason) {
@@ -64,12 +70,32 @@ TEST(CliOptions, RejectsBadUsageWithAReason) {
         {"sntp"},
         {"ports", "extra"},
         {"read-registers", "--out"},
+        {"sntp", "host:"},
+        {"sntp", ":123"},
+        {"sntp", "host:0"},
+        {"sntp", "host:65536"},
+        {"sntp", "host:12x"},
+        {"write-registers", "a.cs", "--set-addr"},
     };
     for (const auto& args : bad) {
         const auto result = parseCliOptions(args);
         ASSERT_TRUE(std::holds_alternative<UsageError>(result))
             << (args.empty() ? "(none)" : args.back());
         EXPECT_FALSE(std::get<UsageError>(result).message.empty());
+    }
+}
+
+TEST(CliOptions, HelpAndVersionWinOverEverythingElse) {
+    const std::vector<std::pair<std::vector<std::string>, Request>> cases = {
+        {{"--help"}, Request::Help},
+        {{"-h"}, Request::Help},
+        {{"--port", "x", "monitor", "--help"}, Request::Help},
+        {{"--version"}, Request::Version},
+        {{"--version", "-h"}, Request::Help},
+        {{"monitor"}, Request::Run},
+    };
+    for (const auto& [args, request] : cases) {
+        EXPECT_EQ(requestOf(args), request) << args.back();
     }
 }
 

@@ -274,6 +274,34 @@ TEST(MainWindow, LostLineAnsweredOkClosesTheOldPortBeforeTheDialogShows) {
     EXPECT_FALSE(h.form().portOpen());
 }
 
+// A port someone else holds: the opener says so.
+class BusyPortOpener final : public platform::SerialDeviceOpener {
+  public:
+    std::unique_ptr<platform::SerialPort> open(const std::string& name, std::uint32_t) override {
+        cause_ = name + ": in use by another program";
+        return nullptr;
+    }
+    std::string lastFailureCause() const override { return cause_; }
+
+  private:
+    std::string cause_;
+};
+
+TEST(MainWindow, PortThatCannotBeOpenedIsReportedWithItsCauseAndLeavesTheWindowUnconnected) {
+    WindowHarness h({kFastBoard, kBoardSettings});
+    BusyPortOpener opener;
+    h.opener = &opener;
+    h.destroyWindows();
+    h.createWindows();
+    h.answerer.answers = {Answer::Connect};
+    h.form().show();
+    ASSERT_TRUE(WindowHarness::waitUntil([&] { return h.answerer.seen.size() >= 3; }));
+    EXPECT_EQ(h.answerer.seen,
+              (std::vector<std::string>{"dialog", "box: Error opening port",
+                                        "because: " + h.port() + ": in use by another program"}));
+    EXPECT_FALSE(h.form().portOpen());
+}
+
 TEST(MainWindow, ParametersAreTakenOnlyOnSaveAndWrittenAtClose) {
     WindowHarness h({kFastBoard, "", false});
     h.answerer.beforeAnswer = [](QWidget* modal) {

@@ -26,9 +26,10 @@ void ModalAnswerer::poll() {
         onPoll();
     }
     QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || !modal->isVisible()) {
+    if (modal == nullptr || !modal->isVisible() || modal == answering_) {
         return;
     }
+    answering_ = modal;
     auto* box = qobject_cast<QMessageBox*>(modal);
     // A notice has only OK and takes no answer from the list.
     const bool notice = box != nullptr && box->button(QMessageBox::Cancel) == nullptr;
@@ -42,23 +43,41 @@ void ModalAnswerer::poll() {
     }
     if (box != nullptr) {
         seen.push_back("box: " + box->text().toStdString());
+        if (!box->informativeText().isEmpty()) {
+            seen.push_back("because: " + box->informativeText().toStdString());
+        }
         QAbstractButton* button =
             box->button(answer == Answer::Ok ? QMessageBox::Ok : QMessageBox::Cancel);
         if (button == nullptr) {
             button = box->button(QMessageBox::Ok);
         }
-        button->click();
+        later(button, [button] { button->click(); });
     } else if (auto* dialog = qobject_cast<ui::TForm5*>(modal)) {
         seen.push_back("dialog");
         if (answer == Answer::Connect) {
-            dialog->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+            auto* connectButton = dialog->findChild<QPushButton*>(QStringLiteral("BitBtn1"));
+            later(dialog, [connectButton] { connectButton->click(); });
         } else {
-            dialog->reject();
+            later(dialog, [dialog] { dialog->reject(); });
         }
     } else if (auto* parameters = qobject_cast<ui::TForm3*>(modal)) {
         seen.push_back("parameters");
-        answer == Answer::Ok ? parameters->accept() : parameters->reject();
+        later(parameters, [parameters, answer] {
+            answer == Answer::Ok ? parameters->accept() : parameters->reject();
+        });
     }
+}
+
+void ModalAnswerer::later(QObject* context, std::function<void()> click) {
+    // Clicked from the event loop, not from this timer's slot: a box the click opens runs a
+    // nested loop in which this timer must fire again to answer it.
+    QMetaObject::invokeMethod(
+        context,
+        [this, click = std::move(click)] {
+            answering_ = nullptr;
+            click();
+        },
+        Qt::QueuedConnection);
 }
 
 WindowHarness::WindowHarness(const Setup& setup) {
@@ -95,6 +114,7 @@ void WindowHarness::createWindows() {
     options.settingsFile = settingsFile_;
     options.clock = &clock;
     options.clockDisciplined = [] { return false; };
+    options.opener = opener;
     form1_ = std::make_unique<ui::TForm1>(options);
     form3_ = std::make_unique<ui::TForm3>(form1_.get());
     form5_ = std::make_unique<ui::TForm5>(*form1_, form1_.get());

@@ -39,7 +39,9 @@ class ModalAnswerer final : public QObject {
 
   private:
     void poll();
+    void later(QObject* context, std::function<void()> click);
     QTimer timer_;
+    QWidget* answering_ = nullptr;  // a modal whose answer is on its way
 };
 
 // A stand-in board on a pseudo-terminal and the program's windows, created in their order, with a
@@ -73,6 +75,8 @@ class WindowHarness {
 
     ModalAnswerer answerer;
     FakeSystemClock clock;
+    // Opens the ports of windows created after it is set; nullptr: the serial devices.
+    platform::SerialDeviceOpener* opener = nullptr;
 
   private:
     std::filesystem::path dir_;

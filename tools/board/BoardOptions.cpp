@@ -25,7 +25,8 @@ first line of its output and serves the line until interrupted.
   --hangup-after K   close the line after K requests, as an unplugged adapter does
   --seed N           seed of the noise bytes (default 1)
   --verbose          log each request decoded and each reply sent on standard error
-  --help             show this text
+  --help, -h         show this text
+  --version          show the version
 )";
 
 namespace {
@@ -82,14 +83,18 @@ std::variant<BoardOptions, std::string> parseBoardOptions(std::span<const std::s
             return std::nullopt;
         };
 
+        if (name == "-h") {
+            name = "--help";
+        }
         if (name == "--master" || name == "--line-timing" || name == "--verbose" ||
-            name == "--help") {
+            name == "--help" || name == "--version") {
             if (value) {
                 return "option " + std::string(name) + " takes no value";
             }
             (name == "--master"        ? options.master
              : name == "--line-timing" ? options.lineTiming
              : name == "--verbose"     ? options.verbose
+             : name == "--version"     ? options.version
                                        : options.help) = true;
             continue;
         }

@@ -23,7 +23,8 @@ struct BoardOptions {
     std::uint32_t hangupAfter = 0;
     std::uint32_t seed = 1;  // of the noise bytes
     bool verbose = false;
-    bool help = false;
+    bool help = false;     // --help or -h
+    bool version = false;  // --version
 };
 
 extern const std::string_view kUsage;

@@ -43,6 +43,10 @@ int main(int argc, char** argv) {
         std::cout << board::kUsage;
         return 0;
     }
+    if (options.version) {
+        std::cout << "horalux-board " << HORALUX_VERSION << "\n";
+        return 0;
+    }
 
     std::optional<std::array<std::uint8_t, 256>> settings;
     if (!options.registersPath.empty()) {

@@ -1,14 +1,19 @@
 #include "CliCommands.h"
 
-#include <array>
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <ostream>
 #include <string>
 
+#include "CliFormat.h"
 #include "CliSession.h"
 #include "config/RegisterFile.h"
+#include "config/RegisterFileCheck.h"
 #include "config/RegisterMap.h"
+#include "config/WritePlan.h"
 #include "link/Commands.h"
 #include "link/PortList.h"
 #include "link/SegmentCode.h"
@@ -23,31 +28,12 @@ namespace {
 
 constexpr std::uint32_t kReadAllWaitMs = 60000;
 constexpr std::uint32_t kShortWaitMs = 10000;
+// A master sends a status frame every second: three seconds without one tell a slave.
+constexpr std::uint32_t kStatusFrameWaitMs = 3000;
+// Room for all the tries of a register read.
+constexpr std::uint32_t kModeReadWaitMs = link::op::kReadTries * link::op::kReadIntervalMs + 1000;
 constexpr int kFailed = 1;
 constexpr int kBadUsage = 2;
-
-const char* fieldName(config::Field field) {
-    static constexpr std::array<const char*, 19> kNames = {
-        "displayTimes", "timeZone",        "lowerLevel",     "dimStart",    "dimEnd",
-        "freeS6",       "alarm1",          "alarm2",         "signalFlags", "volume",
-        "dimLevel",     "normalLevel",     "address",        "modeFlags",   "upperLevel",
-        "freeSE",       "dailyCorrection", "displayFormats", "userScreens"};
-    return kNames[static_cast<std::size_t>(field)];
-}
-
-std::string registerLabel(const config::RegisterEntry& entry) {
-    std::string label = fieldName(entry.field);
-    if (entry.field == config::Field::DisplayTimes ||
-        entry.field == config::Field::DisplayFormats || entry.field == config::Field::UserScreens) {
-        label += "[" + std::to_string(entry.index) + "]";
-    }
-    if (entry.half == config::Half::High) {
-        label += ".hi";
-    } else if (entry.half == config::Half::Low) {
-        label += ".lo";
-    }
-    return label;
-}
 
 int listPorts(const CliOptions& options, std::ostream& out) {
     std::vector<link::PortValue> values;
@@ -79,13 +65,6 @@ int readRegisters(CliSession& session, const CliOptions& options, std::ostream& 
         return kFailed;
     }
     const config::RegisterImage image = session.board().lock()->BoardCopy;
-    for (const std::uint8_t reg : config::kReadList) {
-        const config::RegisterEntry* entry = config::findRegister(reg);
-        if (entry != nullptr) {
-            out << int{reg} << " " << registerLabel(*entry) << " "
-                << int{*config::readRegister(image, reg)} << "\n";
-        }
-    }
     if (!options.file.empty()) {
         try {
             config::saveRegisterFile(options.file, image);
@@ -94,27 +73,59 @@ int readRegisters(CliSession& session, const CliOptions& options, std::ostream& 
             return kFailed;
         }
     }
+    for (const std::uint8_t reg : config::kReadList) {
+        const config::RegisterEntry* entry = config::findRegister(reg);
+        if (entry != nullptr && entry->half != config::Half::Low) {
+            out << int{reg} << " " << registerLabel(*entry) << " "
+                << registerValueText(image, *entry) << "\n";
+        }
+    }
     return 0;
 }
 
-int writeRegisters(CliSession& session, const CliOptions& options, std::ostream& err) {
+int writeRegisters(CliSession& session, const CliOptions& options, std::ostream& out,
+                   std::ostream& err) {
+    // Nothing goes to the board before the whole file has been found good: a file that lacks
+    // keys would otherwise write zeros, the board's address among them.
     const std::filesystem::path path = config::registerFilePath(options.file);
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        err << "horalux-cli: no register file " << path.string() << "\n";
-        return kFailed;
+    const settings::TextFile file = settings::readTextFile(path);
+    if (file.status != settings::TextFile::Read) {
+        err << "horalux-cli: cannot read the register file " << path.string() << ": "
+            << (file.status == settings::TextFile::Missing ? std::strerror(ENOENT) : file.reason)
+            << "\n";
+        return kBadUsage;
+    }
+    const config::RegisterFileCheck check = config::checkRegisterFile(file.content, {});
+    if (!check.image) {
+        err << "horalux-cli: " << path.string() << ": " << check.problem
+            << "; nothing was written\n";
+        return kBadUsage;
     }
     if (!connectAndReadAll(session)) {
         return kFailed;
     }
+    std::vector<config::RegisterWrite> plan;
+    std::optional<std::uint8_t> newAddress;
     {
         auto data = session.board().lock();
-        // What the settings window would show and encode, with the file's values laid over it;
-        // the file carries no mode flags, so the board's stay as they are.
-        data->EditCopy = config::loadRegisterFile(options.file, data->BoardCopy);
+        config::RegisterImage edit = *check.image;
+        // The file carries no mode flags, so the board's stay as they are.
+        edit.modeFlags = data->BoardCopy.modeFlags;
+        if (!options.setAddress) {
+            edit.address = data->BoardCopy.address;
+        }
+        plan = config::makeWritePlan(edit, data->BoardCopy);
+        if (config::addressDiffers(edit, data->BoardCopy)) {
+            newAddress = edit.address;
+        }
+        data->EditCopy = edit;
     }
     session.ops().WriteRegisters();
-    return session.waitForRing(kReadAllWaitMs) ? 0 : kFailed;
+    if (!session.waitForRing(kReadAllWaitMs)) {
+        return kFailed;
+    }
+    out << writtenText(plan, newAddress) << "\n";
+    return 0;
 }
 
 int syncTime(CliSession& session) {
@@ -125,7 +136,7 @@ int syncTime(CliSession& session) {
     return session.waitForRing(kShortWaitMs) ? 0 : kFailed;
 }
 
-int readTime(CliSession& session, std::ostream& out) {
+int readTime(CliSession& session, std::ostream& out, std::ostream& err) {
     if (!connectAndReadAll(session)) {
         return kFailed;
     }
@@ -133,10 +144,15 @@ int readTime(CliSession& session, std::ostream& out) {
     if (!session.waitForRing(kShortWaitMs)) {
         return kFailed;
     }
-    const auto data = session.board().snapshot();
-    out << "time: " << data.MainFieldTexts[0] << "\n"
-        << "date: " << data.MainFieldTexts[1] << "\n"
-        << "year: " << data.MainFieldTexts[2] << "\n";
+    const platform::LocalDateTime pc = platform::PosixSystemClock().now();
+    const std::optional<platform::LocalDateTime> board = session.board().snapshot().BoardClock;
+    if (!board) {
+        err << "horalux-cli: the board's clock reply held no valid date and time\n";
+        return kFailed;
+    }
+    out << "time: " << timeText(*board) << "\n"
+        << "date: " << dateText(*board) << "\n"
+        << "difference to the PC clock: " << differenceText(*board, pc) << "\n";
     return 0;
 }
 
@@ -199,16 +215,27 @@ int writeField(CliSession& session, const CliOptions& options, std::ostream& err
     return session.waitForRing(kShortWaitMs) ? 0 : kFailed;
 }
 
-int setMode(CliSession& session, const CliOptions& options) {
+int setMode(CliSession& session, const CliOptions& options, std::ostream& out) {
     if (!session.connect()) {
         return kFailed;
     }
+    // The mode register holds other bits besides the master bit: it is written only over a
+    // value just read, never over whatever an earlier run left in the board copy.
+    session.ops().queue(link::op::kReadTries, link::op::kReadIntervalMs, link::cmd::ReadRegister,
+                        config::kModeFlagsRegister, 0);
+    if (!session.waitForRing(kModeReadWaitMs)) {
+        return kFailed;
+    }
     session.ops().SetBoardMode(options.master);
-    return session.waitForRing(kShortWaitMs) ? 0 : kFailed;
+    if (!session.waitForRing(kShortWaitMs)) {
+        return kFailed;
+    }
+    out << "board " << int{options.address} << " is now "
+        << (options.master ? "time master" : "slave") << "\n";
+    return 0;
 }
 
-int monitor(CliSession& session, const CliOptions& options, std::ostream& out,
-            const std::atomic<bool>& interrupted) {
+int monitor(CliSession& session, const CliOptions& options, std::ostream& out) {
     link::BoardData shown;
     session.setMonitor(
         [&] {
@@ -218,9 +245,9 @@ int monitor(CliSession& session, const CliOptions& options, std::ostream& out,
                 now.CurrentMainItem != shown.CurrentMainItem) {
                 out << "main: " << main << "\n";
             }
-            for (std::size_t i = 1; i <= 7; ++i) {
+            for (std::size_t i = 1; i < kSensorNames.size(); ++i) {
                 if (now.SensorFieldTexts[i] != shown.SensorFieldTexts[i]) {
-                    out << "sensor " << i << ": " << now.SensorFieldTexts[i] << "\n";
+                    out << kSensorNames[i] << ": " << now.SensorFieldTexts[i] << "\n";
                 }
             }
             for (std::size_t i = 0; i < static_cast<std::size_t>(now.UserFieldCount); ++i) {
@@ -236,16 +263,35 @@ int monitor(CliSession& session, const CliOptions& options, std::ostream& out,
         return kFailed;
     }
     const std::uint32_t ms = options.seconds ? *options.seconds * 1000U : UINT32_MAX;
-    session.runFor(ms, interrupted);
+    const std::uint32_t first = std::min(ms, kStatusFrameWaitMs);
+    session.runFor(first);
+    if (first == kStatusFrameWaitMs && !session.stopped() && !session.board().StatusFrameSeen) {
+        // Only a time master sends on its own; a slave shows nothing here but the raw line.
+        out << "board " << int{options.address} << " has sent no status frame for "
+            << kStatusFrameWaitMs / 1000 << " s: it is not time master, so it sends its fields "
+            << "only when asked; make it master with: horalux-cli --port " << options.port
+            << " --address " << int{options.address} << " set-mode master\n";
+        out.flush();
+    }
+    session.runFor(ms - first);
     return session.failed() ? kFailed : 0;
 }
 
-int sntp(const CliOptions& options, std::ostream& out, std::ostream& err) {
+int sntp(const CliOptions& options, std::ostream& out, std::ostream& err,
+         const std::atomic<bool>& interrupted) {
     platform::PosixSystemClock clock;
     platform::MonotonicTick tick;
-    const timesync::SntpResult result = timesync::querySntpServer(options.host, clock, tick);
+    timesync::SntpOptions sntpOptions;
+    sntpOptions.port = options.sntpPort;
+    sntpOptions.stop = &interrupted;
+    const timesync::SntpResult result =
+        timesync::querySntpServer(options.host, clock, tick, sntpOptions);
+    if (result.failure == timesync::SntpFailure::Stopped) {
+        return kFailed;  // interrupted: the exit status says so
+    }
     if (!result.ok()) {
-        err << "horalux-cli: " << timesync::sntpFailureText(options.host) << "\n";
+        err << "horalux-cli: " << timesync::sntpFailureText(options.host) << "\n"
+            << "horalux-cli: " << sntpFailureCause(result, options) << "\n";
         return kFailed;
     }
     const platform::LocalDateTime t = timesync::serverLocalTime(result);
@@ -266,37 +312,37 @@ int runCommand(const CliOptions& options, std::ostream& out, std::ostream& err,
         case Command::Ports:
             return listPorts(options, out);
         case Command::Sntp:
-            return sntp(options, out, err);
+            return sntp(options, out, err, interrupted);
         default:
             break;
     }
     const bool needsReplies =
         options.command == Command::ReadRegisters || options.command == Command::WriteRegisters ||
         options.command == Command::ReadTime || options.command == Command::ReadFields ||
-        options.command == Command::WriteField;
+        options.command == Command::WriteField || options.command == Command::SetMode;
     if (needsReplies && options.address == link::kAllBoards) {
         // Boards never answer the all-boards address, so there would be nothing to read.
         err << "horalux-cli: this command reads from the board and needs a single board address\n";
         return kBadUsage;
     }
-    CliSession session(options, out, err);
+    CliSession session(options, out, err, interrupted);
     switch (options.command) {
         case Command::ReadRegisters:
             return readRegisters(session, options, out, err);
         case Command::WriteRegisters:
-            return writeRegisters(session, options, err);
+            return writeRegisters(session, options, out, err);
         case Command::SyncTime:
             return syncTime(session);
         case Command::ReadTime:
-            return readTime(session, out);
+            return readTime(session, out, err);
         case Command::ReadFields:
             return readFields(session, out);
         case Command::WriteField:
             return writeField(session, options, err);
         case Command::SetMode:
-            return setMode(session, options);
+            return setMode(session, options, out);
         case Command::Monitor:
-            return monitor(session, options, out, interrupted);
+            return monitor(session, options, out);
         default:
             return kBadUsage;
     }

@@ -7,6 +7,7 @@ namespace horalux::cli {
 
 const char* const kUsage =
     "usage: horalux-cli [--port NAME] [--speed 9600|115200] [--address N] [--delay MS] COMMAND\n"
+    "       horalux-cli --help | -h | --version\n"
     "\n"
     "  --port NAME     serial port: a name in /dev (ttyUSB0) or a path (default ttyS0)\n"
     "  --speed BPS     9600 or 115200 (default 9600)\n"
@@ -17,8 +18,10 @@ const char* const kUsage =
     "  ports                      list the serial ports\n"
     "  read-registers [--out FILE]\n"
     "                             read all setting registers; save them as a register file\n"
-    "  write-registers FILE       write the registers of FILE that differ from the board's,\n"
-    "                             then the PC time\n"
+    "  write-registers FILE [--set-address]\n"
+    "                             write the registers of FILE that differ from the board's,\n"
+    "                             then the PC time; the board keeps its address unless\n"
+    "                             --set-address is given; FILE must hold all 64 keys\n"
     "  sync-time                  write the PC time into the board clock\n"
     "  read-time                  read the board's time and date\n"
     "  read-fields                read the user fields, printed as 'N: text' (N from 0)\n"
@@ -26,9 +29,11 @@ const char* const kUsage =
     "  set-mode master|slave      make the board time master or slave\n"
     "  monitor [--seconds S] [--raw]\n"
     "                             print the board's fields as they change (--raw: the line)\n"
-    "  sntp HOST                  ask a time server; print its time and the PC clock's offset\n"
+    "  sntp HOST[:PORT]           ask a time server (port 123 unless given); print its time\n"
+    "                             and the PC clock's offset; never sets the clock\n"
     "\n"
-    "exit status: 0 done, 1 the board or the line failed, 2 bad usage\n";
+    "exit status: 0 done, 1 the board, the line or a file failed, 2 bad usage or a register\n"
+    "file that cannot be used (nothing sent), 130 Ctrl+C, 143 SIGTERM\n";
 
 namespace {
 
@@ -58,6 +63,19 @@ struct Parser {
 };
 
 }  // namespace
+
+Request requestOf(const std::vector<std::string>& args) {
+    Request request = Request::Run;
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            return Request::Help;
+        }
+        if (arg == "--version") {
+            request = Request::Version;
+        }
+    }
+    return request;
+}
 
 std::variant<CliOptions, UsageError> parseCliOptions(const std::vector<std::string>& args) {
     CliOptions options;
@@ -116,6 +134,10 @@ std::variant<CliOptions, UsageError> parseCliOptions(const std::vector<std::stri
             return UsageError{"write-registers needs a register file"};
         }
         options.file = *file;
+        if (p.more() && p.peek() == "--set-address") {
+            p.take();
+            options.setAddress = true;
+        }
     } else if (*name == "sync-time") {
         options.command = Command::SyncTime;
     } else if (*name == "read-time") {
@@ -162,6 +184,13 @@ std::variant<CliOptions, UsageError> parseCliOptions(const std::vector<std::stri
             return UsageError{"sntp needs a host name"};
         }
         options.host = *host;
+        if (const std::size_t colon = host->rfind(':'); colon != std::string::npos) {
+            options.host = host->substr(0, colon);
+            if (options.host.empty() || !parseNumber(host->substr(colon + 1), options.sntpPort,
+                                                     std::uint16_t{1}, std::uint16_t{65535})) {
+                return UsageError{"sntp needs HOST or HOST:PORT with a port from 1 to 65535"};
+            }
+        }
     } else {
         return UsageError{"unknown command " + *name};
     }

@@ -34,12 +34,20 @@ struct CliOptions {
     bool master = false;                   // set-mode
     std::optional<std::uint32_t> seconds;  // monitor --seconds
     bool raw = false;                      // monitor --raw
-    std::string host;                      // sntp HOST
+    bool setAddress = false;               // write-registers --set-address
+    std::string host;                      // sntp HOST[:PORT]
+    std::uint16_t sntpPort = 123;          // sntp HOST[:PORT]
 };
+
+// What the command line asks for besides a command.
+enum class Request { Run, Help, Version };
 
 struct UsageError {
     std::string message;
 };
+
+// --help or -h anywhere asks for the usage, --version for the version; both win over the rest.
+Request requestOf(const std::vector<std::string>& args);
 
 // Parses the arguments after the program name.
 std::variant<CliOptions, UsageError> parseCliOptions(const std::vector<std::string>& args);

@@ -55,10 +55,12 @@ settings::ProgramSettings sessionSettings(const CliOptions& options) {
 
 }  // namespace
 
-CliSession::CliSession(const CliOptions& options, std::ostream& out, std::ostream& err)
+CliSession::CliSession(const CliOptions& options, std::ostream& out, std::ostream& err,
+                       const std::atomic<bool>& interrupted)
     : options_(options),
       out_(out),
       err_(err),
+      interrupted_(interrupted),
       settings_(sessionSettings(options)),
       connection_({opener_, tick_, clock_, *this, *this, calls_, board_, *this, *this, settings_}) {
 }
@@ -72,6 +74,11 @@ bool CliSession::connect() {
 void CliSession::dispatch(std::uint32_t maxWaitMs) {
     calls_.waitPending(std::chrono::milliseconds(maxWaitMs));
     calls_.drain();
+    if (interrupted_ && !failed_) {
+        // Stopping the exchange ends the wait that pumps here; the command then returns.
+        failed_ = true;
+        connection_.stop();
+    }
     connection_.settle();
 }
 
@@ -88,16 +95,22 @@ bool CliSession::waitForRing(std::uint32_t limitMs) {
     return !failed_;
 }
 
-void CliSession::runFor(std::uint32_t ms, const std::atomic<bool>& interrupted) {
+void CliSession::runFor(std::uint32_t ms) {
     const std::uint32_t t0 = tick_.nowMs();
-    while (!interrupted && !failed_ && platform::elapsedMs(t0, tick_.nowMs()) < ms) {
+    while (!stopped() && platform::elapsedMs(t0, tick_.nowMs()) < ms) {
         dispatch(50);
+    }
+}
+
+void CliSession::say(std::string_view text) {
+    if (!interrupted_) {
+        err_ << "horalux-cli: " << text << "\n";
     }
 }
 
 void CliSession::fail(const std::string& why) {
     if (!failed_) {
-        err_ << "horalux-cli: " << why << "\n";
+        say(why);
     }
     failed_ = true;
     // Also ends any wait at once: the command reports the failure.
@@ -144,15 +157,15 @@ void CliSession::onLinkDown() {
 }
 
 void CliSession::notify(std::string_view text) {
-    err_ << "horalux-cli: " << text << "\n";
+    say(text);
 }
 
 void CliSession::error(std::string_view text) {
-    err_ << "horalux-cli: " << text << "\n";
+    say(text);
 }
 
 bool CliSession::askRetry(std::string_view text) {
-    err_ << "horalux-cli: " << text << " (no)\n";
+    say(std::string(text) + " (no)");
     return false;
 }
 

@@ -20,6 +20,9 @@
 
 namespace horalux::cli {
 
+// For sessions no signal can interrupt (benchmarks, tests).
+inline const std::atomic<bool> kNeverInterrupted{false};
+
 // The command-line companion's main side: it connects, and answers the exchange thread from its
 // own loop, the way the main window does with its events.
 class CliSession final : public link::ExchangeEvents,
@@ -27,15 +30,20 @@ class CliSession final : public link::ExchangeEvents,
                          public link::BusyIndicator,
                          public link::MessagePump {
   public:
-    CliSession(const CliOptions& options, std::ostream& out, std::ostream& err);
+    // `interrupted` is set by Ctrl+C or SIGTERM: every wait then ends at once, the exchange stops
+    // and nothing more is reported (the line going down with a stand-in board that got the same
+    // signal is no fault of the line).
+    CliSession(const CliOptions& options, std::ostream& out, std::ostream& err,
+               const std::atomic<bool>& interrupted = kNeverInterrupted);
     ~CliSession() override;
 
     // Opens the port and starts the exchange; false (with the reason told) when it cannot.
     bool connect();
     // Waits for the queued requests; false when one failed, the line went down or time ran out.
     bool waitForRing(std::uint32_t limitMs);
-    // Runs the main side for `ms` milliseconds, or until interrupted.
-    void runFor(std::uint32_t ms, const std::atomic<bool>& interrupted);
+    // Runs the main side for `ms` milliseconds, or until interrupted or failed.
+    void runFor(std::uint32_t ms);
+    bool stopped() const { return failed_ || interrupted_; }
 
     link::BoardOperations& ops() { return connection_.operations(); }
     link::BoardState& board() { return board_; }
@@ -68,10 +76,12 @@ class CliSession final : public link::ExchangeEvents,
 
   private:
     void fail(const std::string& why);
+    void say(std::string_view text);
 
     const CliOptions& options_;
     std::ostream& out_;
     std::ostream& err_;
+    const std::atomic<bool>& interrupted_;
     platform::MonotonicTick tick_;
     platform::PosixSystemClock clock_;
     platform::PosixSerialOpener opener_;

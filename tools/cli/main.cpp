@@ -9,8 +9,10 @@
 namespace {
 
 std::atomic<bool> interrupted{false};
+volatile std::sig_atomic_t stopSignal = 0;
 
-extern "C" void onSignal(int) {
+extern "C" void onSignal(int signal) {
+    stopSignal = signal;
     interrupted = true;
 }
 
@@ -18,6 +20,16 @@ extern "C" void onSignal(int) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
+    switch (horalux::cli::requestOf(args)) {
+        case horalux::cli::Request::Help:
+            std::cout << horalux::cli::kUsage;
+            return 0;
+        case horalux::cli::Request::Version:
+            std::cout << "horalux-cli " << HORALUX_VERSION << "\n";
+            return 0;
+        case horalux::cli::Request::Run:
+            break;
+    }
     const auto parsed = horalux::cli::parseCliOptions(args);
     if (const auto* usage = std::get_if<horalux::cli::UsageError>(&parsed)) {
         std::cerr << "horalux-cli: " << usage->message << "\n\n" << horalux::cli::kUsage;
@@ -25,8 +37,11 @@ int main(int argc, char** argv) {
     }
     struct sigaction action {};
     action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-    return horalux::cli::runCommand(std::get<horalux::cli::CliOptions>(parsed), std::cout,
-                                    std::cerr, interrupted);
+    const int status = horalux::cli::runCommand(std::get<horalux::cli::CliOptions>(parsed),
+                                                std::cout, std::cerr, interrupted);
+    // Stopped by a signal: the shell's convention, 128 + the signal's number.
+    return interrupted ? 128 + stopSignal : status;
 }

@@ -1,0 +1,116 @@
+#include "CliFormat.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "config/Codec.h"
+#include "timesync/CivilTime.h"
+
+namespace horalux::cli {
+namespace {
+
+const char* fieldName(config::Field field) {
+    static constexpr std::array<const char*, 19> kNames = {
+        "displayTimes", "timeZone",        "lowerLevel",     "dimStart",    "dimEnd",
+        "freeS6",       "alarm1",          "alarm2",         "signalFlags", "volume",
+        "dimLevel",     "normalLevel",     "address",        "modeFlags",   "upperLevel",
+        "freeSE",       "dailyCorrection", "displayFormats", "userScreens"};
+    return kNames[static_cast<std::size_t>(field)];
+}
+
+}  // namespace
+
+std::string registerLabel(const config::RegisterEntry& entry) {
+    std::string label = fieldName(entry.field);
+    if (entry.field == config::Field::DisplayTimes ||
+        entry.field == config::Field::DisplayFormats || entry.field == config::Field::UserScreens) {
+        label += "[" + std::to_string(entry.index) + "]";
+    }
+    return label;
+}
+
+std::string registerValueText(const config::RegisterImage& image,
+                              const config::RegisterEntry& entry) {
+    const std::uint8_t high = *config::readRegister(image, entry.number);
+    if (entry.field == config::Field::LowerLevel || entry.field == config::Field::UpperLevel) {
+        return std::to_string(high <= 128 ? int{high} : int{high} - 256);  // 0x80 counts as +128
+    }
+    if (entry.half != config::Half::High) {
+        return std::to_string(high);
+    }
+    const std::uint8_t low =
+        *config::readRegister(image, static_cast<std::uint8_t>(entry.number + 1));
+    const auto word = static_cast<std::uint16_t>(high * 256U + low);
+    if (entry.field == config::Field::DailyCorrection) {
+        return std::to_string(high == 0x80 ? -int{low} : int{low});
+    }
+    const auto time = config::bcdTime(word);
+    if (!time) {
+        return high == 0x25 ? "off" : "invalid (" + std::to_string(word) + ")";
+    }
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d:%02d", time->first, time->second);
+    return text;
+}
+
+std::string writtenText(const std::vector<config::RegisterWrite>& plan,
+                        std::optional<std::uint8_t> newAddress) {
+    std::string text = plan.empty() ? "wrote no registers" : "wrote registers ";
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        text += (i == 0 ? "" : ", ") + std::to_string(plan[i].number);
+    }
+    if (newAddress) {
+        text += ", then the address (" + std::to_string(config::kAddressRegister) + ", now " +
+                std::to_string(*newAddress) + ")";
+    }
+    return text + ", then the clock";
+}
+
+std::string timeText(const platform::LocalDateTime& t) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+    return text;
+}
+
+std::string dateText(const platform::LocalDateTime& t) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", t.year, t.month, t.day);
+    return text;
+}
+
+// The board keeps whole seconds, so the PC clock is compared to the second too.
+std::string differenceText(const platform::LocalDateTime& board, platform::LocalDateTime pc) {
+    pc.millisecond = 0;
+    const std::int64_t seconds = (timesync::epochMsOf(board) - timesync::epochMsOf(pc)) / 1000;
+    if (seconds == 0) {
+        return "none (the board is within a second of the PC)";
+    }
+    const std::int64_t size = seconds < 0 ? -seconds : seconds;
+    return (seconds > 0 ? "+" : "-") + std::to_string(size) + " s (the board is " +
+           std::to_string(size) + " s " + (seconds > 0 ? "ahead)" : "behind)");
+}
+
+std::string sntpFailureCause(const timesync::SntpResult& result, const CliOptions& options) {
+    const std::string server = options.host + ":" + std::to_string(options.sntpPort);
+    switch (result.failure) {
+        case timesync::SntpFailure::NoTimeZone:
+            return "the time zone of this machine cannot be read";
+        case timesync::SntpFailure::Resolve:
+            return options.host + " does not resolve to an IPv4 address";
+        case timesync::SntpFailure::Socket:
+        case timesync::SntpFailure::Send:
+        case timesync::SntpFailure::Receive:
+            return server + ": " + std::strerror(result.error);
+        case timesync::SntpFailure::Unusable:
+            return server + " answered, but with a time it marks as unusable (not synchronised)";
+        case timesync::SntpFailure::TimedOut:
+            return server + " did not answer within " +
+                   std::to_string(timesync::kSntpTimeoutMs / 1000) + " s";
+        case timesync::SntpFailure::Stopped:
+        case timesync::SntpFailure::None:
+            break;
+    }
+    return {};
+}
+
+}  // namespace horalux::cli

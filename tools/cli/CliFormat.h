@@ -1,0 +1,44 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CliOptions.h"
+#include "config/RegisterImage.h"
+#include "config/RegisterMap.h"
+#include "config/WritePlan.h"
+#include "platform/SystemClock.h"
+#include "timesync/SntpClient.h"
+
+// What the companion prints, as a person reads it.
+namespace horalux::cli {
+
+// The sensor texts by their place in the decoded state (0 is unused).
+inline constexpr std::array<const char*, 8> kSensorNames = {
+    "",         "temperature 1", "temperature 2", "temperature 3",
+    "pressure", "humidity",      "radiation",     "date"};
+
+// A register's field, as in "alarm1" or "userScreens[3]".
+std::string registerLabel(const config::RegisterEntry& entry);
+// A register's value; a word (whose high half `entry` is) as one value: times of day as HH:MM or
+// "off", the trigger levels and the daily correction with their sign.
+std::string registerValueText(const config::RegisterImage& image,
+                              const config::RegisterEntry& entry);
+
+// "wrote registers 44, 57, 216, then the clock", from the plan the write follows.
+std::string writtenText(const std::vector<config::RegisterWrite>& plan,
+                        std::optional<std::uint8_t> newAddress);
+
+// "09:05:07" and "2009-03-01".
+std::string timeText(const platform::LocalDateTime& t);
+std::string dateText(const platform::LocalDateTime& t);
+// How far the board's clock is from the PC's, to the second.
+std::string differenceText(const platform::LocalDateTime& board, platform::LocalDateTime pc);
+
+// Why an SNTP exchange failed, naming the server.
+std::string sntpFailureCause(const timesync::SntpResult& result, const CliOptions& options);
+
+}  // namespace horalux::cli
