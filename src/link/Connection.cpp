@@ -11,10 +11,14 @@ namespace horalux::link {
 // about a ring and a line that are no longer in use.
 class Connection::Relay final : public ExchangeEvents, public Prompts {
   public:
-    Relay(Connection& connection, Run& run) : connection_(connection), run_(run) {}
+    explicit Relay(Connection& connection) : connection_(connection) {}
+
+    // The thread was stopped: what it still says about its ring and its line is out of date.
+    void retire() { retired_ = true; }
+    bool retired() const { return retired_; }
 
     void onRequestFailed(std::unique_ptr<BoardRequest> copy) override {
-        if (!run_.retired) {
+        if (!retired_) {
             handle([&] { owner().onRequestFailed(std::move(copy)); });
         }
     }
@@ -25,7 +29,10 @@ class Connection::Relay final : public ExchangeEvents, public Prompts {
         handle([&] { owner().onExchangeInfo(record); });
     }
     void onRingState(bool empty) override {
-        handle([&] { connection_.onRingState(run_, empty); });
+        handle([&] { connection_.onRingState(*this, empty); });
+    }
+    void onExchangeBatchEnd() override {
+        handle([&] { owner().onExchangeBatchEnd(); });
     }
     void refreshBoardView() override {
         handle([&] { owner().refreshBoardView(); });
@@ -34,7 +41,7 @@ class Connection::Relay final : public ExchangeEvents, public Prompts {
         handle([&] { owner().refreshUserFields(); });
     }
     void onLinkDown() override {
-        handle([&] { connection_.onLinkDown(run_); });
+        handle([&] { connection_.onLinkDown(*this); });
     }
 
     void notify(std::string_view text) override {
@@ -65,7 +72,7 @@ class Connection::Relay final : public ExchangeEvents, public Prompts {
     }
 
     Connection& connection_;
-    Run& run_;
+    bool retired_ = false;
 };
 
 Connection::Connection(const ConnectionParts& parts)
@@ -150,7 +157,8 @@ bool Connection::start() {
     stop();
     linkDown_ = false;
     auto run = std::make_unique<Run>();
-    run->relay = std::make_unique<Relay>(*this, *run);
+    relays_.push_back(std::make_unique<Relay>(*this));
+    run->relay = relays_.back().get();
     run->lease = std::make_unique<PortLease>(*port_);
     run->thread = std::make_unique<TNewThread>(
         ExchangeContext{*run->lease, parts_.tick, *run->relay, *run->relay, parts_.mainThread,
@@ -173,7 +181,7 @@ void Connection::retire() {
     }
     // Nothing more goes into the ring, and a wait on it ends.
     ops_.attachRing(nullptr);
-    run_->retired = true;
+    run_->relay->retire();
     run_->thread->StopWorker();
     run_->lease->revoke();
     retired_.push_back(std::move(run_));
@@ -202,16 +210,16 @@ bool Connection::reviveFailedRequest() {
     return run_ && link::reviveFailedRequest(run_->thread->ring(), parts_.tick.nowMs());
 }
 
-void Connection::onRingState(Run& run, bool empty) {
-    if (run.retired) {
+void Connection::onRingState(Relay& from, bool empty) {
+    if (from.retired()) {
         return;  // a ring no one fills any more
     }
     ops_.setRingIdle(empty);
     parts_.events.onRingState(empty);
 }
 
-void Connection::onLinkDown(Run& run) {
-    if (run.retired) {
+void Connection::onLinkDown(Relay& from) {
+    if (from.retired()) {
         return;  // stopped on purpose: nothing to report
     }
     // The thread has left its loop; the port stays open until the owner closes or reconnects.

@@ -101,15 +101,14 @@ class Connection {
     class Relay;
     // One exchange thread with its view of the port and its way to the owner.
     struct Run {
-        std::unique_ptr<Relay> relay;
+        Relay* relay = nullptr;
         std::unique_ptr<PortLease> lease;
         std::unique_ptr<TNewThread> thread;
-        bool retired = false;
     };
 
     void retire();
-    void onLinkDown(Run& run);
-    void onRingState(Run& run, bool empty);
+    void onLinkDown(Relay& from);
+    void onRingState(Relay& from, bool empty);
 
     ConnectionParts parts_;
     BoardOperations ops_;
@@ -117,6 +116,9 @@ class Connection {
     std::string portName_;
     std::unique_ptr<Run> run_;
     std::vector<std::unique_ptr<Run>> retired_;
+    // Every relay lives as long as the connection: what a thread posted without waiting may
+    // reach the owner after the thread itself is gone.
+    std::vector<std::unique_ptr<Relay>> relays_;
     int handlerDepth_ = 0;  // handlers of exchange threads now running on this thread
     bool linkDown_ = false;
 };

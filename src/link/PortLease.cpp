@@ -18,6 +18,19 @@ platform::IoResult PortLease::read(std::uint8_t* buffer, std::size_t length) {
     return port_->read(buffer, length);
 }
 
+platform::IoResult PortLease::readSome(std::uint8_t* buffer, std::size_t capacity) {
+    std::lock_guard lock(mutex_);
+    if (port_ == nullptr) {
+        return {0, platform::IoStatus::Gone};
+    }
+    return port_->readSome(buffer, capacity);
+}
+
+std::size_t PortLease::outputQueued() {
+    std::lock_guard lock(mutex_);
+    return port_ != nullptr ? port_->outputQueued() : 0;
+}
+
 platform::IoResult PortLease::write(const std::uint8_t* data, std::size_t length) {
     std::lock_guard lock(mutex_);
     if (port_ == nullptr) {

@@ -18,8 +18,11 @@ class PortLease final : public platform::SerialPort {
     // Main side. After it returns the thread no longer reaches the port.
     void revoke();
 
+    // Every call of the port goes through, also those with a default of their own.
     platform::IoResult read(std::uint8_t* buffer, std::size_t length) override;
+    platform::IoResult readSome(std::uint8_t* buffer, std::size_t capacity) override;
     platform::IoResult write(const std::uint8_t* data, std::size_t length) override;
+    std::size_t outputQueued() override;
     void purge() override;
     platform::LineErrorState takeErrors() override;
     void setSpeed(std::uint32_t bitsPerSecond) override;

@@ -176,9 +176,9 @@ TEST_F(ExchangeLoopTest, TheDropAnswerAndAnErrorInTheFailureHandlerBothMoveOnToT
 
 TEST_F(ExchangeLoopTest, ADropForARequestNoLongerFailedChangesNothing) {
     ASSERT_TRUE(queue(1, 3, 10));
-    BoardRequest stale = *thread.ring().current();
-    stale.failed = true;
-    thread.PostToWorker(WM_DROP_REQUEST, std::make_unique<BoardRequest>(stale));
+    auto stale = std::make_unique<BoardRequest>(*thread.ring().current());
+    stale->failed = true;
+    thread.PostToWorker(WM_DROP_REQUEST, std::move(stale));
     runTurns(1);
     ASSERT_FALSE(thread.ring().empty());
     EXPECT_EQ(thread.ring().current()->param1, 10);
