@@ -19,7 +19,8 @@ Line::Poll Line::pollByte() {
             case platform::IoStatus::Ok:
                 receivedAt_ = 0;
                 receivedEnd_ = result.count;
-                streaming_ = result.count > 0;
+                // A read that found much waiting means a backlog: no pause before the next.
+                streaming_ = result.count > 0 && result.count < kBacklogBytes;
                 break;
             case platform::IoStatus::Failed:
                 if (pollFailed_) {
@@ -72,10 +73,10 @@ std::size_t Line::readBlock(std::span<std::uint8_t> buffer) {
 }
 
 void Line::sendFrame(std::span<const std::uint8_t> frame) {
-    // A failed or short write is not acted on here: the retries cover a frame that did not
-    // arrive, and a vanished device shows up at the next poll.
     // The reply to this frame is awaited: read it as soon as it comes.
     streaming_ = false;
+    // A failed or short write is not acted on here: the retries cover a frame that did not
+    // arrive, and a vanished device shows up at the next poll.
     const std::uint32_t t0 = tick_.nowMs();
     port_.write(frame.data(), frame.size());
     log(frame);

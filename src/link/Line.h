@@ -17,6 +17,8 @@ class Line {
   public:
     // How long a busy line is left to gather bytes before the next read.
     static constexpr std::uint32_t kGatherMs = 3;
+    // A read that brings this many bytes or more found a backlog: the next one follows at once.
+    static constexpr std::size_t kBacklogBytes = 64;
 
     enum class PollStatus { Byte, Empty, Failed, Gone };
     struct Poll {
@@ -68,10 +70,11 @@ class Line {
     platform::SerialPort& port_;
     platform::Tick& tick_;
     std::uint32_t delayTimeMs_;
-    std::array<std::uint8_t, 256> received_{};  // bytes of the last read not yet polled
+    std::array<std::uint8_t, 1024> received_{};  // bytes of the last read not yet polled
     std::size_t receivedAt_ = 0;
     std::size_t receivedEnd_ = 0;
-    bool streaming_ = false;  // the last read brought bytes and no frame was written since
+    // The last read brought a few bytes, no backlog, and no frame was written since.
+    bool streaming_ = false;
     std::function<void(std::span<const std::uint8_t>)> log_;
     std::function<void()> pollFailed_;
     std::function<void()> dispatch_;
