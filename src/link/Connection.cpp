@@ -194,8 +194,6 @@ void Connection::settle() {
     // Each was told to stop and no longer reaches the port; it leaves within one poll or wait.
     for (const std::unique_ptr<Run>& run : retired_) {
         run->thread->join();
-        // What it posted and the main side has not taken yet must not reach its relay.
-        parts_.mainThread.forget(*run->relay);
     }
     retired_.clear();
 }

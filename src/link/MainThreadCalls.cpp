@@ -27,8 +27,6 @@ void MainThread::postRingState(ExchangeEvents& events, bool empty, const std::st
     run([&] { events.onRingState(empty); }, stop);
 }
 
-void MainThread::forget(const ExchangeEvents& /*events*/) {}
-
 CallOutcome InlineMainThread::run(RoutineRef routine, const std::stop_token& stop) {
     if (stop.stop_requested()) {
         return CallOutcome::Withdrawn;
@@ -101,15 +99,6 @@ void MainThreadCalls::endBatch() {
     changed_.notify_all();
     if (wake != nullptr) {
         (*wake)();
-    }
-}
-
-void MainThreadCalls::forget(const ExchangeEvents& events) {
-    std::lock_guard lock(mutex_);
-    if (posted_.events == &events) {
-        posted_.clear();
-        posted_.events = nullptr;
-        batchEnded_ = false;
     }
 }
 

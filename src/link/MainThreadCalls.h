@@ -57,9 +57,6 @@ class MainThread {
     virtual void postRingState(ExchangeEvents& events, bool empty, const std::stop_token& stop);
     // Ends a batch of posts: the main side is woken once if anything is waiting for it.
     virtual void endBatch() {}
-    // Main thread: drops what was posted for `events`, which is going away (its worker has
-    // been joined). Without it the next drain would deliver to a destroyed receiver.
-    virtual void forget(const ExchangeEvents& events);
 };
 
 // Runs every routine at once on the calling thread: for single-threaded tests and tools.
@@ -81,7 +78,6 @@ class MainThreadCalls final : public MainThread {
                           const std::stop_token& stop) override;
     void postRingState(ExchangeEvents& events, bool empty, const std::stop_token& stop) override;
     void endBatch() override;
-    void forget(const ExchangeEvents& events) override;
 
     void setWakeHook(std::function<void()> hook);
     // Main thread: delivers what was posted and runs the calls queued so far, in the order the

@@ -77,6 +77,10 @@ std::string serialOpenFailureText(const std::string& path, int error) {
             struct stat info {};
             std::string group = "dialout";
             if (::stat(path.c_str(), &info) == 0) {
+                if ((info.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) {
+                    return path + ": permission denied; no group may use the device: ask the " +
+                           "administrator for access";
+                }
                 group = groupName(info.st_gid);
             }
             return path + ": permission denied; the device belongs to the group " + group +

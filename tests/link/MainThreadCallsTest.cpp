@@ -194,23 +194,6 @@ TEST(MainThreadCalls, PostsWakeTheMainSideOnlyWhenTheirBatchEnds) {
     EXPECT_EQ(wakes, 1);
 }
 
-TEST(MainThreadCalls, PostsForAReceiverThatIsGoingAwayAreDroppedNotDelivered) {
-    MainThreadCalls calls;
-    test::RecordingEvents gone;
-    test::RecordingEvents staying;
-    const std::uint8_t byte = 0x41;
-    calls.postExchangeInfo(gone, std::span<const std::uint8_t>(&byte, 1), {});
-    calls.postRingState(gone, true, {});
-    calls.endBatch();
-    calls.forget(staying);  // another receiver: nothing dropped
-    EXPECT_TRUE(calls.pending());
-    calls.forget(gone);
-    EXPECT_FALSE(calls.pending());
-    calls.drain();
-    EXPECT_EQ(gone.records, 0);
-    EXPECT_TRUE(gone.ringStates.empty());
-}
-
 TEST(InlineMainThread, RunsAtOnceUnlessStopped) {
     InlineMainThread main;
     int runs = 0;

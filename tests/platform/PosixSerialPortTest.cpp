@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -31,31 +32,6 @@ TEST(SpeedConstant, KnowsTheStandardSpeedsOnly) {
 TEST(PosixSerialPort, MissingDeviceCannotBeOpened) {
     EXPECT_EQ(PosixSerialPort::open("/dev/horalux-no-such-device", 9600), nullptr);
     EXPECT_EQ(PosixSerialPort::open("horalux-no-such-device", 9600), nullptr);
-}
-
-// Control characters a terminal would act on (XON/XOFF, CR/LF, DEL, interrupt) are data here.
-TEST(PosixSerialPort, EveryByteValuePassesTheLineUnchangedBothWays) {
-    test::PtyPair pty;
-    auto port = PosixSerialPort::open(pty.devicePath(), 9600);
-    ASSERT_NE(port, nullptr);
-    std::array<std::uint8_t, 256> all{};
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        all[i] = static_cast<std::uint8_t>(i);
-    }
-    ASSERT_EQ(port->write(all.data(), all.size()).count, all.size());
-    const std::string out = pty.receive(all.size(), 2000);
-    EXPECT_EQ(out, std::string(all.begin(), all.end()));
-
-    pty.send(all.data(), all.size());
-    std::string in;
-    for (int empty = 0; in.size() < all.size() && empty < 20;) {
-        std::array<std::uint8_t, 64> piece{};
-        const IoResult got = port->readSome(piece.data(), piece.size());
-        ASSERT_EQ(got.status, IoStatus::Ok);
-        empty += got.count == 0 ? 1 : 0;
-        in.append(piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(got.count));
-    }
-    EXPECT_EQ(in, std::string(all.begin(), all.end()));
 }
 
 TEST(PosixSerialPort, AFailedOpenNamesTheDeviceAndTheCause) {
@@ -90,8 +66,14 @@ TEST(PosixSerialPort, PermissionDeniedNamesTheDevicesGroupAndHowToJoinIt) {
         ::unlink(device.c_str());
         GTEST_SKIP() << "cannot give the file another group";
     }
+    ::chmod(device.c_str(), 0600);
+    const std::string ownerOnly = serialOpenFailureText(device, EACCES);
+    ::chmod(device.c_str(), 0660);
     const std::string text = serialOpenFailureText(device, EACCES);
     ::unlink(device.c_str());
+    EXPECT_EQ(ownerOnly, device +
+                             ": permission denied; no group may use the device: ask the "
+                             "administrator for access");
     EXPECT_EQ(text.rfind(device + ": permission denied; the device belongs to the group ", 0), 0U)
         << text;
     const group* dialout = ::getgrgid(20);
@@ -99,6 +81,31 @@ TEST(PosixSerialPort, PermissionDeniedNamesTheDevicesGroupAndHowToJoinIt) {
     EXPECT_NE(text.find("group " + name + ": join it with \"sudo usermod -aG " + name + " $USER\""),
               std::string::npos)
         << text;
+}
+
+// Control characters a terminal would act on (XON/XOFF, CR/LF, DEL, interrupt) are data here.
+TEST(PosixSerialPort, EveryByteValuePassesTheLineUnchangedBothWays) {
+    test::PtyPair pty;
+    auto port = PosixSerialPort::open(pty.devicePath(), 9600);
+    ASSERT_NE(port, nullptr);
+    std::array<std::uint8_t, 256> all{};
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        all[i] = static_cast<std::uint8_t>(i);
+    }
+    ASSERT_EQ(port->write(all.data(), all.size()).count, all.size());
+    const std::string out = pty.receive(all.size(), 2000);
+    EXPECT_EQ(out, std::string(all.begin(), all.end()));
+
+    pty.send(all.data(), all.size());
+    std::string in;
+    for (int empty = 0; in.size() < all.size() && empty < 20;) {
+        std::array<std::uint8_t, 64> piece{};
+        const IoResult got = port->readSome(piece.data(), piece.size());
+        ASSERT_EQ(got.status, IoStatus::Ok);
+        empty += got.count == 0 ? 1 : 0;
+        in.append(piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(got.count));
+    }
+    EXPECT_EQ(in, std::string(all.begin(), all.end()));
 }
 
 TEST(PosixSerialPort, NonStandardSpeedIsAnErrorSettingPortState) {

