@@ -1,6 +1,89 @@
+// The windowed program: creates the windows in their order and runs the event loop. SIGTERM,
+// SIGINT and SIGHUP close the main window the way "Выход" does, so the settings are saved.
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QSocketNotifier>
+#include <cstdio>
+#include <cstring>
+
+#include "settings/SettingsPath.h"
+#include "ui/ConnectionDialog.h"
+#include "ui/MainWindow.h"
+#include "ui/ParametersWindow.h"
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char byte = 1;
+    // Nothing else is safe in a signal handler; the event loop does the closing.
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+void catchEndSignals() {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
+        return;
+    }
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        sigaction(sig, &action, nullptr);
+    }
+}
+
+const char kUsage[] =
+    "usage: horalux [--help] [--version]\n"
+    "Shows and sets seven-segment clock boards on a serial line. The port, speed and board\n"
+    "address are chosen in the window; settings are kept in horalux.ini beside the program.\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("horalux %s\n", HORALUX_VERSION);
+            return 0;
+        }
+    }
+    catchEndSignals();
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Horalux"));
+
+    using namespace horalux;
+    ui::MainWindowOptions options;
+    options.settingsFile = settings::settingsFilePath(settings::currentProgramPath(),
+                                                      settings::configFoldersFromEnvironment());
+    ui::TForm1 form1(options);
+    // The remote settings window is created here, between the main window and TForm3.
+    ui::TForm3 form3(&form1);
+    ui::TForm5 form5(form1, &form1);
+    // The user-field edit box is created here, after TForm5.
+    form1.setWindows(&form3, &form5);
+
+    if (signalPipe[0] >= 0) {
+        auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &form1);
+        QObject::connect(notifier, &QSocketNotifier::activated, &form1, [&form1] {
+            char byte = 0;
+            [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);
+            form1.close();
+            QApplication::quit();
+        });
+    }
+    // A logout ends the session's programs through the application.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form1, [&form1] { form1.close(); });
+
+    form1.show();
+    const int rc = QApplication::exec();
+    form1.shutdown();
+    return rc;
 }

@@ -16,7 +16,14 @@ QtMainThread::QtMainThread(QObject* parent) : QObject(parent) {
 
 void QtMainThread::customEvent(QEvent* event) {
     if (event->type() == kDrainEvent) {
-        calls_.drain();
+        drain();
+    }
+}
+
+void QtMainThread::drain() {
+    calls_.drain();
+    if (afterDrain_) {
+        afterDrain_();
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 
 #include "link/MainThreadCalls.h"
 
@@ -13,12 +14,17 @@ class QtMainThread final : public QObject {
   public:
     explicit QtMainThread(QObject* parent = nullptr);
     link::MainThreadCalls& calls() { return calls_; }
+    // Runs the pending calls, then the after-drain hook (the connection joins the exchange
+    // threads stopped from inside those calls).
+    void drain();
+    void setAfterDrain(std::function<void()> hook) { afterDrain_ = std::move(hook); }
 
   protected:
     void customEvent(QEvent* event) override;
 
   private:
     link::MainThreadCalls calls_;
+    std::function<void()> afterDrain_;
 };
 
 }  // namespace horalux::ui

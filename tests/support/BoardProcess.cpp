@@ -28,7 +28,7 @@ constexpr int kStopTimeoutMs = 5000;
 
 }  // namespace
 
-BoardProcess::BoardProcess(const std::vector<std::string>& args) {
+BoardProcess::BoardProcess(const std::vector<std::string>& args, const std::string& logPath) {
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) {
         throw std::runtime_error("cannot make a pipe for the board");
@@ -44,6 +44,10 @@ BoardProcess::BoardProcess(const std::vector<std::string>& args) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    if (!logPath.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, logPath.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
     const int rc = posix_spawn(&pid_, argv[0].c_str(), &actions, nullptr, cargv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);

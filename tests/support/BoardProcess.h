@@ -13,7 +13,9 @@ namespace horalux::test {
 class BoardProcess {
   public:
     // Starts the board with these arguments. Throws std::runtime_error when it cannot start.
-    explicit BoardProcess(const std::vector<std::string>& args = {});
+    // With `logPath`, the board's standard error (its --verbose log) goes to that file.
+    explicit BoardProcess(const std::vector<std::string>& args = {},
+                          const std::string& logPath = {});
     // Stops the board (SIGTERM, then SIGKILL if it lingers) and reaps it.
     ~BoardProcess();
     BoardProcess(const BoardProcess&) = delete;

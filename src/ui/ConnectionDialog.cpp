@@ -1,0 +1,123 @@
+#include "ui/ConnectionDialog.h"
+
+#include <QEvent>
+#include <QMessageBox>
+#include <filesystem>
+#include <system_error>
+
+#include "link/PortList.h"
+#include "platform/PosixSerialPort.h"
+#include "platform/SerialPortList.h"
+#include "ui/Pictures.h"
+#include "ui/WindowPlacement.h"
+#include "ui_ConnectionDialog.h"
+
+namespace horalux::ui {
+
+namespace {
+constexpr int kAddressCount = 256;
+constexpr std::uint8_t kAllBoards = 255;
+}  // namespace
+
+QString TForm5::addressItemText(int address) {
+    return QStringLiteral("$%1/%2").arg(address, 2, 16, QLatin1Char('0')).toUpper().arg(address);
+}
+
+TForm5::TForm5(PortControl& control, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::TForm5>()), control_(control) {
+    ui_->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(424, 216);
+    ui_->SpeedButton1->setIcon(refreshIcon());
+    ui_->BitBtn1->setIcon(connectIcon());
+    for (int a = 0; a < kAddressCount; ++a) {
+        ui_->ComboBox3->addItem(addressItemText(a));
+    }
+    ui_->ComboBox2->setCurrentIndex(0);
+    connect(ui_->SpeedButton1, &QToolButton::clicked, this, &TForm5::refreshPortList);
+    connect(ui_->RadioButton1, &QRadioButton::clicked, this, &TForm5::onRadioClicked);
+    connect(ui_->RadioButton2, &QRadioButton::clicked, this, &TForm5::onRadioClicked);
+    connect(ui_->BitBtn1, &QPushButton::clicked, this, [this] {
+        connectSequence();
+        accept();
+    });
+}
+
+TForm5::~TForm5() = default;
+
+bool TForm5::run(ConnectionChoice& choice) {
+    choice_ = &choice;
+    showChoice();
+    centreOnScreen(*this);
+    const bool ok = exec() == QDialog::Accepted;
+    choice_ = nullptr;
+    return ok;
+}
+
+bool TForm5::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate && choice_ != nullptr) {
+        refreshPortList();
+    }
+    return QDialog::event(event);
+}
+
+void TForm5::showChoice() {
+    const int speedItem = ui_->ComboBox2->findText(QString::number(choice_->speed));
+    if (speedItem >= 0) {
+        ui_->ComboBox2->setCurrentIndex(speedItem);
+    }
+    const bool all = choice_->address == kAllBoards;
+    ui_->RadioButton1->setChecked(all);
+    ui_->RadioButton2->setChecked(!all);
+    if (!all) {
+        ui_->ComboBox3->setCurrentIndex(choice_->address);
+    }
+    onRadioClicked();
+    refreshPortList();
+}
+
+void TForm5::onRadioClicked() {
+    ui_->ComboBox3->setEnabled(ui_->RadioButton2->isChecked());
+}
+
+void TForm5::refreshPortList() {
+    std::vector<link::PortValue> values;
+    for (const platform::SystemSerialPort& port : platform::listSystemSerialPorts()) {
+        values.push_back({link::portValueName(port.description), port.name});
+    }
+    // A cancelled dialog changes nothing, so the list does not pick the program's port for it.
+    std::string comPort = choice_ != nullptr ? choice_->port : std::string();
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(platform::serialDevicePath(comPort), ec);
+    const link::PortList list = link::FillPortList(values, comPort, exists);
+    ui_->ComboBox1->clear();
+    for (const link::PortListEntry& entry : list.entries) {
+        ui_->ComboBox1->addItem(QString::fromStdString(entry.label),
+                                QString::fromStdString(entry.portName));
+    }
+    ui_->ComboBox1->setCurrentIndex(list.selected);
+}
+
+void TForm5::connectSequence() {
+    bool isNumber = false;
+    const QString speedText = ui_->ComboBox2->currentText();
+    const int speed = speedText.trimmed().toInt(&isNumber);
+    if (!isNumber) {
+        QMessageBox::critical(this, QStringLiteral("Horalux"),
+                              QStringLiteral("'%1' is not a valid integer value").arg(speedText));
+        return;
+    }
+    std::optional<std::string> port;
+    if (ui_->ComboBox1->currentIndex() >= 0) {
+        port = ui_->ComboBox1->currentData().toString().toStdString();
+        choice_->port = *port;
+    }
+    choice_->speed = speed;
+    choice_->address = ui_->RadioButton1->isChecked()
+                           ? kAllBoards
+                           : static_cast<std::uint8_t>(ui_->ComboBox3->currentIndex());
+    control_.connectTo(port, static_cast<std::uint32_t>(speed));
+}
+
+}  // namespace horalux::ui

@@ -1,0 +1,317 @@
+#include "ui/MainWindow.h"
+
+#include <array>
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QToolTip>
+
+#include "link/Commands.h"
+#include "ui/ParametersWindow.h"
+#include "ui/Pictures.h"
+#include "ui/StartupClock.h"
+#include "ui/WindowPlacement.h"
+#include "ui_MainWindow.h"
+
+namespace horalux::ui {
+
+namespace {
+
+constexpr int kClientWidth = 732;
+constexpr int kHeaderAndFields = 41 + 401;
+constexpr int kExchangePanelHeight = 245;  // 752 - 507: what the log adds to the window
+constexpr int kStatusPanelWidths[3] = {159, 200, 50};
+const QString kSlave = QStringLiteral(" Slave");
+const QString kMaster = QStringLiteral(" Мастер");
+const QString kBusyText = QStringLiteral("Считывание регистров...");
+const QString kReadyText = QStringLiteral("Готово");
+
+QString twoDigits(int value) {
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
+
+}  // namespace
+
+TForm1::TForm1(MainWindowOptions options, QWidget* parent)
+    : QMainWindow(parent),
+      ui_(std::make_unique<Ui::TForm1>()),
+      options_(std::move(options)),
+      clock_(options_.clock != nullptr ? *options_.clock : pcClock_),
+      prompts_(this),
+      pump_(mainThread_),
+      connection_(link::ConnectionParts{
+          options_.opener != nullptr ? *options_.opener : serialDevices_, tick_, clock_, prompts_,
+          *this, mainThread_.calls(), board_, *this, pump_, settings_}),
+      period_(periodTimer_, settings_, [this] { operations().Sinkhr_date(); }) {
+    ui_->setupUi(this);
+    // No system menu and no title-bar buttons; "Выход" is the way out.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    ui_->ClientArea->setAutoFillBackground(true);
+    ui_->ClientArea->setPalette(black);
+    ui_->Panel3->setAutoFillBackground(true);
+    ui_->Panel3->setPalette(black);
+    ui_->Image1->setPixmap(clockPicture(32));
+    ui_->CheckBox1->setAccessibleName(ui_->CheckBox1->text());
+    periodItem(0)->setCheckable(true);
+    auto* modes = new QActionGroup(this);
+    modes->addAction(ui_->N22);
+    modes->addAction(ui_->Slave1);
+    log_ = new ExchangeLog(*ui_->RichEdit1, *ui_->CheckBox1, this);
+    buildStatusBar();
+    connectMenus();
+
+    displayTimer_.setInterval(1000);
+    connect(&displayTimer_, &QTimer::timeout, this, &TForm1::showClock);
+    // Found by name, as the period handling knows it.
+    periodTimer_.timer.setParent(this);
+    periodTimer_.timer.setObjectName(QStringLiteral("Timer2"));
+    connect(&periodTimer_.timer, &QTimer::timeout, this, [this] { period_.onTimerTick(); });
+    connect(qApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) {
+                if (state != Qt::ApplicationActive) {
+                    leftForAnotherProgram_ = true;
+                } else if (leftForAnotherProgram_) {
+                    leftForAnotherProgram_ = false;
+                    applicationActivated();
+                }
+            });
+
+    // The creation sequence.
+    settings_ = settings::loadSettings(options_.settingsFile);
+    mainThread_.setAfterDrain([this] { connection_.settle(); });
+    ui_->N12->setChecked(settings_.Test);
+    period_.load();
+    showPeriodMarks();
+    startUpClock();
+    applyExchangePanel();
+    statusPanels_[0]->setText(kSlave);
+    ui_->Slave1->setChecked(true);
+
+    showClock();
+    displayTimer_.start();
+}
+
+TForm1::~TForm1() {
+    shutdown();
+}
+
+void TForm1::setWindows(TForm3* parameters, TForm5* connection) {
+    parameters_ = parameters;
+    connectionDialog_ = connection;
+}
+
+void TForm1::setFieldRefresh(std::function<void()> boardView, std::function<void()> userFields) {
+    refreshBoardView_ = std::move(boardView);
+    refreshUserFields_ = std::move(userFields);
+}
+
+QWidget* TForm1::fieldArea() const {
+    return ui_->Panel3;
+}
+
+void TForm1::setRemoteSettingsWindow(std::function<void()> open) {
+    openRemoteSettings_ = std::move(open);
+}
+
+void TForm1::buildStatusBar() {
+    for (int i = 0; i < 3; ++i) {
+        auto* panel = new QLabel(this);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panel->setFixedWidth(kStatusPanelWidths[i]);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        statusBar()->addWidget(panel);
+        statusPanels_[i] = panel;
+    }
+}
+
+void TForm1::connectMenus() {
+    connect(ui_->N2, &QAction::triggered, this, &QWidget::close);
+    connect(ui_->N8, &QAction::triggered, this, [this] {
+        // The remote settings window is wired here once it exists.
+        if (openRemoteSettings_) {
+            openRemoteSettings_();
+        }
+    });
+    connect(ui_->N9, &QAction::triggered, this, [this] { period_.synchronizeNow(); });
+    connect(ui_->N19, &QAction::triggered, this, [this] { operations().readTimeAndDate(); });
+    connect(ui_->N20, &QAction::triggered, this, [this] { operations().readUserFields(); });
+    connect(ui_->N22, &QAction::triggered, this, [this] { onModeItem(true); });
+    connect(ui_->Slave1, &QAction::triggered, this, [this] { onModeItem(false); });
+    connect(ui_->N13, &QAction::triggered, this, &TForm1::onConnectionItem);
+    connect(ui_->N5, &QAction::triggered, this, &TForm1::onParameters);
+    connect(ui_->N12, &QAction::triggered, this, &TForm1::applyExchangePanel);
+    for (int item = 1; item < settings::kPeriodChoiceCount; ++item) {
+        connect(periodItem(item), &QAction::triggered, this, [this, item] { onPeriodItem(item); });
+    }
+    connect(ui_->N25, &QAction::triggered, this, &TForm1::showHelp);
+    connect(ui_->N26, &QAction::triggered, this, &TForm1::showAbout);
+}
+
+QAction* TForm1::periodItem(int item) const {
+    // The items are found by their composed names, N14 (the submenu itself) to N18.
+    const QString name = QStringLiteral("N1%1").arg(item + 4);
+    if (item == 0) {
+        return findChild<QMenu*>(name)->menuAction();
+    }
+    return findChild<QAction*>(name);
+}
+
+void TForm1::showPeriodMarks() {
+    for (int item = 0; item < settings::kPeriodChoiceCount; ++item) {
+        periodItem(item)->setChecked(
+            period_.isChecked(static_cast<timesync::SyncPeriodChoice>(item)));
+    }
+}
+
+void TForm1::onPeriodItem(int item) {
+    period_.choosePeriod(static_cast<timesync::SyncPeriodChoice>(item));
+    showPeriodMarks();
+}
+
+void TForm1::onModeItem(bool master) {
+    QAction* item = master ? ui_->N22 : ui_->Slave1;
+    if (!item->isChecked()) {
+        return;
+    }
+    operations().SetBoardMode(master);
+    if (!master && !closing_) {
+        statusPanels_[0]->setText(kSlave);
+    }
+}
+
+void TForm1::startUpClock() {
+    const StartupClockReport report = synchronizeSystemClock(
+        settings_.SinhrTime, settings_.SinhrTimeServer, clock_, tick_,
+        [this](std::string_view text) { prompts_.notify(text); }, options_.sntp,
+        options_.clockDisciplined ? options_.clockDisciplined : systemClockDisciplined);
+    statusPanels_[2]->setText(report.word);
+    statusPanels_[2]->setToolTip(report.detail);
+}
+
+void TForm1::showClock() {
+    const platform::LocalDateTime now = clock_.now();
+    ui_->TimeLabel->setText(twoDigits(now.hour) + '.' + twoDigits(now.minute) + '.' +
+                            twoDigits(now.second));
+    ui_->DateLabel->setText(twoDigits(now.day) + '.' + twoDigits(now.month) + '.' +
+                            QString::number(now.year));
+}
+
+void TForm1::applyExchangePanel() {
+    const bool shown = ui_->N12->isChecked();
+    ui_->ExchangePanel->setVisible(shown);
+    if (shown) {
+        log_->clear();
+    }
+    const int height = menuBar()->sizeHint().height() + kHeaderAndFields +
+                       (shown ? kExchangePanelHeight : 0) + statusBar()->sizeHint().height();
+    setFixedSize(kClientWidth, height);
+}
+
+std::array<QWidget*, 3> TForm1::busyAreas() const {
+    return {ui_->Panel2, ui_->Panel3, ui_->Panel4};
+}
+
+void TForm1::ShowBusyState() {
+    busy_ = true;
+    ui_->N2->setEnabled(false);
+    for (QWidget* w : busyAreas()) {
+        w->setCursor(Qt::WaitCursor);
+    }
+    statusPanels_[1]->setText(kBusyText);
+    emit busyStateChanged(true);
+}
+
+void TForm1::setIdle() {
+    if (!busy_ && statusPanels_[1]->text() == kReadyText) {
+        return;  // reported on every loop turn of the exchange: nothing to redo
+    }
+    busy_ = false;
+    ui_->N2->setEnabled(true);
+    for (QWidget* w : busyAreas()) {
+        w->unsetCursor();
+    }
+    statusPanels_[1]->setText(kReadyText);
+    emit busyStateChanged(false);
+}
+
+void TForm1::onParameters() {
+    if (parameters_ != nullptr) {
+        // Takes effect at the next start, when the time server is asked.
+        parameters_->edit(settings_.SinhrTime, settings_.SinhrTimeServer);
+    }
+}
+
+void TForm1::showHelp() {
+    QMessageBox::information(
+        this, QStringLiteral("Horalux"),
+        QStringLiteral(
+            "Подключение табло\n\n"
+            "Выберите в окне «Подключение» порт, к которому подключено табло: ttyS0 и т. п. — "
+            "встроенный порт, ttyUSB0 или ttyACM0 — USB-адаптер (в списке с названием "
+            "устройства). Скорость — та, что задана в табло (9600 или 115200). «Всем» "
+            "отправляет команды всем табло на линии без ответа; для чтения настроек выберите "
+            "адрес табло.\n\n"
+            "Чтобы открыть порт, пользователь должен входить в группу владельца устройства "
+            "(обычно dialout): sudo usermod -aG dialout $USER, затем войти в систему заново.\n\n"
+            "Без табло программу можно опробовать с имитатором: scripts/run.sh запускает "
+            "horalux-board на псевдотерминале и программу, настроенную на него."));
+}
+
+void TForm1::showAbout() {
+    QMessageBox::about(this, QStringLiteral("О программе"),
+                       QStringLiteral("Horalux %1\nQt %2\n\nФайл настроек:\n%3")
+                           .arg(QStringLiteral(HORALUX_VERSION), QString::fromLatin1(qVersion()),
+                                QString::fromStdString(options_.settingsFile.string())));
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        centreOnScreen(*this);
+        // After the window is on screen, so the dialog opens over it.
+        QTimer::singleShot(0, this, &TForm1::activationSequence);
+    }
+}
+
+void TForm1::applicationActivated() {
+    // Only a return from another program counts: our own dialog closing leaves the application
+    // active, so a cancelled dialog does not come straight back.
+    if (firstActivationRun_ && !activating_ && QApplication::activeModalWidget() == nullptr) {
+        activationSequence();
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    event->accept();
+    shutdown();
+}
+
+void TForm1::shutdown() {
+    if (closing_) {
+        return;
+    }
+    closing_ = true;
+    // Questions still open are answered Cancel, and no new box appears.
+    prompts_.setClosing();
+    displayTimer_.stop();
+    periodTimer_.timer.stop();
+    // From inside an exchange call the thread is cut off the port now and joined afterwards.
+    connection_.close();
+    settings_.Test = ui_->N12->isChecked();
+    try {
+        settings::saveSettings(options_.settingsFile, settings_);
+    } catch (const std::exception& e) {
+        // The window is gone; the terminal is the one place left to say it.
+        qWarning("horalux: %s", e.what());
+    }
+}
+
+}  // namespace horalux::ui

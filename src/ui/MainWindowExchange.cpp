@@ -1,0 +1,171 @@
+// The main window's side of the exchange: what the exchange thread reports, the connection
+// dialog and the reconnections. The connection object owns the port and the thread.
+#include <QApplication>
+#include <QMetaObject>
+
+#include "link/Commands.h"
+#include "link/Messages.h"
+#include "link/PortAccess.h"
+#include "ui/MainWindow.h"
+#include "ui_MainWindow.h"
+
+namespace horalux::ui {
+
+namespace {
+constexpr std::string_view kReadAgain = "Значение не прочитано! Повторить чтение?";
+constexpr std::string_view kReconnect = "Устройство не отвечает! Повторить подключение?";
+}  // namespace
+
+void TForm1::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
+    if (closing_) {
+        connection_.dropFailedRequest(std::move(copy));
+        return;
+    }
+    if (prompts_.askRetry(kReadAgain) && !closing_) {
+        connection_.reviveFailedRequest();
+        return;
+    }
+    connection_.dropFailedRequest(std::move(copy));
+    if (!closing_ && prompts_.askRetry(kReconnect) && !closing_) {
+        // The thread waits for this call: it is cut off now, and the rest (join, purge, close,
+        // the dialog) happens once the call has returned.
+        connection_.stop();
+        QMetaObject::invokeMethod(this, &TForm1::reconnect, Qt::QueuedConnection);
+    }
+}
+
+void TForm1::onBoardMode(std::uint8_t code) {
+    if (code == link::kBoardModeMaster) {
+        ui_->N22->setChecked(true);
+        statusPanels_[0]->setText(QStringLiteral(" Мастер"));
+    } else if (code == link::kBoardModeSlave) {
+        ui_->Slave1->setChecked(true);
+        statusPanels_[0]->setText(QStringLiteral(" Slave"));
+    }
+}
+
+void TForm1::onExchangeInfo(const link::TStrMsg& record) {
+    log_->append(record);
+}
+
+void TForm1::onExchangeBatchEnd() {
+    log_->flush();  // one update of the log per batch of records
+}
+
+void TForm1::onRingState(bool empty) {
+    // The connection has already passed the report to the operations.
+    if (empty && operations().RingIdle()) {
+        setIdle();
+    }
+}
+
+// ---- The field display: every refresh of the board's fields passes here ----------------
+void TForm1::refreshBoardView() {
+    if (refreshBoardView_) {
+        refreshBoardView_();
+    }
+}
+
+void TForm1::refreshUserFields() {
+    if (refreshUserFields_) {
+        refreshUserFields_();
+    }
+}
+// ------------------------------------------------------------------------------------------
+
+void TForm1::onLinkDown() {
+    if (busy_) {
+        setIdle();  // the batch under way will not finish
+    }
+    if (closing_ || linkDownAsked_) {
+        return;
+    }
+    linkDownAsked_ = true;
+    QMetaObject::invokeMethod(this, &TForm1::askReconnect, Qt::QueuedConnection);
+}
+
+void TForm1::askReconnect() {
+    if (closing_) {
+        return;
+    }
+    // Closed once; until the user reconnects, the next activation brings the dialog.
+    connection_.close();
+    if (prompts_.askRetry(kReconnect) && !closing_) {
+        runConnectionDialog();
+    }
+    linkDownAsked_ = false;
+}
+
+void TForm1::reconnect() {
+    if (closing_) {
+        return;
+    }
+    connection_.close();
+    if (busy_) {
+        setIdle();
+    }
+    runConnectionDialog();
+}
+
+void TForm1::connectTo(const std::optional<std::string>& port, std::uint32_t speed) {
+    // A failed open is shown by the core: "Error opening port" with the opener's cause, which
+    // the prompts put into the box's informative text.
+    if (port) {
+        connection_.connect(*port, speed);
+    } else if (connection_.isOpen() && connection_.setSpeed(speed)) {
+        connection_.start();
+    }
+}
+
+bool TForm1::runConnectionDialog() {
+    if (connectionDialog_ == nullptr || closing_) {
+        return false;
+    }
+    ConnectionChoice choice{settings_.ComPort, settings_.ComSpeed, settings_.sysnum};
+    if (!connectionDialog_->run(choice)) {
+        return false;
+    }
+    settings_.ComPort = choice.port;
+    settings_.ComSpeed = choice.speed;
+    operations().setCurrentAddress(choice.address);
+    return true;
+}
+
+void TForm1::activationSequence() {
+    firstActivationRun_ = true;
+    if (closing_ || activating_ || portOpen()) {
+        return;
+    }
+    activating_ = true;
+    if (runConnectionDialog() && portOpen()) {
+        readAfterConnect();
+    }
+    activating_ = false;
+}
+
+void TForm1::readAfterConnect() {
+    if (operations().currentAddress() == link::kAllBoards) {
+        return;  // no reads to all boards; the period starts when the user picks one
+    }
+    operations().readAfterConnect();
+    if (closing_ || !connection_.running()) {
+        return;
+    }
+    period_.applyRememberedChoice();
+    showPeriodMarks();
+}
+
+void TForm1::onConnectionItem() {
+    // The dialog may change the speed of, or close, the port the exchange is using.
+    connection_.stop();
+    if (busy_) {
+        setIdle();
+    }
+    const bool accepted = runConnectionDialog();
+    if (!accepted && connection_.isOpen() && !closing_) {
+        // Cancelled: the connection as it was, a fresh exchange on the same port and address.
+        connection_.start();
+    }
+}
+
+}  // namespace horalux::ui

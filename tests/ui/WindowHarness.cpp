@@ -1,0 +1,179 @@
+#include "WindowHarness.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace horalux::test {
+
+ModalAnswerer::ModalAnswerer() {
+    connect(&timer_, &QTimer::timeout, this, &ModalAnswerer::poll);
+    timer_.start(5);
+}
+
+int ModalAnswerer::count(const std::string& entry) const {
+    return static_cast<int>(std::count(seen.begin(), seen.end(), entry));
+}
+
+void ModalAnswerer::poll() {
+    if (onPoll) {
+        onPoll();
+    }
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || !modal->isVisible() || modal == answering_) {
+        return;
+    }
+    answering_ = modal;
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    // A notice has only OK and takes no answer from the list.
+    const bool notice = box != nullptr && box->button(QMessageBox::Cancel) == nullptr;
+    Answer answer = Answer::Cancel;
+    if (!answers.empty() && !notice) {
+        answer = answers.front();
+        answers.pop_front();
+    }
+    if (beforeAnswer) {
+        beforeAnswer(modal);
+    }
+    if (box != nullptr) {
+        seen.push_back("box: " + box->text().toStdString());
+        if (!box->informativeText().isEmpty()) {
+            seen.push_back("because: " + box->informativeText().toStdString());
+        }
+        QAbstractButton* button =
+            box->button(answer == Answer::Ok ? QMessageBox::Ok : QMessageBox::Cancel);
+        if (button == nullptr) {
+            button = box->button(QMessageBox::Ok);
+        }
+        later(button, [button] { button->click(); });
+    } else if (auto* dialog = qobject_cast<ui::TForm5*>(modal)) {
+        seen.push_back("dialog");
+        if (answer == Answer::Connect) {
+            auto* connectButton = dialog->findChild<QPushButton*>(QStringLiteral("BitBtn1"));
+            later(dialog, [connectButton] { connectButton->click(); });
+        } else {
+            later(dialog, [dialog] { dialog->reject(); });
+        }
+    } else if (auto* parameters = qobject_cast<ui::TForm3*>(modal)) {
+        seen.push_back("parameters");
+        later(parameters, [parameters, answer] {
+            answer == Answer::Ok ? parameters->accept() : parameters->reject();
+        });
+    }
+}
+
+void ModalAnswerer::later(QObject* context, std::function<void()> click) {
+    // Clicked from the event loop, not from this timer's slot: a box the click opens runs a
+    // nested loop in which this timer must fire again to answer it.
+    QMetaObject::invokeMethod(
+        context,
+        [this, click = std::move(click)] {
+            answering_ = nullptr;
+            click();
+        },
+        Qt::QueuedConnection);
+}
+
+WindowHarness::WindowHarness(const Setup& setup) {
+    char pattern[] = "/tmp/horalux-ui-XXXXXX";
+    dir_ = mkdtemp(pattern);
+    settingsFile_ = dir_ / "horalux.ini";
+    boardLog_ = dir_ / "board.log";
+    std::vector<std::string> args = setup.boardArgs;
+    args.push_back("--verbose");
+    board_ = std::make_unique<BoardProcess>(args, boardLog_.string());
+    port_ = board_->devicePath();
+    if (setup.writeSettings) {
+        std::string text = setup.settingsText;
+        const std::string mark = "%PORT%";
+        if (const auto at = text.find(mark); at != std::string::npos) {
+            text.replace(at, mark.size(), port_);
+        }
+        std::ofstream(settingsFile_) << text;
+    }
+    clock.time = {2026, 3, 14, 15, 9, 26, 0};
+    QApplication::setQuitOnLastWindowClosed(false);
+    createWindows();
+}
+
+WindowHarness::~WindowHarness() {
+    destroyWindows();
+    board_.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+}
+
+void WindowHarness::createWindows() {
+    ui::MainWindowOptions options;
+    options.settingsFile = settingsFile_;
+    options.clock = &clock;
+    options.clockDisciplined = [] { return false; };
+    options.opener = opener;
+    form1_ = std::make_unique<ui::TForm1>(options);
+    form3_ = std::make_unique<ui::TForm3>(form1_.get());
+    form5_ = std::make_unique<ui::TForm5>(*form1_, form1_.get());
+    form1_->setWindows(form3_.get(), form5_.get());
+}
+
+void WindowHarness::destroyWindows() {
+    if (form1_) {
+        form1_->close();
+    }
+    form5_.reset();
+    form3_.reset();
+    form1_.reset();
+}
+
+bool WindowHarness::waitUntil(const std::function<bool()>& done, int watchdogMs) {
+    QElapsedTimer watchdog;
+    watchdog.start();
+    while (!done()) {
+        if (watchdog.elapsed() > watchdogMs) {
+            return false;
+        }
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+std::vector<std::string> WindowHarness::boardRequests() const {
+    std::vector<std::string> requests;
+    std::ifstream in(boardLog_);
+    std::string line;
+    while (std::getline(in, line)) {
+        unsigned address = 0;
+        unsigned command = 0;
+        unsigned p1 = 0;
+        unsigned p2 = 0;
+        char letter = 0;
+        if (std::sscanf(line.c_str(), "request to %u: command %X '%c' params %X %X", &address,
+                        &command, &letter, &p1, &p2) == 5) {
+            char text[16];
+            std::snprintf(text, sizeof text, "%02X %02X %02X", command, p1, p2);
+            requests.emplace_back(text);
+        }
+    }
+    return requests;
+}
+
+int WindowHarness::boardRequestCount(const std::string& request) const {
+    const std::vector<std::string> all = boardRequests();
+    return static_cast<int>(std::count(all.begin(), all.end(), request));
+}
+
+std::string WindowHarness::statusText(int panel) const {
+    const auto* label = form1_->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(panel));
+    return label->text().toStdString();
+}
+
+QAction* WindowHarness::action(const char* name) const {
+    return form1_->findChild<QAction*>(QString::fromLatin1(name));
+}
+
+}  // namespace horalux::test
