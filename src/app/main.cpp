@@ -11,8 +11,11 @@
 
 #include "settings/SettingsPath.h"
 #include "ui/ConnectionDialog.h"
+#include "ui/FieldPanel.h"
 #include "ui/MainWindow.h"
 #include "ui/ParametersWindow.h"
+#include "ui/RegisterFileDialogs.h"
+#include "ui/TForm6.h"
 
 namespace {
 
@@ -64,11 +67,20 @@ int main(int argc, char** argv) {
     options.settingsFile = settings::settingsFilePath(settings::currentProgramPath(),
                                                       settings::configFoldersFromEnvironment());
     ui::TForm1 form1(options);
-    // The remote settings window is created here, between the main window and TForm3.
+    ui::QtRegisterFileDialogs registerFileDialogs;
+    ui::TForm6 form6(form1.operations(), form1.board(), form1.prompts(), registerFileDialogs,
+                     &form1);
     ui::TForm3 form3(&form1);
     ui::TForm5 form5(form1, &form1);
-    // The user-field edit box is created here, after TForm5.
     form1.setWindows(&form3, &form5);
+    form1.setRemoteSettingsWindow([&form6] { form6.openAndRun(); });
+    QObject::connect(&form1, &ui::TForm1::busyStateChanged, &form6, &ui::TForm6::followBusyState);
+
+    // The field panel owns the user-field edit box, so a click on a field opens it in place.
+    auto* panel = qobject_cast<ui::FieldPanel*>(form1.fieldArea());
+    panel->attach(form1.board(), form1.operations());
+    form1.setFieldRefresh([panel] { panel->refreshBoardView(); },
+                          [panel] { panel->refreshUserFields(); });
 
     if (signalPipe[0] >= 0) {
         auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &form1);
