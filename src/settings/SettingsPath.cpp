@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <system_error>
 
@@ -13,6 +14,20 @@ bool folderWritable(const std::filesystem::path& folder) {
     std::error_code error;
     return std::filesystem::is_directory(folder, error) &&
            ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+// A program installed system-wide keeps per-user settings even when run by root, who could write
+// beside it: one user's settings in /usr/bin would be every user's.
+bool systemFolder(const std::filesystem::path& folder) {
+    for (const char* name : {"/usr", "/opt", "/bin", "/sbin"}) {
+        const std::filesystem::path prefix(name);
+        const auto reached =
+            std::mismatch(folder.begin(), folder.end(), prefix.begin(), prefix.end()).second;
+        if (reached == prefix.end()) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string environment(const char* name) {
@@ -40,7 +55,7 @@ std::filesystem::path settingsFilePath(const std::filesystem::path& programPath,
     if (programFolder.empty()) {
         programFolder = ".";
     }
-    if (folderWritable(programFolder)) {
+    if (!systemFolder(programFolder) && folderWritable(programFolder)) {
         return beside;
     }
     std::filesystem::path base;

@@ -28,6 +28,15 @@ TEST(SettingsPath, FallsBackToTheUserConfigFolderWhenTheProgramFolderIsNotWritab
     EXPECT_EQ(settingsFilePath(program, {"", ""}), dir / "file" / "bin" / "horalux.ini");
 }
 
+TEST(SettingsPath, SystemWideProgramKeepsSettingsPerUserEvenWhenItsFolderIsWritable) {
+    test::TempDir dir;
+    const ConfigFolders folders{(dir / "xdg").string(), (dir / "home").string()};
+    for (const char* program : {"/usr/bin/horalux", "/usr/local/bin/horalux", "/opt/horalux/horalux"}) {
+        EXPECT_EQ(settingsFilePath(program, folders), dir / "xdg" / "horalux" / "horalux.ini")
+            << program;
+    }
+}
+
 TEST(SettingsPath, ReadOnlyMountedProgramFolderFallsBack) {
     test::SmallTmpfs disk;
     if (!disk.available()) {

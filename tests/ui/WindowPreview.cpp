@@ -1,15 +1,33 @@
-// Shows the remote settings window with sample settings on a chosen tab, to look at it:
-//   settings_window_preview [TAB]    (TAB 0..9)
+// Shows one window with sample values, to look at it or take its picture:
+//   window_preview settings [TAB]    the remote settings window on tab TAB (0..9)
+//   window_preview parameters        the program parameters window
+//   window_preview editbox           the user-field edit box for field 3
 #include <QApplication>
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "ui/SettingsWindowHarness.h"
+#include "ui/ParametersWindow.h"
 #include "ui/TForm6.h"
+#include "ui/Tfmodf.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    const char* which = argc > 1 ? argv[1] : "settings";
+    if (std::strcmp(which, "parameters") == 0) {
+        horalux::ui::TForm3 window;
+        bool sinhrTime = true;
+        std::string server = "pool.ntp.org";
+        return window.edit(sinhrTime, server) ? 0 : 1;
+    }
+    if (std::strcmp(which, "editbox") == 0) {
+        horalux::ui::Tfmodf box;
+        box.prepare(3, 4, QStringLiteral("12.5"));
+        return box.exec() == QDialog::Accepted ? 0 : 1;
+    }
     horalux::test::WindowHarness harness;
     {
         auto data = harness.board.lock();
@@ -32,7 +50,7 @@ int main(int argc, char** argv) {
         r.userScreens[1] = 16;
     }
     horalux::ui::TForm6 window(harness.ops, harness.board, harness.prompts, harness.dialogs);
-    const int tab = argc > 1 ? std::atoi(argv[1]) : 0;
+    const int tab = argc > 2 ? std::atoi(argv[2]) : 0;
     QObject::connect(&window, &horalux::ui::TForm6::boardShown, &window,
                      [&] { window.findChild<QTabWidget*>("PageControl1")->setCurrentIndex(tab); });
     return window.openAndRun() == QDialog::Accepted ? 0 : 1;

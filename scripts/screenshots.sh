@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Takes the pictures in docs/screenshots/: the program on a virtual display against the stand-in
+# board (the connection dialog, then the main window connected with the exchange log open), and
+# each other window shown with sample values by the window preview.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out=docs/screenshots
+mkdir -p "$out"
+
+need=()
+for p in xvfb openbox xdotool imagemagick; do dpkg -s "$p" >/dev/null 2>&1 || need+=("$p"); done
+if ((${#need[@]})); then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+scripts/install-deps.sh >/dev/null
+[[ -f build/CMakeCache.txt ]] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --target horalux horalux-board window_preview >/dev/null
+
+work=$(mktemp -d)
+pids=()
+cleanup() { kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"; }
+trap cleanup EXIT
+
+n=85; while [[ -e /tmp/.X$n-lock ]]; do n=$((n + 1)); done
+Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X$n ]] && break; sleep 0.1; done
+export DISPLAY=":$n"
+openbox --sm-disable >/dev/null 2>&1 &
+pids+=($!)
+sleep 0.5
+
+shoot() {  # file: the active window, frame included
+  import -window "$(xdotool getactivewindow)" -frame "$out/$1"
+  echo "saved $out/$1"
+}
+
+build/bin/horalux-board --master --line-timing >"$work/board.out" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 100); do [[ -s $work/board.out ]] && break; sleep 0.1; done
+cp build/bin/horalux "$work/horalux"
+printf '[Interface]\nComPort=%s\nComSpeed=9600\nsysnum=1\n[View]\nTest=1\n' \
+  "$(head -n 1 "$work/board.out")" >"$work/horalux.ini"
+"$work/horalux" &
+app=$!
+sleep 3
+shoot connection-dialog.png
+xdotool key Return  # "Подключить"
+sleep 15            # the first reads of all registers at 9600 bit/s
+shoot main-window.png
+kill "$app"; wait "$app" 2>/dev/null || true
+
+preview() {  # file, preview arguments...
+  local file=$1; shift
+  build/tests/window_preview "$@" &
+  local pid=$!
+  sleep 2
+  shoot "$file"
+  kill "$pid"; wait "$pid" 2>/dev/null || true
+}
+for tab in 0 1 2 3 4 5 6 7 8 9; do
+  preview "settings-tab-$tab.png" settings "$tab"
+done
+preview parameters-window.png parameters
+preview edit-box.png editbox
