@@ -2,7 +2,6 @@
 
 #include <QPainter>
 #include <QProxyStyle>
-#include <QScreen>
 #include <QStyleOptionTab>
 
 #include "config/RegisterFile.h"
@@ -12,7 +11,9 @@
 #include "link/BoardState.h"
 #include "link/Prompts.h"
 #include "settings/FileText.h"
+#include "ui/Pictures.h"
 #include "ui/RegisterFileDialogs.h"
+#include "ui/WindowPlacement.h"
 #include "ui_TForm6.h"
 
 namespace horalux::ui {
@@ -50,19 +51,6 @@ class LevelWestTabs final : public QProxyStyle {
     }
 };
 
-// The small picture at the left of the button bar: a clock face.
-QPixmap clockPicture(const QPalette& palette) {
-    QPixmap picture(24, 24);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(palette.color(QPalette::WindowText), 1.5));
-    painter.setBrush(palette.color(QPalette::Base));
-    painter.drawEllipse(QRectF(2, 2, 20, 20));
-    painter.drawLine(QPointF(12, 12), QPointF(12, 6));
-    painter.drawLine(QPointF(12, 12), QPointF(16, 14));
-    return picture;
-}
 
 }  // namespace
 
@@ -80,7 +68,7 @@ TForm6::TForm6(link::BoardOperations& ops, link::BoardState& board, link::Prompt
     auto* tabStyle = new LevelWestTabs;
     tabStyle->setParent(ui_->PageControl1);
     ui_->PageControl1->tabBar()->setStyle(tabStyle);
-    ui_->Image1->setPixmap(clockPicture(palette()));
+    ui_->Image1->setPixmap(clockPicture(24));
     ui_->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
 
     // Creation fills every list; only lists with a default have a chosen item until decoding.
@@ -104,9 +92,7 @@ TForm6::~TForm6() = default;
 
 int TForm6::openAndRun() {
     ui_->PageControl1->setCurrentIndex(0);
-    if (const QScreen* desktop = screen()) {
-        move(desktop->availableGeometry().center() - rect().center());
-    }
+    centreOnScreen(*this);
     QTimer::singleShot(0, this, &TForm6::readBoard);
     return exec();
 }

@@ -5,10 +5,10 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QScreen>
 #include <algorithm>
 
 #include "link/SegmentCode.h"
+#include "ui/WindowPlacement.h"
 #include "ui_Tfmodf.h"
 
 namespace horalux::ui {
@@ -110,9 +110,7 @@ bool Tfmodf::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Tfmodf::showEvent(QShowEvent* event) {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    centreOnScreen(*this);
     QDialog::showEvent(event);
 }
 
