@@ -185,7 +185,7 @@ TEST(RegisterFile, ExistingFileThatCannotBeReadIsReportedWithNameAndReason) {
         const char* loaded;
         const char* reason;
     } cases[] = {
-        {"folder.txt", "folder.cs", "not a regular file"},
+        {"folder.txt", "folder.cs", "Is a directory"},
         {"big.cs", "big.cs", "larger than"},
         {"plain.cs/inside.cs", "plain.cs/inside.cs", "Not a directory"},
     };

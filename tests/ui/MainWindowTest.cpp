@@ -296,6 +296,8 @@ TEST(MainWindow, PortThatCannotBeOpenedIsReportedWithItsCauseAndLeavesTheWindowU
     h.answerer.answers = {Answer::Connect};
     h.form().show();
     ASSERT_TRUE(WindowHarness::waitUntil([&] { return h.answerer.seen.size() >= 3; }));
+    // The dialog may come back after the box: no port is open. Only the first three count here.
+    h.answerer.seen.resize(3);
     EXPECT_EQ(h.answerer.seen,
               (std::vector<std::string>{"dialog", "box: Error opening port",
                                         "because: " + h.port() + ": in use by another program"}));

@@ -327,7 +327,7 @@ TEST_F(SettingsWindowFiles, UnreadableFileIsReportedWithNameAndReasonAndLoadsNot
     ASSERT_EQ(harness.prompts.said().size(), 1u);
     const std::string said = harness.prompts.said()[0];
     EXPECT_NE(said.find((dir / "set.cs").string()), std::string::npos) << said;
-    EXPECT_NE(said.find("not a regular file"), std::string::npos) << said;
+    EXPECT_NE(said.find("Is a directory"), std::string::npos) << said;
 }
 
 TEST_F(SettingsWindowFiles, FileThatCannotBeWrittenIsReportedWithNameAndReason) {
