@@ -1,0 +1,148 @@
+#include "WindowSession.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+namespace horalux::bench {
+
+namespace {
+
+// Time server off: the start is measured without it.
+constexpr char kSettings[] =
+    "[Interface]\nComPort=%PORT%\nComSpeed=115200\nsysnum=1\nDelayTime=50\nSinhrTime=0\n"
+    "[View]\nTest=0\n";
+
+}  // namespace
+
+void runEventsFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool runEventsUntil(const std::function<bool()>& done, int watchdogMs) {
+    QElapsedTimer watchdog;
+    watchdog.start();
+    while (!done()) {
+        if (watchdog.elapsed() > watchdogMs) {
+            return false;
+        }
+        runEventsFor(5);
+    }
+    return true;
+}
+
+WindowSession::WindowSession(const std::vector<std::string>& boardArgs) {
+    char pattern[] = "/tmp/horalux-bench-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        throw std::runtime_error("cannot make a temporary folder");
+    }
+    dir_ = pattern;
+    board_ = std::make_unique<test::BoardProcess>(boardArgs);
+    std::string text = kSettings;
+    const std::string mark = "%PORT%";
+    text.replace(text.find(mark), mark.size(), board_->devicePath());
+    std::ofstream(dir_ / "horalux.ini") << text;
+}
+
+void WindowSession::createWindows() {
+    QApplication::setQuitOnLastWindowClosed(false);
+    ui::MainWindowOptions options;
+    options.settingsFile = dir_ / "horalux.ini";
+    form1_ = std::make_unique<ui::TForm1>(options);
+    form3_ = std::make_unique<ui::TForm3>(form1_.get());
+    form5_ = std::make_unique<ui::TForm5>(*form1_, form1_.get());
+    form1_->setWindows(form3_.get(), form5_.get());
+    answerer_ = std::make_unique<QTimer>();
+    QObject::connect(answerer_.get(), &QTimer::timeout, [this] { answerModal(); });
+    answerer_->start(5);
+}
+
+WindowSession::~WindowSession() {
+    destroyWindows();
+    board_.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+}
+
+void WindowSession::destroyWindows() {
+    answerer_.reset();
+    if (form1_) {
+        form1_->close();
+    }
+    form5_.reset();
+    form3_.reset();
+    form1_.reset();
+}
+
+void WindowSession::show() {
+    form1_->show();
+}
+
+bool WindowSession::waitConnectedAndIdle() {
+    auto* ready = form1_->findChild<QLabel*>(QStringLiteral("StatusPanel1"));
+    const bool done = runEventsUntil(
+        [&] {
+            return form1_->portOpen() && !form1_->busy() &&
+                   ready->text() == QStringLiteral("Готово");
+        },
+        30000);
+    // Nothing more to answer: its polling would count in the figures.
+    answerer_->stop();
+    return done;
+}
+
+void WindowSession::setLog(bool shown, bool checked) {
+    auto* item = form1_->findChild<QAction*>(QStringLiteral("N12"));
+    if (item->isChecked() != shown) {
+        item->trigger();
+    }
+    form1_->findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->setChecked(checked);
+}
+
+int WindowSession::logLines() const {
+    return form1_->findChild<QPlainTextEdit*>(QStringLiteral("RichEdit1"))->blockCount();
+}
+
+void WindowSession::answerModal() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || !modal->isVisible() || modal == answering_) {
+        return;
+    }
+    answering_ = modal;
+    std::function<void()> click;
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        std::fprintf(stderr, "message box: %s\n", qPrintable(box->text()));
+        QAbstractButton* button = box->button(QMessageBox::Cancel);
+        if (button == nullptr) {
+            button = box->button(QMessageBox::Ok);
+        }
+        click = [button] { button->click(); };
+    } else if (qobject_cast<ui::TForm5*>(modal) != nullptr) {
+        auto* connect = modal->findChild<QPushButton*>(QStringLiteral("BitBtn1"));
+        click = [connect] { connect->click(); };
+    } else {
+        click = [modal] { modal->close(); };
+    }
+    // Clicked from the event loop, not this timer's slot: what the click opens runs its own loop.
+    QMetaObject::invokeMethod(
+        modal,
+        [this, click = std::move(click)] {
+            answering_ = nullptr;
+            click();
+        },
+        Qt::QueuedConnection);
+}
+
+}  // namespace horalux::bench
