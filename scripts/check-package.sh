@@ -21,7 +21,8 @@ dpkg -x "$deb" "$scratch"
 "$scratch/usr/bin/horalux-board" --help >/dev/null
 for f in usr/share/applications/horalux.desktop usr/share/icons/hicolor/scalable/apps/horalux.svg \
          usr/share/icons/hicolor/48x48/apps/horalux.png usr/share/icons/hicolor/256x256/apps/horalux.png \
-         usr/share/man/man1/horalux-cli.1.gz usr/share/man/man1/horalux-board.1.gz; do
+         usr/share/man/man1/horalux-cli.1.gz usr/share/man/man1/horalux-board.1.gz \
+         usr/share/man/man1/horalux.1.gz; do
   [[ -s $scratch/$f ]] || { echo "missing from the package: /$f" >&2; exit 1; }
 done
 echo "package check passed"

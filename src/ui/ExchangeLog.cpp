@@ -20,7 +20,7 @@ ExchangeLog::ExchangeLog(QPlainTextEdit& view, QCheckBox& enabled, QObject* pare
 }
 
 void ExchangeLog::append(const link::TStrMsg& record) {
-    if (!enabled_.isChecked()) {
+    if (!enabled_.isChecked() || !shown_) {
         return;
     }
     if (!pending_.isEmpty()) {

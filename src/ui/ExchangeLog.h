@@ -22,6 +22,8 @@ class ExchangeLog final : public QObject {
     ExchangeLog(QPlainTextEdit& view, QCheckBox& enabled, QObject* parent = nullptr);
 
     void append(const link::TStrMsg& record);
+    // Whether the panel is shown. A hidden log takes nothing in: it is cleared when shown.
+    void setShown(bool shown) { shown_ = shown; }
     // Empties the log, lines still waiting included.
     void clear();
     // Moves the waiting lines into the text box now.
@@ -35,6 +37,7 @@ class ExchangeLog final : public QObject {
     QCheckBox& enabled_;
     QString pending_;
     bool flushPosted_ = false;
+    bool shown_ = true;
 };
 
 }  // namespace horalux::ui

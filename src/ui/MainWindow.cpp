@@ -206,6 +206,7 @@ void TForm1::showClock() {
 void TForm1::applyExchangePanel() {
     const bool shown = ui_->N12->isChecked();
     ui_->ExchangePanel->setVisible(shown);
+    log_->setShown(shown);
     if (shown) {
         log_->clear();
     }

@@ -48,6 +48,18 @@ TEST(ExchangeLog, KeepsTheLastTenThousandLines) {
         QStringLiteral("3 5A 01 %1 ").arg(last % 256, 2, 16, QLatin1Char('0')).toUpper()));
 }
 
+TEST(ExchangeLog, HiddenPanelTakesNothingIn) {
+    LogPanel panel;
+    panel.log.setShown(false);
+    panel.log.append(record(1));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(panel.view.toPlainText().isEmpty());
+    panel.log.setShown(true);
+    panel.log.append(record(2));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(panel.view.toPlainText(), QStringLiteral("3 5A 01 02 "));
+}
+
 TEST(ExchangeLog, UncheckedBoxStopsNewLinesAtOnceAndKeepsTheOld) {
     LogPanel panel;
     panel.log.append(record(1));
