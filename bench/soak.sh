@@ -6,6 +6,7 @@
 #   bench/soak.sh [MINUTES] [SPEED]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/virtual-display.sh
 minutes=${1:-30}
 speed=${2:-9600}
 
@@ -31,14 +32,7 @@ cp build/bin/horalux "$work/horalux"
 printf '[Interface]\nComPort=%s\nComSpeed=%s\nsysnum=1\n[View]\nTest=1\n' "$port" "$speed" \
   >"$work/horalux.ini"
 
-n=90; while [[ -e /tmp/.X$n-lock ]]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X$n ]] && break; sleep 0.1; done
-export DISPLAY=":$n"
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
-sleep 0.5
+start_virtual_display 90
 "$work/horalux" &
 app=$!
 pids+=("$app")

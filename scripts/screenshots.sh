@@ -4,6 +4,7 @@
 # each other window shown with sample values by the window preview.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/virtual-display.sh
 out=docs/screenshots
 mkdir -p "$out"
 
@@ -21,14 +22,7 @@ pids=()
 cleanup() { kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"; }
 trap cleanup EXIT
 
-n=85; while [[ -e /tmp/.X$n-lock ]]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X$n ]] && break; sleep 0.1; done
-export DISPLAY=":$n"
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
-sleep 0.5
+start_virtual_display 85
 
 shoot() {  # file: the active window, frame included
   import -window "$(xdotool getactivewindow)" -frame "$out/$1"
