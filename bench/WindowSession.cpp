@@ -7,12 +7,13 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
+
+#include "ui/LogView.h"
 
 namespace horalux::bench {
 
@@ -112,7 +113,7 @@ void WindowSession::setLog(bool shown, bool checked) {
 }
 
 int WindowSession::logLines() const {
-    return form1_->findChild<QPlainTextEdit*>(QStringLiteral("RichEdit1"))->blockCount();
+    return form1_->findChild<ui::LogView*>(QStringLiteral("RichEdit1"))->lineCount();
 }
 
 void WindowSession::answerModal() {

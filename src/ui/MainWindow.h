@@ -102,7 +102,6 @@ class TForm1 final : public QMainWindow,
     void onBoardMode(std::uint8_t code) override;
     void onExchangeInfo(const link::TStrMsg& record) override;
     void onRingState(bool empty) override;
-    void onExchangeBatchEnd() override;
     void refreshBoardView() override;
     void refreshUserFields() override;
     void onLinkDown() override;

@@ -48,10 +48,6 @@ void TForm1::onExchangeInfo(const link::TStrMsg& record) {
     log_->append(record);
 }
 
-void TForm1::onExchangeBatchEnd() {
-    log_->flush();  // one update of the log per batch of records
-}
-
 void TForm1::onRingState(bool empty) {
     // The connection has already passed the report to the operations.
     if (empty && operations().RingIdle()) {

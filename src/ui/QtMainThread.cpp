@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QTimerEvent>
 
 namespace horalux::ui {
 
@@ -15,12 +16,29 @@ QtMainThread::QtMainThread(QObject* parent) : QObject(parent) {
 }
 
 void QtMainThread::customEvent(QEvent* event) {
-    if (event->type() == kDrainEvent) {
+    if (event->type() != kDrainEvent) {
+        return;
+    }
+    const qint64 since = sinceDrain_.isValid() ? sinceDrain_.elapsed() : kPostedIntervalMs;
+    if (calls_.callPending() || since >= kPostedIntervalMs) {
         drain();
+    } else if (!deferred_.isActive()) {
+        // The worker posts on without waking us again until this drain has taken the lot.
+        deferred_.start(static_cast<int>(kPostedIntervalMs - since), Qt::PreciseTimer, this);
     }
 }
 
+void QtMainThread::timerEvent(QTimerEvent* event) {
+    if (event->timerId() == deferred_.timerId()) {
+        drain();
+        return;
+    }
+    QObject::timerEvent(event);
+}
+
 void QtMainThread::drain() {
+    deferred_.stop();
+    sinceDrain_.start();
     calls_.drain();
     if (afterDrain_) {
         afterDrain_();

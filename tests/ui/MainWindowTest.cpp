@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QTest>
 #include <ctime>
 #include <fstream>
@@ -13,6 +12,7 @@
 
 #include "WindowHarness.h"
 #include "config/RegisterMap.h"
+#include "ui/LogView.h"
 
 namespace horalux::test {
 namespace {
@@ -110,9 +110,9 @@ TEST(MainWindow, ConnectingToAllBoardsReadsNothingAndStartsNoPeriod) {
     WindowHarness h({kFastBoard, settings});
     h.answerer.answers = {Answer::Connect};
     h.form().show();
-    auto* log = h.form().findChild<QPlainTextEdit*>(QStringLiteral("RichEdit1"));
+    auto* log = h.form().findChild<ui::LogView*>(QStringLiteral("RichEdit1"));
     // The exchange polls the line; a few polls in, nothing has been asked of the board.
-    ASSERT_TRUE(WindowHarness::waitUntil([&] { return log->blockCount() >= 5; }));
+    ASSERT_TRUE(WindowHarness::waitUntil([&] { return log->lineCount() >= 5; }));
     EXPECT_TRUE(h.form().portOpen());
     EXPECT_TRUE(h.boardRequests().empty());
     EXPECT_FALSE(h.form().findChild<QTimer*>(QStringLiteral("Timer2"))->isActive());
@@ -329,9 +329,9 @@ TEST(MainWindow, ParametersAreTakenOnlyOnSaveAndWrittenAtClose) {
 
 TEST(MainWindow, ShowingTheExchangePanelEmptiesTheLogAndGrowsTheWindow) {
     WindowHarness h({kFastBoard, kBoardSettings});
-    auto* log = h.form().findChild<QPlainTextEdit*>(QStringLiteral("RichEdit1"));
+    auto* log = h.form().findChild<ui::LogView*>(QStringLiteral("RichEdit1"));
     const int shownHeight = h.form().height();
-    log->setPlainText(QStringLiteral("1 00"));
+    log->appendLine(QStringLiteral("1 00"));
     h.action("N12")->trigger();
     EXPECT_EQ(shownHeight - h.form().height(), 752 - 507);
     h.action("N12")->trigger();

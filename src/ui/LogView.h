@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QString>
+#include <algorithm>
+#include <cstdint>
+#include <deque>
+
+namespace horalux::ui {
+
+// A scrolling box of text lines that keeps only the newest ones. A text editor lays out and
+// stores every line it is given, which on a busy line is thousands a second; this box only
+// keeps the strings and draws the few lines in sight, at most a screen refresh's worth of times
+// a second. Whole lines can be selected and copied; nothing can be typed.
+class LogView final : public QAbstractScrollArea {
+    Q_OBJECT
+  public:
+    explicit LogView(QWidget* parent = nullptr);
+
+    // The oldest lines go once there are more than `count`.
+    void setMaximumLineCount(int count);
+    int maximumLineCount() const { return maxLines_; }
+
+    void appendLine(QString line);
+    void clear();
+
+    int lineCount() const { return static_cast<int>(lines_.size()); }
+    const QString& line(int index) const { return lines_[static_cast<std::size_t>(index)]; }
+    // The lines kept, joined by line feeds.
+    QString toPlainText() const;
+    // The selected lines, or all of them when none is selected.
+    QString selectedText() const;
+    void copy() const;
+    void selectAll();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+  private:
+    // Lines are numbered from the first ever appended, so a selection stays on its lines while
+    // older ones drop off the top.
+    using LineNumber = std::int64_t;
+
+    void scheduleRefresh();
+    void refresh();
+    void updateMetrics();
+    void updateScrollBars();
+    int visibleLineCount() const;
+    LineNumber lineNumberAt(int y) const;
+    // Lines selected that have since dropped off the top no longer count.
+    bool hasSelection() const { return anchor_ >= 0 && std::max(anchor_, cursor_) >= firstNumber_; }
+
+    std::deque<QString> lines_;
+    int maxLines_ = 10000;
+    LineNumber firstNumber_ = 0;  // number of the oldest line kept
+    LineNumber anchor_ = -1;      // selection: where it started and where it ends, or -1
+    LineNumber cursor_ = -1;
+    int droppedSinceRefresh_ = 0;
+    int widestChars_ = 0;
+    int lineHeight_ = 1;
+    int charWidth_ = 1;
+    QBasicTimer refreshTimer_;
+};
+
+}  // namespace horalux::ui
