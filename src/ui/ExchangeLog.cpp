@@ -1,7 +1,7 @@
 #include "ui/ExchangeLog.h"
 
+#include <QByteArray>
 #include <QCheckBox>
-#include <QString>
 
 #include "ui/LogView.h"
 
@@ -16,9 +16,12 @@ void ExchangeLog::append(const link::TStrMsg& record) {
     if (!enabled_.isChecked() || !shown_) {
         return;
     }
-    QString line = QString::number(record.Count);
-    line += QLatin1Char(' ');
-    line += QLatin1String(record.Text.data(), static_cast<qsizetype>(record.Text.size()));
+    const QByteArray count = QByteArray::number(record.Count);
+    const auto textSize = static_cast<qsizetype>(record.Text.size());
+    // Sized exactly: ten thousand lines kept, no room to spare in each.
+    QByteArray line;
+    line.reserve(count.size() + 1 + textSize);
+    line.append(count).append(' ').append(record.Text.data(), textSize);
     view_.appendLine(std::move(line));
 }
 

@@ -42,7 +42,7 @@ void LogView::setMaximumLineCount(int count) {
     scheduleRefresh();
 }
 
-void LogView::appendLine(QString line) {
+void LogView::appendLine(QByteArray line) {
     widestChars_ = std::max(widestChars_, static_cast<int>(line.size()));
     lines_.push_back(std::move(line));
     if (lineCount() > maxLines_) {
@@ -68,8 +68,8 @@ void LogView::clear() {
 QString LogView::toPlainText() const {
     QStringList all;
     all.reserve(lineCount());
-    for (const QString& text : lines_) {
-        all.append(text);
+    for (const QByteArray& text : lines_) {
+        all.append(QString::fromLatin1(text));
     }
     return all.join(QLatin1Char('\n'));
 }
@@ -82,7 +82,7 @@ QString LogView::selectedText() const {
     const LineNumber to = std::min(std::max(anchor_, cursor_), firstNumber_ + lineCount() - 1);
     QStringList picked;
     for (LineNumber n = from; n <= to; ++n) {
-        picked.append(lines_[static_cast<std::size_t>(n - firstNumber_)]);
+        picked.append(line(static_cast<int>(n - firstNumber_)));
     }
     return picked.join(QLatin1Char('\n'));
 }
@@ -187,7 +187,7 @@ void LogView::paintEvent(QPaintEvent* /*event*/) {
         } else {
             painter.setPen(colours.color(QPalette::Text));
         }
-        painter.drawText(x, top + ascent, lines_[static_cast<std::size_t>(i)]);
+        painter.drawText(x, top + ascent, line(i));
     }
 }
 

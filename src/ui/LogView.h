@@ -2,6 +2,7 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <QByteArray>
 #include <QString>
 #include <algorithm>
 #include <cstdint>
@@ -11,8 +12,9 @@ namespace horalux::ui {
 
 // A scrolling box of text lines that keeps only the newest ones. A text editor lays out and
 // stores every line it is given, which on a busy line is thousands a second; this box only
-// keeps the strings and draws the few lines in sight, at most a screen refresh's worth of times
-// a second. Whole lines can be selected and copied; nothing can be typed.
+// keeps the strings and draws the few lines in sight, a few times a second. Lines are Latin-1
+// (the log's are hex digits), kept one byte a character. Whole lines can be selected and copied;
+// nothing can be typed.
 class LogView final : public QAbstractScrollArea {
     Q_OBJECT
   public:
@@ -22,11 +24,13 @@ class LogView final : public QAbstractScrollArea {
     void setMaximumLineCount(int count);
     int maximumLineCount() const { return maxLines_; }
 
-    void appendLine(QString line);
+    void appendLine(QByteArray line);
     void clear();
 
     int lineCount() const { return static_cast<int>(lines_.size()); }
-    const QString& line(int index) const { return lines_[static_cast<std::size_t>(index)]; }
+    QString line(int index) const {
+        return QString::fromLatin1(lines_[static_cast<std::size_t>(index)]);
+    }
     // The lines kept, joined by line feeds.
     QString toPlainText() const;
     // The selected lines, or all of them when none is selected.
@@ -58,7 +62,7 @@ class LogView final : public QAbstractScrollArea {
     // Lines selected that have since dropped off the top no longer count.
     bool hasSelection() const { return anchor_ >= 0 && std::max(anchor_, cursor_) >= firstNumber_; }
 
-    std::deque<QString> lines_;
+    std::deque<QByteArray> lines_;
     int maxLines_ = 10000;
     LineNumber firstNumber_ = 0;  // number of the oldest line kept
     LineNumber anchor_ = -1;      // selection: where it started and where it ends, or -1

@@ -331,7 +331,7 @@ TEST(MainWindow, ShowingTheExchangePanelEmptiesTheLogAndGrowsTheWindow) {
     WindowHarness h({kFastBoard, kBoardSettings});
     auto* log = h.form().findChild<ui::LogView*>(QStringLiteral("RichEdit1"));
     const int shownHeight = h.form().height();
-    log->appendLine(QStringLiteral("1 00"));
+    log->appendLine("1 00");
     h.action("N12")->trigger();
     EXPECT_EQ(shownHeight - h.form().height(), 752 - 507);
     h.action("N12")->trigger();
