@@ -20,7 +20,13 @@ cmake --build build --target horalux horalux-board >/dev/null
 
 work=$(mktemp -d)
 pids=()
-cleanup() { kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"; }
+app=
+# The program first, waited for: it saves its settings into $work and needs the display meanwhile.
+cleanup() {
+  if [[ -n $app ]]; then kill "$app" 2>/dev/null && wait "$app" 2>/dev/null || true; fi
+  kill "${pids[@]}" 2>/dev/null || true
+  rm -rf "$work"
+}
 trap cleanup EXIT
 
 build/bin/horalux-board --master --line-timing --speed "$speed" >"$work/board.out" &
