@@ -33,6 +33,13 @@ struct LogPanel {
             log.append(record(static_cast<std::uint8_t>(i)));
         }
     }
+    // A shown view holding at most `maxLines`, fed `lines` lines and refreshed.
+    bool shownWith(int maxLines, int lines) {
+        view.setMaximumLineCount(maxLines);
+        view.show();
+        feed(lines);
+        return settled();
+    }
     // The view takes new lines into its scroll bars on its own refresh.
     bool settled() {
         return QTest::qWaitFor([&] {
@@ -75,10 +82,7 @@ TEST(ExchangeLog, KeepsTheLastTenThousandLines) {
 
 TEST(LogView, FollowsNewLinesAtTheEndAndKeepsAReaderScrolledBackOnHisLines) {
     LogPanel panel;
-    panel.view.setMaximumLineCount(100);
-    panel.view.show();
-    panel.feed(60);
-    ASSERT_TRUE(panel.settled());
+    ASSERT_TRUE(panel.shownWith(100, 60));
     QScrollBar* bar = panel.view.verticalScrollBar();
     EXPECT_EQ(bar->value(), bar->maximum());  // at the end: the newest line in sight
 
@@ -94,10 +98,7 @@ TEST(LogView, FollowsNewLinesAtTheEndAndKeepsAReaderScrolledBackOnHisLines) {
 
 TEST(LogView, CopiesTheSelectedLinesOrAllWhenTheSelectionHasDroppedOff) {
     LogPanel panel;
-    panel.view.setMaximumLineCount(50);
-    panel.view.show();
-    panel.feed(10);
-    ASSERT_TRUE(panel.settled());
+    ASSERT_TRUE(panel.shownWith(50, 10));
     panel.view.verticalScrollBar()->setValue(0);
     const int row = panel.view.fontMetrics().lineSpacing();
     QTest::mousePress(panel.view.viewport(), Qt::LeftButton, {}, QPoint(5, 3 + row / 2));
