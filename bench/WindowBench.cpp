@@ -39,20 +39,11 @@ double secondsSince(SteadyClock::time_point from) {
     return std::chrono::duration<double>(SteadyClock::now() - from).count();
 }
 
-// User and system time of the whole process, every thread included.
-double cpuSeconds() {
+// User and system time of the whole process (RUSAGE_SELF, every thread included) or of the
+// calling thread alone (RUSAGE_THREAD: the event loop's part).
+double cpuSeconds(int who) {
     rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& tv) {
-        return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// The same for the calling thread alone: the event loop's part.
-double threadCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_THREAD, &usage);
+    getrusage(who, &usage);
     auto seconds = [](const timeval& tv) {
         return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) / 1e6;
     };
@@ -94,14 +85,14 @@ Run measure(int seconds, bool ticker) {
         tick.start(10);
         sinceTick.start();
     }
-    const double cpu0 = cpuSeconds();
-    const double thread0 = threadCpuSeconds();
+    const double cpu0 = cpuSeconds(RUSAGE_SELF);
+    const double thread0 = cpuSeconds(RUSAGE_THREAD);
     const auto wall0 = SteadyClock::now();
     horalux::bench::runEventsFor(seconds * 1000);
     Run run;
     const double wall = secondsSince(wall0);
-    run.cpuPercent = 100.0 * (cpuSeconds() - cpu0) / wall;
-    run.mainThreadPercent = 100.0 * (threadCpuSeconds() - thread0) / wall;
+    run.cpuPercent = 100.0 * (cpuSeconds(RUSAGE_SELF) - cpu0) / wall;
+    run.mainThreadPercent = 100.0 * (cpuSeconds(RUSAGE_THREAD) - thread0) / wall;
     run.longestGapMs = static_cast<double>(longest) / 1e6;
     return run;
 }
