@@ -132,8 +132,7 @@ QString LogViewAccessible::textBeforeOffset(int offset, QAccessible::TextBoundar
     if (byLines(boundaryType) && offset >= 0 && offset <= characterCount()) {
         return wholeLine(placeOf(offset).line - 1, startOffset, endOffset);
     }
-    return QAccessibleTextInterface::textBeforeOffset(offset, boundaryType, startOffset,
-                                                      endOffset);
+    return QAccessibleTextInterface::textBeforeOffset(offset, boundaryType, startOffset, endOffset);
 }
 
 QString LogViewAccessible::textAfterOffset(int offset, QAccessible::TextBoundaryType boundaryType,
@@ -145,8 +144,7 @@ QString LogViewAccessible::textAfterOffset(int offset, QAccessible::TextBoundary
         const int line = placeOf(offset).line;
         return wholeLine(line < 0 ? -1 : line + 1, startOffset, endOffset);
     }
-    return QAccessibleTextInterface::textAfterOffset(offset, boundaryType, startOffset,
-                                                     endOffset);
+    return QAccessibleTextInterface::textAfterOffset(offset, boundaryType, startOffset, endOffset);
 }
 
 void LogViewAccessible::selection(int selectionIndex, int* startOffset, int* endOffset) const {

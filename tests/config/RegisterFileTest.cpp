@@ -223,7 +223,8 @@ TEST(RegisterFile, SaveOverAFileOfAnyShapeChangesOnlyTheKeysLinesAndReadsBack) {
     const Case cases[] = {
         {"duplicate keys and a line without '='", "[registers]\np0=1\np0=2\nnotes\nsf=3\n"},
         {"sections differing only in case", "[REGISTERS]\np0=1\n[other]\nx=1\n[registers]\ns0=9\n"},
-        {"spacing, comments, CRLF", "; kept\r\n[registers]\r\n  p1 = 7  \r\n# mid\r\n\r\n[x]\r\ny=1"},
+        {"spacing, comments, CRLF",
+         "; kept\r\n[registers]\r\n  p1 = 7  \r\n# mid\r\n\r\n[x]\r\ny=1"},
         {"byte-order mark, binary tail",
          std::string("\xEF\xBB\xBF[registers]\ns4=1\n\x01\xFF\0=\n[[\n", 28)},
     };

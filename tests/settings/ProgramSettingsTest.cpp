@@ -74,9 +74,9 @@ TEST(ProgramSettings, DelayOutsideFiftyToTenThousandBecomesHundredInMemoryAndInT
         const char* inFile;
         std::int32_t expected;
     };
-    const Case cases[] = {{"30", 100},       {"49", 100},    {"-5", 100},
-                          {"50", 50},        {"250", 250},   {"abc", 100},
-                          {"10000", 10000},  {"10001", 100}, {"2000000000", 100}};
+    const Case cases[] = {{"30", 100},      {"49", 100},    {"-5", 100},
+                          {"50", 50},       {"250", 250},   {"abc", 100},
+                          {"10000", 10000}, {"10001", 100}, {"2000000000", 100}};
     for (const Case& c : cases) {
         test::TempDir dir;
         const auto path = dir / "horalux.ini";
@@ -165,8 +165,8 @@ TEST(ProgramSettings, LoadAndSaveChangeOnlyTheirOwnKeysLinesInFilesOfEveryShape)
         {"damaged lines", std::string(kDamaged, sizeof kDamaged - 1)},
         {"50 KB of binary", binaryFile()},
     };
-    const std::vector<std::string> keys = {"ComPort",   "ComSpeed",        "sysnum",
-                                           "DelayTime", "SinhrTime",       "SinhrTimeServer",
+    const std::vector<std::string> keys = {"ComPort",   "ComSpeed",    "sysnum",
+                                           "DelayTime", "SinhrTime",   "SinhrTimeServer",
                                            "Test",      "Period_sinhr"};
     ProgramSettings s;
     s.ComPort = "/dev/ttyUSB1";

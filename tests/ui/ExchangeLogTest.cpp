@@ -126,9 +126,9 @@ TEST(LogView, ScreenReadersReadTheKeptLinesFromTheFirstInSightAndFollowTheSelect
 
     int start = -1;
     int end = -1;
-    EXPECT_EQ(text->textAtOffset(text->characterCount() - 1, QAccessible::LineBoundary, &start,
-                                 &end),
-              QStringLiteral("3 5A 01 FF "));
+    EXPECT_EQ(
+        text->textAtOffset(text->characterCount() - 1, QAccessible::LineBoundary, &start, &end),
+        QStringLiteral("3 5A 01 FF "));
     EXPECT_EQ(end, text->characterCount());
 
     // The caret stands on the first line in sight: reading on from it reads the screen.
