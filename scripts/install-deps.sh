@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libsimpleini-dev chrony qt6-base-dev
+          chrony qt6-base-dev
           dpkg-dev file help2man lintian desktop-file-utils appstream)
 
 missing=()

@@ -43,7 +43,11 @@ void catchEndSignals() {
 const char kUsage[] =
     "usage: horalux [--help] [--version]\n"
     "Shows and sets seven-segment clock boards on a serial line. The port, speed and board\n"
-    "address are chosen in the window; settings are kept in horalux.ini beside the program.\n";
+    "address are chosen in the window.\n"
+    "\n"
+    "Settings file: an installed copy keeps $XDG_CONFIG_HOME/horalux/horalux.ini\n"
+    "(~/.config/horalux/horalux.ini when XDG_CONFIG_HOME is unset); a copy run from a\n"
+    "folder it can write keeps horalux.ini beside itself.\n";
 
 }  // namespace
 

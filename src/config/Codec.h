@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <string_view>
 #include <utility>
 
 // The number codes the line and the files share; no dependencies, so every layer can use them.
@@ -33,9 +32,5 @@ constexpr std::optional<std::pair<int, int>> bcdTime(std::uint16_t word) {
     }
     return std::pair{*hour, *minute};
 }
-
-// A decimal integer with optional sign and surrounding blanks; nothing for anything else,
-// including values outside 32 bits.
-std::optional<std::int32_t> parseInteger(std::string_view text);
 
 }  // namespace horalux::config

@@ -8,6 +8,7 @@
 #include "config/Codes.h"
 #include "config/RegisterMap.h"
 #include "config/SettingsControls.h"
+#include "settings/DecimalText.h"
 
 namespace horalux::config {
 
@@ -39,7 +40,7 @@ class Encoder {
     }
     std::optional<int> number(std::string_view list) {
         const std::string text = model_.text(list);
-        const std::optional<std::int32_t> value = parseInteger(text);
+        const std::optional<std::int32_t> value = settings::parseInteger(text);
         if (!value) {
             fail(notAnInteger(text));
         }

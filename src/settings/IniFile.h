@@ -10,8 +10,10 @@
 namespace horalux::settings {
 
 // A sections-and-keys text file held in memory. Section and key names match without regard to
-// case; sections, keys and comments that are not touched stay where they were. Written lines
-// have the form key=value, without a byte-order mark.
+// case; a key given more than once, or in two sections of one name, reads from its last line.
+// A write replaces the value on that line (the key's spelling and spacing stay) or adds a
+// key=value line; every other byte of the file stays as it was, so a file that is not only
+// ours (comments, other sections, a byte-order mark, damaged lines) survives our saves.
 class IniFile {
   public:
     IniFile();
@@ -20,8 +22,8 @@ class IniFile {
     IniFile& operator=(IniFile&&) noexcept;
 
     // Reads the file; a missing, unreadable or oversized file reads as empty. Content that is
-    // not well formed gives what could be read: NUL bytes are dropped and a section line
-    // without its closing bracket is closed.
+    // not well formed gives what could be read: NUL bytes are read past and a section line
+    // without its closing bracket is taken as closed.
     static IniFile load(const std::filesystem::path& path);
     static IniFile fromText(std::string_view text);
 

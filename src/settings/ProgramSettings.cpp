@@ -9,7 +9,6 @@ namespace {
 
 constexpr std::string_view kInterface = "Interface";
 constexpr std::string_view kView = "View";
-constexpr std::int32_t kMinimumDelay = 50;
 
 }  // namespace
 
@@ -31,12 +30,14 @@ ProgramSettings loadSettings(const std::filesystem::path& path) {
     s.SinhrTimeServer = file.readString(kInterface, "SinhrTimeServer", defaults.SinhrTimeServer);
     s.Test = file.readBool(kView, "Test", defaults.Test);
 
-    if (s.DelayTime < kMinimumDelay) {
+    if (s.DelayTime < kMinDelayTime || s.DelayTime > kMaxDelayTime) {
         s.DelayTime = defaults.DelayTime;
     }
-    // The file always holds the delay in use; a file that could not be read is not replaced.
-    if (existing.status != TextFile::Unusable) {
-        file.writeInteger(kInterface, "DelayTime", s.DelayTime);
+    // The file always holds the delay in use; a file that could not be read is not replaced,
+    // and one that already holds it is left alone.
+    file.writeInteger(kInterface, "DelayTime", s.DelayTime);
+    if (existing.status == TextFile::Missing ||
+        (existing.status == TextFile::Read && file.text() != existing.content)) {
         try {
             file.save(path);
         } catch (const FileError&) {

@@ -12,6 +12,10 @@ namespace horalux::settings {
 inline constexpr std::string_view kDefaultTimeServer = "pool.ntp.org";
 inline constexpr int kPeriodChoiceCount = 5;    // menu items N14 … N18
 inline constexpr int kDefaultPeriodChoice = 4;  // "Сутки"
+// DelayTime outside these bounds reads as the default: below the minimum the board may miss the
+// next frame, and above the maximum every exchange would stall for good.
+inline constexpr std::int32_t kMinDelayTime = 50;
+inline constexpr std::int32_t kMaxDelayTime = 10000;
 
 // The program's connection and synchronisation settings; fields are named after their keys.
 struct ProgramSettings {
@@ -30,8 +34,8 @@ struct ProgramSettings {
 };
 
 // Reads the settings file; a missing file, missing keys and values that are not valid give the
-// defaults. DelayTime below 50 becomes 100, and DelayTime is written back to the file at once
-// (unless the file exists but could not be read).
+// defaults. DelayTime below 50 or above 10000 becomes 100, and DelayTime is written back to the
+// file at once (unless the file exists but could not be read, or already says so).
 // Never throws for a problem with the file: settings problems must not stop the program.
 ProgramSettings loadSettings(const std::filesystem::path& file);
 

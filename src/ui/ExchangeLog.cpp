@@ -10,6 +10,8 @@ namespace horalux::ui {
 ExchangeLog::ExchangeLog(LogView& view, QCheckBox& enabled, QObject* parent)
     : QObject(parent), view_(view), enabled_(enabled) {
     view_.setMaximumLineCount(kExchangeLogMaxLines);
+    // Screen readers name the log after its switch.
+    view_.setAccessibleName(QStringLiteral("Обмен данными"));
 }
 
 void ExchangeLog::append(const link::TStrMsg& record) {

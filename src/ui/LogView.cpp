@@ -1,5 +1,6 @@
 #include "ui/LogView.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -11,6 +12,8 @@
 #include <QStringList>
 #include <algorithm>
 #include <utility>
+
+#include "ui/LogViewAccessible.h"
 
 namespace horalux::ui {
 
@@ -30,6 +33,7 @@ LogView::LogView(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setAutoFillBackground(true);
     viewport()->setCursor(Qt::IBeamCursor);
     updateMetrics();
+    installLogViewAccessibility();
 }
 
 void LogView::setMaximumLineCount(int count) {
@@ -63,6 +67,7 @@ void LogView::clear() {
     updateScrollBars();
     verticalScrollBar()->setValue(0);
     viewport()->update();
+    notifyReaders();
 }
 
 QString LogView::toPlainText() const {
@@ -100,6 +105,64 @@ void LogView::selectAll() {
     viewport()->update();
 }
 
+int LogView::firstVisibleLine() const {
+    return verticalScrollBar()->value();
+}
+
+std::optional<std::pair<int, int>> LogView::selectedLines() const {
+    if (!hasSelection()) {
+        return std::nullopt;
+    }
+    const LineNumber from = std::max(std::min(anchor_, cursor_), firstNumber_);
+    const LineNumber to = std::min(std::max(anchor_, cursor_), firstNumber_ + lineCount() - 1);
+    return std::pair{static_cast<int>(from - firstNumber_), static_cast<int>(to - firstNumber_)};
+}
+
+void LogView::selectLines(int from, int to) {
+    if (lines_.empty()) {
+        return;
+    }
+    anchor_ = firstNumber_ + std::clamp(from, 0, lineCount() - 1);
+    cursor_ = firstNumber_ + std::clamp(to, 0, lineCount() - 1);
+    viewport()->update();
+}
+
+void LogView::clearSelection() {
+    anchor_ = cursor_ = -1;
+    viewport()->update();
+}
+
+void LogView::scrollToLine(int index) {
+    if (refreshTimer_.isActive()) {  // the scroll bar must know the newest lines first
+        refreshTimer_.stop();
+        refresh();
+    }
+    QScrollBar* bar = verticalScrollBar();
+    if (index < bar->value()) {
+        bar->setValue(index);
+    } else if (index >= bar->value() + visibleLineCount()) {
+        bar->setValue(index - visibleLineCount() + 1);
+    }
+}
+
+QRect LogView::characterRect(int index, int column) const {
+    const int row = index - firstVisibleLine();
+    if (row < 0 || row > visibleLineCount()) {
+        return {};
+    }
+    const int x = kMargin - horizontalScrollBar()->value() + column * charWidth_;
+    return {x, kMargin + row * lineHeight_, charWidth_, lineHeight_};
+}
+
+std::pair<int, int> LogView::positionAt(QPoint point) const {
+    const int index = firstVisibleLine() + (point.y() - kMargin) / lineHeight_;
+    if (point.y() < kMargin || index >= lineCount()) {
+        return {-1, -1};
+    }
+    const int column = (point.x() - kMargin + horizontalScrollBar()->value()) / charWidth_;
+    return {index, std::clamp(column, 0, lineLength(index))};
+}
+
 void LogView::scheduleRefresh() {
     if (!refreshTimer_.isActive()) {
         refreshTimer_.start(kRefreshIntervalMs, this);
@@ -124,6 +187,15 @@ void LogView::refresh() {
     updateScrollBars();
     bar->setValue(following ? bar->maximum() : kept);
     viewport()->update();
+    notifyReaders();
+}
+
+// Only a screen reader that is listening is told; otherwise the lines cost nothing more.
+void LogView::notifyReaders() {
+    if (QAccessible::isActive()) {
+        QAccessibleEvent changed(this, QAccessible::VisibleDataChanged);
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 void LogView::updateMetrics() {

@@ -3,10 +3,13 @@
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QByteArray>
+#include <QRect>
 #include <QString>
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <optional>
+#include <utility>
 
 namespace horalux::ui {
 
@@ -14,7 +17,7 @@ namespace horalux::ui {
 // stores every line it is given, which on a busy line is thousands a second; this box only
 // keeps the strings and draws the few lines in sight, a few times a second. Lines are Latin-1
 // (the log's are hex digits), kept one byte a character. Whole lines can be selected and copied;
-// nothing can be typed.
+// nothing can be typed. Screen readers reach the lines through LogViewAccessible.
 class LogView final : public QAbstractScrollArea {
     Q_OBJECT
   public:
@@ -38,6 +41,20 @@ class LogView final : public QAbstractScrollArea {
     void copy() const;
     void selectAll();
 
+    // For assistive technology (LogViewAccessible), by line index: what is in sight and
+    // selected, and the place of a character on the viewport.
+    int lineLength(int index) const {
+        return static_cast<int>(lines_[static_cast<std::size_t>(index)].size());
+    }
+    int firstVisibleLine() const;
+    int visibleLineCount() const;
+    std::optional<std::pair<int, int>> selectedLines() const;  // first and last
+    void selectLines(int from, int to);
+    void clearSelection();
+    void scrollToLine(int index);  // brings the line into sight
+    QRect characterRect(int index, int column) const;
+    std::pair<int, int> positionAt(QPoint point) const;  // line and column; -1 when none
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -55,9 +72,9 @@ class LogView final : public QAbstractScrollArea {
 
     void scheduleRefresh();
     void refresh();
+    void notifyReaders();
     void updateMetrics();
     void updateScrollBars();
-    int visibleLineCount() const;
     LineNumber lineNumberAt(int y) const;
     // Lines selected that have since dropped off the top no longer count.
     bool hasSelection() const { return anchor_ >= 0 && std::max(anchor_, cursor_) >= firstNumber_; }

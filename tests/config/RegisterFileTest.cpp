@@ -7,6 +7,7 @@
 #include <string>
 
 #include "settings/FileText.h"
+#include "settings/KeptText.h"
 #include "settings/TempDir.h"
 
 namespace horalux::config {
@@ -212,6 +213,35 @@ TEST(RegisterFile, SaveKeepsOtherSectionsAndReplacesOldKeys) {
     EXPECT_NE(text.find("[notes]\nplace=hall\n"), std::string::npos) << text;
     EXPECT_NE(text.find("p0=10\n"), std::string::npos) << text;
     EXPECT_NE(text.find("extra=1\n"), std::string::npos) << text;
+}
+
+TEST(RegisterFile, SaveOverAFileOfAnyShapeChangesOnlyTheKeysLinesAndReadsBack) {
+    struct Case {
+        const char* what;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"duplicate keys and a line without '='", "[registers]\np0=1\np0=2\nnotes\nsf=3\n"},
+        {"sections differing only in case", "[REGISTERS]\np0=1\n[other]\nx=1\n[registers]\ns0=9\n"},
+        {"spacing, comments, CRLF",
+         "; kept\r\n[registers]\r\n  p1 = 7  \r\n# mid\r\n\r\n[x]\r\ny=1"},
+        {"byte-order mark, binary tail",
+         std::string("\xEF\xBB\xBF[registers]\ns4=1\n\x01\xFF\0=\n[[\n", 28)},
+    };
+    std::vector<std::string> keys;
+    for (const RegisterKey& key : kRegisterKeys) {
+        keys.emplace_back(key.name);
+    }
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        const auto path = dir / "set.cs";
+        test::writeAll(path, c.text);
+        saveRegisterFile(path, everyFieldSet());
+        EXPECT_TRUE(test::keptAllButKeys(c.text, test::readAll(path), keys)) << c.what;
+        RegisterImage expected = everyFieldSet();
+        expected.modeFlags = 0;
+        EXPECT_EQ(loadRegisterFile(path, RegisterImage{}), expected) << c.what;
+    }
 }
 
 TEST(RegisterFile, FailedSaveNamesTheFileAndLeavesTheOldOneWhole) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/IniFile.h"
+#include "settings/KeptText.h"
 #include "settings/TempDir.h"
 
 namespace horalux::settings {
@@ -68,13 +69,14 @@ TEST(ProgramSettings, SaveWritesTheKeysInTheirOrderWithBooleansAsOneAndZero) {
         << text;
 }
 
-TEST(ProgramSettings, DelayBelowFiftyBecomesHundredInMemoryAndInTheFileAtOnce) {
+TEST(ProgramSettings, DelayOutsideFiftyToTenThousandBecomesHundredInMemoryAndInTheFileAtOnce) {
     struct Case {
         const char* inFile;
         std::int32_t expected;
     };
-    const Case cases[] = {{"30", 100}, {"49", 100},  {"-5", 100},
-                          {"50", 50},  {"250", 250}, {"abc", 100}};
+    const Case cases[] = {{"30", 100},      {"49", 100},    {"-5", 100},
+                          {"50", 50},       {"250", 250},   {"abc", 100},
+                          {"10000", 10000}, {"10001", 100}, {"2000000000", 100}};
     for (const Case& c : cases) {
         test::TempDir dir;
         const auto path = dir / "horalux.ini";
@@ -131,6 +133,60 @@ TEST(ProgramSettings, SaveKeepsOtherContentAndNeverDestroysAFileItCannotHandle) 
     test::writeAll(dir / "plain", "x");
     EXPECT_THROW(saveSettings(dir / "plain" / "h.ini", s), FileError);
     EXPECT_EQ(loadSettings(dir / "plain" / "h.ini"), ProgramSettings{});  // no throw at start
+}
+
+// 50 KB of bytes of every value, lines and "=" among them, as a file damaged on disk would be.
+std::string binaryFile() {
+    std::string bytes(50 * 1024, '\0');
+    std::uint32_t state = 12345;
+    for (char& b : bytes) {
+        state = state * 1103515245u + 12345u;
+        b = static_cast<char>(state >> 23);
+    }
+    return bytes;
+}
+
+TEST(ProgramSettings, LoadAndSaveChangeOnlyTheirOwnKeysLinesInFilesOfEveryShape) {
+    static constexpr char kDamaged[] = "[Interface\nComPort=CO\0M2\n[[x]\n=\n[View]\nTest=1\n";
+    struct Case {
+        const char* what;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"spacing, comments, CRLF, a line without '=', no final line end",
+         "; mine\r\n[Interface]\r\n  ComPort = COM2   \r\nOwn\r\n\r\n# other\r\n"
+         "[Extra]\r\nkeep = yes"},
+        {"duplicate keys", "[Interface]\nComPort=COM2\ncomport=COM3\nsysnum=4\nsysnum=5\n"},
+        {"sections differing only in case",
+         "[Interface]\nComPort=COM2\n[INTERFACE]\nComSpeed=115200\n[interface]\nComPort=COM3\n"
+         "[view]\nTest=1\n"},
+        {"byte-order mark and a key before any section",
+         "\xEF\xBB\xBFstray=1\n[Interface]\nDelayTime=30\n"},
+        {"damaged lines", std::string(kDamaged, sizeof kDamaged - 1)},
+        {"50 KB of binary", binaryFile()},
+    };
+    const std::vector<std::string> keys = {"ComPort",   "ComSpeed",    "sysnum",
+                                           "DelayTime", "SinhrTime",   "SinhrTimeServer",
+                                           "Test",      "Period_sinhr"};
+    ProgramSettings s;
+    s.ComPort = "/dev/ttyUSB1";
+    s.ComSpeed = 115200;
+    s.sysnum = 7;
+    s.DelayTime = 250;
+    s.SinhrTime = true;
+    s.SinhrTimeServer = "ntp.example.org";
+    s.SyncPeriodChoice = 2;
+    s.Test = true;
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        const auto path = dir / "horalux.ini";
+        test::writeAll(path, c.text);
+        (void)loadSettings(path);  // writes DelayTime back at every start
+        EXPECT_TRUE(test::keptAllButKeys(c.text, test::readAll(path), keys)) << c.what;
+        saveSettings(path, s);
+        EXPECT_TRUE(test::keptAllButKeys(c.text, test::readAll(path), keys)) << c.what;
+        EXPECT_EQ(loadSettings(path), s) << c.what;
+    }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The exchange log panel: its lines, the line cap, the check box and the panel's show/hide,
-// and the view's scrolling and copying while lines stream in.
+// the view's scrolling and copying while lines stream in, and what screen readers read of it.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -109,6 +110,49 @@ TEST(LogView, CopiesTheSelectedLinesOrAllWhenTheSelectionHasDroppedOff) {
 
     panel.feed(50, 10);  // the selected lines are gone
     EXPECT_EQ(panel.view.selectedText(), panel.view.toPlainText());
+}
+
+TEST(LogView, ScreenReadersReadTheKeptLinesFromTheFirstInSightAndFollowTheSelection) {
+    LogPanel panel;
+    ASSERT_TRUE(panel.shownWith(100, 40));
+    panel.log.append(record(0xFF));
+    ASSERT_TRUE(panel.settled());
+    QAccessibleInterface* log = QAccessible::queryAccessibleInterface(&panel.view);
+    ASSERT_NE(log, nullptr);
+    EXPECT_EQ(log->text(QAccessible::Name), QStringLiteral("Обмен данными"));
+    QAccessibleTextInterface* text = log->textInterface();
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->text(0, text->characterCount()), panel.view.toPlainText());
+
+    int start = -1;
+    int end = -1;
+    EXPECT_EQ(
+        text->textAtOffset(text->characterCount() - 1, QAccessible::LineBoundary, &start, &end),
+        QStringLiteral("3 5A 01 FF "));
+    EXPECT_EQ(end, text->characterCount());
+
+    // The caret stands on the first line in sight: reading on from it reads the screen.
+    const int first = panel.view.verticalScrollBar()->value();
+    ASSERT_GT(first, 0);
+    const int caret = text->cursorPosition();
+    EXPECT_EQ(text->textAtOffset(caret, QAccessible::LineBoundary, &start, &end),
+              panel.view.line(first) + QLatin1Char('\n'));
+    EXPECT_EQ(text->textAfterOffset(caret, QAccessible::LineBoundary, &start, &end),
+              panel.view.line(first + 1) + QLatin1Char('\n'));
+    const QRect where = text->characterRect(caret);
+    EXPECT_TRUE(panel.view.viewport()->rect().contains(
+        panel.view.viewport()->mapFromGlobal(where.center())));
+    EXPECT_EQ(text->offsetAtPoint(where.center()), caret);
+
+    // A selection made by the reader is the view's, and one made in the view is the reader's.
+    text->setSelection(0, start, end);
+    EXPECT_EQ(panel.view.selectedText(), panel.view.line(first + 1));
+    panel.view.selectAll();
+    ASSERT_EQ(text->selectionCount(), 1);
+    text->selection(0, &start, &end);
+    EXPECT_EQ(text->text(start, end), panel.view.toPlainText());
+    text->removeSelection(0);
+    EXPECT_EQ(text->selectionCount(), 0);
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-#include "config/Codec.h"
+#include "settings/DecimalText.h"
 
 #include <charconv>
 
-namespace horalux::config {
+namespace horalux::settings {
 namespace {
 
 bool isBlank(char c) {
@@ -32,4 +32,4 @@ std::optional<std::int32_t> parseInteger(std::string_view text) {
     return value;
 }
 
-}  // namespace horalux::config
+}  // namespace horalux::settings
