@@ -1,13 +1,17 @@
 // The windowed program: creates the windows in their order and runs the event loop. SIGTERM,
-// SIGINT and SIGHUP close the main window the way "Выход" does, so the settings are saved.
+// SIGINT and SIGHUP close the main window the way "Выход" does, so the settings are saved; during
+// the start-up wait for the time server, or while its failure box is open, they end the program
+// as soon as the main window exists.
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "settings/SettingsPath.h"
 #include "ui/ConnectionDialog.h"
@@ -20,8 +24,12 @@
 namespace {
 
 int signalPipe[2] = {-1, -1};
+// Set by the signal; the start-up wait for the time server looks at it.
+std::atomic<bool> endRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
 void onSignal(int) {
+    endRequested.store(true);
     const char byte = 1;
     // Nothing else is safe in a signal handler; the event loop does the closing.
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
@@ -67,10 +75,38 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Horalux"));
 
     using namespace horalux;
+    ui::TForm1* mainWindow = nullptr;
+    std::unique_ptr<QSocketNotifier> notifier;
+    if (signalPipe[0] >= 0) {
+        notifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, [&mainWindow] {
+            char byte = 0;
+            [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);
+            if (mainWindow == nullptr) {
+                // Still starting: a box of the start-up (the time server's failure) goes, and
+                // the program ends once the main window is made.
+                if (QWidget* modal = QApplication::activeModalWidget()) {
+                    modal->close();
+                }
+                return;
+            }
+            // Nobody may be there to answer a question about the settings file.
+            mainWindow->shutdown(false);
+            mainWindow->close();
+            QApplication::quit();
+        });
+    }
+
     ui::MainWindowOptions options;
     options.settingsFile = settings::settingsFilePath(settings::currentProgramPath(),
                                                       settings::configFoldersFromEnvironment());
+    options.sntp.stop = &endRequested;
     ui::TForm1 form1(options);
+    if (endRequested.load()) {
+        form1.shutdown(false);
+        return 0;
+    }
+    mainWindow = &form1;
     ui::QtRegisterFileDialogs registerFileDialogs;
     ui::TForm6 form6(form1.operations(), form1.board(), form1.prompts(), registerFileDialogs,
                      &form1);
@@ -86,20 +122,15 @@ int main(int argc, char** argv) {
     form1.setFieldRefresh([panel] { panel->refreshBoardView(); },
                           [panel] { panel->refreshUserFields(); });
 
-    if (signalPipe[0] >= 0) {
-        auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &form1);
-        QObject::connect(notifier, &QSocketNotifier::activated, &form1, [&form1] {
-            char byte = 0;
-            [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);
-            form1.close();
-            QApplication::quit();
-        });
-    }
     // A logout ends the session's programs through the application.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form1, [&form1] { form1.close(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &form1, [&form1] {
+        form1.shutdown(false);
+        form1.close();
+    });
 
     form1.show();
     const int rc = QApplication::exec();
-    form1.shutdown();
+    mainWindow = nullptr;
+    form1.shutdown(false);
     return rc;
 }

@@ -29,12 +29,13 @@ class Encoder {
 
     bool failed() const { return !error_.empty(); }
     const std::string& error() const { return error_; }
+    const std::string& failedList() const { return failedList_; }
     const RegisterImage& image() const { return image_; }
 
     std::optional<int> chosen(std::string_view list, std::string_view label) {
         const std::optional<int> position = model_.position(list);
         if (!position) {
-            fail(noChoice(label));
+            fail(noChoice(label), list);
         }
         return position;
     }
@@ -42,7 +43,7 @@ class Encoder {
         const std::string text = model_.text(list);
         const std::optional<std::int32_t> value = settings::parseInteger(text);
         if (!value) {
-            fail(notAnInteger(text));
+            fail(notAnInteger(text), list);
         }
         return value;
     }
@@ -62,15 +63,17 @@ class Encoder {
     }
 
   private:
-    void fail(std::string message) {
+    void fail(std::string message, std::string_view list) {
         if (error_.empty()) {
             error_ = std::move(message);
+            failedList_ = list;
         }
     }
 
     const SettingsModel& model_;
     RegisterImage image_;
     std::string error_;
+    std::string failedList_;
 };
 
 void encodeRows(Encoder& e, const SettingsModel& model) {
@@ -216,7 +219,7 @@ EncodeResult MakeRegistrs(const SettingsModel& model, RegisterImage& editCopy) {
     Encoder encoder(model, editCopy);
     encodeRows(encoder, model);
     if (encoder.failed()) {
-        return {encoder.error()};
+        return {encoder.error(), encoder.failedList()};
     }
     editCopy = encoder.image();
     return {};

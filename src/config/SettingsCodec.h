@@ -10,6 +10,7 @@ namespace horalux::config {
 // The outcome of encoding: empty error when every field was encoded.
 struct EncodeResult {
     std::string error;
+    std::string list;  // the control name of the list that stopped it, for the window to show
     bool ok() const { return error.empty(); }
 };
 

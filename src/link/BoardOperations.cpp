@@ -19,6 +19,13 @@ BoardOperations::BoardOperations(platform::Tick& tick, platform::SystemClock& cl
       pump_(pump),
       settings_(settings) {}
 
+bool BoardOperations::checkConnected() {
+    if (!connected()) {
+        prompts_.notify(kNotConnected);
+    }
+    return connected();
+}
+
 bool BoardOperations::queue(std::int32_t tries, std::uint32_t intervalMs, std::uint8_t command,
                             std::uint8_t param1, std::uint8_t param2,
                             std::optional<std::span<const std::uint8_t>> data) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "config/RegisterMap.h"
 #include "link/BoardState.h"
@@ -30,6 +31,10 @@ class MessagePump {
     // Runs what is pending; waits at most maxWaitMs for something to arrive first.
     virtual void dispatch(std::uint32_t maxWaitMs) = 0;
 };
+
+// Said when the user asks something of the board while no exchange runs.
+inline constexpr std::string_view kNotConnected =
+    "Табло не подключено. Подключитесь: «Сервис» → «Подключение».";
 
 // Request parameters of the operations.
 namespace op {
@@ -61,6 +66,9 @@ class BoardOperations {
     // was stopped): nothing is queued then, and a wait for the ring ends at once.
     void attachRing(RequestRing* ring) { ring_ = ring; }
     bool connected() const { return ring_ != nullptr; }
+    // For an action of the user: whether an exchange runs; when none does, says so once and
+    // how to connect, since nothing the action queued would reach the board.
+    bool checkConnected();
 
     // The board every request goes to (`sysnum`); 255 reaches all boards.
     std::uint8_t currentAddress() const { return settings_.sysnum; }

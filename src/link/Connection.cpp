@@ -28,6 +28,9 @@ class Connection::Relay final : public ExchangeEvents, public Prompts {
     void onExchangeInfo(const TStrMsg& record) override {
         handle([&] { owner().onExchangeInfo(record); });
     }
+    bool takesExchangeInfo() const override {
+        return connection_.parts_.events.takesExchangeInfo();
+    }
     void onRingState(bool empty) override {
         handle([&] { connection_.onRingState(*this, empty); });
     }
@@ -91,7 +94,7 @@ OpenResult Connection::open(const std::string& name, std::uint32_t speed) {
         port_ = OpenPort(parts_.opener, name, speed, parts_.prompts);
     } catch (const platform::PortError& e) {
         parts_.prompts.error(e.what());
-        return {false, e.what(), {}};
+        return {false, e.what(), {}, true};
     }
     if (!port_) {
         return {false, std::string(kErrorOpeningPort), parts_.opener.lastFailureCause()};
@@ -102,20 +105,23 @@ OpenResult Connection::open(const std::string& name, std::uint32_t speed) {
 
 OpenResult Connection::connect(const std::string& name, std::uint32_t speed) {
     stop();
-    if (port_ && name != portName_) {
-        close();
-    }
-    if (port_ && speed != port_->speed() && !setSpeed(speed)) {
-        return {false, std::string(kErrorSettingPortState), {}};
-    }
-    if (!port_) {
-        OpenResult opened = open(name, speed);
-        if (!opened) {
-            return opened;
+    if (port_ && name == portName_) {
+        if (!setSpeed(speed)) {
+            start();  // the port kept its old speed
+            return {false, std::string(kErrorSettingPortState), {}, true};
         }
+        start();
+        return {true, {}, {}};
     }
-    start();
-    return {true, {}, {}};
+    const std::string previousName = portName_;
+    const std::uint32_t previousSpeed = this->speed();
+    OpenResult opened = open(name, speed);  // closes the open port first
+    if (opened) {
+        start();
+    } else if (opened.speedRefused && !previousName.empty() && open(previousName, previousSpeed)) {
+        start();
+    }
+    return opened;
 }
 
 bool Connection::setSpeed(std::uint32_t speed) {

@@ -39,6 +39,7 @@ struct OpenResult {
     bool opened = false;
     std::string message;  // what the user was shown ("Error opening port", ...); empty on success
     std::string cause;    // why, when the system said: the device, the reason; may be empty
+    bool speedRefused = false;  // the device would not take the speed (or the line settings)
     explicit operator bool() const { return opened; }
 };
 
@@ -64,7 +65,8 @@ class Connection {
     OpenResult open(const std::string& name, std::uint32_t speed);
     // The connection dialog's sequence: the same port at another speed keeps the port open and
     // changes its speed; another port closes the open one and opens the new; then a fresh
-    // exchange starts on it.
+    // exchange starts on it. A speed the device refuses changes nothing: the connection there
+    // was goes on at its old speed (on the old port, opened again).
     OpenResult connect(const std::string& name, std::uint32_t speed);
     // Applies a new speed to the open port. A running exchange is stopped for it and started
     // afresh. False (with "Error setting port state" shown) when the device refuses it.

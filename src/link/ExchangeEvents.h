@@ -26,6 +26,9 @@ class ExchangeEvents {
     // WM_EXCHANGE_INFO: the bytes of one poll, block read or written frame, every one in order.
     // The record is lent for the call; keep a copy if needed.
     virtual void onExchangeInfo(const TStrMsg& record) = 0;
+    // Whether onExchangeInfo would keep anything now. While it would not, no record is formatted
+    // or handed over: the line is polled about twelve times a second.
+    virtual bool takesExchangeInfo() const { return true; }
     // WM_RING_STATE: true when the ring is empty. Reported on every loop turn, but a batch
     // delivers only the latest report, after its records; it may be older than a request the
     // main side queued since.

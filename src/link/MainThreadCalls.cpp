@@ -19,8 +19,14 @@ CallOutcome runGuarded(RoutineRef routine) {
 
 void MainThread::postExchangeInfo(ExchangeEvents& events, std::span<const std::uint8_t> bytes,
                                   const std::stop_token& stop) {
-    const TStrMsg record = makeExchangeRecord(bytes);
-    run([&] { events.onExchangeInfo(record); }, stop);
+    // Formatted on the main side, where the receiver says whether it takes the record at all.
+    run(
+        [&] {
+            if (events.takesExchangeInfo()) {
+                events.onExchangeInfo(makeExchangeRecord(bytes));
+            }
+        },
+        stop);
 }
 
 void MainThread::postRingState(ExchangeEvents& events, bool empty, const std::stop_token& stop) {
@@ -115,9 +121,12 @@ void MainThreadCalls::deliverPosted(std::unique_lock<std::mutex>& lock) {
     ExchangeEvents& events = *batch.events;
     std::size_t at = 0;
     for (const std::uint32_t length : batch.lengths) {
-        fillExchangeRecord(std::span<const std::uint8_t>(batch.bytes).subspan(at, length), record_);
+        const auto bytes = std::span<const std::uint8_t>(batch.bytes).subspan(at, length);
         at += length;
-        runGuarded([&] { events.onExchangeInfo(record_); });
+        if (events.takesExchangeInfo()) {
+            fillExchangeRecord(bytes, record_);
+            runGuarded([&] { events.onExchangeInfo(record_); });
+        }
     }
     if (batch.ringState >= 0) {
         runGuarded([&] { events.onRingState(batch.ringState == 1); });

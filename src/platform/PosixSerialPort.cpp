@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -59,6 +60,18 @@ speed_t speedConstant(std::uint32_t bitsPerSecond) {
     }
     return B0;
 }
+
+namespace {
+
+// The message stays "Error setting port state"; the speed and the device's reason follow it on a
+// line of their own.
+PortError speedRefused(std::uint32_t bitsPerSecond, int error) {
+    return PortError("Error setting port state\n" + std::to_string(bitsPerSecond) + " bit/s: " +
+                     (error == 0 ? std::string("not a speed this port supports")
+                                 : std::string(std::strerror(error))));
+}
+
+}  // namespace
 
 std::string serialOpenFailureText(const std::string& path, int error) {
     switch (error) {
@@ -135,7 +148,7 @@ void PosixSerialPort::applySettings(std::uint32_t bitsPerSecond) {
     }
     const speed_t constant = speedConstant(bitsPerSecond);
     if (constant == B0) {
-        throw PortError("Error setting port state");
+        throw speedRefused(bitsPerSecond, 0);
     }
     cfmakeraw(&tio);
     tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
@@ -145,7 +158,7 @@ void PosixSerialPort::applySettings(std::uint32_t bitsPerSecond) {
     tio.c_cc[VTIME] = 0;
     if (cfsetispeed(&tio, constant) != 0 || cfsetospeed(&tio, constant) != 0 ||
         tcsetattr(fd_, TCSANOW, &tio) != 0) {
-        throw PortError("Error setting port state");
+        throw speedRefused(bitsPerSecond, errno);
     }
     settings_ = tio;
     speed_ = bitsPerSecond;
@@ -311,9 +324,15 @@ LineErrorState PosixSerialPort::takeErrors() {
 void PosixSerialPort::setSpeed(std::uint32_t bitsPerSecond) {
     const speed_t constant = speedConstant(bitsPerSecond);
     termios tio = settings_;
-    if (fd_ < 0 || constant == B0 || cfsetispeed(&tio, constant) != 0 ||
-        cfsetospeed(&tio, constant) != 0 || tcsetattr(fd_, TCSANOW, &tio) != 0) {
+    if (fd_ < 0) {
         throw PortError("Error setting port state");
+    }
+    if (constant == B0) {
+        throw speedRefused(bitsPerSecond, 0);
+    }
+    if (cfsetispeed(&tio, constant) != 0 || cfsetospeed(&tio, constant) != 0 ||
+        tcsetattr(fd_, TCSANOW, &tio) != 0) {
+        throw speedRefused(bitsPerSecond, errno);
     }
     settings_ = tio;
     speed_ = bitsPerSecond;

@@ -25,6 +25,7 @@ void SyncPeriod::load() {
         // A value that names no item; the settings loader never gives one, a caller might.
         stored = settings::kDefaultPeriodChoice;
     }
+    loaded_ = stored;
     checked_ = {};
     checked_[static_cast<std::size_t>(stored)] = true;
     keepForSaving();
@@ -61,13 +62,14 @@ void SyncPeriod::applyFrom(std::size_t item) {
 }
 
 void SyncPeriod::keepForSaving() {
-    // The last checked item wins; with none checked the stored value stays as it was.
+    // The checked item; with none checked the file keeps what it held.
     for (std::size_t i = kItems; i-- > 0;) {
         if (checked_[i]) {
             settings_.SyncPeriodChoice = static_cast<int>(i);
             return;
         }
     }
+    settings_.SyncPeriodChoice = loaded_;
 }
 
 void SyncPeriod::synchronizeNow() {

@@ -35,8 +35,8 @@ class PeriodTimer {
 // The one owner of the period choice: the items' check marks, the period they select, the period
 // timer and the writes of the board clock that the timer and "Синхронизация времени" trigger.
 // The choice in force follows the check marks (None when no period item is checked); the value
-// to save is the settings' SyncPeriodChoice, which follows the last checked item (the submenu
-// item counting as 0) and is left as it was while no item is checked.
+// to save is the settings' SyncPeriodChoice: the checked item (the submenu item counting as 0),
+// or the value loaded from the file while no item is checked.
 class SyncPeriod {
   public:
     // `writeBoardClock` queues one board clock write from the PC clock.
@@ -68,6 +68,8 @@ class SyncPeriod {
     settings::ProgramSettings& settings_;
     std::function<void()> writeBoardClock_;
     std::array<bool, settings::kPeriodChoiceCount> checked_{};
+    int loaded_ =
+        settings::kDefaultPeriodChoice;  // what the file held, saved while none is checked
     std::uint32_t syncPeriodSeconds_ = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QMessageBox>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -99,25 +100,31 @@ void TForm5::refreshPortList() {
     ui_->ComboBox1->setCurrentIndex(list.selected);
 }
 
-void TForm5::connectSequence() {
+bool TForm5::connectSequence() {
     bool isNumber = false;
     const QString speedText = ui_->ComboBox2->currentText();
     const int speed = speedText.trimmed().toInt(&isNumber);
     if (!isNumber) {
         QMessageBox::critical(this, QStringLiteral("Horalux"),
                               QStringLiteral("'%1' is not a valid integer value").arg(speedText));
-        return;
+        return false;
     }
     std::optional<std::string> port;
     if (ui_->ComboBox1->currentIndex() >= 0) {
         port = ui_->ComboBox1->currentData().toString().toStdString();
+    }
+    // The device has said its word on the speed before anything is kept: a refused one is not.
+    if (!control_.connectTo(port, static_cast<std::uint32_t>(std::max(speed, 0)))) {
+        return false;
+    }
+    if (port) {
         choice_->port = *port;
     }
     choice_->speed = speed;
     choice_->address = ui_->RadioButton1->isChecked()
                            ? kAllBoards
                            : static_cast<std::uint8_t>(ui_->ComboBox3->currentIndex());
-    control_.connectTo(port, static_cast<std::uint32_t>(speed));
+    return true;
 }
 
 }  // namespace horalux::ui

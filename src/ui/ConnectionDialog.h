@@ -21,7 +21,8 @@ class PortControl {
     // The connect sequence on the line: the same port at another speed keeps it open with the
     // new speed, another port replaces it, and a fresh exchange starts on the open port. Without
     // a port (an empty list) the open port, if any, takes the speed and gets the exchange.
-    virtual void connectTo(const std::optional<std::string>& port, std::uint32_t speed) = 0;
+    // False when the device refused the speed: the connection there was goes on unchanged.
+    virtual bool connectTo(const std::optional<std::string>& port, std::uint32_t speed) = 0;
 };
 
 // The program state the dialog edits.
@@ -53,7 +54,8 @@ class TForm5 final : public QDialog {
   private:
     void showChoice();
     void onRadioClicked();
-    void connectSequence();
+    // False when it changed nothing (a speed that is not a number or that the device refused).
+    bool connectSequence();
 
     std::unique_ptr<Ui::TForm5> ui_;
     PortControl& control_;

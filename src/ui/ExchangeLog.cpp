@@ -14,8 +14,12 @@ ExchangeLog::ExchangeLog(LogView& view, QCheckBox& enabled, QObject* parent)
     view_.setAccessibleName(QStringLiteral("Обмен данными"));
 }
 
+bool ExchangeLog::takesRecords() const {
+    return enabled_.isChecked() && shown_;
+}
+
 void ExchangeLog::append(const link::TStrMsg& record) {
-    if (!enabled_.isChecked() || !shown_) {
+    if (!takesRecords()) {
         return;
     }
     const QByteArray count = QByteArray::number(record.Count);

@@ -21,6 +21,8 @@ class ExchangeLog final : public QObject {
     ExchangeLog(LogView& view, QCheckBox& enabled, QObject* parent = nullptr);
 
     void append(const link::TStrMsg& record);
+    // Whether append would keep a record now; the exchange formats none while it would not.
+    bool takesRecords() const;
     // Whether the panel is shown. A hidden log takes nothing in: it is cleared when shown.
     void setShown(bool shown) { shown_ = shown; }
     void clear();

@@ -237,7 +237,8 @@ void FieldPanel::fieldClick(QObject* label) {
         text = QString::fromStdString(state->UserFieldTexts[static_cast<std::size_t>(*n)]);
     }
     editBox_->prepare(*n, length, text);
-    if (editBox_->exec() != QDialog::Accepted) {
+    // Unconnected, nothing is sent and the field keeps its old text.
+    if (editBox_->exec() != QDialog::Accepted || !ops_->checkConnected()) {
         return;
     }
     // Stored even when the write is not answered: the failed-request dialog tells the user.

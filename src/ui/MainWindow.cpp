@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QToolTip>
 
@@ -59,7 +60,9 @@ TForm1::TForm1(MainWindowOptions options, QWidget* parent)
     ui_->Image1->setPixmap(clockPicture(32));
     ui_->CheckBox1->setAccessibleName(ui_->CheckBox1->text());
     periodItem(0)->setCheckable(true);
+    // Radio items that also toggle: choosing the checked one unchecks it.
     auto* modes = new QActionGroup(this);
+    modes->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     modes->addAction(ui_->N22);
     modes->addAction(ui_->Slave1);
     log_ = new ExchangeLog(*ui_->RichEdit1, *ui_->CheckBox1, this);
@@ -90,15 +93,15 @@ TForm1::TForm1(MainWindowOptions options, QWidget* parent)
     showPeriodMarks();
     startUpClock();
     applyExchangePanel();
+    // The mode is not known until the board tells it: neither item is checked yet.
     statusPanels_[0]->setText(kSlave);
-    ui_->Slave1->setChecked(true);
 
     showClock();
     displayTimer_.start();
 }
 
 TForm1::~TForm1() {
-    shutdown();
+    shutdown(false);
 }
 
 void TForm1::setWindows(TForm3* parameters, TForm5* connection) {
@@ -134,14 +137,28 @@ void TForm1::buildStatusBar() {
 void TForm1::connectMenus() {
     connect(ui_->N2, &QAction::triggered, this, &QWidget::close);
     connect(ui_->N8, &QAction::triggered, this, [this] {
-        // The remote settings window is wired here once it exists.
+        // The remote settings window is wired here once it exists. It opens unconnected too:
+        // register files need no board.
+        operations().checkConnected();
         if (openRemoteSettings_) {
             openRemoteSettings_();
         }
     });
-    connect(ui_->N9, &QAction::triggered, this, [this] { period_.synchronizeNow(); });
-    connect(ui_->N19, &QAction::triggered, this, [this] { operations().readTimeAndDate(); });
-    connect(ui_->N20, &QAction::triggered, this, [this] { operations().readUserFields(); });
+    connect(ui_->N9, &QAction::triggered, this, [this] {
+        if (operations().checkConnected()) {
+            period_.synchronizeNow();
+        }
+    });
+    connect(ui_->N19, &QAction::triggered, this, [this] {
+        if (operations().checkConnected()) {
+            operations().readTimeAndDate();
+        }
+    });
+    connect(ui_->N20, &QAction::triggered, this, [this] {
+        if (operations().checkConnected()) {
+            operations().readUserFields();
+        }
+    });
     connect(ui_->N22, &QAction::triggered, this, [this] { onModeItem(true); });
     connect(ui_->Slave1, &QAction::triggered, this, [this] { onModeItem(false); });
     connect(ui_->N13, &QAction::triggered, this, &TForm1::onConnectionItem);
@@ -178,8 +195,18 @@ void TForm1::onPeriodItem(int item) {
 void TForm1::onModeItem(bool master) {
     QAction* item = master ? ui_->N22 : ui_->Slave1;
     if (!item->isChecked()) {
+        modeShown_ = nullptr;
+        return;  // unchecked by choosing it again: nothing is sent
+    }
+    if (!operations().checkConnected()) {
+        // Nothing was sent: the marks go back to what the board last said.
+        item->setChecked(false);
+        if (modeShown_ != nullptr) {
+            modeShown_->setChecked(true);
+        }
         return;
     }
+    modeShown_ = item;
     operations().SetBoardMode(master);
     if (!master && !closing_) {
         statusPanels_[0]->setText(kSlave);
@@ -298,7 +325,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     shutdown();
 }
 
-void TForm1::shutdown() {
+void TForm1::shutdown(bool ask) {
     if (closing_) {
         return;
     }
@@ -310,11 +337,31 @@ void TForm1::shutdown() {
     // From inside an exchange call the thread is cut off the port now and joined afterwards.
     connection_.close();
     settings_.Test = ui_->N12->isChecked();
-    try {
-        settings::saveSettings(options_.settingsFile, settings_);
-    } catch (const std::exception& e) {
-        // The window is gone; the terminal is the one place left to say it.
-        qWarning("horalux: %s", e.what());
+    saveSettingsAtExit(ask);
+}
+
+void TForm1::saveSettingsAtExit(bool ask) {
+    for (;;) {
+        try {
+            settings::saveSettings(options_.settingsFile, settings_);
+            return;
+        } catch (const std::exception& e) {
+            qWarning("horalux: %s", e.what());
+            if (!ask) {
+                return;
+            }
+            // Asked while the window is still there: a full disk or a folder made writable
+            // again can be mended before the settings are lost.
+            QMessageBox box(QMessageBox::Warning, QStringLiteral("Horalux"),
+                            QStringLiteral("Настройки не сохранены. Повторить сохранение?"),
+                            QMessageBox::Ok | QMessageBox::Cancel, this);
+            box.setInformativeText(QString::fromStdString(e.what()));
+            box.button(QMessageBox::Ok)->setText(QStringLiteral("Повторить"));
+            box.button(QMessageBox::Cancel)->setText(QStringLiteral("Выйти без сохранения"));
+            if (box.exec() != QMessageBox::Ok) {
+                return;
+            }
+        }
     }
 }
 

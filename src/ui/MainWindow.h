@@ -91,8 +91,10 @@ class TForm1 final : public QMainWindow,
     // reads. Runs on first showing and when the application becomes active again.
     void activationSequence();
     // The shutdown: stop the display timer, stop the exchange, close the port, save the
-    // settings. Safe to call more than once and from inside the exchange's own calls.
-    void shutdown();
+    // settings. Safe to call more than once and from inside the exchange's own calls. When the
+    // settings cannot be saved the user is told why and may try again, unless `ask` is false
+    // (ended by a signal: no one may be there to answer).
+    void shutdown(bool ask = true);
 
     // link::BusyIndicator
     void ShowBusyState() override;
@@ -101,13 +103,14 @@ class TForm1 final : public QMainWindow,
     void onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override;
     void onBoardMode(std::uint8_t code) override;
     void onExchangeInfo(const link::TStrMsg& record) override;
+    bool takesExchangeInfo() const override;
     void onRingState(bool empty) override;
     void refreshBoardView() override;
     void refreshUserFields() override;
     void onLinkDown() override;
 
     // PortControl (the connection dialog)
-    void connectTo(const std::optional<std::string>& port, std::uint32_t speed) override;
+    bool connectTo(const std::optional<std::string>& port, std::uint32_t speed) override;
 
   signals:
     // The busy indication changed; the remote settings window follows it.
@@ -135,6 +138,7 @@ class TForm1 final : public QMainWindow,
     void showHelp();
     void showAbout();
     void applicationActivated();
+    void saveSettingsAtExit(bool ask);
 
     bool runConnectionDialog();
     void readAfterConnect();
@@ -158,6 +162,7 @@ class TForm1 final : public QMainWindow,
     QTimer displayTimer_;
     ExchangeLog* log_ = nullptr;
     QLabel* statusPanels_[3] = {};
+    QAction* modeShown_ = nullptr;  // the mode item checked last, by the board or the user
 
     TForm3* parameters_ = nullptr;
     TForm5* connectionDialog_ = nullptr;

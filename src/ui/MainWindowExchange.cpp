@@ -37,15 +37,21 @@ void TForm1::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
 void TForm1::onBoardMode(std::uint8_t code) {
     if (code == link::kBoardModeMaster) {
         ui_->N22->setChecked(true);
+        modeShown_ = ui_->N22;
         statusPanels_[0]->setText(QStringLiteral(" Мастер"));
     } else if (code == link::kBoardModeSlave) {
         ui_->Slave1->setChecked(true);
+        modeShown_ = ui_->Slave1;
         statusPanels_[0]->setText(QStringLiteral(" Slave"));
     }
 }
 
 void TForm1::onExchangeInfo(const link::TStrMsg& record) {
     log_->append(record);
+}
+
+bool TForm1::takesExchangeInfo() const {
+    return log_->takesRecords();
 }
 
 void TForm1::onRingState(bool empty) {
@@ -103,14 +109,18 @@ void TForm1::reconnect() {
     runConnectionDialog();
 }
 
-void TForm1::connectTo(const std::optional<std::string>& port, std::uint32_t speed) {
+bool TForm1::connectTo(const std::optional<std::string>& port, std::uint32_t speed) {
     // A failed open is shown by the core: "Error opening port" with the opener's cause, which
     // the prompts put into the box's informative text.
     if (port) {
-        connection_.connect(*port, speed);
-    } else if (connection_.isOpen() && connection_.setSpeed(speed)) {
-        connection_.start();
+        return !connection_.connect(*port, speed).speedRefused;
     }
+    if (!connection_.isOpen()) {
+        return true;
+    }
+    const bool taken = connection_.setSpeed(speed);
+    connection_.start();  // at the new speed, or at the old one the device kept
+    return taken;
 }
 
 bool TForm1::runConnectionDialog() {
@@ -157,9 +167,10 @@ void TForm1::onConnectionItem() {
     if (busy_) {
         setIdle();
     }
-    const bool accepted = runConnectionDialog();
-    if (!accepted && connection_.isOpen() && !closing_) {
-        // Cancelled: the connection as it was, a fresh exchange on the same port and address.
+    runConnectionDialog();
+    if (connection_.isOpen() && !connection_.running() && !closing_) {
+        // Cancelled, or nothing changed: the connection as it was, a fresh exchange on the same
+        // port at the same speed and address. An open port never stays without one.
         connection_.start();
     }
 }

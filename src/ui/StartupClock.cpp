@@ -32,6 +32,9 @@ StartupClockReport synchronizeSystemClock(bool sinhrTime, const std::string& ser
         return {};
     }
     const timesync::SntpResult result = timesync::querySntpServer(server, clock, tick, options);
+    if (result.failure == timesync::SntpFailure::Stopped) {
+        return {};  // the program is ending: nothing to tell
+    }
     if (!result.ok()) {
         const std::string text = timesync::sntpFailureText(server);
         showMessage(text);

@@ -7,8 +7,10 @@
 #include "config/RegisterFile.h"
 #include "config/SettingsCodec.h"
 #include "config/SettingsControls.h"
+#include "config/WritePlan.h"
 #include "link/BoardOperations.h"
 #include "link/BoardState.h"
+#include "link/Commands.h"
 #include "link/Prompts.h"
 #include "settings/FileText.h"
 #include "ui/Pictures.h"
@@ -20,10 +22,12 @@ namespace horalux::ui {
 
 namespace {
 
-constexpr std::uint32_t kReadWaitMs = 60000;
 constexpr std::uint32_t kWriteWaitMs = 10000;
 constexpr int kIdleCheckMs = 100;
 constexpr char kRestartNotice[] = "Перезапустите устройство!";
+constexpr char kAddressList[] = "ComboBox50";
+constexpr char kAllBoardsRefused[] =
+    "Адрес 255 — общий адрес всех табло: табло с ним перестанет отвечать. Выберите другой адрес.";
 
 // Ten captions do not fit one row of a window this size and Qt has no multi-row tab bar, so the
 // tabs stand in a column on the left, their captions drawn level and readable at once.
@@ -105,15 +109,20 @@ void TForm6::reject() {
 
 void TForm6::followBusyState(bool busy) {
     idleCheck_.stop();
-    setReading(busy);
+    if (busy) {
+        setReading(true);
+    } else {
+        finishReading();
+    }
 }
 
 void TForm6::readBoard() {
     setReading(true);
+    shownBeforeDrained_ = false;
     // Nothing is queued without a running exchange or room in the ring; the window then shows
     // what the board copy holds.
     if (ops_.ReadAllRegisters()) {
-        ops_.WaitForRing(kReadWaitMs);
+        shownBeforeDrained_ = !ops_.WaitForRing(readWaitMs_);
     }
     const config::RegisterImage boardCopy = board_.lock()->BoardCopy;
     showImage(boardCopy, true);
@@ -128,13 +137,24 @@ void TForm6::readBoard() {
 void TForm6::enableWhenRingIdle() {
     if (!ops_.connected() || ops_.RingIdle()) {
         idleCheck_.stop();
-        setReading(false);
+        finishReading();
     }
 }
 
+void TForm6::finishReading() {
+    if (shownBeforeDrained_) {
+        // The late replies are in the board copy now. The window was disabled meanwhile, so no
+        // edit is lost, and a save will not write back values the board never sent.
+        shownBeforeDrained_ = false;
+        const config::RegisterImage boardCopy = board_.lock()->BoardCopy;
+        showImage(boardCopy, true);
+    }
+    setReading(false);
+}
+
 void TForm6::saveToBoard() {
-    if (!encode()) {
-        accept();
+    // Refused saves leave the window open: closing it would throw away every other edit.
+    if (!ops_.checkConnected() || !encode() || !addressAllowed()) {
         return;
     }
     // Nothing was queued (no exchange runs, or the ring had no room for the whole write): the
@@ -188,10 +208,40 @@ bool TForm6::encode() {
     const config::EncodeResult result = config::MakeRegistrs(model_, edit);
     if (!result.ok()) {
         prompts_.error(result.error);
+        showList(QString::fromStdString(result.list));
         return false;
     }
     board_.lock()->EditCopy = edit;
     return true;
+}
+
+bool TForm6::addressAllowed() {
+    bool refused = false;
+    {
+        const auto state = board_.lock();
+        refused = state->EditCopy.address == link::kAllBoards &&
+                  config::addressDiffers(state->EditCopy, state->BoardCopy);
+    }
+    if (refused) {
+        prompts_.error(kAllBoardsRefused);
+        showList(QString::fromLatin1(kAddressList));
+    }
+    return !refused;
+}
+
+void TForm6::showList(const QString& name) {
+    auto* list = findChild<QWidget*>(name);
+    if (list == nullptr) {
+        return;
+    }
+    // The page of the tab control that holds the list.
+    for (QWidget* w = list; w != nullptr; w = w->parentWidget()) {
+        if (const int tab = ui_->PageControl1->indexOf(w); tab >= 0) {
+            ui_->PageControl1->setCurrentIndex(tab);
+            break;
+        }
+    }
+    list->setFocus();
 }
 
 void TForm6::showImage(const config::RegisterImage& image, bool fromBoard) {

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QTimer>
+#include <cstdint>
 #include <memory>
 
 #include "config/RegisterImage.h"
@@ -37,6 +38,8 @@ class TForm6 final : public QDialog {
     // Shows the window modally, centred on the desktop, reads the board and shows its settings.
     // Returns QDialog::Accepted after "Сохранить", QDialog::Rejected after "Отмена".
     int openAndRun();
+    // How long opening waits for the board's registers (60 s; a test's slow line waits less).
+    void setReadWaitMs(std::uint32_t ms) { readWaitMs_ = ms; }
 
   public slots:
     // Closing is refused while a read or write is being waited for.
@@ -55,8 +58,14 @@ class TForm6 final : public QDialog {
     void saveToFile();
     void loadFromFile();
 
-    // Encodes the window into EditCopy; false (with the error shown) when a list has no value.
+    // Encodes the window into EditCopy; false (with the error shown and the list brought into
+    // view) when a list has no value.
     bool encode();
+    // A board address no command could reach afterwards; false (with the message shown) for it.
+    bool addressAllowed();
+    void showList(const QString& name);
+    // The ring drained: enabled again, showing the board copy anew when the wait ran out first.
+    void finishReading();
     void showImage(const config::RegisterImage& image, bool fromBoard);
     void setReading(bool reading);
     void setButtonsEnabled(bool enabled);
@@ -70,7 +79,10 @@ class TForm6 final : public QDialog {
     config::SettingsModel model_;
     SettingsBinder binder_;
     QTimer idleCheck_;
+    std::uint32_t readWaitMs_ = 60000;
     bool busy_ = false;
+    // The wait for the read ran out: what is shown may lack replies that came later.
+    bool shownBeforeDrained_ = false;
 };
 
 }  // namespace horalux::ui

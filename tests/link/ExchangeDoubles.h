@@ -32,6 +32,7 @@ class RecordingEvents final : public link::ExchangeEvents {
         }
         lastRecord = record;
     }
+    bool takesExchangeInfo() const override { return takesRecords; }
     void onRingState(bool empty) override { ringStates.push_back(empty); }
     void refreshBoardView() override {
         ++boardRefreshes;
@@ -44,6 +45,7 @@ class RecordingEvents final : public link::ExchangeEvents {
 
     std::function<void(std::unique_ptr<link::BoardRequest>)> answerFailure;
     bool refreshThrows = false;
+    bool takesRecords = true;  // false: a log that is hidden or switched off
     int failures = 0;
     link::BoardRequest lastFailed;
     std::vector<std::uint8_t> modes;

@@ -194,6 +194,25 @@ TEST(MainThreadCalls, PostsWakeTheMainSideOnlyWhenTheirBatchEnds) {
     EXPECT_EQ(wakes, 1);
 }
 
+TEST(MainThreadCalls, RecordsReachOnlyAReceiverThatTakesThemAndTheRingStateAlwaysDoes) {
+    const std::uint8_t byte = 0x5A;
+    const auto bytes = std::span<const std::uint8_t>(&byte, 1);
+    for (const bool takes : {false, true}) {
+        SCOPED_TRACE(takes);
+        test::RecordingEvents events;
+        events.takesRecords = takes;
+        MainThreadCalls posted;
+        posted.postExchangeInfo(events, bytes, {});
+        posted.postRingState(events, true, {});
+        posted.endBatch();
+        posted.drain();
+        InlineMainThread inline_;
+        inline_.postExchangeInfo(events, bytes, {});
+        EXPECT_EQ(events.records, takes ? 2 : 0);
+        EXPECT_EQ(events.ringStates, std::vector<bool>{true});
+    }
+}
+
 TEST(InlineMainThread, RunsAtOnceUnlessStopped) {
     InlineMainThread main;
     int runs = 0;

@@ -136,7 +136,7 @@ TEST_F(SyncPeriodTest, TheSubmenuItemIsNoPeriodChoice) {
 }
 
 // The choice in force follows the check marks (None when no period item is checked); the value
-// saved follows the last checked item and stays as it was while none is checked.
+// saved is the checked item, or the value loaded from the file while none is checked.
 TEST_F(SyncPeriodTest, TheChoiceInForceAndTheValueSavedKeepTheirOwnRules) {
     struct Case {
         const char* name;
@@ -153,7 +153,8 @@ TEST_F(SyncPeriodTest, TheChoiceInForceAndTheValueSavedKeepTheirOwnRules) {
         {"the checked item unchecked", Day, {Day}, false, None, 4},
         {"unchecked, then applied again", Day, {Day}, true, None, 4},
         {"unchecked, then another chosen", Hour, {Hour, ThreeHours}, false, ThreeHours, 3},
-        {"the submenu item after a choice", None, {Minute, Minute}, false, None, 1},
+        {"the submenu item after a choice", None, {Minute, Minute}, false, None, 0},
+        {"another item chosen, then unchecked", Day, {Minute, Minute}, false, None, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

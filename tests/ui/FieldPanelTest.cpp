@@ -363,6 +363,19 @@ TEST_F(FieldEditOnTheBoard, CancelOrEscapeChangesNothingAndSendsNothing) {
     EXPECT_TRUE(exchange.ringEmpty());
 }
 
+TEST_F(FieldEditOnTheBoard, OkWithoutAConnectionSaysSoAndKeepsTheOldText) {
+    exchange.stopExchange();
+    ASSERT_TRUE(clickAndEdit(panel, "L00_21", [&](EditBox& box) {
+        QTest::keyClicks(box.edit, "8");
+        QTest::mouseClick(box.ok, Qt::LeftButton);
+    }));
+    EXPECT_EQ(textOf(panel, "L00_21"), "-5_0");
+    EXPECT_EQ(exchange.board().snapshot().UserFieldTexts[1], "-5_0");
+    EXPECT_EQ(exchange.prompts().said(),
+              std::vector<std::string>{
+                  "notify: Табло не подключено. Подключитесь: «Сервис» → «Подключение»."});
+}
+
 // The key filter, on the box alone.
 TEST(FieldEditBox, LetInOnlyWhatTheDigitsCanShowWithEachDotRaisingTheLimit) {
     const struct {

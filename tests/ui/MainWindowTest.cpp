@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
 #include <ctime>
@@ -22,6 +23,8 @@ constexpr char kBoardSettings[] =
 const std::vector<std::string> kFastBoard = {"--speed", "115200"};
 const std::string kReadAgain = "box: Значение не прочитано! Повторить чтение?";
 const std::string kReconnect = "box: Устройство не отвечает! Повторить подключение?";
+const std::string kNotConnected =
+    "box: Табло не подключено. Подключитесь: «Сервис» → «Подключение».";
 
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path);
@@ -54,6 +57,8 @@ TEST(MainWindow, StartsWithDefaultsWithoutSettingsFileAndOffersTheDialogUntilCon
     EXPECT_EQ(h.form().programSettings(), settings::ProgramSettings{});
     EXPECT_TRUE(h.action("N18")->isChecked());
     EXPECT_EQ(h.statusText(0), " Slave");
+    EXPECT_FALSE(h.action("N22")->isChecked()) << "the mode is not known yet";
+    EXPECT_FALSE(h.action("Slave1")->isChecked());
 
     h.answerer.answers = {Answer::Cancel};
     h.form().show();
@@ -170,10 +175,15 @@ TEST(MainWindow, MenuItemsSendTheirFramesAndPeriodItemsSetTheTimer) {
     h.action("N9")->trigger();
     EXPECT_TRUE(sentAfter(from, {"70 00 07"}));
 
-    // Slave clears the master bit of register 77, Мастер sets it again; the rest stays.
+    // Slave clears the master bit of register 77, Мастер sets it again; the rest stays. Choosing
+    // the checked item (as the board's status frames check "Мастер") unchecks it and sends nothing.
     from = h.boardRequests().size();
     h.action("Slave1")->trigger();
     EXPECT_EQ(h.statusText(0), " Slave");
+    h.action("N22")->setChecked(true);
+    h.action("N22")->trigger();
+    EXPECT_FALSE(h.action("N22")->isChecked());
+    EXPECT_FALSE(h.action("Slave1")->isChecked());
     h.action("N22")->trigger();
     ASSERT_TRUE(WindowHarness::waitUntil([&] {
         int writes = 0;
@@ -189,6 +199,9 @@ TEST(MainWindow, MenuItemsSendTheirFramesAndPeriodItemsSetTheTimer) {
         }
     }
     ASSERT_EQ(modeWrites.size(), 2U);
+    const auto modeRequests = requestsFrom(h.boardRequests(), from, "74 4D 00");
+    EXPECT_EQ(std::count(modeRequests.begin(), modeRequests.end(), "74 4D 00"), 2)
+        << "one read for each mode sent, none for the unchecking";
     EXPECT_EQ(modeWrites[0] & 0x80U, 0U);
     EXPECT_EQ(modeWrites[1], modeWrites[0] | 0x80U);
 
@@ -302,6 +315,100 @@ TEST(MainWindow, PortThatCannotBeOpenedIsReportedWithItsCauseAndLeavesTheWindowU
               (std::vector<std::string>{"dialog", "box: Error opening port",
                                         "because: " + h.port() + ": in use by another program"}));
     EXPECT_FALSE(h.form().portOpen());
+}
+
+TEST(MainWindow, WithoutAConnectionEveryBoardActionSaysSoOnceAndChangesNothing) {
+    WindowHarness h({kFastBoard, kBoardSettings});
+    h.answerer.answers = {Answer::Cancel};
+    h.form().show();
+    ASSERT_TRUE(WindowHarness::waitUntil([&] { return h.answerer.count("dialog") == 1; }));
+    for (const char* item : {"N8", "N9", "N19", "N20", "N22", "Slave1"}) {
+        SCOPED_TRACE(item);
+        h.answerer.seen.clear();
+        h.action(item)->trigger();
+        EXPECT_EQ(h.answerer.seen, std::vector<std::string>{kNotConnected});
+        EXPECT_FALSE(h.action("N22")->isChecked());
+        EXPECT_FALSE(h.action("Slave1")->isChecked());
+    }
+    EXPECT_EQ(h.statusText(0), " Slave");
+    EXPECT_FALSE(h.form().busy());
+}
+
+TEST(MainWindow, ConnectionChangesThatCannotBeMadeLeaveTheExchangeGoingAtTheOldSpeed) {
+    struct Case {
+        const char* name;
+        const char* speed;
+        bool emptyPortList;
+        std::vector<std::string> said;
+    };
+    const Case cases[] = {
+        {"a speed that is not a number",
+         "fast",
+         false,
+         {"dialog", "box: 'fast' is not a valid integer value"}},
+        {"a speed the device refuses",
+         "12345",
+         false,
+         {"dialog", "box: Error setting port state",
+          "because: 12345 bit/s: not a speed this port supports"}},
+        {"an empty port list", "115200", true, {"dialog"}},
+    };
+    std::string settings = kBoardSettings;
+    settings.replace(settings.find("sysnum=1"), 8, "sysnum=255");
+    WindowHarness h({kFastBoard, settings});
+    h.answerer.answers = {Answer::Connect};
+    h.form().show();
+    ASSERT_TRUE(WindowHarness::waitUntil([&] { return h.form().connection().running(); }));
+    const Case* current = nullptr;
+    h.answerer.beforeAnswer = [&](QWidget* modal) {
+        if (qobject_cast<ui::TForm5*>(modal) != nullptr && current != nullptr) {
+            modal->findChild<QComboBox*>(QStringLiteral("ComboBox2"))
+                ->setEditText(QString::fromUtf8(current->speed));
+            if (current->emptyPortList) {
+                modal->findChild<QComboBox*>(QStringLiteral("ComboBox1"))->clear();
+            }
+        }
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        current = &c;
+        h.answerer.seen.clear();
+        h.answerer.answers = {Answer::Connect};
+        h.action("N13")->trigger();
+        EXPECT_EQ(h.answerer.seen, c.said);
+        EXPECT_TRUE(h.form().connection().running());
+        EXPECT_EQ(h.form().connection().speed(), 115200U);
+        EXPECT_EQ(h.form().programSettings().ComSpeed, 115200);
+        // The board is still reached.
+        const int before = h.boardRequestCount("73 00 07");
+        h.action("N19")->trigger();
+        EXPECT_TRUE(WindowHarness::waitUntil(
+            [&] { return h.boardRequestCount("73 00 07") == before + 1; }));
+    }
+}
+
+TEST(MainWindow, SettingsThatCannotBeSavedAtExitAreReportedAndSavedOnRetry) {
+    WindowHarness h({kFastBoard, kBoardSettings});
+    h.answerer.answers = {Answer::Cancel, Answer::Ok};
+    h.form().show();
+    ASSERT_TRUE(WindowHarness::waitUntil([&] { return h.answerer.count("dialog") == 1; }));
+    // A folder where the file should be: the save fails until the user has cleared it away.
+    std::filesystem::remove(h.settingsFile());
+    std::filesystem::create_directory(h.settingsFile());
+    bool shownWhileAsked = false;
+    h.answerer.beforeAnswer = [&](QWidget* modal) {
+        if (qobject_cast<QMessageBox*>(modal) != nullptr) {
+            shownWhileAsked = h.form().isVisible();
+            std::filesystem::remove_all(h.settingsFile());
+        }
+    };
+    h.form().close();
+    ASSERT_EQ(h.answerer.seen.size(), 3U);
+    EXPECT_EQ(h.answerer.seen[1], "box: Настройки не сохранены. Повторить сохранение?");
+    EXPECT_NE(h.answerer.seen[2].find(h.settingsFile().string()), std::string::npos)
+        << h.answerer.seen[2];
+    EXPECT_TRUE(shownWhileAsked) << "asked before the window goes";
+    EXPECT_NE(readFile(h.settingsFile()).find("ComSpeed=115200"), std::string::npos);
 }
 
 TEST(MainWindow, ParametersAreTakenOnlyOnSaveAndWrittenAtClose) {

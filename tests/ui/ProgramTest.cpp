@@ -41,34 +41,61 @@ int waitForExit(pid_t pid, std::chrono::seconds watchdog) {
     }
 }
 
-TEST(Program, SigtermWhileTheConnectionDialogIsOpenEndsItWithTheSettingsSaved) {
+// Starts the program from a folder of its own (the settings file lives beside it) and sends it
+// `sig` once start-up has loaded the settings (it rewrites DelayTime at once) and `settleMs` more
+// have passed; returns the exit code and the settings file it left.
+std::pair<int, std::string> endByASignal(const std::string& settings, int sig, int settleMs) {
     char pattern[] = "/tmp/horalux-program-XXXXXX";
     const fs::path dir = mkdtemp(pattern);
-    // The settings file lives beside the program, so the program runs from a folder of its own.
     fs::copy_file(HORALUX_PROGRAM_PATH, dir / "horalux");
-    std::ofstream(dir / "horalux.ini") << "[Interface]\nDelayTime=30\n[View]\nTest=1\n";
+    std::ofstream(dir / "horalux.ini") << settings;
 
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     const std::string program = (dir / "horalux").string();
     char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
     pid_t pid = -1;
-    ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ), 0);
-    // Start-up rewrites DelayTime at once: from then on the program runs its event loop.
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ) != 0) {
+        return {-2, {}};
+    }
     const auto started = std::chrono::steady_clock::now();
     while (readFile(dir / "horalux.ini").find("DelayTime=100") == std::string::npos &&
            std::chrono::steady_clock::now() - started < std::chrono::seconds(20)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    ::kill(pid, SIGTERM);
-    EXPECT_EQ(waitForExit(pid, std::chrono::seconds(20)), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
+    ::kill(pid, sig);
+    // Well inside the time server's 50 s: an end that waited for it fails here.
+    const int rc = waitForExit(pid, std::chrono::seconds(20));
+    std::string saved = readFile(dir / "horalux.ini");
+    fs::remove_all(dir);
+    return {rc, saved};
+}
 
-    const std::string saved = readFile(dir / "horalux.ini");
-    for (const char* key : {"ComPort=", "ComSpeed=", "sysnum=", "DelayTime=100", "SinhrTime=0",
+void expectAllKeys(const std::string& saved, const char* sinhrTime) {
+    for (const char* key : {"ComPort=", "ComSpeed=", "sysnum=", "DelayTime=100", sinhrTime,
                             "SinhrTimeServer=", "Period_sinhr=4", "Test=1"}) {
         EXPECT_NE(saved.find(key), std::string::npos) << key << " in\n" << saved;
     }
-    fs::remove_all(dir);
+}
+
+TEST(Program, SigtermWhileTheConnectionDialogIsOpenEndsItWithTheSettingsSaved) {
+    const auto [rc, saved] =
+        endByASignal("[Interface]\nDelayTime=30\n[View]\nTest=1\n", SIGTERM, 300);
+    EXPECT_EQ(rc, 0);
+    expectAllKeys(saved, "SinhrTime=0");
+}
+
+// The time server is a documentation address: no reply ever comes, or the send fails at once
+// and the failure box opens. Either way the signal ends the program at once.
+TEST(Program, SignalDuringTheStartUpTimeCheckEndsItAtOnceWithTheSettingsSaved) {
+    for (const int sig : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(sig);
+        const auto [rc, saved] = endByASignal(
+            "[Interface]\nDelayTime=30\nSinhrTime=1\nSinhrTimeServer=192.0.2.1\n[View]\nTest=1\n",
+            sig, 0);
+        EXPECT_EQ(rc, 0);
+        expectAllKeys(saved, "SinhrTime=1");
+    }
 }
 
 }  // namespace

@@ -42,6 +42,9 @@ class QtBoardExchange final : public link::ExchangeEvents,
     link::BoardOperations& ops() { return connection_.operations(); }
     const std::vector<link::Request>& written() const { return written_; }
     bool ringEmpty() { return connection_.ring() == nullptr || connection_.ring()->empty(); }
+    // Ends the exchange, as a lost line or "Подключение" does; the port stays open.
+    void stopExchange() { connection_.stop(); }
+    const RecordingPrompts& prompts() const { return prompts_; }
 
     // Runs the main side until `done` holds or `limitMs` passed; returns done().
     bool waitUntil(const std::function<bool()>& done, std::uint32_t limitMs = 15000);

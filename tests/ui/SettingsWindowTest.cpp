@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
@@ -252,16 +253,62 @@ TEST_F(SettingsWindowOnBoard, NewAddressMovesEveryLaterRequestToIt) {
     EXPECT_EQ(settings::loadSettings(dir / "Horalux.ini").sysnum, 10);
 }
 
-TEST_F(SettingsWindowOnBoard, ALevelWithoutValueIsReportedAndNothingIsWritten) {
-    const int result = runWindow(window, [&] {
-        control<QComboBox>(window, "ComboBox56").setCurrentIndex(-1);
+TEST_F(SettingsWindowOnBoard, RefusedSaveWritesNothingAndKeepsTheWindowOpenOnTheListAtFault) {
+    struct Case {
+        const char* name;
+        const char* list;
+        int position;
+        const char* tab;
+        std::string said;
+    };
+    const Case cases[] = {
+        {"a level without value", "ComboBox56", -1, "Внешние устройства",
+         "error: '' is not a valid integer value"},
+        {"the address of all boards", "ComboBox50", 255, "Основные настройки",
+         "error: Адрес 255 — общий адрес всех табло: табло с ним перестанет отвечать. Выберите "
+         "другой адрес."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t saidBefore = harness.prompts.said().size();
+        const int result = runWindow(window, [&] {
+            auto& tabs = control<QTabWidget>(window, "PageControl1");
+            tabs.setCurrentIndex(9);
+            control<QComboBox>(window, c.list).setCurrentIndex(c.position);
+            control<QPushButton>(window, "BitBtn1").click();
+            EXPECT_TRUE(window.isVisible()) << "the other edits are not thrown away";
+            EXPECT_EQ(tabs.tabText(tabs.currentIndex()), QString::fromUtf8(c.tab));
+            EXPECT_EQ(window.focusWidget(), &control<QComboBox>(window, c.list));
+        });
+        EXPECT_EQ(result, QDialog::Rejected) << "closed by the test's Отмена";
+        const std::vector<std::string> said = harness.prompts.said();
+        ASSERT_EQ(said.size(), saidBefore + 1);
+        EXPECT_EQ(said.back(), c.said);
+    }
+    EXPECT_EQ(commandsOf(afterReading()), std::string(config::kReadListLength, 't'))
+        << "only the second opening's reads";
+}
+
+TEST_F(SettingsWindowOnBoard, UnchangedSaveAfterAReadThatOutlastedTheWaitWritesNoRegister) {
+    // A slow line: every frame is followed by a pause, so the 71 reads take seconds while the
+    // window waits only a moment and shows the board copy before most replies are in.
+    harness.settings.DelayTime = 50;
+    harness.connect(board->devicePath());
+    window.setReadWaitMs(0);
+    bool shownBeforeTheReplies = false;
+    runWindow(window, [&] {
+        // Still disabled: replies were pending when the wait ran out.
+        shownBeforeTheReplies = !control<QPushButton>(window, "BitBtn1").isEnabled();
+        QElapsedTimer watchdog;
+        watchdog.start();
+        while (!control<QPushButton>(window, "BitBtn1").isEnabled() && watchdog.elapsed() < 30000) {
+            harness.dispatch(10);
+        }
+        EXPECT_EQ(control<QComboBox>(window, "ComboBox52").currentText(), "30%");
         control<QPushButton>(window, "BitBtn1").click();
     });
-
-    EXPECT_EQ(result, QDialog::Accepted) << "the window still closes";
-    EXPECT_TRUE(afterReading().empty());
-    EXPECT_EQ(harness.prompts.said(),
-              std::vector<std::string>{"error: '' is not a valid integer value"});
+    EXPECT_TRUE(shownBeforeTheReplies);
+    EXPECT_EQ(commandsOf(afterReading()), "p");
 }
 
 // Register files need no board: without a line the window shows the board copy at once.
@@ -299,6 +346,16 @@ TEST_F(SettingsWindowFiles, SavedFileTakesTheCsNameAndLoadsBackToTheSameValues) 
     });
     EXPECT_TRUE(harness.prompts.said().empty());
     EXPECT_EQ(config::loadRegisterFile(dir / "board.cs", {}), knownSettings());
+}
+
+TEST_F(SettingsWindowFiles, SaveWithoutAConnectionSaysSoAndKeepsTheWindowOpen) {
+    runWindow(window, [&] {
+        control<QPushButton>(window, "BitBtn1").click();
+        EXPECT_TRUE(window.isVisible());
+    });
+    EXPECT_EQ(harness.prompts.said(),
+              std::vector<std::string>{
+                  "notify: Табло не подключено. Подключитесь: «Сервис» → «Подключение»."});
 }
 
 TEST_F(SettingsWindowFiles, CancelledOpenShowsTheEditCopyAsItStands) {
