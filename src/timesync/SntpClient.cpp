@@ -67,10 +67,16 @@ SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock
     // Room for extension fields, so a longer reply is read whole rather than cut.
     std::array<std::uint8_t, 512> buffer{};
     const std::uint32_t start = tick.nowMs();
+    int ignored = 0;
+    auto timedOut = [&] {
+        SntpResult out = failed(SntpFailure::TimedOut);
+        out.ignoredDatagrams = ignored;
+        return out;
+    };
     for (;;) {
         const std::uint32_t elapsed = platform::elapsedMs(start, tick.nowMs());
         if (elapsed >= options.timeoutMs) {
-            return failed(SntpFailure::TimedOut);
+            return timedOut();
         }
         std::uint32_t waitMs = options.timeoutMs - elapsed;
         if (options.stop != nullptr) {
@@ -84,7 +90,7 @@ SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock
             if (options.stop != nullptr) {
                 continue;  // a slice of the wait: the tick says whether the time is up
             }
-            return failed(SntpFailure::TimedOut);
+            return timedOut();
         }
         if (got.status == platform::UdpStatus::Failed) {
             return failed(SntpFailure::Receive, got.error);
@@ -92,10 +98,12 @@ SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock
         const std::span<const std::uint8_t> datagram(buffer.data(),
                                                      std::min(got.size, buffer.size()));
         if (got.size > buffer.size()) {
+            ++ignored;
             continue;  // not an SNTP reply of any kind
         }
         const SntpReplyCheck check = checkSntpReply(datagram, sent);
         if (check == SntpReplyCheck::TooShort || check == SntpReplyCheck::NotOurRequest) {
+            ++ignored;
             continue;  // not an answer to our request: keep waiting for one
         }
         if (check != SntpReplyCheck::Usable) {
@@ -110,11 +118,20 @@ SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock
             result.roundTripMs = result.replyUtcMs - result.requestUtcMs;
         } else {
             const std::int64_t serverReceivedMs = unixMsOfNtpTimestamp(received);
+            if (serverReceivedMs > result.serverUtcMs) {
+                // Received after it was sent: the server's times cannot both be right.
+                return failed(SntpFailure::Inconsistent);
+            }
             result.offsetMs = ((serverReceivedMs - result.requestUtcMs) +
                                (result.serverUtcMs - result.replyUtcMs)) /
                               2;
             result.roundTripMs =
                 (result.replyUtcMs - result.requestUtcMs) - (result.serverUtcMs - serverReceivedMs);
+        }
+        if (result.roundTripMs < 0) {
+            // Faster than no time at all: the times contradict each other, and an offset
+            // computed from them means nothing.
+            return failed(SntpFailure::Inconsistent);
         }
         return result;
     }

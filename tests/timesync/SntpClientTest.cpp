@@ -183,6 +183,49 @@ TEST_F(SntpClientTest, AnUnusableAnswerToOurRequestFailsAtOnce) {
     }
 }
 
+TEST_F(SntpClientTest, RepliesWithContradictingTimesNeverSetTheClock) {
+    struct Case {
+        const char* what;
+        NtpTimestamp received;
+    };
+    // The PC clock stands still, so the request's round trip on the PC side is 0.
+    const Case cases[] = {
+        {"received a second after it was sent", NtpTimestamp{kNoon.seconds + 1, kNoon.fraction}},
+        {"a second of server time in no time on the PC (negative round trip)",
+         NtpTimestamp{kNoon.seconds - 1, kNoon.fraction}},
+    };
+    for (const Case& c : cases) {
+        const auto serve = [&c](const std::vector<std::uint8_t>& request, auto& s) {
+            std::vector<std::uint8_t> reply = test::makeSntpReply(request, kNoon);
+            for (std::size_t i = 0; i < 4; ++i) {
+                reply[kNtpReceiveOffset + i] =
+                    static_cast<std::uint8_t>(c.received.seconds >> (24 - 8 * i));
+            }
+            s.reply(reply);
+        };
+        test::LoopbackUdpServer queried;
+        options.port = queried.port();
+        queried.serveOneRequest(serve);
+        EXPECT_EQ(querySntpServer("127.0.0.1", clock, tick, options).failure,
+                  SntpFailure::Inconsistent)
+            << c.what;
+        queried.finish();
+        test::LoopbackUdpServer synced;
+        options.port = synced.port();
+        synced.serveOneRequest(serve);
+        messages.clear();
+        EXPECT_FALSE(sync()) << c.what;
+        synced.finish();
+        EXPECT_TRUE(clock.sets.empty()) << c.what;
+        EXPECT_EQ(messages, std::vector<std::string>{sntpFailureText("127.0.0.1")}) << c.what;
+    }
+    // The same reply with consistent times is taken.
+    options.port = server.port();
+    answerWith(kNoon);
+    EXPECT_EQ(querySntpServer("127.0.0.1", clock, tick, options).roundTripMs, 0);
+    server.finish();
+}
+
 TEST_F(SntpClientTest, TimeOutIsCountedOnTheInjectedTick) {
     options.timeoutMs = 10000;
     server.serveOneRequest([this](const std::vector<std::uint8_t>& request, auto& s) {
@@ -193,6 +236,7 @@ TEST_F(SntpClientTest, TimeOutIsCountedOnTheInjectedTick) {
     const SntpResult result = querySntpServer("127.0.0.1", clock, tick, options);
     server.finish();
     EXPECT_EQ(result.failure, SntpFailure::TimedOut);
+    EXPECT_EQ(result.ignoredDatagrams, 2) << "the line carried only what was no reply";
 }
 
 TEST_F(SntpClientTest, SetsTheClockFromUtcAndShowsLocalTimeAcrossDaylightSavingChanges) {
