@@ -91,7 +91,7 @@ HuntResult HuntReplyHeader(Line& line, std::uint8_t wakingByte, HuntWindow* kept
 bool ReadReplyData(Line& line, std::size_t n, ReplyData& buffer) {
     n = std::min(n, buffer.size() - 1);
     const std::size_t length = n + 1;
-    std::fill_n(buffer.begin(), length, std::uint8_t{0});
+    buffer.fill(0);
     line.readBlock(std::span<std::uint8_t>(buffer.data(), length));
     const bool ok = shortSum(std::span<const std::uint8_t>(buffer.data(), n)) == buffer[n];
     if (!ok) {

@@ -180,7 +180,9 @@ TEST(PosixSerialPort, ClosingPutsBackTheLineSettingsTheDeviceHad) {
     ASSERT_GE(other, 0);
     termios before{};
     ASSERT_EQ(tcgetattr(other, &before), 0);
-    ASSERT_NE(before.c_lflag & ICANON, 0U) << "a fresh terminal is not raw";
+    before.c_lflag |= ICANON | ECHO;  // as a terminal a person types into
+    ASSERT_EQ(tcsetattr(other, TCSANOW, &before), 0);
+    ASSERT_EQ(tcgetattr(other, &before), 0);
     auto port = PosixSerialPort::open(pty.devicePath(), 9600);
     ASSERT_NE(port, nullptr);
     port->setSpeed(115200);
