@@ -14,6 +14,9 @@ namespace horalux::timesync {
 namespace {
 
 constexpr std::int64_t kMsPerMinute = 60000;
+// Each of the four times is cut to the millisecond, so a round trip of a fraction of a
+// millisecond may come out up to this much below zero.
+constexpr std::int64_t kReadingSlackMs = 2;
 // How often a wait that can be stopped looks at its stop flag.
 constexpr std::uint32_t kStopCheckMs = 100;
 
@@ -128,9 +131,9 @@ SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock
             result.roundTripMs =
                 (result.replyUtcMs - result.requestUtcMs) - (result.serverUtcMs - serverReceivedMs);
         }
-        if (result.roundTripMs < 0) {
-            // Faster than no time at all: the times contradict each other, and an offset
-            // computed from them means nothing.
+        if (result.roundTripMs < -kReadingSlackMs) {
+            // Faster than no time at all, by more than the readings' cut to whole milliseconds
+            // explains: the times contradict each other, and an offset from them means nothing.
             return failed(SntpFailure::Inconsistent);
         }
         return result;
