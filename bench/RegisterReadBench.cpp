@@ -40,7 +40,7 @@ void FullRegisterRead(benchmark::State& state) {
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
         session.ops().ReadAllRegisters();
-        if (!session.waitForRing(60000)) {
+        if (!session.waitForRing()) {
             state.SkipWithError("the read did not complete");
             return;
         }

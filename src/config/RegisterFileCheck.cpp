@@ -46,9 +46,34 @@ std::optional<std::uint32_t> wholeNumber(std::string_view text, std::uint32_t ma
     return value;
 }
 
+// A value from the file as it may be shown: control bytes (an escape sequence would act on the
+// terminal that shows the message) as \xNN, everything else as it stands.
+std::string shown(std::string_view value) {
+    std::string out;
+    for (const char c : value) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            constexpr char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[b >> 4];
+            out += kHex[b & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 }  // namespace
 
 RegisterFileCheck checkRegisterFile(std::string_view text, const RegisterImage& current) {
+    // Editors on some systems start a UTF-8 file with a byte-order mark; it is no part of the
+    // first line.
+    if (text.starts_with(kByteOrderMark)) {
+        text.remove_prefix(kByteOrderMark.size());
+    }
     std::array<Found, kRegisterKeys.size()> found{};
     bool sectionSeen = false;
     bool inSection = false;
@@ -96,7 +121,7 @@ RegisterFileCheck checkRegisterFile(std::string_view text, const RegisterImage& 
         const std::uint32_t max = key.word ? 65535 : 255;
         const auto value = wholeNumber(found[k].value, max);
         if (!value) {
-            return {std::nullopt, "key " + name + "=" + std::string(found[k].value) +
+            return {std::nullopt, "key " + name + "=" + shown(found[k].value) +
                                       " is not a whole number from 0 to " + std::to_string(max)};
         }
         storeRegisterKey(image, key, *value);

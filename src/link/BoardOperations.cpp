@@ -164,8 +164,10 @@ bool BoardOperations::readTimeAndDate() {
 void BoardOperations::queueUserFieldRead() {
     // The lengths known now; the replies of reads queued just before have not arrived yet.
     const std::size_t total = userFieldTotalLength(board_.lock()->BoardCopy.userScreens);
-    queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadUserFields, 0,
-          static_cast<std::uint8_t>(total & 0xFFU));
+    // The length in both parameters, as the write sends it: over 255 positions the low byte
+    // alone would ask for a cut block.
+    queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadUserFields,
+          static_cast<std::uint8_t>(total / 256), static_cast<std::uint8_t>(total % 256));
 }
 
 bool BoardOperations::readUserFields() {

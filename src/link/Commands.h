@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace horalux::link {
@@ -29,6 +30,16 @@ constexpr bool carriesDataBlock(std::uint8_t replyCode) {
     return replyCode == cmd::StatusFrame || replyCode == cmd::LayoutFrame ||
            replyCode == cmd::ReadUserFields || replyCode == cmd::ReadClock ||
            replyCode == cmd::DroppedBlock;
+}
+
+// The longest user-field block: 32 fields of up to 255 digit positions.
+inline constexpr std::size_t kMaxUserFieldBytes = 32 * 255;
+
+// The data length a data-carrying reply announces: byte 5, and for the user fields byte 4 as its
+// high byte, as the user-field requests carry it (the fields may take more than 255 positions).
+constexpr std::size_t replyDataLength(std::uint8_t replyCode, std::uint8_t param1,
+                                      std::uint8_t param2) {
+    return replyCode == cmd::ReadUserFields ? param1 * 256U + param2 : param2;
 }
 
 }  // namespace horalux::link

@@ -20,6 +20,9 @@ TNewThread::TNewThread(const ExchangeContext& context)
     line_.setPollFailureHandler([this] { pollFailed(); });
     // The post-write wait keeps the thread's own queue moving.
     line_.setDispatch([this] { dispatchAll(); });
+    // A line that never goes quiet (noise, a chatty neighbour) must not keep the hunt from
+    // ever getting back to the requests.
+    decoder_.setGiveWay([this] { return workDue(); });
 }
 
 TNewThread::~TNewThread() {
@@ -88,6 +91,27 @@ void TNewThread::dropFailed(const BoardRequest& copy) {
         current->param2 == copy.param2) {
         ring_.advance();
     }
+}
+
+bool TNewThread::workDue() {
+    {
+        std::lock_guard lock(messagesMutex_);
+        if (!messages_.empty()) {
+            return true;
+        }
+    }
+    const BoardRequest* request = ring_.current();
+    if (request == nullptr) {
+        return false;
+    }
+    if (!request->expectsReply) {
+        return true;
+    }
+    if (request->failed) {
+        return false;  // the main side decides; its answer comes as a message
+    }
+    return request->triesLeft <= 0 ||
+           platform::tickReached(context_.tick.nowMs(), request->nextSendTick);
 }
 
 void TNewThread::pollFailed() {

@@ -87,6 +87,9 @@ class TNewThread {
     void retryStep(BoardRequest& request);
     void send(const BoardRequest& request);
     void pollFailed();
+    // Whether a turn of the loop would do something now: a message to take, a request to send
+    // or a failure to report.
+    bool workDue();
     void markLinkDown();
     bool stopping() const { return stop_.stop_requested(); }
 

@@ -1,5 +1,7 @@
 #include "link/Frame.h"
 
+#include "link/Commands.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -90,10 +92,12 @@ std::array<std::uint8_t, kReplyHeaderLength> makeReplyHeader(const ReplyHeader& 
 }
 
 std::vector<std::uint8_t> makeReplyFrame(ReplyHeader header, std::span<const std::uint8_t> data) {
-    if (data.size() > 255) {
+    if (header.code == cmd::ReadUserFields && data.size() <= 0xFFFF) {
+        header.param1 = static_cast<std::uint8_t>(data.size() / 256);
+    } else if (data.size() > 255) {
         throw std::length_error("reply data block longer than 255 bytes");
     }
-    header.param2 = static_cast<std::uint8_t>(data.size());
+    header.param2 = static_cast<std::uint8_t>(data.size() % 256);
     const auto head = makeReplyHeader(header);
     std::vector<std::uint8_t> frame(kReplyHeaderLength + data.size() + 1);
     std::copy(head.begin(), head.end(), frame.begin());

@@ -58,8 +58,9 @@ class RequestFrameBuilder {
 // The 8-byte header a board answers with, as the stand-in board and the tests send it.
 std::array<std::uint8_t, kReplyHeaderLength> makeReplyHeader(const ReplyHeader& header);
 
-// A whole reply: the header with param2 set to the block length, the data block and its short
-// sum. The block carries at most 255 bytes, as param2 is its only length field.
+// A whole reply: the header with its length field set to the block length (param2, and param1
+// as the high byte for the user fields), the data block and its short sum. Only the user-field
+// block may be longer than 255 bytes.
 std::vector<std::uint8_t> makeReplyFrame(ReplyHeader header, std::span<const std::uint8_t> data);
 
 // Checks an 8-byte window: start byte and folded checksum over bytes 0..5.

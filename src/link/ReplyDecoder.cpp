@@ -65,11 +65,12 @@ void buildDateTexts(BoardData& data, const LayoutValues& values) {
 }  // namespace
 
 DecodeOutcome ReplyDecoder::decodeIncoming(std::uint8_t wakingByte) {
-    const HuntResult hunt = HuntReplyHeader(line_, wakingByte);
+    const HuntResult hunt = HuntReplyHeader(line_, wakingByte, &hunt_, giveWay_);
     switch (hunt.status) {
         case HuntStatus::Found:
             break;
         case HuntStatus::Quiet:
+        case HuntStatus::GaveWay:
             return DecodeOutcome::NoFrame;
         case HuntStatus::Stopped:
             return DecodeOutcome::Stopped;
@@ -80,8 +81,9 @@ DecodeOutcome ReplyDecoder::decodeIncoming(std::uint8_t wakingByte) {
     completeCurrent(header);
     length_ = 0;
     if (carriesDataBlock(header.code)) {
+        const std::size_t length = replyDataLength(header.code, header.param1, header.param2);
         try {
-            ReadReplyData(line_, header.param2, data_);
+            ReadReplyData(line_, length, data_);
         } catch (const platform::PortError&) {
             return DecodeOutcome::LinkLost;
         }
@@ -90,7 +92,7 @@ DecodeOutcome ReplyDecoder::decodeIncoming(std::uint8_t wakingByte) {
             // decoding it would overwrite the state with zeros.
             return DecodeOutcome::Stopped;
         }
-        length_ = header.param2;
+        length_ = length;
     }
     decode(header);
     CheckPortErrors(line_.port(), main_);

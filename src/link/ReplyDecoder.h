@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <utility>
 
 #include "link/BoardState.h"
@@ -32,6 +33,9 @@ class ReplyDecoder {
     // reply answers it, reads the data block of the data-carrying codes, decodes the frame and
     // checks the port's error state.
     DecodeOutcome decodeIncoming(std::uint8_t wakingByte);
+    // Asked during a hunt whether the exchange has a request to serve now; when it has, the
+    // hunt gives way and the next call carries it on.
+    void setGiveWay(std::function<bool()> giveWay) { giveWay_ = std::move(giveWay); }
     // Whether a status frame was decoded since the last call.
     bool takeStatusFrame() { return std::exchange(statusFrame_, false); }
 
@@ -55,6 +59,8 @@ class ReplyDecoder {
     std::size_t length_ = 0;
     LayoutValues values_;
     bool statusFrame_ = false;
+    HuntWindow hunt_;
+    std::function<bool()> giveWay_;
 };
 
 }  // namespace horalux::link

@@ -108,21 +108,27 @@ std::string serialOpenFailureText(const std::string& path, int error) {
 std::unique_ptr<PosixSerialPort> PosixSerialPort::open(const std::string& name, std::uint32_t speed,
                                                        std::string* failure) {
     const std::string path = serialDevicePath(name);
-    auto fail = [&](int fd, int error) {
+    auto failWith = [&](int fd, std::string text) {
         if (fd >= 0) {
             ::close(fd);
         }
         if (failure != nullptr) {
-            *failure = serialOpenFailureText(path, error);
+            *failure = std::move(text);
         }
         return nullptr;
     };
+    auto fail = [&](int fd, int error) { return failWith(fd, serialOpenFailureText(path, error)); };
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return fail(-1, errno);
     }
     if (!isatty(fd)) {
         return fail(fd, ENOTTY);
+    }
+    // The terminal this program runs in (as /dev/tty or by its own name) is no board's line,
+    // and made raw it would be left unusable to the user.
+    if (tcgetsid(fd) != -1) {
+        return failWith(fd, path + ": this is the terminal the program runs in, not a serial port");
     }
     // TIOCEXCL keeps other users out but not root; the lock keeps out every program that
     // opens ports the way this one does, whoever runs it.
@@ -133,6 +139,9 @@ std::unique_ptr<PosixSerialPort> PosixSerialPort::open(const std::string& name, 
         return fail(fd, errno);
     }
     std::unique_ptr<PosixSerialPort> port(new PosixSerialPort(fd));
+    // What the device was set to before: put back at close, so that whatever uses it next finds
+    // it as it was.
+    port->haveOriginal_ = tcgetattr(fd, &port->original_) == 0;
     port->applySettings(speed);
     return port;
 }
@@ -343,6 +352,9 @@ void PosixSerialPort::close() {
         // The exclusive mode belongs to the device, not to this descriptor: it would outlive the
         // close while anything else (such as the stand-in board) still holds the device open.
         ioctl(fd_, TIOCNXCL);
+        if (haveOriginal_) {
+            tcsetattr(fd_, TCSANOW, &original_);
+        }
         ::close(fd_);  // also releases the lock
         fd_ = -1;
     }

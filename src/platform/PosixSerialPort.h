@@ -15,9 +15,10 @@ std::string serialDevicePath(const std::string& name);
 class PosixSerialPort final : public SerialPort {
   public:
     // Returns nullptr when the device does not exist, cannot be opened, is held by another
-    // program or is no serial device, with the reason in `failure` (when given, see
-    // serialOpenFailureText); throws PortError("Error setting port state") when the line settings
-    // cannot be applied.
+    // program, is no serial device or is the program's own controlling terminal, with the reason
+    // in `failure` (when given, see serialOpenFailureText); throws PortError("Error setting port
+    // state") when the line settings cannot be applied. Closing puts back the line settings the
+    // device had before.
     static std::unique_ptr<PosixSerialPort> open(const std::string& name, std::uint32_t speed,
                                                  std::string* failure = nullptr);
     ~PosixSerialPort() override;
@@ -42,6 +43,8 @@ class PosixSerialPort final : public SerialPort {
     int fd_ = -1;
     std::uint32_t speed_ = 0;
     termios settings_{};
+    termios original_{};
+    bool haveOriginal_ = false;
     // Driver error counters at the last check; a rise since then is a new error.
     struct Counters {
         int frame = 0, overrun = 0, parity = 0, brk = 0, bufOverrun = 0;

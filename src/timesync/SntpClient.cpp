@@ -14,6 +14,9 @@ namespace horalux::timesync {
 namespace {
 
 constexpr std::int64_t kMsPerMinute = 60000;
+// Each of the four times is cut to the millisecond, so a round trip of a fraction of a
+// millisecond may come out up to this much below zero.
+constexpr std::int64_t kReadingSlackMs = 2;
 // How often a wait that can be stopped looks at its stop flag.
 constexpr std::uint32_t kStopCheckMs = 100;
 
@@ -67,10 +70,16 @@ SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock
     // Room for extension fields, so a longer reply is read whole rather than cut.
     std::array<std::uint8_t, 512> buffer{};
     const std::uint32_t start = tick.nowMs();
+    int ignored = 0;
+    auto timedOut = [&] {
+        SntpResult out = failed(SntpFailure::TimedOut);
+        out.ignoredDatagrams = ignored;
+        return out;
+    };
     for (;;) {
         const std::uint32_t elapsed = platform::elapsedMs(start, tick.nowMs());
         if (elapsed >= options.timeoutMs) {
-            return failed(SntpFailure::TimedOut);
+            return timedOut();
         }
         std::uint32_t waitMs = options.timeoutMs - elapsed;
         if (options.stop != nullptr) {
@@ -84,7 +93,7 @@ SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock
             if (options.stop != nullptr) {
                 continue;  // a slice of the wait: the tick says whether the time is up
             }
-            return failed(SntpFailure::TimedOut);
+            return timedOut();
         }
         if (got.status == platform::UdpStatus::Failed) {
             return failed(SntpFailure::Receive, got.error);
@@ -92,10 +101,12 @@ SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock
         const std::span<const std::uint8_t> datagram(buffer.data(),
                                                      std::min(got.size, buffer.size()));
         if (got.size > buffer.size()) {
+            ++ignored;
             continue;  // not an SNTP reply of any kind
         }
         const SntpReplyCheck check = checkSntpReply(datagram, sent);
         if (check == SntpReplyCheck::TooShort || check == SntpReplyCheck::NotOurRequest) {
+            ++ignored;
             continue;  // not an answer to our request: keep waiting for one
         }
         if (check != SntpReplyCheck::Usable) {
@@ -110,11 +121,20 @@ SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock
             result.roundTripMs = result.replyUtcMs - result.requestUtcMs;
         } else {
             const std::int64_t serverReceivedMs = unixMsOfNtpTimestamp(received);
+            if (serverReceivedMs > result.serverUtcMs) {
+                // Received after it was sent: the server's times cannot both be right.
+                return failed(SntpFailure::Inconsistent);
+            }
             result.offsetMs = ((serverReceivedMs - result.requestUtcMs) +
                                (result.serverUtcMs - result.replyUtcMs)) /
                               2;
             result.roundTripMs =
                 (result.replyUtcMs - result.requestUtcMs) - (result.serverUtcMs - serverReceivedMs);
+        }
+        if (result.roundTripMs < -kReadingSlackMs) {
+            // Faster than no time at all, by more than the readings' cut to whole milliseconds
+            // explains: the times contradict each other, and an offset from them means nothing.
+            return failed(SntpFailure::Inconsistent);
         }
         return result;
     }

@@ -31,10 +31,12 @@ enum class SntpFailure {
     Resolve,     // the server name does not resolve to an IPv4 address
     Socket,      // the socket cannot be created or connected
     Send,
-    Receive,   // the receive failed (for example the server's port is closed)
-    Unusable,  // the server answered our request with a reply that cannot be used
-    TimedOut,  // no reply to our request within the time-out
-    Stopped,   // the stop flag was set while waiting
+    Receive,       // the receive failed (for example the server's port is closed)
+    Unusable,      // the server answered our request with a reply that cannot be used
+    Inconsistent,  // the reply's times contradict each other: received after it was sent, or
+                   // a round trip shorter than the server's own time on the request
+    TimedOut,      // no reply to our request within the time-out
+    Stopped,       // the stop flag was set while waiting
 };
 
 struct SntpResult {
@@ -46,6 +48,9 @@ struct SntpResult {
     std::int64_t offsetMs = 0;      // how far the PC clock is behind the server (negative: ahead)
     std::int64_t roundTripMs = 0;
     int biasMinutes = 0;  // the time-zone bias used: local = UTC - bias
+    // Datagrams that came in and were no reply to our request (on TimedOut: the server, or
+    // something on the way, answered only with those).
+    int ignoredDatagrams = 0;
 
     bool ok() const { return failure == SntpFailure::None; }
 };

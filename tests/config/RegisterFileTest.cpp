@@ -99,13 +99,17 @@ TEST(RegisterFileCheck, TakesOnlyAFileWithEveryKeyOnceAndInRange) {
         {"word over 65535", with("sf=32773", "sf=65536"),
          "key sf=65536 is not a whole number from 0 to 65535"},
         {"first bad key named", with("s0=254", "s0=x") + "p0=1\n", "key p0 appears 2 times"},
+        {"control bytes shown escaped", with("s0=254", "s0=\x1B[2J\x07x"),
+         "key s0=\\x1B[2J\\x07x is not a whole number from 0 to 255"},
     };
     for (const Case& c : cases) {
         const RegisterFileCheck check = checkRegisterFile(c.text, board);
         EXPECT_FALSE(check.image) << c.what;
         EXPECT_EQ(check.problem, c.problem) << c.what;
     }
-    const RegisterFileCheck check = checkRegisterFile(with("s4=8960", " S4 = 65535 "), board);
+    // A byte-order mark before the first line is no part of it.
+    const RegisterFileCheck check =
+        checkRegisterFile("\xEF\xBB\xBF" + with("s4=8960", " S4 = 65535 "), board);
     ASSERT_TRUE(check.image) << check.problem;
     RegisterImage expected = everyFieldSet();
     expected.dimStart = 0xFFFF;

@@ -230,14 +230,13 @@ TEST_F(BoardOperationsTest, MenuReadsQueueInTheirOrderWithTheBusyStateBetween) {
                                           {1, cmd::ReadClock, 0, 7, 3, 1000, {}}}));
     EXPECT_EQ(busy.shown, 1);
 
-    board.lock()->BoardCopy.userScreens.fill(
-        16);  // 512 bytes: the length byte keeps the low 8 bits
+    board.lock()->BoardCopy.userScreens.fill(16);  // 512 bytes: the length takes both bytes
     ops.readUserFields();
     const auto sent = drain();
     ASSERT_EQ(sent.size(), 33U);
     EXPECT_EQ(sent[0].param1, 224);
     EXPECT_EQ(sent[31].param1, 255);
-    EXPECT_EQ(sent[32], (Sent{1, cmd::ReadUserFields, 0, 0, 3, 1000, {}}));
+    EXPECT_EQ(sent[32], (Sent{1, cmd::ReadUserFields, 2, 0, 3, 1000, {}}));
 }
 
 TEST_F(BoardOperationsTest, FieldWriteSendsEveryFieldInUseAtItsLength) {

@@ -112,6 +112,19 @@ TEST_F(ExchangeThreadTest, StopsWhileHuntingInEndlessNoise) {
     thread->join();
 }
 
+TEST_F(ExchangeThreadTest, RequestsGetThroughALineThatNeverGoesQuiet) {
+    // A few stray bytes every 50 ms: no poll ever comes back empty, so a hunt never ends by
+    // itself and must give way to the requests.
+    connect({"--noise", "50"});
+    ASSERT_TRUE(serveUntil([&] { return events.records > 20; }));
+    for (std::uint8_t reg = 216; reg <= 219; ++reg) {
+        ASSERT_TRUE(queueRead(reg));
+    }
+    ASSERT_TRUE(serveUntil([&] { return thread->ring().empty(); }));
+    EXPECT_EQ(events.failures, 0);
+    EXPECT_GE(events.framesSent, 4);
+}
+
 TEST_F(ExchangeThreadTest, StopsWhileWaitingForAMainSideThatNoLongerServesIt) {
     connect({"--master"});  // the first status frame makes the thread call the main side
     const auto deadline = std::chrono::steady_clock::now() + 30s;

@@ -128,6 +128,31 @@ TEST(HuntReplyHeader, FailedPollsCountAsEmptyAndAreReported) {
     EXPECT_EQ(reported, 1);
 }
 
+TEST(HuntReplyHeader, GivesWayToDueWorkOnlyBetweenHeadersAndCarriesOnWhereItStopped) {
+    // Noise, then a reply: the hunt gives way in the noise, never inside the started header
+    // (the reply to a last try is awaited), and the next hunt finds the header.
+    ScriptedPort port(Script(kReply.begin() + 1, kReply.end()));
+    FakeTick tick;
+    Line line(port, tick, 100);
+    HuntWindow window;
+    int asked = 0;
+    const auto due = [&] { return ++asked > 0; };
+    EXPECT_EQ(HuntReplyHeader(line, 0x99, &window, due).status, HuntStatus::GaveWay);
+    EXPECT_EQ(port.reads, 0);
+    EXPECT_EQ(HuntReplyHeader(line, 0x12, &window, due).status, HuntStatus::GaveWay);
+    const auto found = HuntReplyHeader(line, 0xE0, &window, due);
+    ASSERT_EQ(found.status, HuntStatus::Found);
+    EXPECT_EQ(found.header, kExpected);
+    EXPECT_EQ(asked, 2);
+
+    // A line of endless start bytes holds the hunt only for a bounded number of bytes.
+    ScriptedPort starts(Script(100, std::uint8_t{0xE0}));
+    Line endless(starts, tick, 100);
+    HuntWindow held;
+    EXPECT_EQ(HuntReplyHeader(endless, 0xE0, &held, due).status, HuntStatus::GaveWay);
+    EXPECT_LE(starts.reads, 16);
+}
+
 TEST(HuntReplyHeader, EndsAtOnceWhenTheDeviceIsGoneOrStopIsRequested) {
     FakeTick tick;
     test::MemoryLine port(&tick);

@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -169,6 +172,53 @@ TEST(PosixSerialPort, ClosingLeavesTheDeviceOpenableForUsersOtherThanRoot) {
     ASSERT_EQ(ioctl(other, TIOCGEXCL, &exclusive), 0);
     EXPECT_EQ(exclusive, 0);
     ::close(other);
+}
+
+TEST(PosixSerialPort, ClosingPutsBackTheLineSettingsTheDeviceHad) {
+    test::PtyPair pty;
+    const int other = ::open(pty.devicePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    termios before{};
+    ASSERT_EQ(tcgetattr(other, &before), 0);
+    before.c_lflag |= ICANON | ECHO;  // as a terminal a person types into
+    ASSERT_EQ(tcsetattr(other, TCSANOW, &before), 0);
+    ASSERT_EQ(tcgetattr(other, &before), 0);
+    auto port = PosixSerialPort::open(pty.devicePath(), 9600);
+    ASSERT_NE(port, nullptr);
+    port->setSpeed(115200);
+    termios during{};
+    ASSERT_EQ(tcgetattr(other, &during), 0);
+    EXPECT_EQ(during.c_lflag & ICANON, 0U);
+    port->close();
+    termios after{};
+    ASSERT_EQ(tcgetattr(other, &after), 0);
+    EXPECT_EQ(0, std::memcmp(&after, &before, sizeof before));
+    ::close(other);
+}
+
+TEST(PosixSerialPort, RefusesTheTerminalItRunsInByEitherName) {
+    test::PtyPair pty;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A session of its own whose controlling terminal is the pseudo-terminal.
+        if (::setsid() < 0 || ::open(pty.devicePath().c_str(), O_RDWR) < 0) {
+            ::_exit(10);
+        }
+        int refused = 0;
+        for (const std::string& name : {std::string("/dev/tty"), pty.devicePath()}) {
+            std::string failure;
+            if (PosixSerialPort::open(name, 9600, &failure) == nullptr &&
+                failure == name + ": this is the terminal the program runs in, not a serial port") {
+                ++refused;
+            }
+        }
+        ::_exit(refused);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2) << "both names refused";
 }
 
 TEST(PosixSerialPort, ClosingTheOtherSideIsReportedAsTheDeviceGone) {

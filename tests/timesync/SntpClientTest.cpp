@@ -183,6 +183,29 @@ TEST_F(SntpClientTest, AnUnusableAnswerToOurRequestFailsAtOnce) {
     }
 }
 
+TEST_F(SntpClientTest, RepliesWithContradictingTimesAreRefused) {
+    // The PC clock stands still, so the PC side of the round trip is 0.
+    const std::uint32_t receivedSeconds[] = {
+        kNoon.seconds + 1,  // received a second after it was sent
+        kNoon.seconds - 1,  // a second on the server in no time on the PC: negative round trip
+    };
+    for (const std::uint32_t received : receivedSeconds) {
+        test::LoopbackUdpServer caseServer;
+        options.port = caseServer.port();
+        caseServer.serveOneRequest([received](const std::vector<std::uint8_t>& request, auto& s) {
+            std::vector<std::uint8_t> reply = test::makeSntpReply(request, kNoon);
+            for (std::size_t i = 0; i < 4; ++i) {
+                reply[kNtpReceiveOffset + i] = static_cast<std::uint8_t>(received >> (24 - 8 * i));
+            }
+            s.reply(reply);
+        });
+        EXPECT_EQ(querySntpServer("127.0.0.1", clock, tick, options).failure,
+                  SntpFailure::Inconsistent)
+            << received - kNoon.seconds;
+        caseServer.finish();
+    }
+}
+
 TEST_F(SntpClientTest, TimeOutIsCountedOnTheInjectedTick) {
     options.timeoutMs = 10000;
     server.serveOneRequest([this](const std::vector<std::uint8_t>& request, auto& s) {
@@ -193,6 +216,7 @@ TEST_F(SntpClientTest, TimeOutIsCountedOnTheInjectedTick) {
     const SntpResult result = querySntpServer("127.0.0.1", clock, tick, options);
     server.finish();
     EXPECT_EQ(result.failure, SntpFailure::TimedOut);
+    EXPECT_GE(result.ignoredDatagrams, 1) << "what came was no reply";
 }
 
 TEST_F(SntpClientTest, SetsTheClockFromUtcAndShowsLocalTimeAcrossDaylightSavingChanges) {

@@ -174,6 +174,12 @@ TEST_F(CliAgainstBoard, SwitchesTheBoardBetweenMasterAndSlave) {
     EXPECT_EQ(line(cli("read-registers").output, "77 "), "77 modeFlags 0");
 }
 
+TEST_F(CliAgainstBoard, SetsTheClockOfASlaveOnANoisyLine) {
+    start({"--noise", "50"});
+    const CliRun run = cli("sync-time");
+    EXPECT_EQ(run.status, 0) << run.output;  // 0 only once the board acknowledged the write
+}
+
 TEST_F(CliAgainstBoard, ARequestWithoutAnswerEndsWithStatus1NamingIt) {
     start({"--mute", "1"});
     const CliRun run = cli("sync-time");
@@ -238,6 +244,53 @@ TEST_F(CliAgainstBoard, TheBoardKeepsItsAddressUnlessSetAddressIsGiven) {
     EXPECT_EQ(line(moved.output, "wrote "),
               "wrote no registers, then the address (76, now 7), then the clock");
     EXPECT_EQ(line(cli("--address 7 read-registers").output, "76 "), "76 address 7");
+
+    // 255 reaches every board and is answered by none: a board moved there would be lost.
+    std::ofstream(dir_ / "b.cs") << withKey(text, "s0", "255");
+    const CliRun stranded =
+        cli("--address 7 write-registers " + (dir_ / "b.cs").string() + " --set-address");
+    EXPECT_EQ(stranded.status, 2);
+    EXPECT_NE(stranded.output.find("s0=255 cannot be a board's address"), std::string::npos)
+        << stranded.output;
+    EXPECT_EQ(line(cli("--address 7 read-registers").output, "76 "), "76 address 7");
+}
+
+TEST_F(CliAgainstBoard, AWholeReadGoesOnAsLongAsRepliesCome) {
+    // Every register answered only at its second try, a second later: well over a minute.
+    start({"--drop-first", "1"});
+    const CliRun read = cli("read-registers");
+    ASSERT_EQ(read.status, 0) << read.output;
+    EXPECT_EQ(line(read.output, "76 "), "76 address 1");
+}
+
+TEST_F(CliAgainstBoard, OutWritesThroughASymbolicLinkEvenWhenItsTargetIsMissing) {
+    start();
+    fs::create_symlink("kept.cs", dir_ / "link.cs");
+    const CliRun read = cli("read-registers --out " + (dir_ / "link.cs").string());
+    ASSERT_EQ(read.status, 0) << read.output;
+    EXPECT_TRUE(fs::is_symlink(dir_ / "link.cs"));
+    EXPECT_TRUE(fs::is_regular_file(dir_ / "kept.cs"));
+}
+
+TEST_F(CliAgainstBoard, ThirtyTwoFieldsOfSixteenDigitsAreWrittenAndReadBack) {
+    start();
+    ASSERT_EQ(cli("read-registers --out " + (dir_ / "base.cs").string()).status, 0);
+    std::string text;
+    {
+        std::ifstream in(dir_ / "base.cs");
+        text.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    for (int k = 0; k < 32; ++k) {
+        text = withKey(text, "L00_" + std::to_string(k), "16");
+    }
+    std::ofstream(dir_ / "wide.cs") << text;
+    start({"--registers", (dir_ / "wide.cs").string()});  // 512 digit positions in all
+    ASSERT_EQ(cli("write-field 0 1234567890123456").status, 0);
+    ASSERT_EQ(cli("write-field 31 6543210987654321").status, 0);
+    const CliRun read = cli("read-fields");
+    ASSERT_EQ(read.status, 0) << read.output;
+    EXPECT_EQ(line(read.output, "0: "), "0: 1234567890123456");
+    EXPECT_EQ(line(read.output, "31: "), "31: 6543210987654321");
 }
 
 TEST_F(CliAgainstBoard, SetModeNeedsTheModeRegisterRead) {
@@ -389,6 +442,11 @@ TEST_F(CliAgainstBoard, MonitorSaysOnceThatASlaveSendsNothingUnasked) {
               std::string::npos)
         << slave.output;
     EXPECT_NE(slave.output.find("set-mode master"), std::string::npos) << slave.output;
+
+    // No board answers the all-boards address, so set-mode cannot be advised with it.
+    const CliRun all = cli("--address 255 monitor --seconds 4");
+    EXPECT_EQ(all.output.find("--address 255 set-mode"), std::string::npos) << all.output;
+    EXPECT_NE(all.output.find("the board's own address"), std::string::npos) << all.output;
 
     start({"--master"});
     const CliRun master = cli("monitor --seconds 4");

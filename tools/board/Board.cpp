@@ -101,8 +101,9 @@ std::vector<std::uint8_t> Board::reply(const link::Request& request, std::uint8_
             return link::makeReplyFrame(header, payload);
         }
         case link::cmd::ReadUserFields:
-            header.param1 = 0;
-            return link::makeReplyFrame(header, fieldBytes(request.param2));
+            return link::makeReplyFrame(
+                header,
+                fieldBytes(link::replyDataLength(request.command, request.param1, request.param2)));
         default:
             break;
     }

@@ -26,12 +26,8 @@
 namespace horalux::cli {
 namespace {
 
-constexpr std::uint32_t kReadAllWaitMs = 60000;
-constexpr std::uint32_t kShortWaitMs = 10000;
 // A master sends a status frame every second: three seconds without one tell a slave.
 constexpr std::uint32_t kStatusFrameWaitMs = 3000;
-// Room for all the tries of a register read.
-constexpr std::uint32_t kModeReadWaitMs = link::op::kReadTries * link::op::kReadIntervalMs + 1000;
 constexpr int kFailed = 1;
 constexpr int kBadUsage = 2;
 
@@ -56,18 +52,58 @@ bool connectAndReadAll(CliSession& session) {
         return false;
     }
     session.ops().ReadAllRegisters();
-    return session.waitForRing(kReadAllWaitMs);
+    return session.waitForRing();
+}
+
+// Where the register file named by the user is written. A symbolic link is written through,
+// also when what it points to does not exist yet (the file is then made there) rather than
+// being replaced by a file of its own. Empty, with the reason, when that cannot be.
+std::filesystem::path registerFileTarget(const std::filesystem::path& chosen,
+                                         std::string& problem) {
+    namespace fs = std::filesystem;
+    fs::path path = config::registerFilePath(chosen);
+    std::error_code ec;
+    for (int depth = 0; fs::is_symlink(fs::symlink_status(path, ec)); ++depth) {
+        if (fs::exists(path, ec)) {
+            return path;  // the saver follows a link whose target exists
+        }
+        fs::path target = fs::read_symlink(path, ec);
+        if (ec || depth == 40) {
+            problem = path.string() + ": " + (ec ? ec.message() : "too many symbolic links");
+            return {};
+        }
+        if (target.is_relative()) {
+            target = path.parent_path() / target;
+        }
+        if (target.extension().string() != config::kRegisterFileExtension) {
+            problem = path.string() + " is a symbolic link to " + target.string() +
+                      ", which does not exist and is no register file name (" +
+                      std::string(config::kRegisterFileExtension) + "); nothing was written";
+            return {};
+        }
+        path = target;
+    }
+    return path;
 }
 
 int readRegisters(CliSession& session, const CliOptions& options, std::ostream& out,
                   std::ostream& err) {
+    std::filesystem::path target;
+    if (!options.file.empty()) {
+        std::string problem;
+        target = registerFileTarget(options.file, problem);
+        if (target.empty()) {
+            err << "horalux-cli: " << problem << "\n";
+            return kBadUsage;
+        }
+    }
     if (!connectAndReadAll(session)) {
         return kFailed;
     }
     const config::RegisterImage image = session.board().lock()->BoardCopy;
-    if (!options.file.empty()) {
+    if (!target.empty()) {
         try {
-            config::saveRegisterFile(options.file, image);
+            config::saveRegisterFile(target, image);
         } catch (const settings::FileError& e) {
             err << "horalux-cli: " << e.what() << "\n";
             return kFailed;
@@ -101,6 +137,14 @@ int writeRegisters(CliSession& session, const CliOptions& options, std::ostream&
             << "; nothing was written\n";
         return kBadUsage;
     }
+    if (options.setAddress && check.image->address == link::kAllBoards) {
+        // A board moved there would hear every request to all boards but answer none, and no
+        // request could reach it alone to move it back.
+        err << "horalux-cli: " << path.string() << ": s0=255 cannot be a board's address: 255 "
+            << "addresses all boards at once and a board there could no longer be reached; "
+            << "nothing was written\n";
+        return kBadUsage;
+    }
     if (!connectAndReadAll(session)) {
         return kFailed;
     }
@@ -121,7 +165,7 @@ int writeRegisters(CliSession& session, const CliOptions& options, std::ostream&
         data->EditCopy = edit;
     }
     session.ops().WriteRegisters();
-    if (!session.waitForRing(kReadAllWaitMs)) {
+    if (!session.waitForRing()) {
         return kFailed;
     }
     out << writtenText(plan, newAddress) << "\n";
@@ -133,7 +177,7 @@ int syncTime(CliSession& session) {
         return kFailed;
     }
     session.ops().Sinkhr_date();
-    return session.waitForRing(kShortWaitMs) ? 0 : kFailed;
+    return session.waitForRing() ? 0 : kFailed;
 }
 
 int readTime(CliSession& session, std::ostream& out, std::ostream& err) {
@@ -141,7 +185,7 @@ int readTime(CliSession& session, std::ostream& out, std::ostream& err) {
         return kFailed;
     }
     session.ops().readTimeAndDate();
-    if (!session.waitForRing(kShortWaitMs)) {
+    if (!session.waitForRing()) {
         return kFailed;
     }
     const platform::LocalDateTime pc = platform::PosixSystemClock().now();
@@ -161,7 +205,7 @@ bool readFieldsInto(CliSession& session) {
         return false;
     }
     session.ops().readUserFields();
-    return session.waitForRing(kShortWaitMs);
+    return session.waitForRing();
 }
 
 void printFields(CliSession& session, std::ostream& out) {
@@ -212,7 +256,7 @@ int writeField(CliSession& session, const CliOptions& options, std::ostream& err
         return kBadUsage;
     }
     session.ops().writeUserField(options.fieldIndex, options.text);
-    return session.waitForRing(kShortWaitMs) ? 0 : kFailed;
+    return session.waitForRing() ? 0 : kFailed;
 }
 
 int setMode(CliSession& session, const CliOptions& options, std::ostream& out) {
@@ -223,11 +267,11 @@ int setMode(CliSession& session, const CliOptions& options, std::ostream& out) {
     // value just read, never over whatever an earlier run left in the board copy.
     session.ops().queue(link::op::kReadTries, link::op::kReadIntervalMs, link::cmd::ReadRegister,
                         config::kModeFlagsRegister, 0);
-    if (!session.waitForRing(kModeReadWaitMs)) {
+    if (!session.waitForRing()) {
         return kFailed;
     }
     session.ops().SetBoardMode(options.master);
-    if (!session.waitForRing(kShortWaitMs)) {
+    if (!session.waitForRing()) {
         return kFailed;
     }
     out << "board " << int{options.address} << " is now "
@@ -267,10 +311,18 @@ int monitor(CliSession& session, const CliOptions& options, std::ostream& out) {
     session.runFor(first);
     if (first == kStatusFrameWaitMs && !session.stopped() && !session.board().StatusFrameSeen) {
         // Only a time master sends on its own; a slave shows nothing here but the raw line.
-        out << "board " << int{options.address} << " has sent no status frame for "
-            << kStatusFrameWaitMs / 1000 << " s: it is not time master, so it sends its fields "
-            << "only when asked; make it master with: horalux-cli --port " << options.port
-            << " --address " << int{options.address} << " set-mode master\n";
+        if (options.address == link::kAllBoards) {
+            // set-mode reads the board first, and no board answers the all-boards address.
+            out << "no board has sent a status frame for " << kStatusFrameWaitMs / 1000
+                << " s: none is time master, so boards send their fields only when asked; make "
+                << "one master with: horalux-cli --port " << options.port
+                << " --address ADDRESS set-mode master, giving the board's own address\n";
+        } else {
+            out << "board " << int{options.address} << " has sent no status frame for "
+                << kStatusFrameWaitMs / 1000 << " s: it is not time master, so it sends its "
+                << "fields only when asked; make it master with: horalux-cli --port "
+                << options.port << " --address " << int{options.address} << " set-mode master\n";
+        }
         out.flush();
     }
     session.runFor(ms - first);

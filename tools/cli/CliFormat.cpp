@@ -103,7 +103,16 @@ std::string sntpFailureCause(const timesync::SntpResult& result, const CliOption
             return server + ": " + std::strerror(result.error);
         case timesync::SntpFailure::Unusable:
             return server + " answered, but with a time it marks as unusable (not synchronised)";
+        case timesync::SntpFailure::Inconsistent:
+            return server +
+                   " answered with times that contradict each other (received after it "
+                   "was sent, or a negative round trip); the reply was not used";
         case timesync::SntpFailure::TimedOut:
+            if (result.ignoredDatagrams > 0) {
+                return server + " sent only datagrams that are no reply to our request (" +
+                       std::to_string(result.ignoredDatagrams) + ") within " +
+                       std::to_string(timesync::kSntpTimeoutMs / 1000) + " s";
+            }
             return server + " did not answer within " +
                    std::to_string(timesync::kSntpTimeoutMs / 1000) + " s";
         case timesync::SntpFailure::Stopped:

@@ -1,10 +1,13 @@
 #include "CliSession.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <ostream>
 
 #include "link/Commands.h"
 #include "link/Messages.h"
+#include "link/PortAccess.h"
 
 namespace horalux::cli {
 
@@ -44,6 +47,8 @@ std::string describeRequest(const link::BoardRequest& request) {
 
 namespace {
 
+constexpr std::uint32_t kStallSlackMs = 2000;
+
 settings::ProgramSettings sessionSettings(const CliOptions& options) {
     settings::ProgramSettings s;
     s.ComPort = options.port;
@@ -82,17 +87,64 @@ void CliSession::dispatch(std::uint32_t maxWaitMs) {
     connection_.settle();
 }
 
-bool CliSession::waitForRing(std::uint32_t limitMs) {
+std::uint32_t CliSession::stallLimitMs() const {
+    // Every try of a request costs its interval, or its frame and the pause after it when that
+    // is longer; the exchange reports the request itself once its tries are used up, so this
+    // limit only ends a wait that something else holds up.
+    const double frameMs =
+        link::frameWireMs(link::kBlockFrameOverhead + link::kMaxUserFieldBytes, options_.speed) +
+        link::postWriteWaitMs(options_.delayMs, options_.speed);
+    const struct {
+        std::int32_t tries;
+        std::uint32_t intervalMs;
+    } policies[] = {{link::op::kReadTries, link::op::kReadIntervalMs},
+                    {link::op::kWriteTries, link::op::kWriteIntervalMs},
+                    {link::op::kMenuTries, link::op::kMenuIntervalMs}};
+    double longest = 0;
+    for (const auto& p : policies) {
+        longest = std::max(longest, (p.tries + 1) * std::max<double>(p.intervalMs, frameMs));
+    }
+    return static_cast<std::uint32_t>(longest) + kStallSlackMs;
+}
+
+bool CliSession::waitForRing() {
     if (failed_) {
         return false;
     }
-    if (!ops().WaitForRing(limitMs)) {
-        if (!failed_) {
-            fail("the board did not finish in time");
+    // Waited for in slices, so that every completed request starts the limit afresh.
+    constexpr std::uint32_t kSliceMs = 500;
+    const std::uint32_t limit = stallLimitMs();
+    std::uint32_t lastProgress = tick_.nowMs();
+    std::size_t fewest = SIZE_MAX;
+    for (;;) {
+        if (ops().WaitForRing(kSliceMs)) {
+            return !failed_;
         }
-        return false;
+        link::RequestRing* ring = connection_.ring();
+        if (failed_ || ring == nullptr) {
+            return false;
+        }
+        const std::size_t pending = ring->pendingCount();
+        if (pending < fewest) {
+            fewest = pending;
+            lastProgress = tick_.nowMs();
+        } else if (platform::elapsedMs(lastProgress, tick_.nowMs()) > limit) {
+            std::string what = "a request";
+            if (const link::BoardRequest* current = ring->current()) {
+                // Only the fields fixed when it was queued: the exchange thread may be updating
+                // its tries meanwhile.
+                link::BoardRequest named;
+                named.address = current->address;
+                named.command = current->command;
+                named.param1 = current->param1;
+                named.param2 = current->param2;
+                what = describeRequest(named);
+            }
+            fail("the board did not finish in time: " + what + " was still unanswered after " +
+                 std::to_string(limit / 1000) + " s");
+            return false;
+        }
     }
-    return !failed_;
 }
 
 void CliSession::runFor(std::uint32_t ms) {

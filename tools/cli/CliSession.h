@@ -39,8 +39,10 @@ class CliSession final : public link::ExchangeEvents,
 
     // Opens the port and starts the exchange; false (with the reason told) when it cannot.
     bool connect();
-    // Waits for the queued requests; false when one failed, the line went down or time ran out.
-    bool waitForRing(std::uint32_t limitMs);
+    // Waits for the queued requests, however many, as long as they keep completing; false when
+    // one failed, the line went down, or no request completed within the time the slowest
+    // retry policy allows one request (the failure then names the request).
+    bool waitForRing();
     // Runs the main side for `ms` milliseconds, or until interrupted or failed.
     void runFor(std::uint32_t ms);
     bool stopped() const { return failed_ || interrupted_; }
@@ -76,6 +78,7 @@ class CliSession final : public link::ExchangeEvents,
 
   private:
     void fail(const std::string& why);
+    std::uint32_t stallLimitMs() const;
     void say(std::string_view text);
 
     const CliOptions& options_;
