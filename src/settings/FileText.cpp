@@ -40,14 +40,21 @@ class Descriptor {
 };
 
 std::filesystem::path resolveLink(const std::filesystem::path& path) {
+    // Followed link by link rather than canonicalised: a link whose target does not exist yet
+    // must still be written through, not replaced by a regular file.
+    std::filesystem::path current = path;
     std::error_code error;
-    if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) {
-        auto target = std::filesystem::weakly_canonical(path, error);
-        if (!error) {
-            return target;
+    for (int depth = 0; depth < 40; ++depth) {
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(current, error))) {
+            return current;
         }
+        std::filesystem::path target = std::filesystem::read_symlink(current, error);
+        if (error) {
+            return current;
+        }
+        current = target.is_relative() ? current.parent_path() / target : target;
     }
-    return path;
+    return current;
 }
 
 // Creates a fresh file beside `target`; the mode 0666 lets the umask decide as for any new file.

@@ -34,13 +34,19 @@ TEST(AtomicSave, ReplacesTheContentKeepsPermissionsAndLeavesNoTemporaryFile) {
     EXPECT_EQ(entriesIn(dir.path()), 1u);
 }
 
-TEST(AtomicSave, ReplacesTheTargetOfASymbolicLinkNotTheLink) {
-    test::TempDir dir;
-    test::writeAll(dir / "real.ini", "old\n");
-    std::filesystem::create_symlink(dir / "real.ini", dir / "link.ini");
-    writeFileAtomically(dir / "link.ini", "new\n");
-    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
-    EXPECT_EQ(test::readAll(dir / "real.ini"), "new\n");
+TEST(AtomicSave, WritesThroughASymbolicLinkWhetherItsTargetExistsOrNot) {
+    for (const bool targetExists : {true, false}) {
+        SCOPED_TRACE(targetExists ? "target exists" : "dangling link");
+        test::TempDir dir;
+        std::filesystem::create_directory(dir / "real");
+        if (targetExists) {
+            test::writeAll(dir / "real" / "a.ini", "old\n");
+        }
+        std::filesystem::create_symlink("real/a.ini", dir / "link.ini");
+        writeFileAtomically(dir / "link.ini", "new\n");
+        EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
+        EXPECT_EQ(test::readAll(dir / "real" / "a.ini"), "new\n");
+    }
 }
 
 TEST(AtomicSave, FolderThatCannotBeWrittenGivesAnErrorNamingTheFile) {
