@@ -19,7 +19,7 @@
 #include "ui/MainWindow.h"
 #include "ui/ParametersWindow.h"
 #include "ui/RegisterFileDialogs.h"
-#include "ui/TForm6.h"
+#include "ui/SettingsWindow.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "link/BoardOperations.h"
-#include "ui/Tfmodf.h"
+#include "ui/FieldEditBox.h"
 #include "ui_FieldPanel.h"
 
 namespace horalux::ui {

@@ -16,7 +16,7 @@
 #include "support/FakeSystemClock.h"
 #include "support/FakeTick.h"
 #include "ui/FieldPanel.h"
-#include "ui/Tfmodf.h"
+#include "ui/FieldEditBox.h"
 
 namespace horalux::test {
 namespace {

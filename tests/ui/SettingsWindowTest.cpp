@@ -22,7 +22,7 @@
 #include "support/BoardProcess.h"
 #include "ui/SettingsBinder.h"
 #include "ui/SettingsWindowHarness.h"
-#include "ui/TForm6.h"
+#include "ui/SettingsWindow.h"
 
 namespace horalux {
 namespace {

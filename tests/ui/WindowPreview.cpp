@@ -11,8 +11,8 @@
 
 #include "ui/SettingsWindowHarness.h"
 #include "ui/ParametersWindow.h"
-#include "ui/TForm6.h"
-#include "ui/Tfmodf.h"
+#include "ui/SettingsWindow.h"
+#include "ui/FieldEditBox.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
