@@ -41,12 +41,16 @@ TForm1::TForm1(MainWindowOptions options, QWidget* parent)
     : QMainWindow(parent),
       ui_(std::make_unique<Ui::TForm1>()),
       options_(std::move(options)),
-      clock_(options_.clock != nullptr ? *options_.clock : pcClock_),
       prompts_(this),
       pump_(mainThread_),
-      connection_(link::ConnectionParts{
-          options_.opener != nullptr ? *options_.opener : serialDevices_, tick_, clock_, prompts_,
-          *this, mainThread_.calls(), board_, *this, pump_, settings_}),
+      session_(link::SessionOptions{.events = this,
+                                    .prompts = &prompts_,
+                                    .clock = options_.clock,
+                                    .opener = options_.opener,
+                                    .mainThread = &mainThread_.calls(),
+                                    .busy = this,
+                                    .pump = &pump_}),
+      settings_(session_.settings()),
       period_(periodTimer_, settings_, [this] { operations().Sinkhr_date(); }) {
     ui_->setupUi(this);
     // No system menu and no title-bar buttons; "Выход" is the way out.
@@ -87,7 +91,7 @@ TForm1::TForm1(MainWindowOptions options, QWidget* parent)
 
     // The creation sequence.
     settings_ = settings::loadSettings(options_.settingsFile);
-    mainThread_.setAfterDrain([this] { connection_.settle(); });
+    mainThread_.setAfterDrain([this] { connection().settle(); });
     ui_->N12->setChecked(settings_.Test);
     period_.load();
     showPeriodMarks();
@@ -215,7 +219,7 @@ void TForm1::onModeItem(bool master) {
 
 void TForm1::startUpClock() {
     const StartupClockReport report = synchronizeSystemClock(
-        settings_.SinhrTime, settings_.SinhrTimeServer, clock_, tick_,
+        settings_.SinhrTime, settings_.SinhrTimeServer, session_.clock(), session_.tick(),
         [this](std::string_view text) { prompts_.notify(text); }, options_.sntp,
         options_.clockDisciplined ? options_.clockDisciplined : systemClockDisciplined);
     statusPanels_[2]->setText(report.word);
@@ -223,7 +227,7 @@ void TForm1::startUpClock() {
 }
 
 void TForm1::showClock() {
-    const platform::LocalDateTime now = clock_.now();
+    const platform::LocalDateTime now = session_.clock().now();
     ui_->TimeLabel->setText(twoDigits(now.hour) + '.' + twoDigits(now.minute) + '.' +
                             twoDigits(now.second));
     ui_->DateLabel->setText(twoDigits(now.day) + '.' + twoDigits(now.month) + '.' +
@@ -335,7 +339,7 @@ void TForm1::shutdown(bool ask) {
     displayTimer_.stop();
     periodTimer_.timer.stop();
     // From inside an exchange call the thread is cut off the port now and joined afterwards.
-    connection_.close();
+    connection().close();
     settings_.Test = ui_->N12->isChecked();
     saveSettingsAtExit(ask);
 }

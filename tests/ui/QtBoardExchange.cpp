@@ -17,21 +17,23 @@ constexpr std::int32_t kDelayTimeMs = 20;
 
 QtBoardExchange::QtBoardExchange(const std::vector<std::string>& boardArgs)
     : boardProcess_(boardArgs),
-      connection_({opener_, tick_, clock_, prompts_, *this, mainThread_.calls(), state_, *this,
-                   *this, settings_}) {
-    settings_.DelayTime = kDelayTimeMs;
-    if (!connection_.connect(boardProcess_.devicePath(), kSpeed)) {
+      session_({.events = this,
+                .prompts = &prompts_,
+                .mainThread = &mainThread_.calls(),
+                .pump = this,
+                .settings = {.DelayTime = kDelayTimeMs}}) {
+    if (!session_.connection().connect(boardProcess_.devicePath(), kSpeed)) {
         throw std::runtime_error("cannot open the board's line " + boardProcess_.devicePath());
     }
 }
 
 QtBoardExchange::~QtBoardExchange() {
-    connection_.close();
+    session_.connection().close();
 }
 
 bool QtBoardExchange::waitUntil(const std::function<bool()>& done, std::uint32_t limitMs) {
-    const std::uint32_t start = tick_.nowMs();
-    while (!done() && !linkDown_ && platform::elapsedMs(start, tick_.nowMs()) < limitMs) {
+    const std::uint32_t start = session_.tick().nowMs();
+    while (!done() && !linkDown_ && platform::elapsedMs(start, session_.tick().nowMs()) < limitMs) {
         dispatch(20);
     }
     return done();
@@ -40,11 +42,11 @@ bool QtBoardExchange::waitUntil(const std::function<bool()>& done, std::uint32_t
 void QtBoardExchange::dispatch(std::uint32_t maxWaitMs) {
     mainThread_.calls().waitPending(std::chrono::milliseconds(maxWaitMs));
     QCoreApplication::processEvents();
-    connection_.settle();
+    session_.connection().settle();
 }
 
 void QtBoardExchange::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
-    connection_.dropFailedRequest(std::move(copy));
+    session_.connection().dropFailedRequest(std::move(copy));
 }
 
 void QtBoardExchange::onExchangeInfo(const link::TStrMsg& record) {

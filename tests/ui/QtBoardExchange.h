@@ -9,13 +9,9 @@
 #include "config/RegisterImage.h"
 #include "link/BoardOperations.h"
 #include "link/BoardState.h"
-#include "link/Connection.h"
 #include "link/ExchangeEvents.h"
 #include "link/RequestParser.h"
-#include "platform/PosixSerialPort.h"
-#include "platform/PosixSystemClock.h"
-#include "platform/Tick.h"
-#include "settings/ProgramSettings.h"
+#include "link/Session.h"
 #include "support/BoardProcess.h"
 #include "support/RecordingPrompts.h"
 #include "ui/QtMainThread.h"
@@ -29,21 +25,21 @@ namespace horalux::test {
 // A live exchange with the stand-in board whose main side is the Qt event loop, as in the
 // program: the exchange thread's calls run from Qt events, and the board's refreshes go to the
 // panel under test. Keeps the requests the program wrote, so a test can see what the board got.
-class QtBoardExchange final : public link::ExchangeEvents,
-                              public link::BusyIndicator,
-                              public link::MessagePump {
+class QtBoardExchange final : public link::ExchangeEvents, public link::MessagePump {
   public:
     // Starts the board with these arguments, opens its line and starts the exchange.
     explicit QtBoardExchange(const std::vector<std::string>& boardArgs);
     ~QtBoardExchange() override;
 
     void showOn(ui::FieldPanel* panel) { panel_ = panel; }
-    link::BoardState& board() { return state_; }
-    link::BoardOperations& ops() { return connection_.operations(); }
+    link::BoardState& board() { return session_.board(); }
+    link::BoardOperations& ops() { return session_.operations(); }
     const std::vector<link::Request>& written() const { return written_; }
-    bool ringEmpty() { return connection_.ring() == nullptr || connection_.ring()->empty(); }
+    bool ringEmpty() {
+        return session_.connection().ring() == nullptr || session_.connection().ring()->empty();
+    }
     // Ends the exchange, as a lost line or "Подключение" does; the port stays open.
-    void stopExchange() { connection_.stop(); }
+    void stopExchange() { session_.connection().stop(); }
     const RecordingPrompts& prompts() const { return prompts_; }
 
     // Runs the main side until `done` holds or `limitMs` passed; returns done().
@@ -57,20 +53,14 @@ class QtBoardExchange final : public link::ExchangeEvents,
     void refreshBoardView() override;
     void refreshUserFields() override;
     void onLinkDown() override { linkDown_ = true; }
-    // BusyIndicator, MessagePump
-    void ShowBusyState() override {}
+    // MessagePump
     void dispatch(std::uint32_t maxWaitMs) override;
 
   private:
     BoardProcess boardProcess_;
-    platform::PosixSerialOpener opener_;
-    platform::MonotonicTick tick_;
-    platform::PosixSystemClock clock_;
     RecordingPrompts prompts_;
-    link::BoardState state_;
     ui::QtMainThread mainThread_;
-    settings::ProgramSettings settings_;
-    link::Connection connection_;
+    link::Session session_;
     ui::FieldPanel* panel_ = nullptr;
     std::vector<link::Request> written_;
     bool linkDown_ = false;

@@ -41,27 +41,32 @@ std::vector<link::Request> RecordingOpener::requests() const {
 }
 
 WindowHarness::WindowHarness()
-    : connection_({opener_, tick, clock, prompts, *this, calls, board, *this, *this, settings}),
-      ops(connection_.operations()) {
+    : session_({.events = this,
+                .prompts = &prompts,
+                .clock = &clock,
+                .opener = &opener_,
+                .busy = this,
+                .pump = this,
+                .settings = {.DelayTime = 0}}),
+      board(session_.board()),
+      settings(session_.settings()),
+      ops(session_.operations()) {
     clock.time = {2026, 12, 7, 10, 30, 15, 0};
-    settings.DelayTime = 0;
 }
 
 void WindowHarness::connect(const std::string& device) {
-    if (!connection_.connect(device, 9600)) {
+    if (!session_.connection().connect(device, 9600)) {
         throw std::runtime_error("cannot open " + device);
     }
 }
 
 void WindowHarness::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
     ++failedRequests;
-    connection_.dropFailedRequest(std::move(copy));
+    session_.connection().dropFailedRequest(std::move(copy));
 }
 
 void WindowHarness::dispatch(std::uint32_t maxWaitMs) {
-    calls.waitPending(std::chrono::milliseconds(maxWaitMs));
-    calls.drain();
-    connection_.settle();
+    session_.serve(maxWaitMs);
     QCoreApplication::processEvents();
     if (whileWaiting) {
         whileWaiting();

@@ -11,10 +11,9 @@
 
 #include "link/BoardOperations.h"
 #include "link/BoardState.h"
-#include "link/Connection.h"
 #include "link/ExchangeEvents.h"
-#include "link/MainThreadCalls.h"
 #include "link/RequestParser.h"
+#include "link/Session.h"
 #include "platform/PosixSerialPort.h"
 #include "platform/SerialPort.h"
 #include "platform/Tick.h"
@@ -106,13 +105,9 @@ class WindowHarness final : public link::ExchangeEvents,
     // MessagePump
     void dispatch(std::uint32_t maxWaitMs) override;
 
-    platform::MonotonicTick tick;
     FakeSystemClock clock;
     RecordingPrompts prompts;
     AnsweringDialogs dialogs;
-    link::BoardState board;
-    link::MainThreadCalls calls;
-    settings::ProgramSettings settings;
     int busyShown = 0;
     int failedRequests = 0;
     int linkDowns = 0;
@@ -121,9 +116,11 @@ class WindowHarness final : public link::ExchangeEvents,
 
   private:
     RecordingOpener opener_;
-    link::Connection connection_;
+    link::Session session_;
 
   public:
+    link::BoardState& board;
+    settings::ProgramSettings& settings;
     link::BoardOperations& ops;
 };
 
