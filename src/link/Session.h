@@ -22,17 +22,22 @@ namespace horalux::link {
 // may be handed in (a test's clock, a recording opener, the Qt event loop) and is otherwise the
 // session's own. Whatever is handed in outlives the session.
 struct SessionOptions {
-    ExchangeEvents* events = nullptr;  // required: the owner's handlers, run on the main thread
-    Prompts* prompts = nullptr;        // required: shown on the main thread
-    platform::Tick* tick = nullptr;              // nullptr: the monotonic tick
-    platform::SystemClock* clock = nullptr;      // nullptr: the PC clock
-    platform::SerialDeviceOpener* opener = nullptr;  // nullptr: the serial devices
-    // How exchange threads reach the main thread; nullptr: the session's own queue, run by
-    // serve().
+    // Required: the owner's handlers, run on the main thread, and how the core speaks to the user.
+    ExchangeEvents* events = nullptr;
+    Prompts* prompts = nullptr;
+    // Each nullptr: the session's own (the monotonic tick, the PC clock, the serial devices).
+    platform::Tick* tick = nullptr;
+    platform::SystemClock* clock = nullptr;
+    platform::SerialDeviceOpener* opener = nullptr;
+    // How exchange threads reach the main thread; nullptr: the session's own queue, which
+    // serve() runs.
     MainThread* mainThread = nullptr;
-    BusyIndicator* busy = nullptr;  // nullptr: nothing shows the busy state
-    MessagePump* pump = nullptr;    // what a waiting operation runs; nullptr: serve()
-    settings::ProgramSettings settings{};  // the starting values; the session keeps its own copy
+    // nullptr: nothing shows the busy state.
+    BusyIndicator* busy = nullptr;
+    // What an operation waiting for the ring runs; nullptr: serve().
+    MessagePump* pump = nullptr;
+    // The starting values; the session keeps its own copy.
+    settings::ProgramSettings settings{};
 };
 
 // One program session with the boards: the settings, the decoded board state, the tick and the

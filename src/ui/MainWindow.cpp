@@ -12,8 +12,10 @@
 #include <QToolTip>
 
 #include "link/Commands.h"
+#include "ui/FieldPanel.h"
 #include "ui/ParametersWindow.h"
 #include "ui/Pictures.h"
+#include "ui/SettingsWindow.h"
 #include "ui/StartupClock.h"
 #include "ui/WindowPlacement.h"
 #include "ui_MainWindow.h"
@@ -108,22 +110,14 @@ TForm1::~TForm1() {
     shutdown(false);
 }
 
-void TForm1::setWindows(TForm3* parameters, TForm5* connection) {
+void TForm1::setWindows(TForm6* remoteSettings, TForm3* parameters, TForm5* connection) {
+    remoteSettings_ = remoteSettings;
     parameters_ = parameters;
     connectionDialog_ = connection;
 }
 
-void TForm1::setFieldRefresh(std::function<void()> boardView, std::function<void()> userFields) {
-    refreshBoardView_ = std::move(boardView);
-    refreshUserFields_ = std::move(userFields);
-}
-
-QWidget* TForm1::fieldArea() const {
-    return ui_->Panel3;
-}
-
-void TForm1::setRemoteSettingsWindow(std::function<void()> open) {
-    openRemoteSettings_ = std::move(open);
+FieldPanel& TForm1::fieldPanel() const {
+    return *ui_->Panel3;
 }
 
 void TForm1::buildStatusBar() {
@@ -141,11 +135,10 @@ void TForm1::buildStatusBar() {
 void TForm1::connectMenus() {
     connect(ui_->N2, &QAction::triggered, this, &QWidget::close);
     connect(ui_->N8, &QAction::triggered, this, [this] {
-        // The remote settings window is wired here once it exists. It opens unconnected too:
-        // register files need no board.
+        // It opens unconnected too: register files need no board.
         operations().checkConnected();
-        if (openRemoteSettings_) {
-            openRemoteSettings_();
+        if (remoteSettings_ != nullptr) {
+            remoteSettings_->openAndRun();
         }
     });
     connect(ui_->N9, &QAction::triggered, this, [this] {

@@ -33,7 +33,9 @@ class TForm1;
 
 namespace horalux::ui {
 
+class FieldPanel;
 class TForm3;
+class TForm6;
 
 // What the program entry hands the main window; tests point it at their own files and clock.
 struct MainWindowOptions {
@@ -66,22 +68,17 @@ class TForm1 final : public QMainWindow,
     explicit TForm1(MainWindowOptions options, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // The windows created after this one, in the program's order.
-    void setWindows(TForm3* parameters, TForm5* connection);
+    // The windows the menus open, created after this one (ProgramWindows wires them).
+    void setWindows(TForm6* remoteSettings, TForm3* parameters, TForm5* connection);
+    // The lower panel (Panel3): the board's fields, refreshed here after the board's replies.
+    FieldPanel& fieldPanel() const;
+    // The session the window shows: settings, board state, connection and operations.
 
-    // ---- Hooks of the windows that come later -----------------------------------------
-    // The field display: called on the main thread after a status frame or clock reply
-    // (board view) and after a user-field reply (user fields). Panel3 is the area it fills.
-    void setFieldRefresh(std::function<void()> boardView, std::function<void()> userFields);
-    QWidget* fieldArea() const;
-    // "Удаленная настройка часов" (N8): opens the remote settings window.
-    void setRemoteSettingsWindow(std::function<void()> open);
     link::Session& session() { return session_; }
     link::BoardState& board() { return session_.board(); }
     link::BoardOperations& operations() { return session_.operations(); }
     link::Connection& connection() { return session_.connection(); }
     link::Prompts& prompts() { return prompts_; }
-    // ------------------------------------------------------------------------------------
 
     const settings::ProgramSettings& programSettings() const { return session_.settings(); }
     bool portOpen() const override { return session_.connection().isOpen(); }
@@ -159,11 +156,9 @@ class TForm1 final : public QMainWindow,
     QLabel* statusPanels_[3] = {};
     QAction* modeShown_ = nullptr;  // the mode item checked last, by the board or the user
 
+    TForm6* remoteSettings_ = nullptr;
     TForm3* parameters_ = nullptr;
     TForm5* connectionDialog_ = nullptr;
-    std::function<void()> refreshBoardView_;
-    std::function<void()> refreshUserFields_;
-    std::function<void()> openRemoteSettings_;
 
     bool busy_ = false;
     bool shownOnce_ = false;

@@ -6,6 +6,7 @@
 #include "link/Commands.h"
 #include "link/Messages.h"
 #include "link/PortAccess.h"
+#include "ui/FieldPanel.h"
 #include "ui/MainWindow.h"
 #include "ui_MainWindow.h"
 
@@ -63,15 +64,11 @@ void TForm1::onRingState(bool empty) {
 
 // ---- The field display: every refresh of the board's fields passes here ----------------
 void TForm1::refreshBoardView() {
-    if (refreshBoardView_) {
-        refreshBoardView_();
-    }
+    fieldPanel().refreshBoardView();
 }
 
 void TForm1::refreshUserFields() {
-    if (refreshUserFields_) {
-        refreshUserFields_();
-    }
+    fieldPanel().refreshUserFields();
 }
 // ------------------------------------------------------------------------------------------
 

@@ -15,8 +15,8 @@
 #include "link/Commands.h"
 #include "support/FakeSystemClock.h"
 #include "support/FakeTick.h"
-#include "ui/FieldPanel.h"
 #include "ui/FieldEditBox.h"
+#include "ui/FieldPanel.h"
 
 namespace horalux::test {
 namespace {
@@ -69,7 +69,7 @@ void writeRegister(QtBoardExchange& exchange, std::uint8_t reg, std::uint8_t val
 TEST(FieldPanelSensorFields, ListTheDateFirstThenTheShownSensorsAndEmptyThemWhenAllAreOff) {
     QtBoardExchange exchange(masterBoard("sensors", boardSettings({5, 0, 3, 0, 0, 4, 0, 3}, {4})));
     FieldPanel panel;
-    panel.attach(exchange.board(), exchange.ops());
+    panel.attach(exchange.board(), exchange.ops(), exchange.editBox);
     exchange.showOn(&panel);
     panel.show();
 
@@ -107,7 +107,7 @@ TEST(FieldPanelSensorFields, ListTheDateFirstThenTheShownSensorsAndEmptyThemWhen
 // A decoded state filled by hand, for what no board frame produces.
 struct HandFilledPanel : testing::Test {
     HandFilledPanel() : ops(tick, clock, prompts, state, busy, pump, settings) {
-        panel.attach(state, ops);
+        panel.attach(state, ops, editBox);
         panel.show();
     }
     struct NoBusy : link::BusyIndicator {
@@ -122,6 +122,7 @@ struct HandFilledPanel : testing::Test {
     link::BoardState state;
     settings::ProgramSettings settings;
     link::BoardOperations ops;
+    ui::Tfmodf editBox;
     FieldPanel panel;
 };
 
@@ -219,7 +220,7 @@ TEST(FieldPanelUserFields, EmptyTheLabelsOfFieldsNoLongerInUseAndFillThemAgainOn
     QtBoardExchange exchange(
         masterBoard("userfields", boardSettings({5, 0, 0, 0, 0, 0, 0, 0}, {4, 4, 6, 2, 3})));
     FieldPanel panel;
-    panel.attach(exchange.board(), exchange.ops());
+    panel.attach(exchange.board(), exchange.ops(), exchange.editBox);
     exchange.showOn(&panel);
     panel.show();
     ASSERT_TRUE(exchange.waitUntil([&] { return textOf(panel, "L00_14") == "Поле 4"; }));
@@ -310,7 +311,7 @@ struct FieldEditOnTheBoard : testing::Test {
     // Fields of 4, 4 and 6 digits holding "12.34", "-5_0" and "123456".
     FieldEditOnTheBoard()
         : exchange(masterBoard("edit", boardSettings({5, 0, 0, 0, 0, 0, 0, 0}, {4, 4, 6}))) {
-        panel.attach(exchange.board(), exchange.ops());
+        panel.attach(exchange.board(), exchange.ops(), exchange.editBox);
         exchange.showOn(&panel);
         panel.show();
         EXPECT_TRUE(exchange.waitUntil([&] { return textOf(panel, "L00_21") == "-5_0"; }));

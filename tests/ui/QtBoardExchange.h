@@ -14,6 +14,7 @@
 #include "link/Session.h"
 #include "support/BoardProcess.h"
 #include "support/RecordingPrompts.h"
+#include "ui/FieldEditBox.h"
 #include "ui/QtMainThread.h"
 
 namespace horalux::ui {
@@ -41,6 +42,8 @@ class QtBoardExchange final : public link::ExchangeEvents, public link::MessageP
     // Ends the exchange, as a lost line or "Подключение" does; the port stays open.
     void stopExchange() { session_.connection().stop(); }
     const RecordingPrompts& prompts() const { return prompts_; }
+    // The edit box a panel on this exchange opens.
+    ui::Tfmodf editBox;
 
     // Runs the main side until `done` holds or `limitMs` passed; returns done().
     bool waitUntil(const std::function<bool()>& done, std::uint32_t limitMs = 15000);

@@ -65,6 +65,8 @@ void ModalAnswerer::poll() {
         later(parameters, [parameters, answer] {
             answer == Answer::Ok ? parameters->accept() : parameters->reject();
         });
+    } else if (auto* other = qobject_cast<QDialog*>(modal)) {
+        later(other, [other] { other->reject(); });
     }
 }
 
@@ -115,19 +117,14 @@ void WindowHarness::createWindows() {
     options.clock = &clock;
     options.clockDisciplined = [] { return false; };
     options.opener = opener;
-    form1_ = std::make_unique<ui::TForm1>(options);
-    form3_ = std::make_unique<ui::TForm3>(form1_.get());
-    form5_ = std::make_unique<ui::TForm5>(*form1_, form1_.get());
-    form1_->setWindows(form3_.get(), form5_.get());
+    windows_ = std::make_unique<ui::ProgramWindows>(options);
 }
 
 void WindowHarness::destroyWindows() {
-    if (form1_) {
-        form1_->close();
+    if (windows_) {
+        windows_->main().close();
     }
-    form5_.reset();
-    form3_.reset();
-    form1_.reset();
+    windows_.reset();
 }
 
 bool WindowHarness::waitUntil(const std::function<bool()>& done, int watchdogMs) {
@@ -168,12 +165,13 @@ int WindowHarness::boardRequestCount(const std::string& request) const {
 }
 
 std::string WindowHarness::statusText(int panel) const {
-    const auto* label = form1_->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(panel));
+    const auto* label =
+        windows_->main().findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(panel));
     return label->text().toStdString();
 }
 
 QAction* WindowHarness::action(const char* name) const {
-    return form1_->findChild<QAction*>(QString::fromLatin1(name));
+    return windows_->main().findChild<QAction*>(QString::fromLatin1(name));
 }
 
 }  // namespace horalux::test

@@ -12,8 +12,8 @@
 #include "support/BoardProcess.h"
 #include "support/FakeSystemClock.h"
 #include "ui/ConnectionDialog.h"
-#include "ui/MainWindow.h"
 #include "ui/ParametersWindow.h"
+#include "ui/ProgramWindows.h"
 
 namespace horalux::test {
 
@@ -21,7 +21,8 @@ namespace horalux::test {
 enum class Answer { Ok, Cancel, Connect };
 
 // Answers every message box and connection dialog the windows open, as a user would click, and
-// writes down what each one said. Runs from a timer, so it answers inside nested event loops.
+// writes down what each one said; other windows opened modally (the remote settings window) are
+// closed unrecorded. Runs from a timer, so it answers inside nested event loops.
 class ModalAnswerer final : public QObject {
     Q_OBJECT
   public:
@@ -44,8 +45,8 @@ class ModalAnswerer final : public QObject {
     QWidget* answering_ = nullptr;  // a modal whose answer is on its way
 };
 
-// A stand-in board on a pseudo-terminal and the program's windows, created in their order, with a
-// settings file naming the board's port.
+// A stand-in board on a pseudo-terminal and the program's windows, created and wired as the
+// program does it, with a settings file naming the board's port.
 class WindowHarness {
   public:
     struct Setup {
@@ -67,7 +68,7 @@ class WindowHarness {
     std::vector<std::string> boardRequests() const;
     int boardRequestCount(const std::string& request) const;
 
-    ui::TForm1& form() { return *form1_; }
+    ui::TForm1& form() { return windows_->main(); }
     std::string statusText(int panel) const;
     QAction* action(const char* name) const;
     const std::filesystem::path& settingsFile() const { return settingsFile_; }
@@ -84,9 +85,7 @@ class WindowHarness {
     std::filesystem::path boardLog_;
     std::unique_ptr<BoardProcess> board_;
     std::string port_;
-    std::unique_ptr<ui::TForm1> form1_;
-    std::unique_ptr<ui::TForm3> form3_;
-    std::unique_ptr<ui::TForm5> form5_;
+    std::unique_ptr<ui::ProgramWindows> windows_;
 };
 
 }  // namespace horalux::test
