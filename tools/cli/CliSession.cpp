@@ -66,10 +66,8 @@ CliSession::CliSession(const CliOptions& options, std::ostream& out, std::ostrea
       out_(out),
       err_(err),
       interrupted_(interrupted),
-      session_({.events = this,
-                .prompts = this,
-                .pump = this,
-                .settings = sessionSettings(options)}) {}
+      session_(
+          {.events = this, .prompts = this, .pump = this, .settings = sessionSettings(options)}) {}
 
 CliSession::~CliSession() = default;
 
