@@ -73,7 +73,6 @@ class TForm1 final : public QMainWindow,
     // The lower panel (Panel3): the board's fields, refreshed here after the board's replies.
     FieldPanel& fieldPanel() const;
     // The session the window shows: settings, board state, connection and operations.
-
     link::Session& session() { return session_; }
     link::BoardState& board() { return session_.board(); }
     link::BoardOperations& operations() { return session_.operations(); }

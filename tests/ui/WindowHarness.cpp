@@ -37,6 +37,7 @@ void ModalAnswerer::poll() {
     if (modal == nullptr || !modal->isVisible() || modal == answering_) {
         return;
     }
+    outer_ = answering_;
     answering_ = modal;
     auto* box = qobject_cast<QMessageBox*>(modal);
     // A notice has only OK and takes no answer from the list.
@@ -81,11 +82,13 @@ void ModalAnswerer::poll() {
 void ModalAnswerer::later(QObject* context, std::function<void()> click) {
     // Clicked from the event loop, not from this timer's slot: a box the click opens runs a
     // nested loop in which this timer must fire again to answer it.
+    // Until the click has returned its modal is not answered again: the box it opened may close
+    // while the modal is still up, about to close itself.
     QMetaObject::invokeMethod(
         context,
-        [this, click = std::move(click)] {
-            answering_ = nullptr;
+        [this, outer = outer_, click = std::move(click)] {
             click();
+            answering_ = outer;
         },
         Qt::QueuedConnection);
 }

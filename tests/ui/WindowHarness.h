@@ -60,6 +60,7 @@ class ModalAnswerer final : public QObject {
     void later(QObject* context, std::function<void()> click);
     QTimer timer_;
     QWidget* answering_ = nullptr;  // a modal whose answer is on its way
+    QWidget* outer_ = nullptr;      // the modal whose click opened it, if any
 };
 
 // File dialogs answered in the user's place: a name, or nothing for a cancelled dialog.
