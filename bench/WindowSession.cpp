@@ -13,6 +13,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "ui/ConnectionDialog.h"
 #include "ui/LogView.h"
 
 namespace horalux::bench {
@@ -61,10 +62,7 @@ void WindowSession::createWindows() {
     QApplication::setQuitOnLastWindowClosed(false);
     ui::MainWindowOptions options;
     options.settingsFile = dir_ / "horalux.ini";
-    form1_ = std::make_unique<ui::TForm1>(options);
-    form3_ = std::make_unique<ui::TForm3>(form1_.get());
-    form5_ = std::make_unique<ui::TForm5>(*form1_, form1_.get());
-    form1_->setWindows(form3_.get(), form5_.get());
+    windows_ = std::make_unique<ui::ProgramWindows>(options);
     answerer_ = std::make_unique<QTimer>();
     QObject::connect(answerer_.get(), &QTimer::timeout, [this] { answerModal(); });
     answerer_->start(5);
@@ -79,23 +77,21 @@ WindowSession::~WindowSession() {
 
 void WindowSession::destroyWindows() {
     answerer_.reset();
-    if (form1_) {
-        form1_->close();
+    if (windows_) {
+        windows_->main().close();
     }
-    form5_.reset();
-    form3_.reset();
-    form1_.reset();
+    windows_.reset();
 }
 
 void WindowSession::show() {
-    form1_->show();
+    windows_->main().show();
 }
 
 bool WindowSession::waitConnectedAndIdle() {
-    auto* ready = form1_->findChild<QLabel*>(QStringLiteral("StatusPanel1"));
+    auto* ready = windows_->main().findChild<QLabel*>(QStringLiteral("StatusPanel1"));
     const bool done = runEventsUntil(
         [&] {
-            return form1_->portOpen() && !form1_->busy() &&
+            return windows_->main().portOpen() && !form().busy() &&
                    ready->text() == QStringLiteral("Готово");
         },
         30000);
@@ -105,15 +101,15 @@ bool WindowSession::waitConnectedAndIdle() {
 }
 
 void WindowSession::setLog(bool shown, bool checked) {
-    auto* item = form1_->findChild<QAction*>(QStringLiteral("N12"));
+    auto* item = windows_->main().findChild<QAction*>(QStringLiteral("N12"));
     if (item->isChecked() != shown) {
         item->trigger();
     }
-    form1_->findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->setChecked(checked);
+    windows_->main().findChild<QCheckBox*>(QStringLiteral("CheckBox1"))->setChecked(checked);
 }
 
 int WindowSession::logLines() const {
-    return form1_->findChild<ui::LogView*>(QStringLiteral("RichEdit1"))->lineCount();
+    return windows_->main().findChild<ui::LogView*>(QStringLiteral("RichEdit1"))->lineCount();
 }
 
 void WindowSession::answerModal() {

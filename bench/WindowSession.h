@@ -8,9 +8,7 @@
 #include <vector>
 
 #include "support/BoardProcess.h"
-#include "ui/ConnectionDialog.h"
-#include "ui/MainWindow.h"
-#include "ui/ParametersWindow.h"
+#include "ui/ProgramWindows.h"
 
 namespace horalux::bench {
 
@@ -20,8 +18,9 @@ void runEventsFor(int ms);
 bool runEventsUntil(const std::function<bool()>& done, int watchdogMs);
 
 // A stand-in board on a pseudo-terminal and the program's windows on a settings file naming it,
-// created in the program's order. Once shown, the connection dialog is answered "Подключить" and
-// any message box is cancelled (and written to standard error, as it spoils the figures).
+// created and wired as the program does it. Once shown, the connection dialog is answered
+// "Подключить" and any message box is cancelled (and written to standard error, as it spoils the
+// figures).
 class WindowSession {
   public:
     // Starts the board only; needs no application yet.
@@ -33,7 +32,7 @@ class WindowSession {
     // Creates the windows and starts answering what they ask.
     void createWindows();
     void destroyWindows();
-    ui::TForm1& form() { return *form1_; }
+    ui::TForm1& form() { return windows_->main(); }
     // Shows the main window without waiting for anything.
     void show();
     // Waits until the port is open and the first reads are done; false after the watchdog.
@@ -48,9 +47,7 @@ class WindowSession {
 
     std::filesystem::path dir_;
     std::unique_ptr<test::BoardProcess> board_;
-    std::unique_ptr<ui::TForm1> form1_;
-    std::unique_ptr<ui::TForm3> form3_;
-    std::unique_ptr<ui::TForm5> form5_;
+    std::unique_ptr<ui::ProgramWindows> windows_;
     std::unique_ptr<QTimer> answerer_;
     QWidget* answering_ = nullptr;
 };

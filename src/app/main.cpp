@@ -14,12 +14,7 @@
 #include <memory>
 
 #include "settings/SettingsPath.h"
-#include "ui/ConnectionDialog.h"
-#include "ui/FieldPanel.h"
-#include "ui/MainWindow.h"
-#include "ui/ParametersWindow.h"
-#include "ui/RegisterFileDialogs.h"
-#include "ui/TForm6.h"
+#include "ui/ProgramWindows.h"
 
 namespace {
 
@@ -101,26 +96,13 @@ int main(int argc, char** argv) {
     options.settingsFile = settings::settingsFilePath(settings::currentProgramPath(),
                                                       settings::configFoldersFromEnvironment());
     options.sntp.stop = &endRequested;
-    ui::TForm1 form1(options);
+    ui::ProgramWindows windows(options);
+    ui::TForm1& form1 = windows.main();
     if (endRequested.load()) {
         form1.shutdown(false);
         return 0;
     }
     mainWindow = &form1;
-    ui::QtRegisterFileDialogs registerFileDialogs;
-    ui::TForm6 form6(form1.operations(), form1.board(), form1.prompts(), registerFileDialogs,
-                     &form1);
-    ui::TForm3 form3(&form1);
-    ui::TForm5 form5(form1, &form1);
-    form1.setWindows(&form3, &form5);
-    form1.setRemoteSettingsWindow([&form6] { form6.openAndRun(); });
-    QObject::connect(&form1, &ui::TForm1::busyStateChanged, &form6, &ui::TForm6::followBusyState);
-
-    // The field panel owns the user-field edit box, so a click on a field opens it in place.
-    auto* panel = qobject_cast<ui::FieldPanel*>(form1.fieldArea());
-    panel->attach(form1.board(), form1.operations());
-    form1.setFieldRefresh([panel] { panel->refreshBoardView(); },
-                          [panel] { panel->refreshUserFields(); });
 
     // A logout ends the session's programs through the application.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &form1, [&form1] {

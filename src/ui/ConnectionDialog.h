@@ -32,7 +32,8 @@ struct ConnectionChoice {
     std::uint8_t address = 1;
 };
 
-// "Подключение": port, speed and addressee; "Подключить" opens the port and starts the exchange.
+// The connection dialog, "Подключение": port, speed and addressee; "Подключить" opens the port
+// and starts the exchange.
 class TForm5 final : public QDialog {
     Q_OBJECT
   public:

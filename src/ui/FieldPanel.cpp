@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "link/BoardOperations.h"
-#include "ui/Tfmodf.h"
+#include "ui/FieldEditBox.h"
 #include "ui_FieldPanel.h"
 
 namespace horalux::ui {
@@ -67,10 +67,7 @@ QFont userCaptionFont(QFont font) {
 
 }  // namespace
 
-FieldPanel::FieldPanel(QWidget* parent)
-    : QWidget(parent),
-      ui_(std::make_unique<Ui::FieldPanel>()),
-      editBox_(std::make_unique<Tfmodf>()) {
+FieldPanel::FieldPanel(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::FieldPanel>()) {
     ui_->setupUi(this);
     QFont mainFont = ui_->Label8->font();
     mainFont.setPixelSize(kMainFieldPixels);
@@ -80,9 +77,10 @@ FieldPanel::FieldPanel(QWidget* parent)
 
 FieldPanel::~FieldPanel() = default;
 
-void FieldPanel::attach(link::BoardState& board, link::BoardOperations& ops) {
+void FieldPanel::attach(link::BoardState& board, link::BoardOperations& ops, Tfmodf& editBox) {
     board_ = &board;
     ops_ = &ops;
+    editBox_ = &editBox;
 }
 
 std::optional<int> FieldPanel::fieldNumber(const QString& labelName) {

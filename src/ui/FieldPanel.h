@@ -33,9 +33,10 @@ class FieldPanel : public QWidget {
     explicit FieldPanel(QWidget* parent = nullptr);
     ~FieldPanel() override;
 
-    // The decoded state shown and the operations an edited user field is sent with; both must
-    // outlive the panel. Until attached, refreshes show nothing and clicks open nothing.
-    void attach(link::BoardState& board, link::BoardOperations& ops);
+    // The decoded state shown, the operations an edited user field is sent with and the edit
+    // box a click on a field opens; all must outlive the panel. Until attached, refreshes show
+    // nothing and clicks open nothing.
+    void attach(link::BoardState& board, link::BoardOperations& ops, Tfmodf& editBox);
 
     // After a status frame or a clock reply: the main field, the sensor fields, the user fields.
     void refreshBoardView();
@@ -49,7 +50,7 @@ class FieldPanel : public QWidget {
     // nothing.
     void fieldClick(QObject* label);
 
-    // The user-field edit box, made with the panel and reused for every edit.
+    // The user-field edit box, reused for every edit; attached first.
     Tfmodf& editBox() { return *editBox_; }
 
     // The number in a field label's name from its sixth character on ("L00_17" and "L00_27"
@@ -77,7 +78,7 @@ class FieldPanel : public QWidget {
     void emptyLabel(const QString& name, bool dropCursor);
 
     std::unique_ptr<Ui::FieldPanel> ui_;
-    std::unique_ptr<Tfmodf> editBox_;
+    Tfmodf* editBox_ = nullptr;
     link::BoardState* board_ = nullptr;
     link::BoardOperations* ops_ = nullptr;
     std::vector<SensorField> visibleSensorFields_;

@@ -12,8 +12,10 @@
 #include <QToolTip>
 
 #include "link/Commands.h"
+#include "ui/FieldPanel.h"
 #include "ui/ParametersWindow.h"
 #include "ui/Pictures.h"
+#include "ui/SettingsWindow.h"
 #include "ui/StartupClock.h"
 #include "ui/WindowPlacement.h"
 #include "ui_MainWindow.h"
@@ -41,12 +43,16 @@ TForm1::TForm1(MainWindowOptions options, QWidget* parent)
     : QMainWindow(parent),
       ui_(std::make_unique<Ui::TForm1>()),
       options_(std::move(options)),
-      clock_(options_.clock != nullptr ? *options_.clock : pcClock_),
       prompts_(this),
       pump_(mainThread_),
-      connection_(link::ConnectionParts{
-          options_.opener != nullptr ? *options_.opener : serialDevices_, tick_, clock_, prompts_,
-          *this, mainThread_.calls(), board_, *this, pump_, settings_}),
+      session_(link::SessionOptions{.events = this,
+                                    .prompts = &prompts_,
+                                    .clock = options_.clock,
+                                    .opener = options_.opener,
+                                    .mainThread = &mainThread_.calls(),
+                                    .busy = this,
+                                    .pump = &pump_}),
+      settings_(session_.settings()),
       period_(periodTimer_, settings_, [this] { operations().Sinkhr_date(); }) {
     ui_->setupUi(this);
     // No system menu and no title-bar buttons; "Выход" is the way out.
@@ -87,7 +93,7 @@ TForm1::TForm1(MainWindowOptions options, QWidget* parent)
 
     // The creation sequence.
     settings_ = settings::loadSettings(options_.settingsFile);
-    mainThread_.setAfterDrain([this] { connection_.settle(); });
+    mainThread_.setAfterDrain([this] { connection().settle(); });
     ui_->N12->setChecked(settings_.Test);
     period_.load();
     showPeriodMarks();
@@ -104,22 +110,14 @@ TForm1::~TForm1() {
     shutdown(false);
 }
 
-void TForm1::setWindows(TForm3* parameters, TForm5* connection) {
+void TForm1::setWindows(TForm6* remoteSettings, TForm3* parameters, TForm5* connection) {
+    remoteSettings_ = remoteSettings;
     parameters_ = parameters;
     connectionDialog_ = connection;
 }
 
-void TForm1::setFieldRefresh(std::function<void()> boardView, std::function<void()> userFields) {
-    refreshBoardView_ = std::move(boardView);
-    refreshUserFields_ = std::move(userFields);
-}
-
-QWidget* TForm1::fieldArea() const {
-    return ui_->Panel3;
-}
-
-void TForm1::setRemoteSettingsWindow(std::function<void()> open) {
-    openRemoteSettings_ = std::move(open);
+FieldPanel& TForm1::fieldPanel() const {
+    return *ui_->Panel3;
 }
 
 void TForm1::buildStatusBar() {
@@ -137,11 +135,10 @@ void TForm1::buildStatusBar() {
 void TForm1::connectMenus() {
     connect(ui_->N2, &QAction::triggered, this, &QWidget::close);
     connect(ui_->N8, &QAction::triggered, this, [this] {
-        // The remote settings window is wired here once it exists. It opens unconnected too:
-        // register files need no board.
+        // It opens unconnected too: register files need no board.
         operations().checkConnected();
-        if (openRemoteSettings_) {
-            openRemoteSettings_();
+        if (remoteSettings_ != nullptr) {
+            remoteSettings_->openAndRun();
         }
     });
     connect(ui_->N9, &QAction::triggered, this, [this] {
@@ -215,7 +212,7 @@ void TForm1::onModeItem(bool master) {
 
 void TForm1::startUpClock() {
     const StartupClockReport report = synchronizeSystemClock(
-        settings_.SinhrTime, settings_.SinhrTimeServer, clock_, tick_,
+        settings_.SinhrTime, settings_.SinhrTimeServer, session_.clock(), session_.tick(),
         [this](std::string_view text) { prompts_.notify(text); }, options_.sntp,
         options_.clockDisciplined ? options_.clockDisciplined : systemClockDisciplined);
     statusPanels_[2]->setText(report.word);
@@ -223,7 +220,7 @@ void TForm1::startUpClock() {
 }
 
 void TForm1::showClock() {
-    const platform::LocalDateTime now = clock_.now();
+    const platform::LocalDateTime now = session_.clock().now();
     ui_->TimeLabel->setText(twoDigits(now.hour) + '.' + twoDigits(now.minute) + '.' +
                             twoDigits(now.second));
     ui_->DateLabel->setText(twoDigits(now.day) + '.' + twoDigits(now.month) + '.' +
@@ -335,7 +332,7 @@ void TForm1::shutdown(bool ask) {
     displayTimer_.stop();
     periodTimer_.timer.stop();
     // From inside an exchange call the thread is cut off the port now and joined afterwards.
-    connection_.close();
+    connection().close();
     settings_.Test = ui_->N12->isChecked();
     saveSettingsAtExit(ask);
 }

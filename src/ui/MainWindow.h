@@ -13,10 +13,9 @@
 #include "link/BoardState.h"
 #include "link/Connection.h"
 #include "link/ExchangeEvents.h"
-#include "platform/PosixSerialPort.h"
-#include "platform/PosixSystemClock.h"
+#include "link/Session.h"
 #include "platform/SerialPort.h"
-#include "platform/Tick.h"
+#include "platform/SystemClock.h"
 #include "settings/ProgramSettings.h"
 #include "timesync/SntpClient.h"
 #include "timesync/SyncPeriod.h"
@@ -34,7 +33,9 @@ class TForm1;
 
 namespace horalux::ui {
 
+class FieldPanel;
 class TForm3;
+class TForm6;
 
 // What the program entry hands the main window; tests point it at their own files and clock.
 struct MainWindowOptions {
@@ -56,7 +57,7 @@ class QtPeriodTimer final : public timesync::PeriodTimer {
 
 // The main window: the PC clock, the board's fields, the menus from which every other window and
 // board operation starts, the busy indication and the exchange log; the receiver of what the
-// exchange thread reports. It owns the port and the exchange while the program runs.
+// exchange thread reports. A view of the session it owns, which holds the port and the exchange.
 class TForm1 final : public QMainWindow,
                      public link::ExchangeEvents,
                      public link::BusyIndicator,
@@ -67,24 +68,19 @@ class TForm1 final : public QMainWindow,
     explicit TForm1(MainWindowOptions options, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // The windows created after this one, in the program's order.
-    void setWindows(TForm3* parameters, TForm5* connection);
-
-    // ---- Hooks of the windows that come later -----------------------------------------
-    // The field display: called on the main thread after a status frame or clock reply
-    // (board view) and after a user-field reply (user fields). Panel3 is the area it fills.
-    void setFieldRefresh(std::function<void()> boardView, std::function<void()> userFields);
-    QWidget* fieldArea() const;
-    // "Удаленная настройка часов" (N8): opens the remote settings window.
-    void setRemoteSettingsWindow(std::function<void()> open);
-    link::BoardState& board() { return board_; }
-    link::BoardOperations& operations() { return connection_.operations(); }
-    link::Connection& connection() { return connection_; }
+    // The windows the menus open, created after this one (ProgramWindows wires them).
+    void setWindows(TForm6* remoteSettings, TForm3* parameters, TForm5* connection);
+    // The lower panel (Panel3): the board's fields, refreshed here after the board's replies.
+    FieldPanel& fieldPanel() const;
+    // The session the window shows: settings, board state, connection and operations.
+    link::Session& session() { return session_; }
+    link::BoardState& board() { return session_.board(); }
+    link::BoardOperations& operations() { return session_.operations(); }
+    link::Connection& connection() { return session_.connection(); }
     link::Prompts& prompts() { return prompts_; }
-    // ------------------------------------------------------------------------------------
 
-    const settings::ProgramSettings& programSettings() const { return settings_; }
-    bool portOpen() const override { return connection_.isOpen(); }
+    const settings::ProgramSettings& programSettings() const { return session_.settings(); }
+    bool portOpen() const override { return session_.connection().isOpen(); }
     bool busy() const { return busy_; }
 
     // The activation sequence: the connection dialog while no port is open, then the first
@@ -147,16 +143,11 @@ class TForm1 final : public QMainWindow,
 
     std::unique_ptr<Ui::TForm1> ui_;
     MainWindowOptions options_;
-    platform::PosixSystemClock pcClock_;
-    platform::SystemClock& clock_;
-    platform::MonotonicTick tick_;
-    settings::ProgramSettings settings_;
-    link::BoardState board_;
     QtMainThread mainThread_;
     QtPrompts prompts_;
     QtMessagePump pump_;
-    platform::PosixSerialOpener serialDevices_;
-    link::Connection connection_;
+    link::Session session_;
+    settings::ProgramSettings& settings_;  // the session's
     QtPeriodTimer periodTimer_;
     timesync::SyncPeriod period_;
     QTimer displayTimer_;
@@ -164,17 +155,10 @@ class TForm1 final : public QMainWindow,
     QLabel* statusPanels_[3] = {};
     QAction* modeShown_ = nullptr;  // the mode item checked last, by the board or the user
 
+    TForm6* remoteSettings_ = nullptr;
     TForm3* parameters_ = nullptr;
     TForm5* connectionDialog_ = nullptr;
-    std::function<void()> refreshBoardView_;
-    std::function<void()> refreshUserFields_;
-    std::function<void()> openRemoteSettings_;
 
-    std::unique_ptr<platform::SerialPort> port_;
-    std::string openPortName_;
-    std::unique_ptr<link::TNewThread> thread_;
-
-    int handlerDepth_ = 0;  // exchange calls on the stack: no join may happen meanwhile
     bool busy_ = false;
     bool shownOnce_ = false;
     bool activating_ = false;

@@ -6,6 +6,7 @@
 #include "link/Commands.h"
 #include "link/Messages.h"
 #include "link/PortAccess.h"
+#include "ui/FieldPanel.h"
 #include "ui/MainWindow.h"
 #include "ui_MainWindow.h"
 
@@ -18,18 +19,18 @@ constexpr std::string_view kReconnect = "Устройство не отвеча�
 
 void TForm1::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
     if (closing_) {
-        connection_.dropFailedRequest(std::move(copy));
+        connection().dropFailedRequest(std::move(copy));
         return;
     }
     if (prompts_.askRetry(kReadAgain) && !closing_) {
-        connection_.reviveFailedRequest();
+        connection().reviveFailedRequest();
         return;
     }
-    connection_.dropFailedRequest(std::move(copy));
+    connection().dropFailedRequest(std::move(copy));
     if (!closing_ && prompts_.askRetry(kReconnect) && !closing_) {
         // The thread waits for this call: it is cut off now, and the rest (join, purge, close,
         // the dialog) happens once the call has returned.
-        connection_.stop();
+        connection().stop();
         QMetaObject::invokeMethod(this, &TForm1::reconnect, Qt::QueuedConnection);
     }
 }
@@ -63,15 +64,11 @@ void TForm1::onRingState(bool empty) {
 
 // ---- The field display: every refresh of the board's fields passes here ----------------
 void TForm1::refreshBoardView() {
-    if (refreshBoardView_) {
-        refreshBoardView_();
-    }
+    fieldPanel().refreshBoardView();
 }
 
 void TForm1::refreshUserFields() {
-    if (refreshUserFields_) {
-        refreshUserFields_();
-    }
+    fieldPanel().refreshUserFields();
 }
 // ------------------------------------------------------------------------------------------
 
@@ -91,7 +88,7 @@ void TForm1::askReconnect() {
         return;
     }
     // Closed once; until the user reconnects, the next activation brings the dialog.
-    connection_.close();
+    connection().close();
     if (prompts_.askRetry(kReconnect) && !closing_) {
         runConnectionDialog();
     }
@@ -102,7 +99,7 @@ void TForm1::reconnect() {
     if (closing_) {
         return;
     }
-    connection_.close();
+    connection().close();
     if (busy_) {
         setIdle();
     }
@@ -113,13 +110,13 @@ bool TForm1::connectTo(const std::optional<std::string>& port, std::uint32_t spe
     // A failed open is shown by the core: "Error opening port" with the opener's cause, which
     // the prompts put into the box's informative text.
     if (port) {
-        return !connection_.connect(*port, speed).speedRefused;
+        return !connection().connect(*port, speed).speedRefused;
     }
-    if (!connection_.isOpen()) {
+    if (!connection().isOpen()) {
         return true;
     }
-    const bool taken = connection_.setSpeed(speed);
-    connection_.start();  // at the new speed, or at the old one the device kept
+    const bool taken = connection().setSpeed(speed);
+    connection().start();  // at the new speed, or at the old one the device kept
     return taken;
 }
 
@@ -154,7 +151,7 @@ void TForm1::readAfterConnect() {
         return;  // no reads to all boards; the period starts when the user picks one
     }
     operations().readAfterConnect();
-    if (closing_ || !connection_.running()) {
+    if (closing_ || !connection().running()) {
         return;
     }
     period_.applyRememberedChoice();
@@ -163,15 +160,15 @@ void TForm1::readAfterConnect() {
 
 void TForm1::onConnectionItem() {
     // The dialog may change the speed of, or close, the port the exchange is using.
-    connection_.stop();
+    connection().stop();
     if (busy_) {
         setIdle();
     }
     runConnectionDialog();
-    if (connection_.isOpen() && !connection_.running() && !closing_) {
+    if (connection().isOpen() && !connection().running() && !closing_) {
         // Cancelled, or nothing changed: the connection as it was, a fresh exchange on the same
         // port at the same speed and address. An open port never stays without one.
-        connection_.start();
+        connection().start();
     }
 }
 

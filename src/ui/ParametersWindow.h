@@ -10,8 +10,9 @@ class TForm3;
 
 namespace horalux::ui {
 
-// "Параметры ": the time-server switch and host. The caller shows the current values, runs the
-// window modally and takes the values back only when it closed with "Сохранить".
+// The program parameters window, "Параметры ": the time-server switch and host. The caller shows
+// the current values, runs the window modally and takes the values back only when it closed with
+// "Сохранить".
 class TForm3 final : public QDialog {
     Q_OBJECT
   public:

@@ -11,12 +11,12 @@
 #include <QTimer>
 #include <QtTest/QTest>
 
-#include "QtBoardExchange.h"
+#include "WindowHarness.h"
 #include "link/Commands.h"
 #include "support/FakeSystemClock.h"
 #include "support/FakeTick.h"
+#include "ui/FieldEditBox.h"
 #include "ui/FieldPanel.h"
-#include "ui/Tfmodf.h"
 
 namespace horalux::test {
 namespace {
@@ -59,22 +59,33 @@ std::vector<std::string> masterBoard(const std::string& name, const config::Regi
     return {"--master", "--registers", saveTemporaryRegisterFile(name, image)};
 }
 
-void writeRegister(QtBoardExchange& exchange, std::uint8_t reg, std::uint8_t value) {
-    exchange.ops().queue(link::op::kWriteTries, link::op::kWriteIntervalMs,
-                         link::cmd::WriteRegister, reg, value);
+// The harness's own session on the stand-in board with these arguments, and the edit box a
+// panel on it opens.
+struct BoardExchange : WindowHarness {
+    explicit BoardExchange(const std::vector<std::string>& boardArgs)
+        : WindowHarness({boardArgs, "", false, false}) {
+        settings.DelayTime = 20;
+        connect();
+    }
+    ui::Tfmodf editBox;
+};
+
+void writeRegister(BoardExchange& exchange, std::uint8_t reg, std::uint8_t value) {
+    exchange.ops.queue(link::op::kWriteTries, link::op::kWriteIntervalMs, link::cmd::WriteRegister,
+                       reg, value);
 }
 
 // --- Sensor fields ----------------------------------------------------------------------------
 
 TEST(FieldPanelSensorFields, ListTheDateFirstThenTheShownSensorsAndEmptyThemWhenAllAreOff) {
-    QtBoardExchange exchange(masterBoard("sensors", boardSettings({5, 0, 3, 0, 0, 4, 0, 3}, {4})));
+    BoardExchange exchange(masterBoard("sensors", boardSettings({5, 0, 3, 0, 0, 4, 0, 3}, {4})));
     FieldPanel panel;
-    panel.attach(exchange.board(), exchange.ops());
+    panel.attach(exchange.board, exchange.ops, exchange.editBox);
     exchange.showOn(&panel);
     panel.show();
 
     ASSERT_TRUE(exchange.waitUntil([&] { return shown(panel, "L012"); }));
-    const link::BoardData data = exchange.board().snapshot();
+    const link::BoardData data = exchange.board.snapshot();
     const struct {
         QString caption;
         std::size_t sensorText;
@@ -107,7 +118,7 @@ TEST(FieldPanelSensorFields, ListTheDateFirstThenTheShownSensorsAndEmptyThemWhen
 // A decoded state filled by hand, for what no board frame produces.
 struct HandFilledPanel : testing::Test {
     HandFilledPanel() : ops(tick, clock, prompts, state, busy, pump, settings) {
-        panel.attach(state, ops);
+        panel.attach(state, ops, editBox);
         panel.show();
     }
     struct NoBusy : link::BusyIndicator {
@@ -122,6 +133,7 @@ struct HandFilledPanel : testing::Test {
     link::BoardState state;
     settings::ProgramSettings settings;
     link::BoardOperations ops;
+    ui::Tfmodf editBox;
     FieldPanel panel;
 };
 
@@ -216,10 +228,10 @@ TEST(FieldPanelFieldNumber, TakeTheNumberFromTheSixthCharacterOn) {
 // --- User fields -------------------------------------------------------------------------------
 
 TEST(FieldPanelUserFields, EmptyTheLabelsOfFieldsNoLongerInUseAndFillThemAgainOnReturn) {
-    QtBoardExchange exchange(
+    BoardExchange exchange(
         masterBoard("userfields", boardSettings({5, 0, 0, 0, 0, 0, 0, 0}, {4, 4, 6, 2, 3})));
     FieldPanel panel;
-    panel.attach(exchange.board(), exchange.ops());
+    panel.attach(exchange.board, exchange.ops, exchange.editBox);
     exchange.showOn(&panel);
     panel.show();
     ASSERT_TRUE(exchange.waitUntil([&] { return textOf(panel, "L00_14") == "Поле 4"; }));
@@ -237,7 +249,7 @@ TEST(FieldPanelUserFields, EmptyTheLabelsOfFieldsNoLongerInUseAndFillThemAgainOn
 
     writeRegister(exchange, 227, 2);  // five again
     ASSERT_TRUE(exchange.waitUntil([&] { return textOf(panel, "L00_13") == "Поле 3"; }));
-    const link::BoardData data = exchange.board().snapshot();
+    const link::BoardData data = exchange.board.snapshot();
     EXPECT_EQ(textOf(panel, "L00_14"), "Поле 4");
     EXPECT_EQ(textOf(panel, "L00_23").toStdString(), data.UserFieldTexts[3]);
     EXPECT_EQ(textOf(panel, "L00_24").toStdString(), data.UserFieldTexts[4]);
@@ -310,12 +322,12 @@ struct FieldEditOnTheBoard : testing::Test {
     // Fields of 4, 4 and 6 digits holding "12.34", "-5_0" and "123456".
     FieldEditOnTheBoard()
         : exchange(masterBoard("edit", boardSettings({5, 0, 0, 0, 0, 0, 0, 0}, {4, 4, 6}))) {
-        panel.attach(exchange.board(), exchange.ops());
+        panel.attach(exchange.board, exchange.ops, exchange.editBox);
         exchange.showOn(&panel);
         panel.show();
         EXPECT_TRUE(exchange.waitUntil([&] { return textOf(panel, "L00_21") == "-5_0"; }));
     }
-    QtBoardExchange exchange;
+    BoardExchange exchange;
     FieldPanel panel;
 };
 
@@ -335,11 +347,12 @@ TEST_F(FieldEditOnTheBoard, OkShowsTheTextAtOnceAndSendsEveryFieldInOneWrite) {
     auto isFieldWrite = [](const link::Request& r) {
         return r.command == link::cmd::WriteUserFields;
     };
+    std::vector<link::Request> written;
     ASSERT_TRUE(exchange.waitUntil([&] {
-        return std::any_of(exchange.written().begin(), exchange.written().end(), isFieldWrite);
+        written = exchange.requests();
+        return std::any_of(written.begin(), written.end(), isFieldWrite);
     }));
-    const auto write =
-        *std::find_if(exchange.written().begin(), exchange.written().end(), isFieldWrite);
+    const auto write = *std::find_if(written.begin(), written.end(), isFieldWrite);
     EXPECT_EQ(write.address, 1);
     EXPECT_EQ(write.data, (std::vector<std::uint8_t>{0x06, 0xDB, 0x4F, 0x66,  //
                                                      0x06, 0xDB, 0x6D, 0x00,  //
@@ -359,7 +372,7 @@ TEST_F(FieldEditOnTheBoard, CancelOrEscapeChangesNothingAndSendsNothing) {
         EXPECT_FALSE(box.box.isVisible());
     }));
     EXPECT_EQ(textOf(panel, "L00_21"), "-5_0");
-    EXPECT_EQ(exchange.board().snapshot().UserFieldTexts[1], "-5_0");
+    EXPECT_EQ(exchange.board.snapshot().UserFieldTexts[1], "-5_0");
     EXPECT_TRUE(exchange.ringEmpty());
 }
 
@@ -370,8 +383,8 @@ TEST_F(FieldEditOnTheBoard, OkWithoutAConnectionSaysSoAndKeepsTheOldText) {
         QTest::mouseClick(box.ok, Qt::LeftButton);
     }));
     EXPECT_EQ(textOf(panel, "L00_21"), "-5_0");
-    EXPECT_EQ(exchange.board().snapshot().UserFieldTexts[1], "-5_0");
-    EXPECT_EQ(exchange.prompts().said(),
+    EXPECT_EQ(exchange.board.snapshot().UserFieldTexts[1], "-5_0");
+    EXPECT_EQ(exchange.prompts.said(),
               std::vector<std::string>{
                   "notify: Табло не подключено. Подключитесь: «Сервис» → «Подключение»."});
 }

@@ -21,8 +21,8 @@
 #include "settings/TempDir.h"
 #include "support/BoardProcess.h"
 #include "ui/SettingsBinder.h"
-#include "ui/SettingsWindowHarness.h"
-#include "ui/TForm6.h"
+#include "ui/SettingsWindow.h"
+#include "ui/WindowHarness.h"
 
 namespace horalux {
 namespace {

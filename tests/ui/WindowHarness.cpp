@@ -1,20 +1,28 @@
 #include "WindowHarness.h"
 
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
+
+#include "config/RegisterFile.h"
+#include "ui/ConnectionDialog.h"
+#include "ui/FieldPanel.h"
+#include "ui/ParametersWindow.h"
 
 namespace horalux::test {
 
 ModalAnswerer::ModalAnswerer() {
     connect(&timer_, &QTimer::timeout, this, &ModalAnswerer::poll);
-    timer_.start(5);
 }
 
 int ModalAnswerer::count(const std::string& entry) const {
@@ -29,6 +37,7 @@ void ModalAnswerer::poll() {
     if (modal == nullptr || !modal->isVisible() || modal == answering_) {
         return;
     }
+    outer_ = answering_;
     answering_ = modal;
     auto* box = qobject_cast<QMessageBox*>(modal);
     // A notice has only OK and takes no answer from the list.
@@ -65,30 +74,92 @@ void ModalAnswerer::poll() {
         later(parameters, [parameters, answer] {
             answer == Answer::Ok ? parameters->accept() : parameters->reject();
         });
+    } else if (auto* other = qobject_cast<QDialog*>(modal)) {
+        later(other, [other] { other->reject(); });
     }
 }
 
 void ModalAnswerer::later(QObject* context, std::function<void()> click) {
     // Clicked from the event loop, not from this timer's slot: a box the click opens runs a
     // nested loop in which this timer must fire again to answer it.
+    // Until the click has returned its modal is not answered again: the box it opened may close
+    // while the modal is still up, about to close itself.
     QMetaObject::invokeMethod(
         context,
-        [this, click = std::move(click)] {
-            answering_ = nullptr;
+        [this, outer = outer_, click = std::move(click)] {
             click();
+            answering_ = outer;
         },
         Qt::QueuedConnection);
 }
 
-WindowHarness::WindowHarness(const Setup& setup) {
+void WrittenRequests::add(const std::uint8_t* data, std::size_t length) {
+    std::lock_guard lock(mutex_);
+    for (std::size_t i = 0; i < length; ++i) {
+        if (auto request = parser_.push(data[i])) {
+            requests_.push_back(std::move(*request));
+        }
+    }
+}
+
+std::vector<link::Request> WrittenRequests::requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+platform::SerialDeviceOpener& RecordingOpener::inner() const {
+    return through != nullptr ? *through : devices_;
+}
+
+std::unique_ptr<platform::SerialPort> RecordingOpener::open(const std::string& name,
+                                                            std::uint32_t speed) {
+    auto port = inner().open(name, speed);
+    if (!port) {
+        return nullptr;
+    }
+    last_ = std::make_shared<WrittenRequests>();
+    return std::make_unique<RecordingPort>(std::move(port), last_);
+}
+
+std::string RecordingOpener::lastFailureCause() const {
+    return inner().lastFailureCause();
+}
+
+std::vector<link::Request> RecordingOpener::requests() const {
+    return last_ != nullptr ? last_->requests() : std::vector<link::Request>{};
+}
+
+WindowHarness::WindowHarness() : WindowHarness(Setup{{}, {}, false, false}) {
+    clock.time = {2026, 12, 7, 10, 30, 15, 0};
+}
+
+WindowHarness::WindowHarness(const Setup& setup)
+    : session_({.events = this,
+                .prompts = &prompts,
+                .clock = &clock,
+                .opener = &opener_,
+                .mainThread = &mainThread_.calls(),
+                .busy = this,
+                .pump = this,
+                .settings = {.DelayTime = 0}}),
+      board(session_.board()),
+      settings(session_.settings()),
+      ops(session_.operations()) {
+    mainThread_.setAfterDrain([this] { session_.connection().settle(); });
+    clock.time = {2026, 3, 14, 15, 9, 26, 0};
     char pattern[] = "/tmp/horalux-ui-XXXXXX";
-    dir_ = mkdtemp(pattern);
+    if (::mkdtemp(pattern) == nullptr) {
+        throw std::runtime_error("cannot make a temporary folder");
+    }
+    dir_ = pattern;
     settingsFile_ = dir_ / "horalux.ini";
     boardLog_ = dir_ / "board.log";
-    std::vector<std::string> args = setup.boardArgs;
-    args.push_back("--verbose");
-    board_ = std::make_unique<BoardProcess>(args, boardLog_.string());
-    port_ = board_->devicePath();
+    if (!setup.boardArgs.empty()) {
+        std::vector<std::string> args = setup.boardArgs;
+        args.push_back("--verbose");
+        board_ = std::make_unique<BoardProcess>(args, boardLog_.string());
+        port_ = board_->devicePath();
+    }
     if (setup.writeSettings) {
         std::string text = setup.settingsText;
         const std::string mark = "%PORT%";
@@ -97,13 +168,15 @@ WindowHarness::WindowHarness(const Setup& setup) {
         }
         std::ofstream(settingsFile_) << text;
     }
-    clock.time = {2026, 3, 14, 15, 9, 26, 0};
-    QApplication::setQuitOnLastWindowClosed(false);
-    createWindows();
+    if (setup.windows) {
+        QApplication::setQuitOnLastWindowClosed(false);
+        createWindows();
+    }
 }
 
 WindowHarness::~WindowHarness() {
     destroyWindows();
+    session_.connection().close();
     board_.reset();
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
@@ -114,20 +187,55 @@ void WindowHarness::createWindows() {
     options.settingsFile = settingsFile_;
     options.clock = &clock;
     options.clockDisciplined = [] { return false; };
-    options.opener = opener;
-    form1_ = std::make_unique<ui::TForm1>(options);
-    form3_ = std::make_unique<ui::TForm3>(form1_.get());
-    form5_ = std::make_unique<ui::TForm5>(*form1_, form1_.get());
-    form1_->setWindows(form3_.get(), form5_.get());
+    opener_.through = opener;
+    options.opener = &opener_;
+    windows_ = std::make_unique<ui::ProgramWindows>(options, &dialogs);
+    answerer.start();
 }
 
 void WindowHarness::destroyWindows() {
-    if (form1_) {
-        form1_->close();
+    if (windows_) {
+        windows_->main().close();
     }
-    form5_.reset();
-    form3_.reset();
-    form1_.reset();
+    windows_.reset();
+    answerer.stop();
+}
+
+void WindowHarness::connect(const std::string& device) {
+    if (!session_.connection().connect(device, 9600)) {
+        throw std::runtime_error("cannot open " + device);
+    }
+}
+
+bool WindowHarness::ringEmpty() {
+    link::RequestRing* ring = session_.connection().ring();
+    return ring == nullptr || ring->empty();
+}
+
+void WindowHarness::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
+    ++failedRequests;
+    session_.connection().dropFailedRequest(std::move(copy));
+}
+
+void WindowHarness::refreshBoardView() {
+    if (panel_ != nullptr) {
+        panel_->refreshBoardView();
+    }
+}
+
+void WindowHarness::refreshUserFields() {
+    if (panel_ != nullptr) {
+        panel_->refreshUserFields();
+    }
+}
+
+void WindowHarness::dispatch(std::uint32_t maxWaitMs) {
+    mainThread_.calls().waitPending(std::chrono::milliseconds(maxWaitMs));
+    QCoreApplication::processEvents();
+    mainThread_.drain();
+    if (whileWaiting) {
+        whileWaiting();
+    }
 }
 
 bool WindowHarness::waitUntil(const std::function<bool()>& done, int watchdogMs) {
@@ -168,12 +276,20 @@ int WindowHarness::boardRequestCount(const std::string& request) const {
 }
 
 std::string WindowHarness::statusText(int panel) const {
-    const auto* label = form1_->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(panel));
+    const auto* label =
+        windows_->main().findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(panel));
     return label->text().toStdString();
 }
 
 QAction* WindowHarness::action(const char* name) const {
-    return form1_->findChild<QAction*>(QString::fromLatin1(name));
+    return windows_->main().findChild<QAction*>(QString::fromLatin1(name));
+}
+
+std::string saveTemporaryRegisterFile(const std::string& name, const config::RegisterImage& image) {
+    const auto path =
+        std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()) + ".cs");
+    config::saveRegisterFile(path, image);
+    return path.string();
 }
 
 }  // namespace horalux::test

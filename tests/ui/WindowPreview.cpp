@@ -9,10 +9,10 @@
 #include <cstring>
 #include <string>
 
-#include "ui/SettingsWindowHarness.h"
+#include "ui/FieldEditBox.h"
 #include "ui/ParametersWindow.h"
-#include "ui/TForm6.h"
-#include "ui/Tfmodf.h"
+#include "ui/SettingsWindow.h"
+#include "ui/WindowHarness.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

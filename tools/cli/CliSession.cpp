@@ -66,25 +66,24 @@ CliSession::CliSession(const CliOptions& options, std::ostream& out, std::ostrea
       out_(out),
       err_(err),
       interrupted_(interrupted),
-      settings_(sessionSettings(options)),
-      connection_({opener_, tick_, clock_, *this, *this, calls_, board_, *this, *this, settings_}) {
-}
+      session_(
+          {.events = this, .prompts = this, .pump = this, .settings = sessionSettings(options)}) {}
 
 CliSession::~CliSession() = default;
 
 bool CliSession::connect() {
-    return static_cast<bool>(connection_.connect(options_.port, options_.speed));
+    return static_cast<bool>(session_.connection().connect(options_.port, options_.speed));
 }
 
 void CliSession::dispatch(std::uint32_t maxWaitMs) {
-    calls_.waitPending(std::chrono::milliseconds(maxWaitMs));
-    calls_.drain();
+    session_.calls().waitPending(std::chrono::milliseconds(maxWaitMs));
+    session_.calls().drain();
     if (interrupted_ && !failed_) {
         // Stopping the exchange ends the wait that pumps here; the command then returns.
         failed_ = true;
-        connection_.stop();
+        session_.connection().stop();
     }
-    connection_.settle();
+    session_.connection().settle();
 }
 
 std::uint32_t CliSession::stallLimitMs() const {
@@ -114,21 +113,21 @@ bool CliSession::waitForRing() {
     // Waited for in slices, so that every completed request starts the limit afresh.
     constexpr std::uint32_t kSliceMs = 500;
     const std::uint32_t limit = stallLimitMs();
-    std::uint32_t lastProgress = tick_.nowMs();
+    std::uint32_t lastProgress = session_.tick().nowMs();
     std::size_t fewest = SIZE_MAX;
     for (;;) {
         if (ops().WaitForRing(kSliceMs)) {
             return !failed_;
         }
-        link::RequestRing* ring = connection_.ring();
+        link::RequestRing* ring = session_.connection().ring();
         if (failed_ || ring == nullptr) {
             return false;
         }
         const std::size_t pending = ring->pendingCount();
         if (pending < fewest) {
             fewest = pending;
-            lastProgress = tick_.nowMs();
-        } else if (platform::elapsedMs(lastProgress, tick_.nowMs()) > limit) {
+            lastProgress = session_.tick().nowMs();
+        } else if (platform::elapsedMs(lastProgress, session_.tick().nowMs()) > limit) {
             std::string what = "a request";
             if (const link::BoardRequest* current = ring->current()) {
                 // Only the fields fixed when it was queued: the exchange thread may be updating
@@ -148,8 +147,8 @@ bool CliSession::waitForRing() {
 }
 
 void CliSession::runFor(std::uint32_t ms) {
-    const std::uint32_t t0 = tick_.nowMs();
-    while (!stopped() && platform::elapsedMs(t0, tick_.nowMs()) < ms) {
+    const std::uint32_t t0 = session_.tick().nowMs();
+    while (!stopped() && platform::elapsedMs(t0, session_.tick().nowMs()) < ms) {
         dispatch(50);
     }
 }
@@ -166,7 +165,7 @@ void CliSession::fail(const std::string& why) {
     }
     failed_ = true;
     // Also ends any wait at once: the command reports the failure.
-    connection_.stop();
+    session_.connection().stop();
 }
 
 void CliSession::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {

@@ -9,14 +9,9 @@
 #include "CliOptions.h"
 #include "link/BoardOperations.h"
 #include "link/BoardState.h"
-#include "link/Connection.h"
 #include "link/ExchangeEvents.h"
-#include "link/MainThreadCalls.h"
 #include "link/Prompts.h"
-#include "platform/PosixSerialPort.h"
-#include "platform/PosixSystemClock.h"
-#include "platform/Tick.h"
-#include "settings/ProgramSettings.h"
+#include "link/Session.h"
 
 namespace horalux::cli {
 
@@ -27,7 +22,6 @@ inline const std::atomic<bool> kNeverInterrupted{false};
 // own loop, the way the main window does with its events.
 class CliSession final : public link::ExchangeEvents,
                          public link::Prompts,
-                         public link::BusyIndicator,
                          public link::MessagePump {
   public:
     // `interrupted` is set by Ctrl+C or SIGTERM: every wait then ends at once, the exchange stops
@@ -47,8 +41,8 @@ class CliSession final : public link::ExchangeEvents,
     void runFor(std::uint32_t ms);
     bool stopped() const { return failed_ || interrupted_; }
 
-    link::BoardOperations& ops() { return connection_.operations(); }
-    link::BoardState& board() { return board_; }
+    link::BoardOperations& ops() { return session_.operations(); }
+    link::BoardState& board() { return session_.board(); }
     bool failed() const { return failed_; }
 
     // What monitor prints as the board's fields change, and whether to print the line too.
@@ -71,8 +65,6 @@ class CliSession final : public link::ExchangeEvents,
     void error(std::string_view text) override;
     bool askRetry(std::string_view text) override;
 
-    // BusyIndicator: nothing to grey out on a terminal.
-    void ShowBusyState() override {}
     // MessagePump
     void dispatch(std::uint32_t maxWaitMs) override;
 
@@ -85,13 +77,7 @@ class CliSession final : public link::ExchangeEvents,
     std::ostream& out_;
     std::ostream& err_;
     const std::atomic<bool>& interrupted_;
-    platform::MonotonicTick tick_;
-    platform::PosixSystemClock clock_;
-    platform::PosixSerialOpener opener_;
-    settings::ProgramSettings settings_;
-    link::BoardState board_;
-    link::MainThreadCalls calls_;
-    link::Connection connection_;
+    link::Session session_;  // no busy state to grey out on a terminal
     std::function<void()> onChange_;
     bool raw_ = false;
     std::uint8_t lastMode_ = 0;

@@ -1,4 +1,4 @@
-#include "ui/TForm6.h"
+#include "ui/SettingsWindow.h"
 
 #include <QPainter>
 #include <QProxyStyle>
@@ -16,7 +16,7 @@
 #include "ui/Pictures.h"
 #include "ui/RegisterFileDialogs.h"
 #include "ui/WindowPlacement.h"
-#include "ui_TForm6.h"
+#include "ui_SettingsWindow.h"
 
 namespace horalux::ui {
 

@@ -1,4 +1,4 @@
-#include "ui/Tfmodf.h"
+#include "ui/FieldEditBox.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -9,7 +9,7 @@
 
 #include "link/SegmentCode.h"
 #include "ui/WindowPlacement.h"
-#include "ui_Tfmodf.h"
+#include "ui_FieldEditBox.h"
 
 namespace horalux::ui {
 
