@@ -3,12 +3,8 @@
 #include <QEvent>
 #include <QMessageBox>
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 #include "link/PortList.h"
-#include "platform/PosixSerialPort.h"
-#include "platform/SerialPortList.h"
 #include "ui/Pictures.h"
 #include "ui/WindowPlacement.h"
 #include "ui_ConnectionDialog.h"
@@ -83,19 +79,13 @@ void TForm5::onRadioClicked() {
 }
 
 void TForm5::refreshPortList() {
-    std::vector<link::PortValue> values;
-    for (const platform::SystemSerialPort& port : platform::listSystemSerialPorts()) {
-        values.push_back({link::portValueName(port.description), port.name});
-    }
     // A cancelled dialog changes nothing, so the list does not pick the program's port for it.
     std::string comPort = choice_ != nullptr ? choice_->port : std::string();
-    std::error_code ec;
-    const bool exists = std::filesystem::exists(platform::serialDevicePath(comPort), ec);
-    const link::PortList list = link::FillPortList(values, comPort, exists);
+    const link::PortList list = link::ListPorts(comPort);
     ui_->ComboBox1->clear();
     for (const link::PortListEntry& entry : list.entries) {
         ui_->ComboBox1->addItem(QString::fromStdString(entry.label),
-                                QString::fromStdString(entry.portName));
+                                QString::fromStdString(entry.name));
     }
     ui_->ComboBox1->setCurrentIndex(list.selected);
 }

@@ -13,7 +13,7 @@
 #include "link/BoardState.h"
 #include "link/Connection.h"
 #include "link/ExchangeEvents.h"
-#include "platform/PosixSerialPort.h"
+#include "platform/PortOpener.h"
 #include "platform/PosixSystemClock.h"
 #include "platform/SerialPort.h"
 #include "platform/Tick.h"
@@ -40,7 +40,7 @@ class TForm3;
 struct MainWindowOptions {
     std::filesystem::path settingsFile;
     platform::SystemClock* clock = nullptr;          // nullptr: the PC clock
-    platform::SerialDeviceOpener* opener = nullptr;  // nullptr: the serial devices
+    platform::SerialDeviceOpener* opener = nullptr;  // nullptr: any port, by its name
     timesync::SntpOptions sntp;
     // Whether the system's own time service keeps the clock (nullptr: ask the kernel).
     std::function<bool()> clockDisciplined;
@@ -155,7 +155,7 @@ class TForm1 final : public QMainWindow,
     QtMainThread mainThread_;
     QtPrompts prompts_;
     QtMessagePump pump_;
-    platform::PosixSerialOpener serialDevices_;
+    platform::PortOpener serialDevices_;
     link::Connection connection_;
     QtPeriodTimer periodTimer_;
     timesync::SyncPeriod period_;

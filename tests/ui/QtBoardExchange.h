@@ -12,7 +12,7 @@
 #include "link/Connection.h"
 #include "link/ExchangeEvents.h"
 #include "link/RequestParser.h"
-#include "platform/PosixSerialPort.h"
+#include "platform/PortOpener.h"
 #include "platform/PosixSystemClock.h"
 #include "platform/Tick.h"
 #include "settings/ProgramSettings.h"
@@ -63,7 +63,7 @@ class QtBoardExchange final : public link::ExchangeEvents,
 
   private:
     BoardProcess boardProcess_;
-    platform::PosixSerialOpener opener_;
+    platform::PortOpener opener_;
     platform::MonotonicTick tick_;
     platform::PosixSystemClock clock_;
     RecordingPrompts prompts_;

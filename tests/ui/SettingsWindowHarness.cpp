@@ -6,7 +6,7 @@
 namespace horalux::test {
 
 platform::IoResult RecordingPort::write(const std::uint8_t* data, std::size_t length) {
-    const platform::IoResult result = port_->write(data, length);
+    const platform::IoResult result = ForwardingPort::write(data, length);
     std::lock_guard lock(mutex_);
     for (std::size_t i = 0; i < result.count; ++i) {
         if (auto request = parser_.push(data[i])) {

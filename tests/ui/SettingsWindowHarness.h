@@ -15,11 +15,12 @@
 #include "link/ExchangeEvents.h"
 #include "link/MainThreadCalls.h"
 #include "link/RequestParser.h"
-#include "platform/PosixSerialPort.h"
+#include "platform/PortOpener.h"
 #include "platform/SerialPort.h"
 #include "platform/Tick.h"
 #include "settings/ProgramSettings.h"
 #include "support/FakeSystemClock.h"
+#include "support/ForwardingPort.h"
 #include "support/RecordingPrompts.h"
 #include "ui/RegisterFileDialogs.h"
 
@@ -43,24 +44,15 @@ class AnsweringDialogs final : public ui::RegisterFileDialogs {
 };
 
 // Passes everything to the real port and keeps the requests written, as a board reads them.
-class RecordingPort final : public platform::SerialPort {
+class RecordingPort final : public ForwardingPort {
   public:
-    explicit RecordingPort(std::unique_ptr<platform::SerialPort> port) : port_(std::move(port)) {}
+    using ForwardingPort::ForwardingPort;
 
-    platform::IoResult read(std::uint8_t* buffer, std::size_t length) override {
-        return port_->read(buffer, length);
-    }
     platform::IoResult write(const std::uint8_t* data, std::size_t length) override;
-    void purge() override { port_->purge(); }
-    platform::LineErrorState takeErrors() override { return port_->takeErrors(); }
-    void setSpeed(std::uint32_t bitsPerSecond) override { port_->setSpeed(bitsPerSecond); }
-    std::uint32_t speed() const override { return port_->speed(); }
-    void close() override { port_->close(); }
 
     std::vector<link::Request> requests() const;
 
   private:
-    std::unique_ptr<platform::SerialPort> port_;
     mutable std::mutex mutex_;
     link::RequestParser parser_;
     std::vector<link::Request> requests_;
@@ -75,7 +67,7 @@ class RecordingOpener final : public platform::SerialDeviceOpener {
     std::vector<link::Request> requests() const;
 
   private:
-    platform::PosixSerialOpener opener_;
+    platform::PortOpener opener_;
     RecordingPort* last_ = nullptr;
 };
 

@@ -17,9 +17,7 @@
 #include "link/Commands.h"
 #include "link/PortList.h"
 #include "link/SegmentCode.h"
-#include "platform/PosixSerialPort.h"
 #include "platform/PosixSystemClock.h"
-#include "platform/SerialPortList.h"
 #include "settings/FileText.h"
 #include "timesync/SntpClient.h"
 
@@ -32,14 +30,8 @@ constexpr int kFailed = 1;
 constexpr int kBadUsage = 2;
 
 int listPorts(const CliOptions& options, std::ostream& out) {
-    std::vector<link::PortValue> values;
-    for (const platform::SystemSerialPort& port : platform::listSystemSerialPorts()) {
-        values.push_back({link::portValueName(port.description), port.name});
-    }
     std::string comPort = options.port;
-    std::error_code ec;
-    const bool exists = std::filesystem::exists(platform::serialDevicePath(comPort), ec);
-    for (const link::PortListEntry& entry : link::FillPortList(values, comPort, exists).entries) {
+    for (const link::PortListEntry& entry : link::ListPorts(comPort).entries) {
         out << entry.label << "\n";
     }
     return 0;

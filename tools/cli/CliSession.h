@@ -13,7 +13,7 @@
 #include "link/ExchangeEvents.h"
 #include "link/MainThreadCalls.h"
 #include "link/Prompts.h"
-#include "platform/PosixSerialPort.h"
+#include "platform/PortOpener.h"
 #include "platform/PosixSystemClock.h"
 #include "platform/Tick.h"
 #include "settings/ProgramSettings.h"
@@ -87,7 +87,7 @@ class CliSession final : public link::ExchangeEvents,
     const std::atomic<bool>& interrupted_;
     platform::MonotonicTick tick_;
     platform::PosixSystemClock clock_;
-    platform::PosixSerialOpener opener_;
+    platform::PortOpener opener_;
     settings::ProgramSettings settings_;
     link::BoardState board_;
     link::MainThreadCalls calls_;
