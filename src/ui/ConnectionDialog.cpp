@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <algorithm>
 
+#include "link/Commands.h"
 #include "link/PortList.h"
 #include "ui/Pictures.h"
 #include "ui/WindowPlacement.h"
@@ -13,7 +14,6 @@ namespace horalux::ui {
 
 namespace {
 constexpr int kAddressCount = 256;
-constexpr std::uint8_t kAllBoards = 255;
 }  // namespace
 
 QString TForm5::addressItemText(int address) {
@@ -64,7 +64,7 @@ void TForm5::showChoice() {
     if (speedItem >= 0) {
         ui_->ComboBox2->setCurrentIndex(speedItem);
     }
-    const bool all = choice_->address == kAllBoards;
+    const bool all = choice_->address == link::kAllBoards;
     ui_->RadioButton1->setChecked(all);
     ui_->RadioButton2->setChecked(!all);
     if (!all) {
@@ -112,7 +112,7 @@ bool TForm5::connectSequence() {
     }
     choice_->speed = speed;
     choice_->address = ui_->RadioButton1->isChecked()
-                           ? kAllBoards
+                           ? link::kAllBoards
                            : static_cast<std::uint8_t>(ui_->ComboBox3->currentIndex());
     return true;
 }

@@ -11,16 +11,6 @@
 namespace horalux::link {
 namespace {
 
-TEST(ExchangeRecord, PrintsEachByteAsTwoUpperCaseHexDigitsAndASpace) {
-    const std::uint8_t bytes[] = {0x55, 0xE0, 0x0a};
-    const TStrMsg record = makeExchangeRecord(bytes);
-    EXPECT_EQ(record.Text, "55 E0 0A ");
-    EXPECT_EQ(record.Count, 3);
-    const TStrMsg empty = makeExchangeRecord({});
-    EXPECT_EQ(empty.Text, "");
-    EXPECT_EQ(empty.Count, 0);
-}
-
 TEST(LineErrorText, OnlyASingleKnownFlagHasAText) {
     EXPECT_EQ(lineErrorText(0x0001), " Входной буфер полон, приём невозможен");
     EXPECT_EQ(lineErrorText(0x0002), " Входной буфер переполнен, Потеря байтов ");
