@@ -32,9 +32,6 @@ class ForwardingPort : public platform::SerialPort {
     void setSpeed(std::uint32_t bitsPerSecond) override { inner_->setSpeed(bitsPerSecond); }
     std::uint32_t speed() const override { return inner_->speed(); }
 
-  protected:
-    platform::SerialPort& inner() { return *inner_; }
-
   private:
     std::unique_ptr<platform::SerialPort> owned_;
     platform::SerialPort* inner_;

@@ -20,8 +20,6 @@ class BoardLine {
 
     virtual ~BoardLine() = default;
 
-    // False once the line is closed.
-    virtual bool open() const = 0;
     // Waits up to `timeoutNs` for bytes from the program, or (when `forBytes` is false) only for
     // the time to pass or the line to break, with `signalMask` as the signal mask meanwhile. A
     // closed line just waits.

@@ -21,7 +21,8 @@ class BoardPty final : public BoardLine {
     BoardPty& operator=(const BoardPty&) = delete;
 
     const std::string& devicePath() const { return path_; }
-    bool open() const override { return controller_ >= 0; }
+    // False once the line is closed.
+    bool open() const { return controller_ >= 0; }
 
     // Makes `linkPath` a symlink to the device; a stale symlink there is replaced, anything
     // else is left alone. Throws std::runtime_error when it cannot be made.
