@@ -4,6 +4,7 @@
 
 #include "CliCommands.h"
 #include "CliOptions.h"
+#include "CliSession.h"
 
 namespace horalux::cli {
 namespace {
@@ -163,6 +164,19 @@ void appendCommandUsage(const CliCommand& command, std::string& out) {
 }
 
 }  // namespace
+
+CommandContext::CommandContext(const CliOptions& chosen, std::ostream& output, std::ostream& errors,
+                               const std::atomic<bool>& stop)
+    : options(chosen), out(output), err(errors), interrupted(stop) {}
+
+CommandContext::~CommandContext() = default;
+
+CliSession& CommandContext::session() {
+    if (!session_) {
+        session_ = std::make_unique<CliSession>(options, out, err, interrupted);
+    }
+    return *session_;
+}
 
 std::span<const CliCommand> cliCommands() {
     return kCommands;

@@ -92,19 +92,6 @@ std::size_t positionsOf(const std::string& text) {
 
 }  // namespace
 
-CommandContext::CommandContext(const CliOptions& chosen, std::ostream& output, std::ostream& errors,
-                               const std::atomic<bool>& stop)
-    : options(chosen), out(output), err(errors), interrupted(stop) {}
-
-CommandContext::~CommandContext() = default;
-
-CliSession& CommandContext::session() {
-    if (!session_) {
-        session_ = std::make_unique<CliSession>(options, out, err, interrupted);
-    }
-    return *session_;
-}
-
 int listPorts(CommandContext& c) {
     std::string comPort = c.options.port;
     for (const link::PortListEntry& entry : link::ListPorts(comPort).entries) {
