@@ -20,7 +20,7 @@
 #include <string>
 
 #include "WindowSession.h"
-#include "link/PortAccess.h"
+#include "link/ExchangeRecord.h"
 
 namespace {
 

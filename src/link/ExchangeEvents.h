@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "link/BoardRequest.h"
-#include "link/PortAccess.h"
+#include "link/ExchangeRecord.h"
 
 namespace horalux::link {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "link/ExchangeEvents.h"
-#include "link/PortAccess.h"
+#include "link/ExchangeRecord.h"
 
 namespace horalux::link {
 

@@ -4,22 +4,7 @@
 #include <array>
 #include <utility>
 
-#include "link/HexText.h"
-
 namespace horalux::link {
-
-void fillExchangeRecord(std::span<const std::uint8_t> bytes, TStrMsg& record) {
-    record.Text.clear();
-    appendHexBytes(bytes, record.Text);
-    record.Count = static_cast<std::int32_t>(bytes.size());
-}
-
-TStrMsg makeExchangeRecord(std::span<const std::uint8_t> bytes) {
-    TStrMsg record;
-    record.Text.reserve(bytes.size() * 3);
-    fillExchangeRecord(bytes, record);
-    return record;
-}
 
 std::string_view lineErrorText(std::uint32_t flags) {
     using namespace platform::line_error;

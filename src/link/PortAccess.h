@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <span>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -19,20 +18,12 @@ inline constexpr std::string_view kErrorSettingPortState = "Error setting port s
 inline constexpr std::string_view kErrorReadingPort = "Error reading port";
 inline constexpr std::string_view kConnectionError = "Ошибка соединения";
 
-// One exchange-log record: each byte as two upper-case hex digits and a space, and the count.
-struct TStrMsg {
-    std::string Text;
-    std::int32_t Count = 0;
-};
-TStrMsg makeExchangeRecord(std::span<const std::uint8_t> bytes);
-// Rewrites `record` in place, so a reused record allocates nothing once its text has room.
-void fillExchangeRecord(std::span<const std::uint8_t> bytes, TStrMsg& record);
-
 // The text of a single line-error flag; empty for no flag, an unknown one or a combination.
 std::string_view lineErrorText(std::uint32_t flags);
 
 // Opens and configures a port. Shows "Error opening port" (with the opener's cause on a second
-// line when it gives one) and returns nullptr when the device cannot be opened; throws PortError("Error setting port state") when it cannot be configured.
+// line when it gives one) and returns nullptr when the device cannot be opened; throws
+// PortError("Error setting port state") when it cannot be configured.
 std::unique_ptr<platform::SerialPort> OpenPort(platform::SerialDeviceOpener& opener,
                                                const std::string& name, std::uint32_t speed,
                                                Prompts& prompts);

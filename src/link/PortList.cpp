@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/SerialPortList.h"
+
 namespace horalux::link {
 namespace {
 
@@ -26,17 +28,18 @@ PortList FillPortList(const std::vector<PortValue>& values, std::string& comPort
                       bool comPortExists) {
     PortList list;
     for (const PortValue& value : values) {
-        if (!list.entries.empty() && list.entries.back().portName == value.portName) {
+        if (!list.entries.empty() && list.entries.back().name == value.portName) {
             list.entries.pop_back();
         } else if (list.entries.size() == kMaxPortListEntries) {
             break;
         }
-        list.entries.push_back({makeLabel(value), value.portName});
+        list.entries.push_back(
+            {platform::portKindOf(value.portName), value.portName, makeLabel(value)});
     }
-    const auto matches = [&](const PortListEntry& e) { return e.portName == comPort; };
+    const auto matches = [&](const PortListEntry& e) { return e.name == comPort; };
     if (comPortExists && !comPort.empty() && list.entries.size() < kMaxPortListEntries &&
         std::none_of(list.entries.begin(), list.entries.end(), matches)) {
-        list.entries.push_back({comPort, comPort});
+        list.entries.push_back({platform::portKindOf(comPort), comPort, comPort});
     }
     for (std::size_t i = list.entries.size(); i-- > 0;) {
         if (matches(list.entries[i])) {
@@ -46,9 +49,17 @@ PortList FillPortList(const std::vector<PortValue>& values, std::string& comPort
     }
     if (!list.entries.empty()) {
         list.selected = 0;
-        comPort = list.entries.front().portName;
+        comPort = list.entries.front().name;
     }
     return list;
+}
+
+PortList ListPorts(std::string& comPort) {
+    std::vector<PortValue> values;
+    for (const platform::SystemSerialPort& port : platform::listSystemSerialPorts()) {
+        values.push_back({portValueName(port.description), port.name});
+    }
+    return FillPortList(values, comPort, platform::unlistedPortExists(comPort));
 }
 
 }  // namespace horalux::link

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/PortKind.h"
+
 namespace horalux::link {
 
 // One port as the system lists it: the name of the entry (as in "\Device\Serial0") and the
@@ -13,9 +15,11 @@ struct PortValue {
     std::string portName;
 };
 
+// One port the user may choose: what kind it is, the name to open it by, what the list shows.
 struct PortListEntry {
+    platform::PortKind kind = platform::PortKind::Device;
+    std::string name;
     std::string label;
-    std::string portName;
 };
 
 struct PortList {
@@ -35,5 +39,10 @@ std::string portValueName(std::string_view description);
 // whose port name then becomes `comPort`.
 PortList FillPortList(const std::vector<PortValue>& values, std::string& comPort,
                       bool comPortExists);
+
+// The ports this machine offers now, for the connection dialog and the companion: the serial
+// devices the system lists and the configured port when it can be opened unlisted, through
+// FillPortList.
+PortList ListPorts(std::string& comPort);
 
 }  // namespace horalux::link

@@ -9,7 +9,7 @@
 #include "link/ExchangeEvents.h"
 #include "link/MainThreadCalls.h"
 #include "link/Prompts.h"
-#include "platform/PosixSerialPort.h"
+#include "platform/PortOpener.h"
 #include "platform/PosixSystemClock.h"
 #include "platform/SerialPort.h"
 #include "platform/SystemClock.h"
@@ -72,7 +72,7 @@ class Session final : private MessagePump, private BusyIndicator {
 
     platform::MonotonicTick ownTick_;
     platform::PosixSystemClock ownClock_;
-    platform::PosixSerialOpener ownOpener_;
+    platform::PortOpener ownOpener_;
     MainThreadCalls calls_;
     platform::Tick& tick_;
     platform::SystemClock& clock_;

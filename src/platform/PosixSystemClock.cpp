@@ -1,5 +1,7 @@
 #include "platform/PosixSystemClock.h"
 
+#include <sys/timex.h>
+
 namespace horalux::platform {
 namespace {
 
@@ -82,6 +84,12 @@ std::optional<int> PosixSystemClock::biasMinutes() {
 bool PosixSystemClock::setUtc(std::int64_t unixMs) {
     const timespec instant = timespecOfUnixMs(unixMs);
     return clock_settime(CLOCK_REALTIME, &instant) == 0;
+}
+
+bool systemClockSynchronised() {
+    timex state{};
+    const int rc = adjtimex(&state);
+    return rc != -1 && rc != TIME_ERROR && (state.status & STA_UNSYNC) == 0;
 }
 
 }  // namespace horalux::platform

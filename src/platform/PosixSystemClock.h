@@ -17,6 +17,10 @@ class PosixSystemClock final : public SystemClock {
     bool setUtc(std::int64_t unixMs) override;
 };
 
+// Whether the system's own time service keeps the clock synchronised (the kernel's clock
+// discipline says so), so that the program should not step it.
+bool systemClockSynchronised();
+
 // Local date and time of an instant under the process's time zone.
 LocalDateTime localDateTimeAt(const timespec& instant);
 // Local date and time of an instant given in Unix milliseconds.

@@ -42,8 +42,8 @@ struct LineErrorState {
     std::uint32_t flags = 0;
 };
 
-// One open serial device. The link reaches the line only through this interface, so tests can
-// put an in-memory line in its place.
+// One open port: a local serial device, later a network port. The link reaches the line only
+// through this interface, so tests can put an in-memory line in its place.
 class SerialPort {
   public:
     virtual ~SerialPort() = default;
@@ -62,15 +62,25 @@ class SerialPort {
     virtual std::size_t outputQueued() { return 0; }
     // Discards both queues; failures are ignored.
     virtual void purge() = 0;
-    // Reads and clears the device's error state.
-    virtual LineErrorState takeErrors() = 0;
-    // Applies a new speed keeping every other line setting; throws PortError.
-    virtual void setSpeed(std::uint32_t bitsPerSecond) = 0;
-    virtual std::uint32_t speed() const = 0;
     virtual void close() = 0;
+
+    // The serial line's own calls. A port with no line of its own to set (a network port) keeps
+    // these defaults: it reports no line errors, and takes any speed as the nominal speed of the
+    // line behind it, which the post-write pause and the wire-time estimates go by.
+
+    // Reads and clears the device's error state.
+    virtual LineErrorState takeErrors() { return {}; }
+    // Applies a new speed keeping every other line setting; throws PortError.
+    virtual void setSpeed(std::uint32_t bitsPerSecond) { nominalSpeed_ = bitsPerSecond; }
+    // 0 until a speed was set.
+    virtual std::uint32_t speed() const { return nominalSpeed_; }
+
+  private:
+    std::uint32_t nominalSpeed_ = 0;
 };
 
-// Opens devices by name; the real one opens serial devices, tests hand out in-memory lines.
+// Opens ports by name; the program's PortOpener chooses the kind of port from the name, tests
+// hand out in-memory lines.
 class SerialDeviceOpener {
   public:
     virtual ~SerialDeviceOpener() = default;

@@ -10,8 +10,8 @@ struct SystemSerialPort {
     std::string description;  // what the device calls itself, or its driver
 };
 
-// The serial ports the kernel knows, in name order. Programs without Qt use this; the windows
-// take the same list from Qt's enumeration.
+// The serial ports the kernel knows, in name order. The windows and the companion both list
+// ports through link::ListPorts, which starts from this list.
 std::vector<SystemSerialPort> listSystemSerialPorts(
     const std::string& sysfsTtyDir = "/sys/class/tty");
 

@@ -151,22 +151,30 @@ std::string sntpFailureText(std::string_view server) {
     return text;
 }
 
-bool SinhrSisDate(bool sinhrTime, const std::string& sinhrTimeServer, platform::SystemClock& clock,
-                  platform::Tick& tick, const ShowMessage& showMessage,
-                  const SntpOptions& options) {
+ClockSync SinhrSisDate(bool sinhrTime, const std::string& sinhrTimeServer,
+                       platform::SystemClock& clock, platform::Tick& tick,
+                       const ShowMessage& showMessage, const SntpOptions& options,
+                       const std::function<bool()>& keptBySystem) {
+    ClockSync sync;
     if (!sinhrTime) {
-        return false;
+        return sync;
     }
-    const SntpResult result = querySntpServer(sinhrTimeServer, clock, tick, options);
-    if (!result.ok()) {
+    sync.exchange = querySntpServer(sinhrTimeServer, clock, tick, options);
+    if (sync.exchange.failure == SntpFailure::Stopped) {
+        sync.step = ClockStep::Stopped;  // the program is ending: nothing to tell
+    } else if (!sync.exchange.ok()) {
         showMessage(sntpFailureText(sinhrTimeServer));
-        return false;
-    }
-    if (!clock.setUtc(result.serverUtcMs)) {
+        sync.step = ClockStep::Failed;
+    } else if (keptBySystem && keptBySystem()) {
+        // Stepping the clock under the system's time service would fight it.
+        sync.step = ClockStep::Kept;
+    } else if (!clock.setUtc(sync.exchange.serverUtcMs)) {
         showMessage(kSetClockFailedText);
-        return false;
+        sync.step = ClockStep::Refused;
+    } else {
+        sync.step = ClockStep::Set;
     }
-    return true;
+    return sync;
 }
 
 }  // namespace horalux::timesync

@@ -72,11 +72,31 @@ using ShowMessage = std::function<void(std::string_view)>;
 std::string sntpFailureText(std::string_view server);
 inline constexpr std::string_view kSetClockFailedText = "не удалось установить системное время";
 
-// Sets the PC clock from the time server when `sinhrTime` is set; returns true when the clock
-// was set. A failed exchange shows sntpFailureText(server) and leaves the clock alone; a
-// refusal by the system to set the clock shows kSetClockFailedText.
-bool SinhrSisDate(bool sinhrTime, const std::string& sinhrTimeServer, platform::SystemClock& clock,
-                  platform::Tick& tick, const ShowMessage& showMessage,
-                  const SntpOptions& options = {});
+// What setting the PC clock from the time server came to.
+enum class ClockStep {
+    Off,      // not asked for: no server was asked
+    Stopped,  // the stop flag ended the wait (the program is ending): nothing was told
+    Failed,   // no usable answer: sntpFailureText(server) was shown
+    Kept,     // the system's time service keeps the clock, so it was compared, not set
+    Refused,  // the system would not set the clock: kSetClockFailedText was shown
+    Set,
+};
+
+struct ClockSync {
+    ClockStep step = ClockStep::Off;
+    SntpResult exchange;  // the SNTP exchange, unless Off
+    // True when the clock was set.
+    explicit operator bool() const { return step == ClockStep::Set; }
+};
+
+// Sets the PC clock from the time server when `sinhrTime` is set. A failed exchange shows
+// sntpFailureText(server) and leaves the clock alone; a refusal by the system to set the clock
+// shows kSetClockFailedText. When `keptBySystem` says the system's own time service keeps the
+// clock, the server is asked but the clock is not stepped under the service; without it the
+// clock is set whenever the server answered.
+ClockSync SinhrSisDate(bool sinhrTime, const std::string& sinhrTimeServer,
+                       platform::SystemClock& clock, platform::Tick& tick,
+                       const ShowMessage& showMessage, const SntpOptions& options = {},
+                       const std::function<bool()>& keptBySystem = {});
 
 }  // namespace horalux::timesync

@@ -3,12 +3,9 @@
 #include <QEvent>
 #include <QMessageBox>
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
+#include "link/Commands.h"
 #include "link/PortList.h"
-#include "platform/PosixSerialPort.h"
-#include "platform/SerialPortList.h"
 #include "ui/Pictures.h"
 #include "ui/WindowPlacement.h"
 #include "ui_ConnectionDialog.h"
@@ -17,7 +14,6 @@ namespace horalux::ui {
 
 namespace {
 constexpr int kAddressCount = 256;
-constexpr std::uint8_t kAllBoards = 255;
 }  // namespace
 
 QString TForm5::addressItemText(int address) {
@@ -68,7 +64,7 @@ void TForm5::showChoice() {
     if (speedItem >= 0) {
         ui_->ComboBox2->setCurrentIndex(speedItem);
     }
-    const bool all = choice_->address == kAllBoards;
+    const bool all = choice_->address == link::kAllBoards;
     ui_->RadioButton1->setChecked(all);
     ui_->RadioButton2->setChecked(!all);
     if (!all) {
@@ -83,19 +79,13 @@ void TForm5::onRadioClicked() {
 }
 
 void TForm5::refreshPortList() {
-    std::vector<link::PortValue> values;
-    for (const platform::SystemSerialPort& port : platform::listSystemSerialPorts()) {
-        values.push_back({link::portValueName(port.description), port.name});
-    }
     // A cancelled dialog changes nothing, so the list does not pick the program's port for it.
     std::string comPort = choice_ != nullptr ? choice_->port : std::string();
-    std::error_code ec;
-    const bool exists = std::filesystem::exists(platform::serialDevicePath(comPort), ec);
-    const link::PortList list = link::FillPortList(values, comPort, exists);
+    const link::PortList list = link::ListPorts(comPort);
     ui_->ComboBox1->clear();
     for (const link::PortListEntry& entry : list.entries) {
         ui_->ComboBox1->addItem(QString::fromStdString(entry.label),
-                                QString::fromStdString(entry.portName));
+                                QString::fromStdString(entry.name));
     }
     ui_->ComboBox1->setCurrentIndex(list.selected);
 }
@@ -122,7 +112,7 @@ bool TForm5::connectSequence() {
     }
     choice_->speed = speed;
     choice_->address = ui_->RadioButton1->isChecked()
-                           ? kAllBoards
+                           ? link::kAllBoards
                            : static_cast<std::uint8_t>(ui_->ComboBox3->currentIndex());
     return true;
 }

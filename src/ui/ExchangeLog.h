@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-#include "link/PortAccess.h"
+#include "link/ExchangeRecord.h"
 
 class QCheckBox;
 

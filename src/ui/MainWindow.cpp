@@ -29,7 +29,6 @@ constexpr int kHeaderAndFields = 41 + 401;
 constexpr int kExchangePanelHeight = 245;  // 752 - 507: what the log adds to the window
 constexpr int kStatusPanelWidths[3] = {159, 200, 50};
 const QString kSlave = QStringLiteral(" Slave");
-const QString kMaster = QStringLiteral(" Мастер");
 const QString kBusyText = QStringLiteral("Считывание регистров...");
 const QString kReadyText = QStringLiteral("Готово");
 
@@ -214,7 +213,7 @@ void TForm1::startUpClock() {
     const StartupClockReport report = synchronizeSystemClock(
         settings_.SinhrTime, settings_.SinhrTimeServer, session_.clock(), session_.tick(),
         [this](std::string_view text) { prompts_.notify(text); }, options_.sntp,
-        options_.clockDisciplined ? options_.clockDisciplined : systemClockDisciplined);
+        options_.clockDisciplined ? options_.clockDisciplined : platform::systemClockSynchronised);
     statusPanels_[2]->setText(report.word);
     statusPanels_[2]->setToolTip(report.detail);
 }

@@ -41,7 +41,7 @@ class TForm6;
 struct MainWindowOptions {
     std::filesystem::path settingsFile;
     platform::SystemClock* clock = nullptr;          // nullptr: the PC clock
-    platform::SerialDeviceOpener* opener = nullptr;  // nullptr: the serial devices
+    platform::SerialDeviceOpener* opener = nullptr;  // nullptr: any port, by its name
     timesync::SntpOptions sntp;
     // Whether the system's own time service keeps the clock (nullptr: ask the kernel).
     std::function<bool()> clockDisciplined;

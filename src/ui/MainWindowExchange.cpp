@@ -5,7 +5,7 @@
 
 #include "link/Commands.h"
 #include "link/Messages.h"
-#include "link/PortAccess.h"
+#include "link/ExchangeRecord.h"
 #include "ui/FieldPanel.h"
 #include "ui/MainWindow.h"
 #include "ui_MainWindow.h"

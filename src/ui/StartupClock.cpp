@@ -1,7 +1,5 @@
 #include "ui/StartupClock.h"
 
-#include <sys/timex.h>
-
 namespace horalux::ui {
 
 namespace {
@@ -17,10 +15,27 @@ QString signedMs(std::int64_t ms) {
 
 }  // namespace
 
-bool systemClockDisciplined() {
-    timex state{};
-    const int rc = adjtimex(&state);
-    return rc != -1 && rc != TIME_ERROR && (state.status & STA_UNSYNC) == 0;
+StartupClockReport startupClockReport(const timesync::ClockSync& sync, const std::string& server) {
+    using timesync::ClockStep;
+    if (sync.step == ClockStep::Off || sync.step == ClockStep::Stopped) {
+        return {};
+    }
+    if (sync.step == ClockStep::Failed) {
+        return {QStringLiteral("ошибка"), fromUtf8(timesync::sntpFailureText(server))};
+    }
+    const QString offset = QStringLiteral("Расхождение с %1: %2")
+                               .arg(fromUtf8(server), signedMs(sync.exchange.offsetMs));
+    switch (sync.step) {
+        case ClockStep::Kept:
+            return {QStringLiteral("сверено"),
+                    offset + QStringLiteral("\nЧасы ведёт системная служба времени; не изменены.")};
+        case ClockStep::Refused:
+            return {QStringLiteral("отказ"),
+                    offset + '\n' + fromUtf8(std::string(timesync::kSetClockFailedText))};
+        default:
+            return {QStringLiteral("задано"),
+                    offset + QStringLiteral("\nЧасы установлены по серверу.")};
+    }
 }
 
 StartupClockReport synchronizeSystemClock(bool sinhrTime, const std::string& server,
@@ -28,31 +43,9 @@ StartupClockReport synchronizeSystemClock(bool sinhrTime, const std::string& ser
                                           const timesync::ShowMessage& showMessage,
                                           const timesync::SntpOptions& options,
                                           const std::function<bool()>& disciplined) {
-    if (!sinhrTime) {
-        return {};
-    }
-    const timesync::SntpResult result = timesync::querySntpServer(server, clock, tick, options);
-    if (result.failure == timesync::SntpFailure::Stopped) {
-        return {};  // the program is ending: nothing to tell
-    }
-    if (!result.ok()) {
-        const std::string text = timesync::sntpFailureText(server);
-        showMessage(text);
-        return {QStringLiteral("ошибка"), fromUtf8(text)};
-    }
-    const QString offset =
-        QStringLiteral("Расхождение с %1: %2").arg(fromUtf8(server), signedMs(result.offsetMs));
-    if (disciplined()) {
-        // Stepping the clock under the system's time service would fight it.
-        return {QStringLiteral("сверено"),
-                offset + QStringLiteral("\nЧасы ведёт системная служба времени; не изменены.")};
-    }
-    if (!clock.setUtc(result.serverUtcMs)) {
-        showMessage(timesync::kSetClockFailedText);
-        return {QStringLiteral("отказ"),
-                offset + '\n' + fromUtf8(std::string(timesync::kSetClockFailedText))};
-    }
-    return {QStringLiteral("задано"), offset + QStringLiteral("\nЧасы установлены по серверу.")};
+    return startupClockReport(
+        timesync::SinhrSisDate(sinhrTime, server, clock, tick, showMessage, options, disciplined),
+        server);
 }
 
 }  // namespace horalux::ui

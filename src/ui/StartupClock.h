@@ -16,12 +16,10 @@ struct StartupClockReport {
     QString detail;
 };
 
-// Whether the system's own time service keeps the clock synchronised (adjtimex).
-bool systemClockDisciplined();
+// Status panel 2's words for what setting the clock came to; empty when there is nothing to say.
+StartupClockReport startupClockReport(const timesync::ClockSync& sync, const std::string& server);
 
-// Sets the PC clock from the time server when `sinhrTime` is set. When the system's time
-// service already keeps the clock, the server is asked but the clock is not stepped under it.
-// Failures are shown through `showMessage` once.
+// The start-up clock step (timesync::SinhrSisDate) with its report for status panel 2.
 StartupClockReport synchronizeSystemClock(bool sinhrTime, const std::string& server,
                                           platform::SystemClock& clock, platform::Tick& tick,
                                           const timesync::ShowMessage& showMessage,

@@ -20,26 +20,24 @@ using namespace std::chrono_literals;
 
 // An in-memory line as the connection's port, which the test can make vanish once while the
 // exchange thread reads it.
-class TestPort final : public platform::SerialPort {
+class TestPort final : public test::ForwardingPort {
   public:
-    TestPort(test::MemoryLine& line, std::atomic<bool>& vanish) : line_(line), vanish_(vanish) {}
+    TestPort(test::MemoryLine& line, std::atomic<bool>& vanish)
+        : ForwardingPort(line), vanish_(vanish) {}
     platform::IoResult read(std::uint8_t* buffer, std::size_t length) override {
         if (vanish_.exchange(false)) {
             return {0, platform::IoStatus::Gone};
         }
-        return line_.read(buffer, length);
+        return ForwardingPort::read(buffer, length);
     }
-    platform::IoResult write(const std::uint8_t* data, std::size_t length) override {
-        return line_.write(data, length);
+    platform::IoResult readSome(std::uint8_t* buffer, std::size_t capacity) override {
+        if (vanish_.exchange(false)) {
+            return {0, platform::IoStatus::Gone};
+        }
+        return ForwardingPort::readSome(buffer, capacity);
     }
-    void purge() override { line_.purge(); }
-    platform::LineErrorState takeErrors() override { return line_.takeErrors(); }
-    void setSpeed(std::uint32_t bitsPerSecond) override { line_.setSpeed(bitsPerSecond); }
-    std::uint32_t speed() const override { return line_.speed(); }
-    void close() override { line_.close(); }
 
   private:
-    test::MemoryLine& line_;
     std::atomic<bool>& vanish_;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "link/ExchangeEvents.h"
 #include "link/Frame.h"
 #include "platform/SerialPort.h"
+#include "support/ForwardingPort.h"
 
 namespace horalux::test {
 
@@ -72,11 +74,11 @@ inline std::vector<std::uint8_t> replyFrame(std::uint8_t address, std::uint8_t c
 }
 
 // A port whose reads fail the chosen way, around another port.
-class FaultyPort final : public platform::SerialPort {
+class FaultyPort final : public ForwardingPort {
   public:
-    explicit FaultyPort(platform::SerialPort& inner) : inner_(inner) {}
+    using ForwardingPort::ForwardingPort;
 
-    bool failEveryRead = false;         // every read reports Failed
+    bool failEveryRead = false;         // every read and poll reports Failed
     bool failBlockReads = false;        // reads of more than one byte report Failed
     std::function<void()> onBlockRead;  // runs before each read of more than one byte
 
@@ -87,19 +89,19 @@ class FaultyPort final : public platform::SerialPort {
         if (failEveryRead || (failBlockReads && length > 1)) {
             return {0, platform::IoStatus::Failed};
         }
-        return inner_.read(buffer, length);
+        return ForwardingPort::read(buffer, length);
     }
-    platform::IoResult write(const std::uint8_t* data, std::size_t length) override {
-        return inner_.write(data, length);
+    platform::IoResult readSome(std::uint8_t* buffer, std::size_t capacity) override {
+        if (failEveryRead) {
+            return {0, platform::IoStatus::Failed};
+        }
+        if (failBlockReads || onBlockRead) {
+            // As when the data block is still on its way: a poll finds one byte, so the block
+            // is left for the block read.
+            capacity = std::min<std::size_t>(capacity, 1);
+        }
+        return ForwardingPort::readSome(buffer, capacity);
     }
-    void purge() override { inner_.purge(); }
-    platform::LineErrorState takeErrors() override { return inner_.takeErrors(); }
-    void setSpeed(std::uint32_t bitsPerSecond) override { inner_.setSpeed(bitsPerSecond); }
-    std::uint32_t speed() const override { return inner_.speed(); }
-    void close() override { inner_.close(); }
-
-  private:
-    platform::SerialPort& inner_;
 };
 
 // The header fields of a plain request frame as written: address, command, param1, param2.

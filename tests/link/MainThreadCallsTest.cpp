@@ -16,6 +16,16 @@ namespace {
 
 using namespace std::chrono_literals;
 
+TEST(ExchangeRecord, PrintsEachByteAsTwoUpperCaseHexDigitsAndASpace) {
+    const std::uint8_t bytes[] = {0x55, 0xE0, 0x0a};
+    const TStrMsg record = makeExchangeRecord(bytes);
+    EXPECT_EQ(record.Text, "55 E0 0A ");
+    EXPECT_EQ(record.Count, 3);
+    const TStrMsg empty = makeExchangeRecord({});
+    EXPECT_EQ(empty.Text, "");
+    EXPECT_EQ(empty.Count, 0);
+}
+
 // Runs one call from a worker thread; the test's thread is the main side.
 struct Worker {
     Worker(MainThreadCalls& calls, std::function<void()> routine)

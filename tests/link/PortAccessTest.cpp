@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/PortOpener.h"
 #include "platform/PosixSerialPort.h"
 #include "support/FakeTick.h"
 #include "support/MemoryLine.h"
@@ -9,16 +10,6 @@
 
 namespace horalux::link {
 namespace {
-
-TEST(ExchangeRecord, PrintsEachByteAsTwoUpperCaseHexDigitsAndASpace) {
-    const std::uint8_t bytes[] = {0x55, 0xE0, 0x0a};
-    const TStrMsg record = makeExchangeRecord(bytes);
-    EXPECT_EQ(record.Text, "55 E0 0A ");
-    EXPECT_EQ(record.Count, 3);
-    const TStrMsg empty = makeExchangeRecord({});
-    EXPECT_EQ(empty.Text, "");
-    EXPECT_EQ(empty.Count, 0);
-}
 
 TEST(LineErrorText, OnlyASingleKnownFlagHasAText) {
     EXPECT_EQ(lineErrorText(0x0001), " Входной буфер полон, приём невозможен");
@@ -65,6 +56,64 @@ TEST(OpenPort, MissingSerialDeviceShowsErrorOpeningPortAndTheCause) {
               (std::vector<std::string>{
                   "error: Error opening port\n/dev/horalux-no-such-device: no such device",
                   "error: Error opening port\n/dev/horalux-no-such-device: no such device"}));
+}
+
+TEST(OpenPort, TheProgramsOpenerChoosesByTheNameAndRefusesNetworkPortsWithTheirCause) {
+    struct Case {
+        std::string name;
+        bool opened;
+        std::vector<std::string> said;
+    };
+    const Case cases[] = {
+        {"tcp://board.local:4001",
+         false,
+         {"error: Error opening port\ntcp://board.local:4001: network ports are not supported "
+          "yet"}},
+        {"RFC2217://10.0.0.7:4002",
+         false,
+         {"error: Error opening port\nRFC2217://10.0.0.7:4002: network ports are not supported "
+          "yet"}},
+        {"ttyUSB0", true, {}},
+        {"/tmp/tcp://board", true, {}},  // a path is a local device whatever it holds
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OneLine devices(std::make_unique<test::MemoryLine>());
+        platform::PortOpener opener(devices);
+        test::RecordingPrompts prompts;
+        EXPECT_EQ(OpenPort(opener, c.name, 9600, prompts) != nullptr, c.opened);
+        EXPECT_EQ(prompts.said(), c.said);
+    }
+}
+
+// Only what every port has; the serial line's own calls keep their defaults.
+class BareLine final : public platform::SerialPort {
+  public:
+    platform::IoResult read(std::uint8_t*, std::size_t) override { return {}; }
+    platform::IoResult write(const std::uint8_t*, std::size_t length) override {
+        return {length, platform::IoStatus::Ok};
+    }
+    void purge() override {}
+    void close() override {}
+};
+
+TEST(OpenPort, APortWithoutASerialLineReportsNoErrorsAndGoesByTheSpeedItIsGiven) {
+    class Opener final : public platform::SerialDeviceOpener {
+      public:
+        std::unique_ptr<platform::SerialPort> open(const std::string&,
+                                                   std::uint32_t speed) override {
+            auto port = std::make_unique<BareLine>();
+            port->setSpeed(speed);
+            return port;
+        }
+    } opener;
+    test::RecordingPrompts prompts;
+    auto port = OpenPort(opener, "bare", 9600, prompts);
+    ASSERT_NE(port, nullptr);
+    EXPECT_TRUE(prompts.said().empty());
+    EXPECT_NO_THROW(SetPortSpeed(*port, 115200));
+    EXPECT_EQ(port->speed(), 115200U);
+    EXPECT_DOUBLE_EQ(postWriteWaitMs(100, port->speed()), 100.0 + 100000.0 / 115200.0);
 }
 
 TEST(OpenPort, PurgesAndChecksErrorsOfTheOpenedPort) {

@@ -63,7 +63,7 @@ TEST(FillPortList, AddsAnExistingConfiguredDeviceTheSystemDoesNotList) {
     std::string comPort = "/tmp/board";
     const PortList list = FillPortList({{"\\Device\\Serial0", "ttyS0"}}, comPort, true);
     ASSERT_EQ(list.entries.size(), 2U);
-    EXPECT_EQ(list.entries[1].portName, "/tmp/board");
+    EXPECT_EQ(list.entries[1].name, "/tmp/board");
     EXPECT_EQ(list.selected, 1);
     EXPECT_EQ(comPort, "/tmp/board");
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -57,9 +58,9 @@ struct SntpClientTest : ::testing::Test {
     }
 
     bool sync(const std::string& host = "127.0.0.1") {
-        return SinhrSisDate(
+        return static_cast<bool>(SinhrSisDate(
             true, host, clock, tick, [this](std::string_view text) { messages.emplace_back(text); },
-            options);
+            options));
     }
 };
 
@@ -142,6 +143,17 @@ TEST_F(SntpClientTest, SwitchedOffSendsNothingAndSaysNothing) {
         false, "127.0.0.1", clock, tick, [this](std::string_view t) { messages.emplace_back(t); },
         options));
     EXPECT_FALSE(server.hasPendingDatagram());
+    EXPECT_TRUE(clock.sets.empty());
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(SntpClientTest, AStopDuringTheWaitSetsNothingAndSaysNothing) {
+    const std::atomic<bool> stop{true};  // the program is ending
+    options.stop = &stop;
+    const ClockSync sync = SinhrSisDate(
+        true, "127.0.0.1", clock, tick, [this](std::string_view t) { messages.emplace_back(t); },
+        options, [] { return false; });
+    EXPECT_EQ(sync.step, ClockStep::Stopped);
     EXPECT_TRUE(clock.sets.empty());
     EXPECT_TRUE(messages.empty());
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "CliCommandTable.h"
+
 namespace horalux::cli {
 namespace {
 
@@ -18,7 +20,7 @@ TEST(CliOptions, DefaultsToTtyS0At9600ForBoard1WithTheUsualDelay) {
     EXPECT_EQ(o.speed, 9600U);
     EXPECT_EQ(o.address, 1);
     EXPECT_EQ(o.delayMs, 100U);
-    EXPECT_EQ(o.command, Command::SyncTime);
+    EXPECT_EQ(o.command, findCliCommand("sync-time"));
 }
 
 TEST(CliOptions, ReadsGlobalOptionsAndEachCommandsOwnArguments) {

@@ -9,7 +9,7 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "link/PortAccess.h"
+#include "link/ExchangeRecord.h"
 #include "ui/ExchangeLog.h"
 #include "ui/LogView.h"
 

@@ -15,8 +15,9 @@
 #include "link/ExchangeEvents.h"
 #include "link/RequestParser.h"
 #include "link/Session.h"
-#include "platform/PosixSerialPort.h"
+#include "platform/PortOpener.h"
 #include "platform/SerialPort.h"
+#include "support/ForwardingPort.h"
 #include "support/BoardProcess.h"
 #include "support/FakeSystemClock.h"
 #include "support/RecordingPrompts.h"
@@ -93,28 +94,19 @@ class WrittenRequests {
 };
 
 // Passes everything to the real port and keeps the requests written.
-class RecordingPort final : public platform::SerialPort {
+class RecordingPort final : public test::ForwardingPort {
   public:
     RecordingPort(std::unique_ptr<platform::SerialPort> port,
                   std::shared_ptr<WrittenRequests> written)
-        : port_(std::move(port)), written_(std::move(written)) {}
+        : ForwardingPort(std::move(port)), written_(std::move(written)) {}
 
-    platform::IoResult read(std::uint8_t* buffer, std::size_t length) override {
-        return port_->read(buffer, length);
-    }
     platform::IoResult write(const std::uint8_t* data, std::size_t length) override {
-        const platform::IoResult result = port_->write(data, length);
+        const platform::IoResult result = ForwardingPort::write(data, length);
         written_->add(data, result.count);
         return result;
     }
-    void purge() override { port_->purge(); }
-    platform::LineErrorState takeErrors() override { return port_->takeErrors(); }
-    void setSpeed(std::uint32_t bitsPerSecond) override { port_->setSpeed(bitsPerSecond); }
-    std::uint32_t speed() const override { return port_->speed(); }
-    void close() override { port_->close(); }
 
   private:
-    std::unique_ptr<platform::SerialPort> port_;
     std::shared_ptr<WrittenRequests> written_;
 };
 
@@ -131,7 +123,7 @@ class RecordingOpener final : public platform::SerialDeviceOpener {
 
   private:
     platform::SerialDeviceOpener& inner() const;
-    mutable platform::PosixSerialOpener devices_;
+    mutable platform::PortOpener devices_;
     std::shared_ptr<WrittenRequests> last_;
 };
 

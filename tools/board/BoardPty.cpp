@@ -1,11 +1,13 @@
 #include "board/BoardPty.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -76,6 +78,26 @@ void BoardPty::removeLink() {
         ::unlink(link_.c_str());
     }
     link_.clear();
+}
+
+BoardLine::Wait BoardPty::wait(std::int64_t timeoutNs, bool forBytes, const sigset_t& signalMask) {
+    const timespec timeout{static_cast<time_t>(timeoutNs / 1'000'000'000),
+                           static_cast<long>(timeoutNs % 1'000'000'000)};
+    // Without POLLIN the poll still reports a hang-up or an error.
+    pollfd pfd{controller_, static_cast<short>(forBytes ? POLLIN : 0), 0};
+    const int ready = ppoll(&pfd, open() ? 1 : 0, &timeout, &signalMask);
+    if (ready <= 0) {
+        return Wait::Quiet;
+    }
+    return (pfd.revents & POLLIN) != 0 ? Wait::Ready : Wait::Failed;
+}
+
+std::size_t BoardPty::read(std::span<std::uint8_t> buffer) {
+    if (controller_ < 0) {
+        return 0;
+    }
+    const ssize_t got = ::read(controller_, buffer.data(), buffer.size());
+    return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
 std::size_t BoardPty::write(std::span<const std::uint8_t> bytes) {

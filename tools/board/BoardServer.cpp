@@ -1,12 +1,7 @@
 #include "board/BoardServer.h"
 
-#include <poll.h>
-#include <time.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdio>
 
 #include "link/HexText.h"
@@ -50,11 +45,11 @@ std::string describe(const link::Request& r) {
 
 }  // namespace
 
-BoardServer::BoardServer(const BoardOptions& options, std::vector<Board> boards, BoardPty& pty,
+BoardServer::BoardServer(const BoardOptions& options, std::vector<Board> boards, BoardLine& line,
                          std::ostream& log)
     : options_(options),
       boards_(std::move(boards)),
-      pty_(pty),
+      line_(line),
       log_(log),
       faults_(options.dropFirst, options.corruptEvery, options.hangupAfter),
       wire_(options.speed, options.lineTiming),
@@ -91,7 +86,7 @@ void BoardServer::run(const volatile std::sig_atomic_t& stop, const sigset_t& wa
                 sendNoise(now);
             }
             if (now >= nextExclusiveCheckNs_) {
-                pty_.releaseStaleExclusive();
+                line_.upkeep();
                 nextExclusiveCheckNs_ = now + kExclusiveCheckNs;
             }
             if (parser_.inBlock() && now - lastByteNs_ >= kQuietResetNs) {
@@ -107,12 +102,12 @@ void BoardServer::run(const volatile std::sig_atomic_t& stop, const sigset_t& wa
             }
             // Bytes just written may still be on their way into the device's queue.
             const bool allRead =
-                now - lastWriteNs_ >= kSettleNs && wire_.idle() && pty_.unread() == 0;
+                now - lastWriteNs_ >= kSettleNs && wire_.idle() && line_.unread() == 0;
             if (hangupAtNs_ >= 0 && (allRead || now >= hangupAtNs_)) {
                 if (options_.verbose) {
                     log_ << "closing the line\n";
                 }
-                pty_.closeLine();
+                line_.closeLine();
                 exitAtNs_ = now + kExitAfterHangupNs;
                 continue;
             }
@@ -138,16 +133,13 @@ void BoardServer::run(const volatile std::sig_atomic_t& stop, const sigset_t& wa
             wake = std::min(wake, wire_.nextArrivalNs(receivingSinceNs_));
         }
         const std::int64_t waitNs = std::max<std::int64_t>(0, wake - now);
-        const timespec timeout{static_cast<time_t>(waitNs / 1'000'000'000),
-                               static_cast<long>(waitNs % 1'000'000'000)};
-        pollfd pfd{pty_.controller(), static_cast<short>(receiving ? 0 : POLLIN), 0};
-        const int ready = ppoll(&pfd, pty_.open() ? 1 : 0, &timeout, &waitMask);
-        if (ready > 0 && (pfd.revents & POLLIN) != 0) {
+        const BoardLine::Wait woken = line_.wait(waitNs, !receiving, waitMask);
+        if (woken == BoardLine::Wait::Ready) {
             readLine(nowNs());
-        } else if (ready > 0) {
+        } else if (woken == BoardLine::Wait::Failed) {
             // Cannot happen while the board holds the device open; end rather than spin.
             log_ << "horalux-board: the line failed\n";
-            pty_.closeLine();
+            line_.closeLine();
             exitAtNs_ = nowNs();
         }
     }
@@ -167,17 +159,17 @@ void BoardServer::readLine(std::int64_t now) {
             return;
         }
     }
-    const ssize_t got = ::read(pty_.controller(), buffer.data(), limit);
-    if (got <= 0) {
+    const std::size_t got = line_.read(std::span(buffer).first(limit));
+    if (got == 0) {
         receivingSinceNs_ = -1;
         return;
     }
     lastByteNs_ = now;
     const std::int64_t since = wire_.timed() ? receivingSinceNs_ : now;
-    if (static_cast<std::size_t>(got) < limit) {
+    if (got < limit) {
         receivingSinceNs_ = -1;  // all taken
     }
-    for (std::size_t i = 0; i < static_cast<std::size_t>(got); ++i) {
+    for (std::size_t i = 0; i < got; ++i) {
         const std::int64_t arrived = wire_.received(since);
         if (auto request = parser_.push(buffer[i])) {
             onRequest(*request, arrived);
@@ -261,7 +253,7 @@ void BoardServer::flushDue(std::int64_t now) {
         return;
     }
     lastWriteNs_ = now;
-    const std::size_t put = pty_.write(due);
+    const std::size_t put = line_.write(due);
     if (put < due.size() && options_.verbose) {
         log_ << "  " << due.size() - put << " bytes lost: nobody reads the line\n";
     }

@@ -7,20 +7,20 @@
 #include <vector>
 
 #include "board/Board.h"
+#include "board/BoardLine.h"
 #include "board/BoardOptions.h"
-#include "board/BoardPty.h"
 #include "board/Faults.h"
 #include "board/Wire.h"
 #include "link/RequestParser.h"
 
 namespace horalux::board {
 
-// Serves the boards on the pseudo-terminal: decodes requests, lets the boards answer, sends the
-// masters' unasked frames, applies line timing and the faults asked for, until `stop` is set
-// (by a signal) or some time after the line was closed on purpose.
+// Serves the boards on a line (the pseudo-terminal): decodes requests, lets the boards answer,
+// sends the masters' unasked frames, applies line timing and the faults asked for, until `stop` is
+// set (by a signal) or some time after the line was closed on purpose.
 class BoardServer {
   public:
-    BoardServer(const BoardOptions& options, std::vector<Board> boards, BoardPty& pty,
+    BoardServer(const BoardOptions& options, std::vector<Board> boards, BoardLine& line,
                 std::ostream& log);
 
     // Runs until stopped. Signals that set `stop` must be blocked outside the wait, and
@@ -41,7 +41,7 @@ class BoardServer {
     const BoardOptions& options_;
     std::vector<Board> boards_;
     std::vector<bool> muted_;
-    BoardPty& pty_;
+    BoardLine& line_;
     std::ostream& log_;
     link::RequestParser parser_;
     Faults faults_;

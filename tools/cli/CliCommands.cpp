@@ -17,9 +17,7 @@
 #include "link/Commands.h"
 #include "link/PortList.h"
 #include "link/SegmentCode.h"
-#include "platform/PosixSerialPort.h"
 #include "platform/PosixSystemClock.h"
-#include "platform/SerialPortList.h"
 #include "settings/FileText.h"
 #include "timesync/SntpClient.h"
 
@@ -30,20 +28,6 @@ namespace {
 constexpr std::uint32_t kStatusFrameWaitMs = 3000;
 constexpr int kFailed = 1;
 constexpr int kBadUsage = 2;
-
-int listPorts(const CliOptions& options, std::ostream& out) {
-    std::vector<link::PortValue> values;
-    for (const platform::SystemSerialPort& port : platform::listSystemSerialPorts()) {
-        values.push_back({link::portValueName(port.description), port.name});
-    }
-    std::string comPort = options.port;
-    std::error_code ec;
-    const bool exists = std::filesystem::exists(platform::serialDevicePath(comPort), ec);
-    for (const link::PortListEntry& entry : link::FillPortList(values, comPort, exists).entries) {
-        out << entry.label << "\n";
-    }
-    return 0;
-}
 
 // A fresh process knows nothing of the board: read what it holds first, as the main window
 // does after connecting.
@@ -86,8 +70,41 @@ std::filesystem::path registerFileTarget(const std::filesystem::path& chosen,
     return path;
 }
 
-int readRegisters(CliSession& session, const CliOptions& options, std::ostream& out,
-                  std::ostream& err) {
+void printFields(CliSession& session, std::ostream& out) {
+    const auto data = session.board().snapshot();
+    for (int i = 0; i < data.UserFieldCount; ++i) {
+        out << i << ": " << data.UserFieldTexts[static_cast<std::size_t>(i)] << "\n";
+    }
+}
+
+bool readFieldsInto(CliSession& session) {
+    if (!connectAndReadAll(session)) {
+        return false;
+    }
+    session.ops().readUserFields();
+    return session.waitForRing();
+}
+
+// Digit positions a text takes: a dot shares the position of the digit before it.
+std::size_t positionsOf(const std::string& text) {
+    return link::encodeFieldText(text).size();
+}
+
+}  // namespace
+
+int listPorts(CommandContext& c) {
+    std::string comPort = c.options.port;
+    for (const link::PortListEntry& entry : link::ListPorts(comPort).entries) {
+        c.out << entry.label << "\n";
+    }
+    return 0;
+}
+
+int readRegisters(CommandContext& c) {
+    const CliOptions& options = c.options;
+    CliSession& session = c.session();
+    std::ostream& out = c.out;
+    std::ostream& err = c.err;
     std::filesystem::path target;
     if (!options.file.empty()) {
         std::string problem;
@@ -119,8 +136,9 @@ int readRegisters(CliSession& session, const CliOptions& options, std::ostream& 
     return 0;
 }
 
-int writeRegisters(CliSession& session, const CliOptions& options, std::ostream& out,
-                   std::ostream& err) {
+int writeRegisters(CommandContext& c) {
+    const CliOptions& options = c.options;
+    std::ostream& err = c.err;
     // Nothing goes to the board before the whole file has been found good: a file that lacks
     // keys would otherwise write zeros, the board's address among them.
     const std::filesystem::path path = config::registerFilePath(options.file);
@@ -145,6 +163,7 @@ int writeRegisters(CliSession& session, const CliOptions& options, std::ostream&
             << "nothing was written\n";
         return kBadUsage;
     }
+    CliSession& session = c.session();
     if (!connectAndReadAll(session)) {
         return kFailed;
     }
@@ -168,11 +187,12 @@ int writeRegisters(CliSession& session, const CliOptions& options, std::ostream&
     if (!session.waitForRing()) {
         return kFailed;
     }
-    out << writtenText(plan, newAddress) << "\n";
+    c.out << writtenText(plan, newAddress) << "\n";
     return 0;
 }
 
-int syncTime(CliSession& session) {
+int syncTime(CommandContext& c) {
+    CliSession& session = c.session();
     if (!session.connect()) {
         return kFailed;
     }
@@ -180,7 +200,8 @@ int syncTime(CliSession& session) {
     return session.waitForRing() ? 0 : kFailed;
 }
 
-int readTime(CliSession& session, std::ostream& out, std::ostream& err) {
+int readTime(CommandContext& c) {
+    CliSession& session = c.session();
     if (!connectAndReadAll(session)) {
         return kFailed;
     }
@@ -191,50 +212,33 @@ int readTime(CliSession& session, std::ostream& out, std::ostream& err) {
     const platform::LocalDateTime pc = platform::PosixSystemClock().now();
     const std::optional<platform::LocalDateTime> board = session.board().snapshot().BoardClock;
     if (!board) {
-        err << "horalux-cli: the board's clock reply held no valid date and time\n";
+        c.err << "horalux-cli: the board's clock reply held no valid date and time\n";
         return kFailed;
     }
-    out << "time: " << timeText(*board) << "\n"
-        << "date: " << dateText(*board) << "\n"
-        << "difference to the PC clock: " << differenceText(*board, pc) << "\n";
+    c.out << "time: " << timeText(*board) << "\n"
+          << "date: " << dateText(*board) << "\n"
+          << "difference to the PC clock: " << differenceText(*board, pc) << "\n";
     return 0;
 }
 
-bool readFieldsInto(CliSession& session) {
-    if (!connectAndReadAll(session)) {
-        return false;
-    }
-    session.ops().readUserFields();
-    return session.waitForRing();
-}
-
-void printFields(CliSession& session, std::ostream& out) {
-    const auto data = session.board().snapshot();
-    for (int i = 0; i < data.UserFieldCount; ++i) {
-        out << i << ": " << data.UserFieldTexts[static_cast<std::size_t>(i)] << "\n";
-    }
-}
-
-int readFields(CliSession& session, std::ostream& out) {
-    if (!readFieldsInto(session)) {
+int readFields(CommandContext& c) {
+    if (!readFieldsInto(c.session())) {
         return kFailed;
     }
-    printFields(session, out);
+    printFields(c.session(), c.out);
     return 0;
 }
 
-// Digit positions a text takes: a dot shares the position of the digit before it.
-std::size_t positionsOf(const std::string& text) {
-    return link::encodeFieldText(text).size();
-}
-
-int writeField(CliSession& session, const CliOptions& options, std::ostream& err) {
-    for (const char c : options.text) {
-        if (!link::isFieldTextChar(c)) {
+int writeField(CommandContext& c) {
+    const CliOptions& options = c.options;
+    std::ostream& err = c.err;
+    for (const char ch : options.text) {
+        if (!link::isFieldTextChar(ch)) {
             err << "horalux-cli: a field text holds only digits, '-', '_', '.' and spaces\n";
             return kBadUsage;
         }
     }
+    CliSession& session = c.session();
     if (!readFieldsInto(session)) {
         return kFailed;
     }
@@ -259,7 +263,9 @@ int writeField(CliSession& session, const CliOptions& options, std::ostream& err
     return session.waitForRing() ? 0 : kFailed;
 }
 
-int setMode(CliSession& session, const CliOptions& options, std::ostream& out) {
+int setMode(CommandContext& c) {
+    const CliOptions& options = c.options;
+    CliSession& session = c.session();
     if (!session.connect()) {
         return kFailed;
     }
@@ -274,12 +280,15 @@ int setMode(CliSession& session, const CliOptions& options, std::ostream& out) {
     if (!session.waitForRing()) {
         return kFailed;
     }
-    out << "board " << int{options.address} << " is now "
-        << (options.master ? "time master" : "slave") << "\n";
+    c.out << "board " << int{options.address} << " is now "
+          << (options.master ? "time master" : "slave") << "\n";
     return 0;
 }
 
-int monitor(CliSession& session, const CliOptions& options, std::ostream& out) {
+int monitor(CommandContext& c) {
+    const CliOptions& options = c.options;
+    CliSession& session = c.session();
+    std::ostream& out = c.out;
     link::BoardData shown;
     session.setMonitor(
         [&] {
@@ -329,75 +338,45 @@ int monitor(CliSession& session, const CliOptions& options, std::ostream& out) {
     return session.failed() ? kFailed : 0;
 }
 
-int sntp(const CliOptions& options, std::ostream& out, std::ostream& err,
-         const std::atomic<bool>& interrupted) {
+int sntp(CommandContext& c) {
+    const CliOptions& options = c.options;
     platform::PosixSystemClock clock;
     platform::MonotonicTick tick;
     timesync::SntpOptions sntpOptions;
     sntpOptions.port = options.sntpPort;
-    sntpOptions.stop = &interrupted;
+    sntpOptions.stop = &c.interrupted;
     const timesync::SntpResult result =
         timesync::querySntpServer(options.host, clock, tick, sntpOptions);
     if (result.failure == timesync::SntpFailure::Stopped) {
         return kFailed;  // interrupted: the exit status says so
     }
     if (!result.ok()) {
-        err << "horalux-cli: " << timesync::sntpFailureText(options.host) << "\n"
-            << "horalux-cli: " << sntpFailureCause(result, options) << "\n";
+        c.err << "horalux-cli: " << timesync::sntpFailureText(options.host) << "\n"
+              << "horalux-cli: " << sntpFailureCause(result, options) << "\n";
         return kFailed;
     }
     const platform::LocalDateTime t = timesync::serverLocalTime(result);
     char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", t.year, t.month, t.day,
                   t.hour, t.minute, t.second, t.millisecond);
-    out << "server time: " << text << "\n"
-        << "offset of the PC clock: " << -result.offsetMs << " ms\n"
-        << "round trip: " << result.roundTripMs << " ms\n";
+    c.out << "server time: " << text << "\n"
+          << "offset of the PC clock: " << -result.offsetMs << " ms\n"
+          << "round trip: " << result.roundTripMs << " ms\n";
     return 0;
 }
 
-}  // namespace
-
 int runCommand(const CliOptions& options, std::ostream& out, std::ostream& err,
                const std::atomic<bool>& interrupted) {
-    switch (options.command) {
-        case Command::Ports:
-            return listPorts(options, out);
-        case Command::Sntp:
-            return sntp(options, out, err, interrupted);
-        default:
-            break;
+    if (options.command == nullptr) {
+        return kBadUsage;
     }
-    const bool needsReplies =
-        options.command == Command::ReadRegisters || options.command == Command::WriteRegisters ||
-        options.command == Command::ReadTime || options.command == Command::ReadFields ||
-        options.command == Command::WriteField || options.command == Command::SetMode;
-    if (needsReplies && options.address == link::kAllBoards) {
+    if (options.command->needsOneBoard && options.address == link::kAllBoards) {
         // Boards never answer the all-boards address, so there would be nothing to read.
         err << "horalux-cli: this command reads from the board and needs a single board address\n";
         return kBadUsage;
     }
-    CliSession session(options, out, err, interrupted);
-    switch (options.command) {
-        case Command::ReadRegisters:
-            return readRegisters(session, options, out, err);
-        case Command::WriteRegisters:
-            return writeRegisters(session, options, out, err);
-        case Command::SyncTime:
-            return syncTime(session);
-        case Command::ReadTime:
-            return readTime(session, out, err);
-        case Command::ReadFields:
-            return readFields(session, out);
-        case Command::WriteField:
-            return writeField(session, options, err);
-        case Command::SetMode:
-            return setMode(session, options, out);
-        case Command::Monitor:
-            return monitor(session, options, out);
-        default:
-            return kBadUsage;
-    }
+    CommandContext context(options, out, err, interrupted);
+    return options.command->run(context);
 }
 
 }  // namespace horalux::cli

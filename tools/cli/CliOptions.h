@@ -8,18 +8,7 @@
 
 namespace horalux::cli {
 
-enum class Command {
-    Ports,
-    ReadRegisters,
-    WriteRegisters,
-    SyncTime,
-    ReadTime,
-    ReadFields,
-    WriteField,
-    SetMode,
-    Monitor,
-    Sntp,
-};
+struct CliCommand;
 
 struct CliOptions {
     std::string port = "ttyS0";
@@ -27,7 +16,7 @@ struct CliOptions {
     std::uint8_t address = 1;
     std::uint32_t delayMs = 100;
 
-    Command command = Command::Ports;
+    const CliCommand* command = nullptr;   // an entry of cliCommands()
     std::string file;                      // read-registers --out, write-registers FILE
     std::size_t fieldIndex = 0;            // write-field N
     std::string text;                      // write-field TEXT
@@ -49,9 +38,8 @@ struct UsageError {
 // --help or -h anywhere asks for the usage, --version for the version; both win over the rest.
 Request requestOf(const std::vector<std::string>& args);
 
-// Parses the arguments after the program name.
+// Parses the arguments after the program name: the global options, then a command of the
+// command table with its own arguments.
 std::variant<CliOptions, UsageError> parseCliOptions(const std::vector<std::string>& args);
-
-extern const char* const kUsage;
 
 }  // namespace horalux::cli

@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     switch (horalux::cli::requestOf(args)) {
         case horalux::cli::Request::Help:
-            std::cout << horalux::cli::kUsage;
+            std::cout << horalux::cli::usageText();
             return 0;
         case horalux::cli::Request::Version:
             std::cout << "horalux-cli " << HORALUX_VERSION << "\n";
@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     }
     const auto parsed = horalux::cli::parseCliOptions(args);
     if (const auto* usage = std::get_if<horalux::cli::UsageError>(&parsed)) {
-        std::cerr << "horalux-cli: " << usage->message << "\n\n" << horalux::cli::kUsage;
+        std::cerr << "horalux-cli: " << usage->message << "\n\n" << horalux::cli::usageText();
         return 2;
     }
     struct sigaction action {};

@@ -1,0 +1,41 @@
+#include "platform/PortKind.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/PosixSerialPort.h"
+
+namespace horalux::platform {
+namespace {
+
+bool startsWithNoCase(std::string_view name, std::string_view prefix) {
+    return name.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), name.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+}  // namespace
+
+PortKind portKindOf(std::string_view name) {
+    if (startsWithNoCase(name, kTcpPrefix)) {
+        return PortKind::Tcp;
+    }
+    if (startsWithNoCase(name, kRfc2217Prefix)) {
+        return PortKind::Rfc2217;
+    }
+    return PortKind::Device;
+}
+
+bool unlistedPortExists(const std::string& name) {
+    if (name.empty() || portKindOf(name) != PortKind::Device) {
+        return false;
+    }
+    std::error_code ec;
+    return std::filesystem::exists(serialDevicePath(name), ec);
+}
+
+}  // namespace horalux::platform

@@ -1,0 +1,200 @@
+#include "CliCommandTable.h"
+
+#include <algorithm>
+
+#include "CliCommands.h"
+#include "CliOptions.h"
+#include "CliSession.h"
+
+namespace horalux::cli {
+namespace {
+
+using Problem = std::optional<std::string>;
+
+Problem readRegistersArguments(ArgumentReader& args, CliOptions& options) {
+    if (args.more() && args.peek() == "--out") {
+        args.take();
+        const auto file = args.take();
+        if (!file || file->empty()) {
+            return "--out needs a file name";
+        }
+        options.file = *file;
+    }
+    return std::nullopt;
+}
+
+Problem writeRegistersArguments(ArgumentReader& args, CliOptions& options) {
+    const auto file = args.take();
+    if (!file || file->empty()) {
+        return "write-registers needs a register file";
+    }
+    options.file = *file;
+    if (args.more() && args.peek() == "--set-address") {
+        args.take();
+        options.setAddress = true;
+    }
+    return std::nullopt;
+}
+
+Problem writeFieldArguments(ArgumentReader& args, CliOptions& options) {
+    const auto index = args.take();
+    const auto text = args.take();
+    if (!index || !text ||
+        !parseNumber(*index, options.fieldIndex, std::size_t{0}, std::size_t{31})) {
+        return "write-field needs a field number from 0 to 31 and a text";
+    }
+    options.text = *text;
+    return std::nullopt;
+}
+
+Problem setModeArguments(ArgumentReader& args, CliOptions& options) {
+    const auto mode = args.take();
+    if (!mode || (*mode != "master" && *mode != "slave")) {
+        return "set-mode needs master or slave";
+    }
+    options.master = *mode == "master";
+    return std::nullopt;
+}
+
+Problem monitorArguments(ArgumentReader& args, CliOptions& options) {
+    while (args.more()) {
+        const std::string flag = *args.take();
+        if (flag == "--raw") {
+            options.raw = true;
+        } else if (flag == "--seconds") {
+            std::uint32_t seconds = 0;
+            const auto v = args.take();
+            if (!v || !parseNumber(*v, seconds, 1U, 31U * 24 * 3600)) {
+                return "--seconds needs a positive number";
+            }
+            options.seconds = seconds;
+        } else {
+            return "unknown monitor option " + flag;
+        }
+    }
+    return std::nullopt;
+}
+
+Problem sntpArguments(ArgumentReader& args, CliOptions& options) {
+    const auto host = args.take();
+    if (!host || host->empty()) {
+        return "sntp needs a host name";
+    }
+    options.host = *host;
+    if (const std::size_t colon = host->rfind(':'); colon != std::string::npos) {
+        options.host = host->substr(0, colon);
+        if (options.host.empty() || !parseNumber(host->substr(colon + 1), options.sntpPort,
+                                                 std::uint16_t{1}, std::uint16_t{65535})) {
+            return "sntp needs HOST or HOST:PORT with a port from 1 to 65535";
+        }
+    }
+    return std::nullopt;
+}
+
+const CliCommand kCommands[] = {
+    {"ports", "", "list the serial ports", false, nullptr, listPorts},
+    {"read-registers", "[--out FILE]", "read all setting registers; save them as a register file",
+     true, readRegistersArguments, readRegisters},
+    {"write-registers", "FILE [--set-address]",
+     "write the registers of FILE that differ from the board's,\n"
+     "then the PC time; the board keeps its address unless\n"
+     "--set-address is given; FILE must hold all 64 keys",
+     true, writeRegistersArguments, writeRegisters},
+    {"sync-time", "", "write the PC time into the board clock", false, nullptr, syncTime},
+    {"read-time", "", "read the board's time and date", true, nullptr, readTime},
+    {"read-fields", "", "read the user fields, printed as 'N: text' (N from 0)", true, nullptr,
+     readFields},
+    {"write-field", "N TEXT", "replace user field N (from 0) and send all fields", true,
+     writeFieldArguments, writeField},
+    {"set-mode", "master|slave", "make the board time master or slave", true, setModeArguments,
+     setMode},
+    {"monitor", "[--seconds S] [--raw]",
+     "print the board's fields as they change (--raw: the line)", false, monitorArguments, monitor},
+    {"sntp", "HOST[:PORT]",
+     "ask a time server (port 123 unless given); print its time\n"
+     "and the PC clock's offset; never sets the clock",
+     false, sntpArguments, sntp},
+};
+
+// Where the descriptions start; a longer usage line puts its description on the next line.
+constexpr std::size_t kDescriptionColumn = 29;
+constexpr std::size_t kIndent = 2;
+
+constexpr std::string_view kUsageHead =
+    "usage: horalux-cli [--port NAME] [--speed 9600|115200] [--address N] [--delay MS] COMMAND\n"
+    "       horalux-cli --help | -h | --version\n"
+    "\n"
+    "  --port NAME     serial port: a name in /dev (ttyUSB0) or a path (default ttyS0)\n"
+    "  --speed BPS     9600 or 115200 (default 9600)\n"
+    "  --address N     board address 0..255, 255 reaches all boards (default 1)\n"
+    "  --delay MS      extra pause after each frame, 0..10000 ms (default 100)\n"
+    "\n"
+    "commands:\n";
+
+constexpr std::string_view kUsageTail =
+    "\n"
+    "exit status: 0 done, 1 the board, the line or a file failed, 2 bad usage or a register\n"
+    "file that cannot be used (nothing sent), 130 Ctrl+C, 143 SIGTERM\n";
+
+void appendCommandUsage(const CliCommand& command, std::string& out) {
+    std::string line(kIndent, ' ');
+    line += command.name;
+    if (!command.arguments.empty()) {
+        line += ' ';
+        line += command.arguments;
+    }
+    // At least one space between the usage and its description.
+    if (line.size() < kDescriptionColumn) {
+        line.resize(kDescriptionColumn, ' ');
+    } else {
+        line += '\n';
+        line.append(kDescriptionColumn, ' ');
+    }
+    std::string_view rest = command.description;
+    for (bool first = true; !rest.empty(); first = false) {
+        const std::size_t end = std::min(rest.find('\n'), rest.size());
+        if (!first) {
+            line.append(kDescriptionColumn, ' ');
+        }
+        line += rest.substr(0, end);
+        line += '\n';
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    out += line;
+}
+
+}  // namespace
+
+CommandContext::CommandContext(const CliOptions& chosen, std::ostream& output, std::ostream& errors,
+                               const std::atomic<bool>& stop)
+    : options(chosen), out(output), err(errors), interrupted(stop) {}
+
+CommandContext::~CommandContext() = default;
+
+CliSession& CommandContext::session() {
+    if (!session_) {
+        session_ = std::make_unique<CliSession>(options, out, err, interrupted);
+    }
+    return *session_;
+}
+
+std::span<const CliCommand> cliCommands() {
+    return kCommands;
+}
+
+const CliCommand* findCliCommand(std::string_view name) {
+    const auto* found = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                     [&](const CliCommand& c) { return c.name == name; });
+    return found == std::end(kCommands) ? nullptr : found;
+}
+
+std::string usageText() {
+    std::string text(kUsageHead);
+    for (const CliCommand& command : kCommands) {
+        appendCommandUsage(command, text);
+    }
+    text += kUsageTail;
+    return text;
+}
+
+}  // namespace horalux::cli
