@@ -8,8 +8,8 @@
 
 #include "CliSession.h"
 #include "config/RegisterMap.h"
-#include "link/Frame.h"
-#include "link/PortAccess.h"
+#include "link/wire/Frame.h"
+#include "link/wire/PortAccess.h"
 #include "support/BoardProcess.h"
 
 namespace {

@@ -20,7 +20,7 @@
 #include <string>
 
 #include "WindowSession.h"
-#include "link/ExchangeRecord.h"
+#include "link/exchange/ExchangeRecord.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <QMessageBox>
 #include <algorithm>
 
-#include "link/Commands.h"
-#include "link/PortList.h"
+#include "link/wire/Commands.h"
+#include "link/wire/PortList.h"
 #include "ui/Pictures.h"
 #include "ui/WindowPlacement.h"
 #include "ui_ConnectionDialog.h"

@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-#include "link/ExchangeRecord.h"
+#include "link/exchange/ExchangeRecord.h"
 
 class QCheckBox;
 

@@ -7,7 +7,7 @@
 #include <QMenu>
 #include <algorithm>
 
-#include "link/SegmentCode.h"
+#include "link/exchange/SegmentCode.h"
 #include "ui/WindowPlacement.h"
 #include "ui_FieldEditBox.h"
 

@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 #include <algorithm>
 
-#include "link/BoardOperations.h"
+#include "link/session/BoardOperations.h"
 #include "ui/FieldEditBox.h"
 #include "ui_FieldPanel.h"
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "link/BoardState.h"
+#include "link/exchange/BoardState.h"
 
 class QLabel;
 

@@ -11,7 +11,7 @@
 #include <QStatusBar>
 #include <QToolTip>
 
-#include "link/Commands.h"
+#include "link/wire/Commands.h"
 #include "ui/FieldPanel.h"
 #include "ui/ParametersWindow.h"
 #include "ui/Pictures.h"

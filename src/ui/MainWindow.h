@@ -9,11 +9,11 @@
 #include <memory>
 #include <optional>
 
-#include "link/BoardOperations.h"
-#include "link/BoardState.h"
-#include "link/Connection.h"
-#include "link/ExchangeEvents.h"
-#include "link/Session.h"
+#include "link/exchange/BoardState.h"
+#include "link/exchange/ExchangeEvents.h"
+#include "link/session/BoardOperations.h"
+#include "link/session/Connection.h"
+#include "link/session/Session.h"
 #include "platform/SerialPort.h"
 #include "platform/SystemClock.h"
 #include "settings/ProgramSettings.h"

@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <QMetaObject>
 
-#include "link/Commands.h"
-#include "link/Messages.h"
-#include "link/ExchangeRecord.h"
+#include "link/exchange/ExchangeRecord.h"
+#include "link/exchange/Messages.h"
+#include "link/wire/Commands.h"
 #include "ui/FieldPanel.h"
 #include "ui/MainWindow.h"
 #include "ui_MainWindow.h"

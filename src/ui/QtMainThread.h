@@ -5,7 +5,7 @@
 #include <QObject>
 #include <functional>
 
-#include "link/MainThreadCalls.h"
+#include "link/exchange/MainThreadCalls.h"
 
 namespace horalux::ui {
 

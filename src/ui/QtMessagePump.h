@@ -2,7 +2,7 @@
 
 #include <QTimer>
 
-#include "link/BoardOperations.h"
+#include "link/session/BoardOperations.h"
 #include "ui/QtMainThread.h"
 
 namespace horalux::ui {

@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "link/Prompts.h"
+#include "link/wire/Prompts.h"
 
 namespace horalux::ui {
 

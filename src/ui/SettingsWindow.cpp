@@ -8,10 +8,10 @@
 #include "config/SettingsCodec.h"
 #include "config/SettingsControls.h"
 #include "config/WritePlan.h"
-#include "link/BoardOperations.h"
-#include "link/BoardState.h"
-#include "link/Commands.h"
-#include "link/Prompts.h"
+#include "link/exchange/BoardState.h"
+#include "link/session/BoardOperations.h"
+#include "link/wire/Commands.h"
+#include "link/wire/Prompts.h"
 #include "settings/FileText.h"
 #include "ui/Pictures.h"
 #include "ui/RegisterFileDialogs.h"
@@ -54,7 +54,6 @@ class LevelWestTabs final : public QProxyStyle {
         QProxyStyle::drawControl(element, option, painter, widget);
     }
 };
-
 
 }  // namespace
 

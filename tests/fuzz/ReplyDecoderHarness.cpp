@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "fuzz/Harnesses.h"
-#include "link/Commands.h"
-#include "link/ExchangeEvents.h"
-#include "link/Line.h"
-#include "link/ReplyDecoder.h"
+#include "link/exchange/ExchangeEvents.h"
+#include "link/exchange/ReplyDecoder.h"
+#include "link/wire/Commands.h"
+#include "link/wire/Line.h"
 #include "support/FakeTick.h"
 #include "support/MemoryLine.h"
 #include "support/RecordingPrompts.h"

@@ -1,8 +1,8 @@
 #include <cstdlib>
 
 #include "fuzz/Harnesses.h"
-#include "link/Frame.h"
-#include "link/RequestParser.h"
+#include "link/wire/Frame.h"
+#include "link/wire/RequestParser.h"
 
 namespace horalux::fuzz {
 
@@ -16,7 +16,8 @@ void requestParser(std::span<const std::uint8_t> bytes) {
         // A block request's length is what its two parameters say; anything else would mean
         // the parser handed out bytes it never checked.
         if (request->withBlock &&
-            request->data.size() != static_cast<std::size_t>(request->param1) * 256U + request->param2) {
+            request->data.size() !=
+                static_cast<std::size_t>(request->param1) * 256U + request->param2) {
             std::abort();
         }
     }

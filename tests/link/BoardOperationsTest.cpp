@@ -1,4 +1,4 @@
-#include "link/BoardOperations.h"
+#include "link/session/BoardOperations.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/Commands.h"
+#include "link/wire/Commands.h"
 #include "support/FakeSystemClock.h"
 #include "support/FakeTick.h"
 #include "support/RecordingPrompts.h"

@@ -1,4 +1,4 @@
-#include "link/Connection.h"
+#include "link/session/Connection.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <map>
 
 #include "ExchangeDoubles.h"
-#include "link/Commands.h"
+#include "link/wire/Commands.h"
 #include "support/FakeSystemClock.h"
 #include "support/MemoryLine.h"
 #include "support/RecordingPrompts.h"

@@ -8,8 +8,8 @@
 #include <span>
 #include <vector>
 
-#include "link/ExchangeEvents.h"
-#include "link/Frame.h"
+#include "link/exchange/ExchangeEvents.h"
+#include "link/wire/Frame.h"
 #include "platform/SerialPort.h"
 #include "support/ForwardingPort.h"
 

@@ -1,12 +1,12 @@
-#include "link/ExchangeThread.h"
+#include "link/exchange/ExchangeThread.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "ExchangeDoubles.h"
-#include "link/Commands.h"
-#include "link/Messages.h"
+#include "link/exchange/Messages.h"
+#include "link/wire/Commands.h"
 #include "support/FakeTick.h"
 #include "support/MemoryLine.h"
 #include "support/RecordingPrompts.h"

@@ -1,4 +1,4 @@
-#include "link/ExchangeThread.h"
+#include "link/exchange/ExchangeThread.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "ExchangeDoubles.h"
-#include "link/Commands.h"
-#include "link/Messages.h"
+#include "link/exchange/Messages.h"
+#include "link/wire/Commands.h"
 #include "platform/PosixSerialPort.h"
 #include "support/BoardProcess.h"
 #include "support/RecordingPrompts.h"

@@ -1,4 +1,4 @@
-#include "link/FrameIo.h"
+#include "link/wire/FrameIo.h"
 
 #include <gtest/gtest.h>
 

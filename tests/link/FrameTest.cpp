@@ -1,4 +1,4 @@
-#include "link/Frame.h"
+#include "link/wire/Frame.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "link/MainThreadCalls.h"
+#include "link/exchange/MainThreadCalls.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "link/PortAccess.h"
+#include "link/wire/PortAccess.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "link/PortLease.h"
+#include "link/session/PortLease.h"
 
 #include <gtest/gtest.h>
 

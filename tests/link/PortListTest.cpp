@@ -1,4 +1,4 @@
-#include "link/PortList.h"
+#include "link/wire/PortList.h"
 
 #include <gtest/gtest.h>
 

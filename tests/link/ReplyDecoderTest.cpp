@@ -1,4 +1,4 @@
-#include "link/ReplyDecoder.h"
+#include "link/exchange/ReplyDecoder.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "ExchangeDoubles.h"
-#include "link/Commands.h"
-#include "link/Messages.h"
+#include "link/exchange/Messages.h"
+#include "link/wire/Commands.h"
 #include "support/FakeTick.h"
 #include "support/MemoryLine.h"
 #include "support/RecordingPrompts.h"

@@ -1,11 +1,11 @@
-#include "link/RequestParser.h"
+#include "link/wire/RequestParser.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "link/Frame.h"
+#include "link/wire/Frame.h"
 
 namespace horalux::link {
 namespace {

@@ -1,4 +1,4 @@
-#include "link/RequestRing.h"
+#include "link/exchange/RequestRing.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "link/RequestRing.h"
+#include "link/exchange/RequestRing.h"
 
 namespace horalux::link {
 namespace {

@@ -1,4 +1,4 @@
-#include "link/SegmentCode.h"
+#include "link/exchange/SegmentCode.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "link/Prompts.h"
+#include "link/wire/Prompts.h"
 
 namespace horalux::test {
 

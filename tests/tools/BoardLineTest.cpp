@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "link/Commands.h"
-#include "link/Frame.h"
-#include "link/FrameIo.h"
-#include "link/Line.h"
+#include "link/wire/Commands.h"
+#include "link/wire/Frame.h"
+#include "link/wire/FrameIo.h"
+#include "link/wire/Line.h"
 #include "platform/PosixSerialPort.h"
 #include "support/BoardProcess.h"
 #include "support/FakeTick.h"

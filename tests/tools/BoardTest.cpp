@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "link/Commands.h"
-#include "link/Frame.h"
+#include "link/wire/Commands.h"
+#include "link/wire/Frame.h"
 #include "timesync/BoardTime.h"
 
 namespace horalux::board {

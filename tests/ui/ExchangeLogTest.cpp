@@ -9,7 +9,7 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "link/ExchangeRecord.h"
+#include "link/exchange/ExchangeRecord.h"
 #include "ui/ExchangeLog.h"
 #include "ui/LogView.h"
 

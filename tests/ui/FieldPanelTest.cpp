@@ -12,7 +12,7 @@
 #include <QtTest/QTest>
 
 #include "WindowHarness.h"
-#include "link/Commands.h"
+#include "link/wire/Commands.h"
 #include "support/FakeSystemClock.h"
 #include "support/FakeTick.h"
 #include "ui/FieldEditBox.h"

@@ -16,7 +16,7 @@
 #include "config/RegisterFile.h"
 #include "config/RegisterMap.h"
 #include "config/SettingsModel.h"
-#include "link/Commands.h"
+#include "link/wire/Commands.h"
 #include "settings/ProgramSettings.h"
 #include "settings/TempDir.h"
 #include "support/BoardProcess.h"

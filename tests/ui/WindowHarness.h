@@ -12,14 +12,14 @@
 #include <vector>
 
 #include "config/RegisterImage.h"
-#include "link/ExchangeEvents.h"
-#include "link/RequestParser.h"
-#include "link/Session.h"
+#include "link/exchange/ExchangeEvents.h"
+#include "link/session/Session.h"
+#include "link/wire/RequestParser.h"
 #include "platform/PortOpener.h"
 #include "platform/SerialPort.h"
-#include "support/ForwardingPort.h"
 #include "support/BoardProcess.h"
 #include "support/FakeSystemClock.h"
+#include "support/ForwardingPort.h"
 #include "support/RecordingPrompts.h"
 #include "ui/ProgramWindows.h"
 #include "ui/QtMainThread.h"

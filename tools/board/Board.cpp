@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "link/Commands.h"
-#include "link/Frame.h"
+#include "link/wire/Commands.h"
+#include "link/wire/Frame.h"
 #include "platform/Tick.h"
 #include "timesync/BoardTime.h"
 

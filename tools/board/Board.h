@@ -10,7 +10,7 @@
 #include "board/BoardClock.h"
 #include "board/BoardDefaults.h"
 #include "config/RegisterMap.h"
-#include "link/RequestParser.h"
+#include "link/wire/RequestParser.h"
 #include "platform/SystemClock.h"
 
 namespace horalux::board {

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdio>
 
-#include "link/HexText.h"
+#include "link/wire/HexText.h"
 #include "platform/Tick.h"
 
 namespace horalux::board {

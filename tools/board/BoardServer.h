@@ -11,7 +11,7 @@
 #include "board/BoardOptions.h"
 #include "board/Faults.h"
 #include "board/Wire.h"
-#include "link/RequestParser.h"
+#include "link/wire/RequestParser.h"
 
 namespace horalux::board {
 

@@ -1,7 +1,7 @@
 #include "board/Faults.h"
 
-#include "link/Commands.h"
-#include "link/Frame.h"
+#include "link/wire/Commands.h"
+#include "link/wire/Frame.h"
 
 namespace horalux::board {
 

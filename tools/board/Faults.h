@@ -4,7 +4,7 @@
 #include <map>
 #include <vector>
 
-#include "link/RequestParser.h"
+#include "link/wire/RequestParser.h"
 
 namespace horalux::board {
 

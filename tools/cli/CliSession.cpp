@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <ostream>
 
-#include "link/Commands.h"
-#include "link/Messages.h"
-#include "link/PortAccess.h"
+#include "link/exchange/Messages.h"
+#include "link/wire/Commands.h"
+#include "link/wire/PortAccess.h"
 
 namespace horalux::cli {
 

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "CliOptions.h"
-#include "link/BoardOperations.h"
-#include "link/BoardState.h"
-#include "link/ExchangeEvents.h"
-#include "link/Prompts.h"
-#include "link/Session.h"
+#include "link/exchange/BoardState.h"
+#include "link/exchange/ExchangeEvents.h"
+#include "link/session/BoardOperations.h"
+#include "link/session/Session.h"
+#include "link/wire/Prompts.h"
 
 namespace horalux::cli {
 

@@ -1,0 +1,178 @@
+#include "link/exchange/MainThreadCalls.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace horalux::link {
+namespace {
+
+CallOutcome runGuarded(RoutineRef routine) {
+    try {
+        routine();
+        return CallOutcome::Done;
+    } catch (...) {
+        return CallOutcome::Threw;
+    }
+}
+
+}  // namespace
+
+void MainThread::postExchangeInfo(ExchangeEvents& events, std::span<const std::uint8_t> bytes,
+                                  const std::stop_token& stop) {
+    // Formatted on the main side, where the receiver says whether it takes the record at all.
+    run(
+        [&] {
+            if (events.takesExchangeInfo()) {
+                events.onExchangeInfo(makeExchangeRecord(bytes));
+            }
+        },
+        stop);
+}
+
+void MainThread::postRingState(ExchangeEvents& events, bool empty, const std::stop_token& stop) {
+    run([&] { events.onRingState(empty); }, stop);
+}
+
+CallOutcome InlineMainThread::run(RoutineRef routine, const std::stop_token& stop) {
+    if (stop.stop_requested()) {
+        return CallOutcome::Withdrawn;
+    }
+    return runGuarded(routine);
+}
+
+MainThreadCalls::MainThreadCalls() {
+    // One worker queues one call at a time; the room keeps queueing free of allocation.
+    queue_.reserve(4);
+}
+
+void MainThreadCalls::setWakeHook(std::function<void()> hook) {
+    std::lock_guard lock(mutex_);
+    wake_ = std::move(hook);
+}
+
+CallOutcome MainThreadCalls::run(RoutineRef routine, const std::stop_token& stop) {
+    Entry entry{routine};
+    std::function<void()>* wake = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        if (stop.stop_requested()) {
+            return CallOutcome::Withdrawn;
+        }
+        queue_.push_back(&entry);
+        wake = wake_ ? &wake_ : nullptr;
+    }
+    changed_.notify_all();
+    if (wake != nullptr) {
+        (*wake)();
+    }
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, stop, [&] { return entry.state == Entry::State::Done; });
+    if (entry.state == Entry::State::Pending) {
+        // Told to stop before the main side took it: withdraw it.
+        std::erase(queue_, &entry);
+        return CallOutcome::Withdrawn;
+    }
+    // A routine under way is always waited for: it uses the worker's data.
+    changed_.wait(lock, [&] { return entry.state == Entry::State::Done; });
+    return entry.threw ? CallOutcome::Threw : CallOutcome::Done;
+}
+
+void MainThreadCalls::postExchangeInfo(ExchangeEvents& events, std::span<const std::uint8_t> bytes,
+                                       const std::stop_token& /*stop*/) {
+    std::lock_guard lock(mutex_);
+    posted_.events = &events;
+    posted_.bytes.insert(posted_.bytes.end(), bytes.begin(), bytes.end());
+    posted_.lengths.push_back(static_cast<std::uint32_t>(bytes.size()));
+}
+
+void MainThreadCalls::postRingState(ExchangeEvents& events, bool empty,
+                                    const std::stop_token& /*stop*/) {
+    std::lock_guard lock(mutex_);
+    posted_.events = &events;
+    posted_.ringState = empty ? 1 : 0;
+}
+
+void MainThreadCalls::endBatch() {
+    std::function<void()>* wake = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        if (batchEnded_ || posted_.empty()) {
+            return;
+        }
+        batchEnded_ = true;
+        wake = wake_ ? &wake_ : nullptr;
+    }
+    changed_.notify_all();
+    if (wake != nullptr) {
+        (*wake)();
+    }
+}
+
+void MainThreadCalls::deliverPosted(std::unique_lock<std::mutex>& lock) {
+    if (posted_.empty()) {
+        return;
+    }
+    Posted batch = std::move(spare_);
+    batch.clear();
+    std::swap(batch, posted_);
+    batchEnded_ = false;
+    lock.unlock();
+
+    ExchangeEvents& events = *batch.events;
+    std::size_t at = 0;
+    for (const std::uint32_t length : batch.lengths) {
+        const auto bytes = std::span<const std::uint8_t>(batch.bytes).subspan(at, length);
+        at += length;
+        if (events.takesExchangeInfo()) {
+            fillExchangeRecord(bytes, record_);
+            runGuarded([&] { events.onExchangeInfo(record_); });
+        }
+    }
+    if (batch.ringState >= 0) {
+        runGuarded([&] { events.onRingState(batch.ringState == 1); });
+    }
+    runGuarded([&] { events.onExchangeBatchEnd(); });
+
+    lock.lock();
+    spare_ = std::move(batch);
+}
+
+std::size_t MainThreadCalls::drain() {
+    std::size_t ran = 0;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        // What the worker posted before queuing a call comes before the call.
+        deliverPosted(lock);
+        if (queue_.empty()) {
+            break;
+        }
+        Entry* entry = queue_.front();
+        queue_.erase(queue_.begin());
+        entry->state = Entry::State::Running;
+        lock.unlock();
+        const bool threw = runGuarded(entry->routine) == CallOutcome::Threw;
+        lock.lock();
+        entry->threw = threw;
+        entry->state = Entry::State::Done;
+        ++ran;
+        changed_.notify_all();
+    }
+    return ran;
+}
+
+bool MainThreadCalls::pending() const {
+    std::lock_guard lock(mutex_);
+    return pendingLocked();
+}
+
+bool MainThreadCalls::callPending() const {
+    std::lock_guard lock(mutex_);
+    return !queue_.empty();
+}
+
+bool MainThreadCalls::waitPending(std::chrono::milliseconds limit) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit, [&] { return pendingLocked(); });
+}
+
+}  // namespace horalux::link

@@ -1,0 +1,130 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <stop_token>
+#include <type_traits>
+#include <vector>
+
+#include "link/exchange/ExchangeEvents.h"
+#include "link/exchange/ExchangeRecord.h"
+
+namespace horalux::link {
+
+// A borrowed callable: no allocation, valid while the callable it refers to lives.
+class RoutineRef {
+  public:
+    // A temporary routine lives until the end of the full expression that made it, which
+    // outlasts the call it is passed to.
+    template <class F>
+    requires(!std::is_same_v<std::remove_cvref_t<F>, RoutineRef>)
+        RoutineRef(F&& routine)  // NOLINT(google-explicit-constructor): built at every call site
+        : object_(const_cast<void*>(static_cast<const void*>(std::addressof(routine)))),
+          invoke_([](void* object) { (*static_cast<std::remove_reference_t<F>*>(object))(); }) {}
+
+    void operator()() const { invoke_(object_); }
+
+  private:
+    void* object_;
+    void (*invoke_)(void*);
+};
+
+enum class CallOutcome {
+    Done,       // the routine ran to its end
+    Threw,      // the routine raised an error; it was caught and dropped
+    Withdrawn,  // the worker was told to stop before the routine started; it never runs
+};
+
+// Runs a routine on the main thread and returns when it has finished. The worker's only way to
+// reach the main side; the Qt windows, the command-line companion and the tests each supply one.
+class MainThread {
+  public:
+    virtual ~MainThread() = default;
+    // Waits until the routine has run. When `stop` is requested before the routine started, the
+    // call is withdrawn; a routine already running is always waited for.
+    virtual CallOutcome run(RoutineRef routine, const std::stop_token& stop) = 0;
+
+    // What the main side only needs to learn about, handed over without waiting: exchange-log
+    // records (all of them, in order) and ring states (only the latest one counts). The
+    // defaults deliver at once through run().
+    virtual void postExchangeInfo(ExchangeEvents& events, std::span<const std::uint8_t> bytes,
+                                  const std::stop_token& stop);
+    virtual void postRingState(ExchangeEvents& events, bool empty, const std::stop_token& stop);
+    // Ends a batch of posts: the main side is woken once if anything is waiting for it.
+    virtual void endBatch() {}
+};
+
+// Runs every routine at once on the calling thread: for single-threaded tests and tools.
+class InlineMainThread final : public MainThread {
+  public:
+    CallOutcome run(RoutineRef routine, const std::stop_token& stop) override;
+};
+
+// Pending main-thread calls: the worker queues one and waits; the main side runs them from its
+// own loop with drain(). Posted records and ring states wait in a queue of their own that the
+// worker never waits on. The wake hook (set before the worker starts) is called on the worker
+// thread each time a call is queued and once per ended batch of posts, so the main side can
+// post itself an event and drain.
+class MainThreadCalls final : public MainThread {
+  public:
+    MainThreadCalls();
+    CallOutcome run(RoutineRef routine, const std::stop_token& stop) override;
+    void postExchangeInfo(ExchangeEvents& events, std::span<const std::uint8_t> bytes,
+                          const std::stop_token& stop) override;
+    void postRingState(ExchangeEvents& events, bool empty, const std::stop_token& stop) override;
+    void endBatch() override;
+
+    void setWakeHook(std::function<void()> hook);
+    // Main thread: delivers what was posted and runs the calls queued so far, in the order the
+    // worker made them (the posts before a call are delivered before it runs): each record,
+    // then the latest ring state, then onExchangeBatchEnd. Returns how many calls ran. Event
+    // handlers that run a nested event loop would see later records before earlier ones end.
+    std::size_t drain();
+    // Calls queued or posts of an ended batch waiting.
+    bool pending() const;
+    // A worker waits in a call that has not been run yet.
+    bool callPending() const;
+    // Main thread: waits up to `limit` for something to drain; true when something is pending.
+    bool waitPending(std::chrono::milliseconds limit) const;
+
+  private:
+    struct Entry {
+        RoutineRef routine;
+        enum class State { Pending, Running, Done } state = State::Pending;
+        bool threw = false;
+    };
+    // Posted records as one byte run plus the length of each record, so posting allocates
+    // nothing once the buffers have grown.
+    struct Posted {
+        ExchangeEvents* events = nullptr;
+        std::vector<std::uint8_t> bytes;
+        std::vector<std::uint32_t> lengths;
+        int ringState = -1;  // -1: none posted, else 0 or 1
+        bool empty() const { return lengths.empty() && ringState < 0; }
+        void clear() {
+            bytes.clear();
+            lengths.clear();
+            ringState = -1;
+        }
+    };
+
+    bool pendingLocked() const { return !queue_.empty() || (batchEnded_ && !posted_.empty()); }
+    // Takes the posted batch, delivers it with the lock released, and locks again.
+    void deliverPosted(std::unique_lock<std::mutex>& lock);
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable_any changed_;
+    std::vector<Entry*> queue_;
+    std::function<void()> wake_;
+    Posted posted_;
+    Posted spare_;             // the buffers of the batch delivered last, kept for their room
+    bool batchEnded_ = false;  // the main side was woken for what is posted
+    TStrMsg record_;           // main side: the record being delivered, reused
+};
+
+}  // namespace horalux::link

@@ -1,0 +1,80 @@
+#include "link/exchange/WorkerSide.h"
+
+#include <utility>
+
+#include "link/wire/PortAccess.h"
+
+namespace horalux::link {
+
+CallOutcome WorkerSide::requestFailed(std::unique_ptr<BoardRequest> copy) {
+    return onMain([&] { events_.onRequestFailed(std::move(copy)); });
+}
+
+void WorkerSide::boardMode(std::uint8_t code) {
+    onMain([&] { events_.onBoardMode(code); });
+}
+
+void WorkerSide::exchangeInfo(std::span<const std::uint8_t> bytes) {
+    if (stop_.stop_requested()) {
+        return;
+    }
+    // Every poll inside the reply hunt comes through here: a round trip to the main side for
+    // each would cost more than the byte.
+    mainThread_.postExchangeInfo(events_, bytes, stop_);
+    posted();
+}
+
+void WorkerSide::ringState(bool empty) {
+    if (stop_.stop_requested()) {
+        return;
+    }
+    mainThread_.postRingState(events_, empty, stop_);
+    posted();
+}
+
+void WorkerSide::posted() {
+    if (tick_ == nullptr) {
+        endBatch();
+        return;
+    }
+    const std::uint32_t now = tick_->nowMs();
+    if (!batchOpen_) {
+        batchOpen_ = true;
+        batchStartMs_ = now;
+    } else if (platform::elapsedMs(batchStartMs_, now) >= kBatchMs) {
+        endBatch();
+    }
+}
+
+void WorkerSide::endBatch() {
+    batchOpen_ = false;
+    mainThread_.endBatch();
+}
+
+void WorkerSide::refreshBoardView() {
+    onMain([&] { events_.refreshBoardView(); });
+}
+
+void WorkerSide::refreshUserFields() {
+    onMain([&] { events_.refreshUserFields(); });
+}
+
+void WorkerSide::linkDown() {
+    onMain([&] { events_.onLinkDown(); });
+}
+
+void WorkerSide::notify(std::string_view text) {
+    onMain([&] { prompts_.notify(text); });
+}
+
+void WorkerSide::error(std::string_view text) {
+    onMain([&] { prompts_.error(text); });
+}
+
+bool WorkerSide::askRetry(std::string_view text) {
+    bool retry = false;
+    onMain([&] { retry = prompts_.askRetry(text); });
+    return retry;
+}
+
+}  // namespace horalux::link

@@ -1,0 +1,65 @@
+#include "link/wire/PortList.h"
+
+#include <algorithm>
+
+#include "platform/SerialPortList.h"
+
+namespace horalux::link {
+namespace {
+
+constexpr std::size_t kValueNameSkip = 8;  // the length of "\Device\"
+constexpr std::size_t kValueNameShown = 50;
+
+std::string makeLabel(const PortValue& value) {
+    std::string shown;
+    if (value.valueName.size() > kValueNameSkip) {
+        shown = value.valueName.substr(kValueNameSkip, kValueNameShown);
+    }
+    return value.portName + " (" + shown + ")";
+}
+
+}  // namespace
+
+std::string portValueName(std::string_view description) {
+    return "\\Device\\" + std::string(description);
+}
+
+PortList FillPortList(const std::vector<PortValue>& values, std::string& comPort,
+                      bool comPortExists) {
+    PortList list;
+    for (const PortValue& value : values) {
+        if (!list.entries.empty() && list.entries.back().name == value.portName) {
+            list.entries.pop_back();
+        } else if (list.entries.size() == kMaxPortListEntries) {
+            break;
+        }
+        list.entries.push_back(
+            {platform::portKindOf(value.portName), value.portName, makeLabel(value)});
+    }
+    const auto matches = [&](const PortListEntry& e) { return e.name == comPort; };
+    if (comPortExists && !comPort.empty() && list.entries.size() < kMaxPortListEntries &&
+        std::none_of(list.entries.begin(), list.entries.end(), matches)) {
+        list.entries.push_back({platform::portKindOf(comPort), comPort, comPort});
+    }
+    for (std::size_t i = list.entries.size(); i-- > 0;) {
+        if (matches(list.entries[i])) {
+            list.selected = static_cast<int>(i);
+            return list;
+        }
+    }
+    if (!list.entries.empty()) {
+        list.selected = 0;
+        comPort = list.entries.front().name;
+    }
+    return list;
+}
+
+PortList ListPorts(std::string& comPort) {
+    std::vector<PortValue> values;
+    for (const platform::SystemSerialPort& port : platform::listSystemSerialPorts()) {
+        values.push_back({portValueName(port.description), port.name});
+    }
+    return FillPortList(values, comPort, platform::unlistedPortExists(comPort));
+}
+
+}  // namespace horalux::link
