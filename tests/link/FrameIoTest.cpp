@@ -214,7 +214,7 @@ TEST(SendFrame, WritesLogsAndWaitsAfterTheFrame) {
     port.setSpeed(9600);
     Line line(port, tick, 100);
     std::vector<std::size_t> logged;
-    line.setLog([&](std::span<const std::uint8_t> b) { logged.push_back(b.size()); });
+    line.setLog([&](LogDirection, std::span<const std::uint8_t> b) { logged.push_back(b.size()); });
     int dispatched = 0;
     line.setDispatch([&] { ++dispatched; });
     RequestFrameBuilder builder;

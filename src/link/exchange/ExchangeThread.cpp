@@ -16,7 +16,9 @@ TNewThread::TNewThread(const ExchangeContext& context)
       builder_(std::make_unique<RequestFrameBuilder>()),
       decoder_(line_, ring_, context.board, main_) {
     line_.setStopToken(stop_.get_token());
-    line_.setLog([this](std::span<const std::uint8_t> bytes) { main_.exchangeInfo(bytes); });
+    line_.setLog([this](LogDirection direction, std::span<const std::uint8_t> bytes) {
+        main_.exchangeInfo(direction, bytes);
+    });
     line_.setPollFailureHandler([this] { pollFailed(); });
     // The post-write wait keeps the thread's own queue moving.
     line_.setDispatch([this] { dispatchAll(); });

@@ -17,16 +17,39 @@ CallOutcome runGuarded(RoutineRef routine) {
 
 }  // namespace
 
-void MainThread::postExchangeInfo(ExchangeEvents& events, std::span<const std::uint8_t> bytes,
+void MainThread::postExchangeInfo(ExchangeEvents& events, const ExchangeBytes& bytes,
                                   const std::stop_token& stop) {
     // Formatted on the main side, where the receiver says whether it takes the record at all.
     run(
         [&] {
             if (events.takesExchangeInfo()) {
-                events.onExchangeInfo(makeExchangeRecord(bytes));
+                TStrMsg record = makeExchangeRecord(bytes);
+                readClock();
+                stamp(record);
+                events.onExchangeInfo(record);
             }
         },
         stop);
+}
+
+void MainThread::readClock() {
+    if (clock_ == nullptr || tick_ == nullptr) {
+        return;
+    }
+    const platform::LocalDateTime now = clock_->now();
+    clockTick_ = tick_->nowMs();
+    clockDayMs_ = ((now.hour * 60 + now.minute) * 60 + now.second) * 1000 + now.millisecond;
+}
+
+void MainThread::stamp(TStrMsg& record) const {
+    if (clockDayMs_ == kNoTime) {
+        record.TimeMs = kNoTime;
+        return;
+    }
+    // The record is older than the clock reading by the ticks between them.
+    constexpr std::int64_t kDayMs = 24LL * 60 * 60 * 1000;
+    const std::int64_t age = platform::elapsedMs(record.Tick, clockTick_);
+    record.TimeMs = static_cast<std::int32_t>(((clockDayMs_ - age) % kDayMs + kDayMs) % kDayMs);
 }
 
 void MainThread::postRingState(ExchangeEvents& events, bool empty, const std::stop_token& stop) {
@@ -77,12 +100,15 @@ CallOutcome MainThreadCalls::run(RoutineRef routine, const std::stop_token& stop
     return entry.threw ? CallOutcome::Threw : CallOutcome::Done;
 }
 
-void MainThreadCalls::postExchangeInfo(ExchangeEvents& events, std::span<const std::uint8_t> bytes,
+void MainThreadCalls::postExchangeInfo(ExchangeEvents& events, const ExchangeBytes& bytes,
                                        const std::stop_token& /*stop*/) {
     std::lock_guard lock(mutex_);
     posted_.events = &events;
-    posted_.bytes.insert(posted_.bytes.end(), bytes.begin(), bytes.end());
-    posted_.lengths.push_back(static_cast<std::uint32_t>(bytes.size()));
+    posted_.bytes.insert(posted_.bytes.end(), bytes.bytes.begin(), bytes.bytes.end());
+    posted_.meanings.append(bytes.meaning);
+    posted_.records.push_back({static_cast<std::uint32_t>(bytes.bytes.size()),
+                               static_cast<std::uint32_t>(bytes.meaning.size()), bytes.tick,
+                               bytes.direction});
 }
 
 void MainThreadCalls::postRingState(ExchangeEvents& events, bool empty,
@@ -119,12 +145,20 @@ void MainThreadCalls::deliverPosted(std::unique_lock<std::mutex>& lock) {
     lock.unlock();
 
     ExchangeEvents& events = *batch.events;
+    if (!batch.records.empty()) {
+        readClock();
+    }
     std::size_t at = 0;
-    for (const std::uint32_t length : batch.lengths) {
-        const auto bytes = std::span<const std::uint8_t>(batch.bytes).subspan(at, length);
-        at += length;
+    std::size_t meaningAt = 0;
+    for (const PostedRecord& posted : batch.records) {
+        const auto bytes = std::span<const std::uint8_t>(batch.bytes).subspan(at, posted.length);
+        const auto meaning =
+            std::string_view(batch.meanings).substr(meaningAt, posted.meaningLength);
+        at += posted.length;
+        meaningAt += posted.meaningLength;
         if (events.takesExchangeInfo()) {
-            fillExchangeRecord(bytes, record_);
+            fillExchangeRecord({posted.direction, posted.tick, bytes, meaning}, record_);
+            stamp(record_);
             runGuarded([&] { events.onExchangeInfo(record_); });
         }
     }

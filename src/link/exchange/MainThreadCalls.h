@@ -13,6 +13,8 @@
 
 #include "link/exchange/ExchangeEvents.h"
 #include "link/exchange/ExchangeRecord.h"
+#include "platform/SystemClock.h"
+#include "platform/Tick.h"
 
 namespace horalux::link {
 
@@ -52,11 +54,31 @@ class MainThread {
     // What the main side only needs to learn about, handed over without waiting: exchange-log
     // records (all of them, in order) and ring states (only the latest one counts). The
     // defaults deliver at once through run().
-    virtual void postExchangeInfo(ExchangeEvents& events, std::span<const std::uint8_t> bytes,
+    virtual void postExchangeInfo(ExchangeEvents& events, const ExchangeBytes& bytes,
                                   const std::stop_token& stop);
     virtual void postRingState(ExchangeEvents& events, bool empty, const std::stop_token& stop);
     // Ends a batch of posts: the main side is woken once if anything is waiting for it.
     virtual void endBatch() {}
+
+    // The PC clock and the tick the records' local times are read from; without them records
+    // carry kNoTime. Set before the worker starts.
+    void setLocalTime(platform::SystemClock* clock, platform::Tick* tick) {
+        clock_ = clock;
+        tick_ = tick;
+    }
+
+  protected:
+    // Main side, once per delivery: reads the clock, so the records delivered next are timed
+    // from the ticks the worker took.
+    void readClock();
+    // The local time of day of the record's tick, by the clock read last.
+    void stamp(TStrMsg& record) const;
+
+  private:
+    platform::SystemClock* clock_ = nullptr;
+    platform::Tick* tick_ = nullptr;
+    std::int32_t clockDayMs_ = kNoTime;
+    std::uint32_t clockTick_ = 0;
 };
 
 // Runs every routine at once on the calling thread: for single-threaded tests and tools.
@@ -74,7 +96,7 @@ class MainThreadCalls final : public MainThread {
   public:
     MainThreadCalls();
     CallOutcome run(RoutineRef routine, const std::stop_token& stop) override;
-    void postExchangeInfo(ExchangeEvents& events, std::span<const std::uint8_t> bytes,
+    void postExchangeInfo(ExchangeEvents& events, const ExchangeBytes& bytes,
                           const std::stop_token& stop) override;
     void postRingState(ExchangeEvents& events, bool empty, const std::stop_token& stop) override;
     void endBatch() override;
@@ -98,17 +120,25 @@ class MainThreadCalls final : public MainThread {
         enum class State { Pending, Running, Done } state = State::Pending;
         bool threw = false;
     };
-    // Posted records as one byte run plus the length of each record, so posting allocates
-    // nothing once the buffers have grown.
+    struct PostedRecord {
+        std::uint32_t length = 0;
+        std::uint32_t meaningLength = 0;
+        std::uint32_t tick = 0;
+        LogDirection direction = LogDirection::Read;
+    };
+    // Posted records as one byte run and one meaning run plus what each record holds of them,
+    // so posting allocates nothing once the buffers have grown.
     struct Posted {
         ExchangeEvents* events = nullptr;
         std::vector<std::uint8_t> bytes;
-        std::vector<std::uint32_t> lengths;
+        std::string meanings;
+        std::vector<PostedRecord> records;
         int ringState = -1;  // -1: none posted, else 0 or 1
-        bool empty() const { return lengths.empty() && ringState < 0; }
+        bool empty() const { return records.empty() && ringState < 0; }
         void clear() {
             bytes.clear();
-            lengths.clear();
+            meanings.clear();
+            records.clear();
             ringState = -1;
         }
     };

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "config/RegisterMap.h"
+#include "link/exchange/FrameMeaning.h"
 #include "link/exchange/Messages.h"
 #include "link/exchange/SegmentCode.h"
 #include "link/wire/Commands.h"
@@ -80,10 +81,11 @@ DecodeOutcome ReplyDecoder::decodeIncoming(std::uint8_t wakingByte) {
     const ReplyHeader& header = hunt.header;
     completeCurrent(header);
     length_ = 0;
+    bool blockSound = true;
     if (carriesDataBlock(header.code)) {
         const std::size_t length = replyDataLength(header.code, header.param1, header.param2);
         try {
-            ReadReplyData(line_, length, data_);
+            blockSound = ReadReplyData(line_, length, data_);
         } catch (const platform::PortError&) {
             return DecodeOutcome::LinkLost;
         }
@@ -95,8 +97,31 @@ DecodeOutcome ReplyDecoder::decodeIncoming(std::uint8_t wakingByte) {
         length_ = length;
     }
     decode(header);
+    std::string meaning = describe(header);
+    if (!blockSound) {
+        meaning.insert(0, kBadBlockNote);
+    }
+    main_.describeLastRead(std::move(meaning));
     CheckPortErrors(line_.port(), main_);
     return DecodeOutcome::Decoded;
+}
+
+std::string ReplyDecoder::describe(const ReplyHeader& header) const {
+    switch (header.code) {
+        case cmd::StatusFrame:
+            return describeStatusFrame(currentMainText(*board_.lock()));
+        case cmd::LayoutFrame:
+            return describeLayoutFrame(static_cast<std::size_t>(board_.lock()->UserFieldCount));
+        case cmd::ReadUserFields: {
+            auto data = board_.lock();
+            return describeUserFields(std::span<const std::string>(data->UserFieldTexts)
+                                          .first(static_cast<std::size_t>(data->UserFieldCount)));
+        }
+        case cmd::ReadClock:
+            return describeClockReply(clockRead_);
+        default:
+            return describeReplyHeader(header);
+    }
 }
 
 void ReplyDecoder::completeCurrent(const ReplyHeader& header) {
@@ -253,6 +278,7 @@ void ReplyDecoder::decodeClock() {
         block[i] = at(i);
     }
     const auto time = timesync::decodeBoardTimePayload(block);
+    clockRead_.reset();
     if (!time) {
         return;
     }
@@ -273,6 +299,7 @@ void ReplyDecoder::decodeClock() {
         values_.year.setDecimal(((shifted.year % 100) + 100) % 100, 2);
         buildDateTexts(*data, values_);
         data->BoardClock = shifted;
+        clockRead_ = shifted;
     }
     main_.refreshBoardView();
 }

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "link/exchange/BoardState.h"
@@ -44,6 +46,8 @@ class ReplyDecoder {
     std::uint8_t at(std::size_t offset) const { return offset < length_ ? data_[offset] : 0; }
     void completeCurrent(const ReplyHeader& header);
     void decode(const ReplyHeader& header);
+    // What the exchange log says the decoded frame meant.
+    std::string describe(const ReplyHeader& header) const;
     void decodeStatus();
     void decodeLayout();
     void decodeUserValues();
@@ -59,6 +63,7 @@ class ReplyDecoder {
     std::size_t length_ = 0;
     LayoutValues values_;
     bool statusFrame_ = false;
+    std::optional<platform::LocalDateTime> clockRead_;  // the last clock reply, zone applied
     HuntWindow hunt_;
     std::function<bool()> giveWay_;
 };

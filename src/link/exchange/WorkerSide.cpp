@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "link/exchange/FrameMeaning.h"
 #include "link/wire/PortAccess.h"
 
 namespace horalux::link {
@@ -14,13 +15,42 @@ void WorkerSide::boardMode(std::uint8_t code) {
     onMain([&] { events_.onBoardMode(code); });
 }
 
-void WorkerSide::exchangeInfo(std::span<const std::uint8_t> bytes) {
+void WorkerSide::exchangeInfo(LogDirection direction, std::span<const std::uint8_t> bytes) {
     if (stop_.stop_requested()) {
+        return;
+    }
+    const std::uint32_t now = tick_ != nullptr ? tick_->nowMs() : 0;
+    postHeld();
+    if (direction == LogDirection::Read) {
+        heldBytes_.assign(bytes.begin(), bytes.end());
+        heldTick_ = now;
+        heldMeaning_.clear();
+        holding_ = true;
         return;
     }
     // Every poll inside the reply hunt comes through here: a round trip to the main side for
     // each would cost more than the byte.
-    mainThread_.postExchangeInfo(events_, bytes, stop_);
+    const std::string meaning = describeRequestFrame(bytes);
+    mainThread_.postExchangeInfo(events_, {direction, now, bytes, meaning}, stop_);
+    posted();
+}
+
+void WorkerSide::describeLastRead(std::string meaning) {
+    if (holding_) {
+        heldMeaning_ = std::move(meaning);
+    }
+}
+
+void WorkerSide::postHeld() {
+    if (!holding_) {
+        return;
+    }
+    holding_ = false;
+    if (stop_.stop_requested()) {
+        return;
+    }
+    mainThread_.postExchangeInfo(
+        events_, {LogDirection::Read, heldTick_, heldBytes_, heldMeaning_}, stop_);
     posted();
 }
 
@@ -34,7 +64,7 @@ void WorkerSide::ringState(bool empty) {
 
 void WorkerSide::posted() {
     if (tick_ == nullptr) {
-        endBatch();
+        wakeForBatch();
         return;
     }
     const std::uint32_t now = tick_->nowMs();
@@ -42,11 +72,16 @@ void WorkerSide::posted() {
         batchOpen_ = true;
         batchStartMs_ = now;
     } else if (platform::elapsedMs(batchStartMs_, now) >= kBatchMs) {
-        endBatch();
+        wakeForBatch();
     }
 }
 
 void WorkerSide::endBatch() {
+    postHeld();
+    wakeForBatch();
+}
+
+void WorkerSide::wakeForBatch() {
     batchOpen_ = false;
     mainThread_.endBatch();
 }

@@ -4,7 +4,9 @@
 #include <memory>
 #include <span>
 #include <stop_token>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "link/exchange/BoardRequest.h"
 #include "link/exchange/ExchangeEvents.h"
@@ -39,9 +41,14 @@ class WorkerSide final : public Prompts {
     // Threw when the handler raised an error, Withdrawn when the worker is stopping.
     CallOutcome requestFailed(std::unique_ptr<BoardRequest> copy);
     void boardMode(std::uint8_t code);
-    void exchangeInfo(std::span<const std::uint8_t> bytes);
+    // One exchange-log record, timed now. A read is held back until the next record or the end
+    // of the batch, so that the decoder can say what the frame it completes meant.
+    void exchangeInfo(LogDirection direction, std::span<const std::uint8_t> bytes);
+    // What the frame completed by the record read last means; nothing once that record is gone.
+    void describeLastRead(std::string meaning);
     void ringState(bool empty);
-    // Wakes the main side for what was posted since the last batch ended.
+    // Hands over the held record and wakes the main side for what was posted since the last
+    // batch ended.
     void endBatch();
     void refreshBoardView();
     void refreshUserFields();
@@ -60,6 +67,8 @@ class WorkerSide final : public Prompts {
         return mainThread_.run(routine, stop_);
     }
     void posted();
+    void postHeld();
+    void wakeForBatch();
 
     MainThread& mainThread_;
     ExchangeEvents& events_;
@@ -68,6 +77,11 @@ class WorkerSide final : public Prompts {
     platform::Tick* tick_;
     bool batchOpen_ = false;
     std::uint32_t batchStartMs_ = 0;
+    // The read record held back for its meaning.
+    bool holding_ = false;
+    std::vector<std::uint8_t> heldBytes_;
+    std::uint32_t heldTick_ = 0;
+    std::string heldMeaning_;
 };
 
 }  // namespace horalux::link

@@ -21,10 +21,12 @@ Session::Session(const SessionOptions& options)
     if (options.events == nullptr || options.prompts == nullptr) {
         throw std::logic_error("a session needs its owner's events and prompts");
     }
+    MainThread& mainThread = given(options.mainThread, static_cast<MainThread&>(calls_));
+    // The exchange log's records are timed by the session's clock.
+    mainThread.setLocalTime(&clock_, &tick_);
     connection_ = std::make_unique<Connection>(ConnectionParts{
         given(options.opener, static_cast<platform::SerialDeviceOpener&>(ownOpener_)), tick_,
-        clock_, *options.prompts, *options.events,
-        given(options.mainThread, static_cast<MainThread&>(calls_)), board_,
+        clock_, *options.prompts, *options.events, mainThread, board_,
         given(options.busy, static_cast<BusyIndicator&>(*this)),
         given(options.pump, static_cast<MessagePump&>(*this)), settings_});
 }

@@ -36,9 +36,9 @@ Line::Poll Line::pollByte() {
     if (receivedAt_ < receivedEnd_) {
         poll.byte = received_[receivedAt_++];
         poll.status = PollStatus::Byte;
-        log({&poll.byte, 1});
+        log(LogDirection::Read, {&poll.byte, 1});
     } else {
-        log({});
+        log(LogDirection::Read, {});
     }
     return poll;
 }
@@ -68,7 +68,7 @@ std::size_t Line::readBlock(std::span<std::uint8_t> buffer) {
             break;
         }
     }
-    log(buffer.first(got));
+    log(LogDirection::Read, buffer.first(got));
     return got;
 }
 
@@ -79,7 +79,7 @@ void Line::sendFrame(std::span<const std::uint8_t> frame) {
     // arrive, and a vanished device shows up at the next poll.
     const std::uint32_t t0 = tick_.nowMs();
     port_.write(frame.data(), frame.size());
-    log(frame);
+    log(LogDirection::Written, frame);
     waitUntilSent(t0, frame.size());
     PostWriteWait(tick_, postWriteWaitMs(delayTimeMs_, port_.speed()), dispatch_, stop_);
 }

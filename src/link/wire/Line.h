@@ -11,6 +11,9 @@
 
 namespace horalux::link {
 
+// Which way the bytes of one exchange-log record went.
+enum class LogDirection : std::uint8_t { Written, Read };
+
 // The exchange thread's view of the open port: one-byte polls, block reads and frame writes,
 // with the exchange log, the post-write wait and the stop request applied in one place.
 class Line {
@@ -31,7 +34,8 @@ class Line {
 
     // Receives the bytes of every successful poll (also an empty one), every block read and
     // every frame written.
-    void setLog(std::function<void(std::span<const std::uint8_t>)> log) { log_ = std::move(log); }
+    using LogSink = std::function<void(LogDirection, std::span<const std::uint8_t>)>;
+    void setLog(LogSink log) { log_ = std::move(log); }
     // Told about a failed one-byte poll ("Error reading port").
     void setPollFailureHandler(std::function<void()> handler) { pollFailed_ = std::move(handler); }
     // Runs the thread's own messages during the post-write wait.
@@ -57,9 +61,9 @@ class Line {
     std::uint32_t delayTimeMs() const { return delayTimeMs_; }
 
   private:
-    void log(std::span<const std::uint8_t> bytes) {
+    void log(LogDirection direction, std::span<const std::uint8_t> bytes) {
         if (log_) {
-            log_(bytes);
+            log_(direction, bytes);
         }
     }
 
@@ -75,7 +79,7 @@ class Line {
     std::size_t receivedEnd_ = 0;
     // The last read brought a few bytes, no backlog, and no frame was written since.
     bool streaming_ = false;
-    std::function<void(std::span<const std::uint8_t>)> log_;
+    LogSink log_;
     std::function<void()> pollFailed_;
     std::function<void()> dispatch_;
     std::stop_token stop_;
