@@ -29,6 +29,9 @@ ProgramSettings loadSettings(const std::filesystem::path& path) {
     s.SinhrTime = file.readBool(kInterface, "SinhrTime", defaults.SinhrTime);
     s.SinhrTimeServer = file.readString(kInterface, "SinhrTimeServer", defaults.SinhrTimeServer);
     s.Test = file.readBool(kView, "Test", defaults.Test);
+    s.LogTime = file.readBool(kView, "LogTime", defaults.LogTime);
+    s.LogDirection = file.readBool(kView, "LogDirection", defaults.LogDirection);
+    s.LogMeaning = file.readBool(kView, "LogMeaning", defaults.LogMeaning);
 
     if (s.DelayTime < kMinDelayTime || s.DelayTime > kMaxDelayTime) {
         s.DelayTime = defaults.DelayTime;
@@ -65,6 +68,9 @@ void saveSettings(const std::filesystem::path& path, const ProgramSettings& s) {
     file.writeBool(kInterface, "SinhrTime", s.SinhrTime);
     file.writeString(kInterface, "SinhrTimeServer", s.SinhrTimeServer);
     file.writeBool(kView, "Test", s.Test);
+    file.writeBool(kView, "LogTime", s.LogTime);
+    file.writeBool(kView, "LogDirection", s.LogDirection);
+    file.writeBool(kView, "LogMeaning", s.LogMeaning);
     file.writeInteger(kInterface, "Period_sinhr", s.SyncPeriodChoice);
     file.save(path);
 }

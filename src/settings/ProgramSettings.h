@@ -29,6 +29,10 @@ struct ProgramSettings {
     // (timesync::SyncPeriod) keeps it as the value to save.
     int SyncPeriodChoice = kDefaultPeriodChoice;
     bool Test = false;  // key "Test": the check mark of N12, the exchange log shown
+    // The exchange log's line form: "Время", "Направление", "Расшифровка" (keys of View).
+    bool LogTime = false;
+    bool LogDirection = false;
+    bool LogMeaning = false;
 
     friend bool operator==(const ProgramSettings&, const ProgramSettings&) = default;
 };

@@ -1,21 +1,106 @@
 #include "ui/ExchangeLog.h"
 
-#include <QByteArray>
+#include <QAction>
 #include <QCheckBox>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
 
+#include "settings/FileText.h"
+#include "settings/ProgramSettings.h"
+#include "ui/LogFindDialog.h"
 #include "ui/LogView.h"
 
 namespace horalux::ui {
 
-ExchangeLog::ExchangeLog(LogView& view, QCheckBox& enabled, QObject* parent)
-    : QObject(parent), view_(view), enabled_(enabled) {
+namespace {
+
+std::optional<std::filesystem::path> askLogName(QWidget* parent) {
+    const QString name = QFileDialog::getSaveFileName(
+        parent, QStringLiteral("Сохранить журнал"), QString(),
+        QStringLiteral("Текстовые файлы (*.txt);;Все файлы (*)"));
+    if (name.isEmpty()) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(name.toStdString());
+}
+
+QByteArray bytesOf(const std::string& text) {
+    return {text.data(), static_cast<qsizetype>(text.size())};
+}
+
+}  // namespace
+
+ExchangeLog::ExchangeLog(LogView& view, QCheckBox& enabled, settings::ProgramSettings* settings,
+                         QObject* parent)
+    : QObject(parent), view_(view), enabled_(enabled), settings_(settings) {
+    askSaveName = askLogName;
     view_.setMaximumLineCount(kExchangeLogMaxLines);
     // Screen readers name the log after its switch.
     view_.setAccessibleName(QStringLiteral("Обмен данными"));
+    addActions();
+    loadForm();
+}
+
+ExchangeLog::~ExchangeLog() = default;
+
+void ExchangeLog::addActions() {
+    const auto add = [this](const QString& text, const QKeySequence& keys, auto slot) {
+        auto* action = new QAction(text, &view_);
+        action->setShortcut(keys);
+        // The keys work while the log has the focus, not anywhere in the main window.
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(action, &QAction::triggered, this, slot);
+        view_.addAction(action);
+        return action;
+    };
+    const auto separator = [this] {
+        auto* line = new QAction(&view_);
+        line->setSeparator(true);
+        view_.addAction(line);
+    };
+    add(QStringLiteral("Найти..."), QKeySequence::Find, [this] { find(); });
+    add(QStringLiteral("Найти далее"), QKeySequence::FindNext, [this] { findAgain(true); });
+    add(QStringLiteral("Найти ранее"), QKeySequence::FindPrevious, [this] { findAgain(false); });
+    add(QStringLiteral("Сохранить журнал..."), QKeySequence::Save, [this] { saveAs(); });
+    separator();
+    const auto check = [&](const QString& text, const QKeySequence& keys) {
+        QAction* action = add(text, keys, [this] {
+            setForm({time_->isChecked(), direction_->isChecked(), meaning_->isChecked()});
+        });
+        action->setCheckable(true);
+        return action;
+    };
+    time_ = check(QStringLiteral("Время"), QKeySequence(Qt::CTRL | Qt::Key_1));
+    direction_ = check(QStringLiteral("Направление"), QKeySequence(Qt::CTRL | Qt::Key_2));
+    meaning_ = check(QStringLiteral("Расшифровка"), QKeySequence(Qt::CTRL | Qt::Key_3));
+    separator();
+    add(QStringLiteral("Очистить"), QKeySequence(), [this] { clear(); });
+}
+
+QAction* ExchangeLog::action(const QString& text) const {
+    for (QAction* action : view_.actions()) {
+        if (action->text() == text) {
+            return action;
+        }
+    }
+    return nullptr;
 }
 
 bool ExchangeLog::takesRecords() const {
     return enabled_.isChecked() && shown_;
+}
+
+QByteArray ExchangeLog::lineOf(const Entry& entry) {
+    if (form_ == link::LogForm{} || (!form_.time && !form_.direction && entry.meaning.isEmpty())) {
+        return entry.plain;  // shared, not copied
+    }
+    scratch_.clear();
+    link::appendLogLine({entry.plain.constData(), static_cast<std::size_t>(entry.plain.size())},
+                        entry.direction, entry.timeMs,
+                        {entry.meaning.constData(), static_cast<std::size_t>(entry.meaning.size())},
+                        form_, scratch_);
+    return bytesOf(scratch_);
 }
 
 void ExchangeLog::append(const link::TStrMsg& record) {
@@ -24,15 +109,91 @@ void ExchangeLog::append(const link::TStrMsg& record) {
     }
     const QByteArray count = QByteArray::number(record.Count);
     const auto textSize = static_cast<qsizetype>(record.Text.size());
+    Entry entry;
     // Sized exactly: ten thousand lines kept, no room to spare in each.
-    QByteArray line;
-    line.reserve(count.size() + 1 + textSize);
-    line.append(count).append(' ').append(record.Text.data(), textSize);
-    view_.appendLine(std::move(line));
+    entry.plain.reserve(count.size() + 1 + textSize);
+    entry.plain.append(count).append(' ').append(record.Text.data(), textSize);
+    if (!record.Meaning.empty()) {
+        entry.meaning = bytesOf(record.Meaning);
+    }
+    entry.timeMs = record.TimeMs;
+    entry.direction = record.Direction;
+    view_.appendLine(lineOf(entry));
+    entries_.push_back(std::move(entry));
+    while (static_cast<int>(entries_.size()) > view_.lineCount()) {
+        entries_.pop_front();  // the view let its oldest line go
+    }
 }
 
 void ExchangeLog::clear() {
+    entries_.clear();
     view_.clear();
+}
+
+void ExchangeLog::setForm(link::LogForm form) {
+    form_ = form;
+    time_->setChecked(form.time);
+    direction_->setChecked(form.direction);
+    meaning_->setChecked(form.meaning);
+    if (settings_ != nullptr) {
+        settings_->LogTime = form.time;
+        settings_->LogDirection = form.direction;
+        settings_->LogMeaning = form.meaning;
+    }
+    std::deque<QByteArray> lines;
+    for (const Entry& entry : entries_) {
+        lines.push_back(lineOf(entry));
+    }
+    view_.replaceLines(std::move(lines));
+}
+
+void ExchangeLog::loadForm() {
+    if (settings_ != nullptr) {
+        setForm({settings_->LogTime, settings_->LogDirection, settings_->LogMeaning});
+    }
+}
+
+void ExchangeLog::save(const std::filesystem::path& file) const {
+    std::string text;
+    for (int i = 0; i < view_.lineCount(); ++i) {
+        const QByteArray& line = view_.lineBytes(i);
+        text.append(line.constData(), static_cast<std::size_t>(line.size()));
+        text += '\n';
+    }
+    settings::writeFileAtomically(file, text);
+}
+
+void ExchangeLog::saveAs() {
+    const auto file = askSaveName(view_.window());
+    if (!file) {
+        return;
+    }
+    try {
+        save(*file);
+    } catch (const settings::FileError& e) {
+        QMessageBox::warning(view_.window(), QStringLiteral("Horalux"),
+                             QStringLiteral("Журнал не сохранён. ") + QString::fromStdString(e.what()));
+    }
+}
+
+void ExchangeLog::find() {
+    if (findDialog_ == nullptr) {
+        findDialog_ = new LogFindDialog(view_.window());
+        connect(findDialog_, &LogFindDialog::findRequested, this,
+                [this](const QString& text, bool forward) {
+                    lastSearch_ = text;
+                    findDialog_->setFound(view_.find(text, forward));
+                });
+    }
+    findDialog_->open(lastSearch_);
+}
+
+void ExchangeLog::findAgain(bool forward) {
+    if (lastSearch_.isEmpty()) {
+        find();
+        return;
+    }
+    view_.find(lastSearch_, forward);
 }
 
 }  // namespace horalux::ui

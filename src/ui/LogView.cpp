@@ -46,8 +46,16 @@ void LogView::setMaximumLineCount(int count) {
     scheduleRefresh();
 }
 
+int LogView::characterCount(const QByteArray& line) {
+    int count = 0;
+    for (const char c : line) {
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    }
+    return count;
+}
+
 void LogView::appendLine(QByteArray line) {
-    widestChars_ = std::max(widestChars_, static_cast<int>(line.size()));
+    widestChars_ = std::max(widestChars_, characterCount(line));
     lines_.push_back(std::move(line));
     if (lineCount() > maxLines_) {
         lines_.pop_front();
@@ -55,6 +63,45 @@ void LogView::appendLine(QByteArray line) {
         ++droppedSinceRefresh_;
     }
     scheduleRefresh();
+}
+
+void LogView::replaceLines(std::deque<QByteArray> lines) {
+    if (lines.size() != lines_.size()) {
+        return;  // not the kept lines in another form
+    }
+    lines_ = std::move(lines);
+    widestChars_ = 0;
+    for (const QByteArray& text : lines_) {
+        widestChars_ = std::max(widestChars_, characterCount(text));
+    }
+    updateScrollBars();
+    viewport()->update();
+    notifyReaders();
+}
+
+bool LogView::find(const QString& text, bool forward) {
+    const int count = lineCount();
+    if (text.isEmpty() || count == 0) {
+        return false;
+    }
+    int from = 0;
+    if (hasSelection()) {
+        from = static_cast<int>(std::clamp<LineNumber>(cursor_ - firstNumber_, 0, count - 1));
+    } else {
+        // Nothing selected: the search starts just outside the lines in sight.
+        from = forward ? firstVisibleLine() - 1 : firstVisibleLine() + visibleLineCount();
+    }
+    const int step = forward ? 1 : -1;
+    for (int i = 1; i <= count; ++i) {
+        const int index = ((from + step * i) % count + count) % count;
+        if (line(index).contains(text, Qt::CaseInsensitive)) {
+            anchor_ = cursor_ = firstNumber_ + index;
+            scrollToLine(index);
+            viewport()->update();
+            return true;
+        }
+    }
+    return false;
 }
 
 void LogView::clear() {
@@ -74,7 +121,7 @@ QString LogView::toPlainText() const {
     QStringList all;
     all.reserve(lineCount());
     for (const QByteArray& text : lines_) {
-        all.append(QString::fromLatin1(text));
+        all.append(QString::fromUtf8(text));
     }
     return all.join(QLatin1Char('\n'));
 }
@@ -302,8 +349,14 @@ void LogView::keyPressEvent(QKeyEvent* event) {
 
 void LogView::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    menu.addAction(QStringLiteral("Копировать"), this, &LogView::copy);
-    menu.addAction(QStringLiteral("Выделить всё"), this, &LogView::selectAll);
+    QAction* copying = menu.addAction(QStringLiteral("Копировать"), this, &LogView::copy);
+    copying->setShortcut(QKeySequence::Copy);
+    QAction* all = menu.addAction(QStringLiteral("Выделить всё"), this, &LogView::selectAll);
+    all->setShortcut(QKeySequence::SelectAll);
+    if (!actions().isEmpty()) {
+        menu.addSeparator();
+        menu.addActions(actions());
+    }
     menu.exec(event->globalPos());
 }
 

@@ -15,9 +15,10 @@ namespace horalux::ui {
 
 // A scrolling box of text lines that keeps only the newest ones. A text editor lays out and
 // stores every line it is given, which on a busy line is thousands a second; this box only
-// keeps the strings and draws the few lines in sight, a few times a second. Lines are Latin-1
-// (the log's are hex digits), kept one byte a character. Whole lines can be selected and copied;
-// nothing can be typed. Screen readers reach the lines through LogViewAccessible.
+// keeps the strings and draws the few lines in sight, a few times a second. Lines are kept as
+// UTF-8 bytes (hex digits take one byte a character). Whole lines can be selected, copied and
+// searched; nothing can be typed. The actions added to the view head its context menu. Screen
+// readers reach the lines through LogViewAccessible.
 class LogView final : public QAbstractScrollArea {
     Q_OBJECT
   public:
@@ -28,24 +29,30 @@ class LogView final : public QAbstractScrollArea {
     int maximumLineCount() const { return maxLines_; }
 
     void appendLine(QByteArray line);
+    // Puts new forms of the kept lines in their place, one for one: the selection and the
+    // scrolling stay on the same lines.
+    void replaceLines(std::deque<QByteArray> lines);
     void clear();
 
     int lineCount() const { return static_cast<int>(lines_.size()); }
     QString line(int index) const {
-        return QString::fromLatin1(lines_[static_cast<std::size_t>(index)]);
+        return QString::fromUtf8(lines_[static_cast<std::size_t>(index)]);
     }
+    const QByteArray& lineBytes(int index) const { return lines_[static_cast<std::size_t>(index)]; }
     // The lines kept, joined by line feeds.
     QString toPlainText() const;
     // The selected lines, or all of them when none is selected.
     QString selectedText() const;
     void copy() const;
     void selectAll();
+    // Selects and brings into sight the next line (or the previous one) holding `text`, in any
+    // case, from the selection or else from the line in sight at that end, wrapping around at
+    // the ends. False when no line holds it.
+    bool find(const QString& text, bool forward = true);
 
     // For assistive technology (LogViewAccessible), by line index: what is in sight and
     // selected, and the place of a character on the viewport.
-    int lineLength(int index) const {
-        return static_cast<int>(lines_[static_cast<std::size_t>(index)].size());
-    }
+    int lineLength(int index) const { return characterCount(lines_[static_cast<std::size_t>(index)]); }
     int firstVisibleLine() const;
     int visibleLineCount() const;
     std::optional<std::pair<int, int>> selectedLines() const;  // first and last
@@ -69,6 +76,9 @@ class LogView final : public QAbstractScrollArea {
     // Lines are numbered from the first ever appended, so a selection stays on its lines while
     // older ones drop off the top.
     using LineNumber = std::int64_t;
+
+    // Characters of a UTF-8 line: every byte but the continuation bytes.
+    static int characterCount(const QByteArray& line);
 
     void scheduleRefresh();
     void refresh();

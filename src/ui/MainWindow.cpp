@@ -70,7 +70,7 @@ TForm1::TForm1(MainWindowOptions options, QWidget* parent)
     modes->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     modes->addAction(ui_->N22);
     modes->addAction(ui_->Slave1);
-    log_ = new ExchangeLog(*ui_->RichEdit1, *ui_->CheckBox1, this);
+    log_ = new ExchangeLog(*ui_->RichEdit1, *ui_->CheckBox1, &settings_, this);
     buildStatusBar();
     connectMenus();
 
@@ -94,6 +94,7 @@ TForm1::TForm1(MainWindowOptions options, QWidget* parent)
     settings_ = settings::loadSettings(options_.settingsFile);
     mainThread_.setAfterDrain([this] { connection().settle(); });
     ui_->N12->setChecked(settings_.Test);
+    log_->loadForm();
     period_.load();
     showPeriodMarks();
     startUpClock();

@@ -72,6 +72,7 @@ class TForm1 final : public QMainWindow,
     void setWindows(TForm6* remoteSettings, TForm3* parameters, TForm5* connection);
     // The lower panel (Panel3): the board's fields, refreshed here after the board's replies.
     FieldPanel& fieldPanel() const;
+    ExchangeLog& exchangeLog() const { return *log_; }
     // The session the window shows: settings, board state, connection and operations.
     link::Session& session() { return session_; }
     link::BoardState& board() { return session_.board(); }
