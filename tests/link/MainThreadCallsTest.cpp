@@ -16,12 +16,16 @@ namespace {
 
 using namespace std::chrono_literals;
 
+ExchangeBytes read(std::span<const std::uint8_t> bytes) {
+    return {LogDirection::Read, 0, bytes, {}};
+}
+
 TEST(ExchangeRecord, PrintsEachByteAsTwoUpperCaseHexDigitsAndASpace) {
     const std::uint8_t bytes[] = {0x55, 0xE0, 0x0a};
     const TStrMsg record = makeExchangeRecord(bytes);
     EXPECT_EQ(record.Text, "55 E0 0A ");
     EXPECT_EQ(record.Count, 3);
-    const TStrMsg empty = makeExchangeRecord({});
+    const TStrMsg empty = makeExchangeRecord(std::span<const std::uint8_t>{});
     EXPECT_EQ(empty.Text, "");
     EXPECT_EQ(empty.Count, 0);
 }
@@ -147,7 +151,7 @@ TEST(MainThreadCalls, PostedRecordsArriveAllInOrderAndOnlyTheLatestRingStatePerB
         for (int i = 0; i < kRecords; ++i) {
             const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(i >> 8),
                                            static_cast<std::uint8_t>(i)};
-            calls.postExchangeInfo(events, bytes, stop.get_token());
+            calls.postExchangeInfo(events, read(bytes), stop.get_token());
             calls.postRingState(events, i % 2 == 0, stop.get_token());
             if (i % 100 == 99) {
                 calls.endBatch();
@@ -174,7 +178,7 @@ TEST(MainThreadCalls, WhatWasPostedBeforeACallIsDeliveredBeforeItRuns) {
     int recordsSeenByCall = -1;
     const std::uint8_t byte = 0x41;
     std::future<CallOutcome> outcome = std::async(std::launch::async, [&] {
-        calls.postExchangeInfo(events, std::span<const std::uint8_t>(&byte, 1), stop.get_token());
+        calls.postExchangeInfo(events, read({&byte, 1}), stop.get_token());
         calls.postRingState(events, true, stop.get_token());
         return calls.run([&] { recordsSeenByCall = events.records; }, stop.get_token());
     });
@@ -212,12 +216,12 @@ TEST(MainThreadCalls, RecordsReachOnlyAReceiverThatTakesThemAndTheRingStateAlway
         test::RecordingEvents events;
         events.takesRecords = takes;
         MainThreadCalls posted;
-        posted.postExchangeInfo(events, bytes, {});
+        posted.postExchangeInfo(events, read(bytes), {});
         posted.postRingState(events, true, {});
         posted.endBatch();
         posted.drain();
         InlineMainThread inline_;
-        inline_.postExchangeInfo(events, bytes, {});
+        inline_.postExchangeInfo(events, read(bytes), {});
         EXPECT_EQ(events.records, takes ? 2 : 0);
         EXPECT_EQ(events.ringStates, std::vector<bool>{true});
     }

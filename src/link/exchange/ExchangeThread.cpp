@@ -132,6 +132,13 @@ void TNewThread::markLinkDown() {
 }
 
 bool TNewThread::runOnce() {
+    const bool goOn = turn();
+    // A read record waits only within its turn for the decoder to say what it meant.
+    main_.postHeld();
+    return goOn;
+}
+
+bool TNewThread::turn() {
     if (stopping() || linkDown_) {
         return false;
     }

@@ -74,6 +74,8 @@ class TNewThread {
     bool runOnce();
 
   private:
+    bool turn();
+
     struct WorkerMessage {
         std::uint32_t message = 0;
         std::unique_ptr<BoardRequest> request;

@@ -46,6 +46,8 @@ class WorkerSide final : public Prompts {
     void exchangeInfo(LogDirection direction, std::span<const std::uint8_t> bytes);
     // What the frame completed by the record read last means; nothing once that record is gone.
     void describeLastRead(std::string meaning);
+    // Hands over the read record held back, if any.
+    void postHeld();
     void ringState(bool empty);
     // Hands over the held record and wakes the main side for what was posted since the last
     // batch ended.
@@ -67,7 +69,6 @@ class WorkerSide final : public Prompts {
         return mainThread_.run(routine, stop_);
     }
     void posted();
-    void postHeld();
     void wakeForBatch();
 
     MainThread& mainThread_;
