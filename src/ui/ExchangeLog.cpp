@@ -16,9 +16,9 @@ namespace horalux::ui {
 namespace {
 
 std::optional<std::filesystem::path> askLogName(QWidget* parent) {
-    const QString name = QFileDialog::getSaveFileName(
-        parent, QStringLiteral("Сохранить журнал"), QString(),
-        QStringLiteral("Текстовые файлы (*.txt);;Все файлы (*)"));
+    const QString name =
+        QFileDialog::getSaveFileName(parent, QStringLiteral("Сохранить журнал"), QString(),
+                                     QStringLiteral("Текстовые файлы (*.txt);;Все файлы (*)"));
     if (name.isEmpty()) {
         return std::nullopt;
     }
@@ -171,8 +171,9 @@ void ExchangeLog::saveAs() {
     try {
         save(*file);
     } catch (const settings::FileError& e) {
-        QMessageBox::warning(view_.window(), QStringLiteral("Horalux"),
-                             QStringLiteral("Журнал не сохранён. ") + QString::fromStdString(e.what()));
+        QMessageBox::warning(
+            view_.window(), QStringLiteral("Horalux"),
+            QStringLiteral("Журнал не сохранён. ") + QString::fromStdString(e.what()));
     }
 }
 

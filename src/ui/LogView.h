@@ -52,7 +52,9 @@ class LogView final : public QAbstractScrollArea {
 
     // For assistive technology (LogViewAccessible), by line index: what is in sight and
     // selected, and the place of a character on the viewport.
-    int lineLength(int index) const { return characterCount(lines_[static_cast<std::size_t>(index)]); }
+    int lineLength(int index) const {
+        return characterCount(lines_[static_cast<std::size_t>(index)]);
+    }
     int firstVisibleLine() const;
     int visibleLineCount() const;
     std::optional<std::pair<int, int>> selectedLines() const;  // first and last

@@ -61,6 +61,16 @@ Problem monitorArguments(ArgumentReader& args, CliOptions& options) {
         const std::string flag = *args.take();
         if (flag == "--raw") {
             options.raw = true;
+        } else if (flag == "--time") {
+            options.time = true;
+        } else if (flag == "--decode") {
+            options.decode = true;
+        } else if (flag == "--log") {
+            const auto file = args.take();
+            if (!file || file->empty()) {
+                return "--log needs a file name";
+            }
+            options.logFile = *file;
         } else if (flag == "--seconds") {
             std::uint32_t seconds = 0;
             const auto v = args.take();
@@ -108,8 +118,12 @@ const CliCommand kCommands[] = {
      writeFieldArguments, writeField},
     {"set-mode", "master|slave", "make the board time master or slave", true, setModeArguments,
      setMode},
-    {"monitor", "[--seconds S] [--raw]",
-     "print the board's fields as they change (--raw: the line)", false, monitorArguments, monitor},
+    {"monitor", "[--seconds S] [--raw] [--time] [--decode] [--log FILE]",
+     "print the board's fields as they change; --raw: the line\n"
+     "too, --time: when each read or write happened, --decode:\n"
+     "what each frame meant (both with > written, < read);\n"
+     "--log FILE: every line also written to FILE as it comes",
+     false, monitorArguments, monitor},
     {"sntp", "HOST[:PORT]",
      "ask a time server (port 123 unless given); print its time\n"
      "and the PC clock's offset; never sets the clock",

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <ostream>
 #include <string>
 
@@ -312,6 +313,24 @@ int monitor(CommandContext& c) {
             shown = now;
         },
         options.raw);
+    session.setLineForm({.time = options.time,
+                         .direction = options.time || options.decode,
+                         .meaning = options.decode});
+    std::ofstream log;
+    if (!options.logFile.empty()) {
+        log.open(options.logFile, std::ios::out | std::ios::trunc | std::ios::binary);
+        if (!log) {
+            c.err << "horalux-cli: cannot write the log file " << options.logFile << ": "
+                  << std::strerror(errno) << "\n";
+            return kFailed;
+        }
+        session.setLogFile(&log, options.logFile);
+    }
+    // The session outlives the file: it must not write there once the command has returned.
+    struct Detach {
+        CliSession& session;
+        ~Detach() { session.setLogFile(nullptr, {}); }
+    } detach{session};
     if (!session.connect()) {
         return kFailed;
     }

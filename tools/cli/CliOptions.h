@@ -23,6 +23,9 @@ struct CliOptions {
     bool master = false;                   // set-mode
     std::optional<std::uint32_t> seconds;  // monitor --seconds
     bool raw = false;                      // monitor --raw
+    bool time = false;                     // monitor --time
+    bool decode = false;                   // monitor --decode
+    std::string logFile;                   // monitor --log FILE
     bool setAddress = false;               // write-registers --set-address
     std::string host;                      // sntp HOST[:PORT]
     std::uint16_t sntpPort = 123;          // sntp HOST[:PORT]

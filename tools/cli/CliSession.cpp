@@ -1,8 +1,10 @@
 #include "CliSession.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ostream>
 
 #include "link/exchange/Messages.h"
@@ -182,8 +184,19 @@ void CliSession::onBoardMode(std::uint8_t code) {
 }
 
 void CliSession::onExchangeInfo(const link::TStrMsg& record) {
+    if (!raw_ && logFile_ == nullptr) {
+        return;
+    }
+    const std::string line = link::formatLogLine(record, lineForm_);
     if (raw_ && record.Count > 0) {
-        out_ << "line: " << record.Text << "\n";
+        out_ << "line: " << line << "\n";
+    }
+    if (logFile_ != nullptr && !failed_) {
+        // Flushed per line: whatever ends the program, the lines before it are in the file.
+        *logFile_ << line << '\n' << std::flush;
+        if (!*logFile_) {
+            fail("cannot write the log file " + logName_ + ": " + std::strerror(errno));
+        }
     }
 }
 

@@ -50,6 +50,14 @@ class CliSession final : public link::ExchangeEvents,
         onChange_ = std::move(onChange);
         raw_ = raw;
     }
+    // The form of the line's records, on the terminal and in the log file.
+    void setLineForm(link::LogForm form) { lineForm_ = form; }
+    // Every record (also the empty polls) goes to `log` as it comes, flushed per line; a
+    // failed write fails the session naming `name`.
+    void setLogFile(std::ostream* log, std::string name) {
+        logFile_ = log;
+        logName_ = std::move(name);
+    }
 
     // ExchangeEvents
     void onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override;
@@ -80,6 +88,9 @@ class CliSession final : public link::ExchangeEvents,
     link::Session session_;  // no busy state to grey out on a terminal
     std::function<void()> onChange_;
     bool raw_ = false;
+    link::LogForm lineForm_;
+    std::ostream* logFile_ = nullptr;
+    std::string logName_;
     std::uint8_t lastMode_ = 0;
     bool failed_ = false;
 };

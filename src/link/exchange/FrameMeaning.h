@@ -32,6 +32,7 @@ std::string describeUserFields(std::span<const std::string> texts);
 // A clock reply: the board's time shifted by its zone, or nothing when the block was no time.
 std::string describeClockReply(const std::optional<platform::LocalDateTime>& time);
 // A data block that failed its checksum is decoded as zeros: said before what was taken.
-inline constexpr std::string_view kBadBlockNote = "контрольная сумма блока неверна, он прочитан как нули; ";
+inline constexpr std::string_view kBadBlockNote =
+    "контрольная сумма блока неверна, он прочитан как нули; ";
 
 }  // namespace horalux::link

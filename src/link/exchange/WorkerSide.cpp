@@ -49,8 +49,8 @@ void WorkerSide::postHeld() {
     if (stop_.stop_requested()) {
         return;
     }
-    mainThread_.postExchangeInfo(
-        events_, {LogDirection::Read, heldTick_, heldBytes_, heldMeaning_}, stop_);
+    mainThread_.postExchangeInfo(events_, {LogDirection::Read, heldTick_, heldBytes_, heldMeaning_},
+                                 stop_);
     posted();
 }
 
