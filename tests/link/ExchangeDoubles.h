@@ -33,6 +33,9 @@ class RecordingEvents final : public link::ExchangeEvents {
             ++framesSent;
         }
         lastRecord = record;
+        if (keepRecords) {
+            kept.push_back(record);
+        }
     }
     bool takesExchangeInfo() const override { return takesRecords; }
     void onRingState(bool empty) override { ringStates.push_back(empty); }
@@ -54,6 +57,8 @@ class RecordingEvents final : public link::ExchangeEvents {
     int records = 0;
     int framesSent = 0;
     link::TStrMsg lastRecord;
+    bool keepRecords = false;
+    std::vector<link::TStrMsg> kept;
     std::vector<bool> ringStates;
     int boardRefreshes = 0;
     int userRefreshes = 0;

@@ -224,6 +224,56 @@ TEST_F(ExchangeLoopTest, LogsFramesAndPollsAsExchangeRecords) {
     EXPECT_EQ(events.lastRecord.Count, 0);
 }
 
+// A PC clock that runs with the fake tick from 14:03:27.000.
+class TickClock final : public platform::SystemClock {
+  public:
+    explicit TickClock(platform::Tick& tick) : tick_(tick) {}
+    platform::LocalDateTime now() override {
+        const std::uint32_t ms = 50607000 + tick_.nowMs();
+        return {2026,
+                12,
+                7,
+                static_cast<int>(ms / 3600000),
+                static_cast<int>(ms / 60000 % 60),
+                static_cast<int>(ms / 1000 % 60),
+                static_cast<int>(ms % 1000)};
+    }
+    std::optional<int> biasMinutes() override { return 0; }
+    bool setUtc(std::int64_t) override { return false; }
+
+  private:
+    platform::Tick& tick_;
+};
+
+TEST_F(ExchangeLoopTest, ARegisterReadIsLoggedAsItsRequestThenItsReplyBothNamingTheRegister) {
+    TickClock clock(tick);
+    mainThread.setLocalTime(&clock, &tick);
+    events.keepRecords = true;
+    reply = [this](const std::vector<std::uint8_t>& frame, std::size_t) {
+        const test::SentFrame f = test::sentFrame(frame);
+        line.feed(test::replyHeader(f.address, f.command, f.param1, 1));
+    };
+    ASSERT_TRUE(queue(1, 3, 76));
+    runUntil([&] { return thread.ring().empty(); });
+    runTurns(2);
+
+    std::vector<std::string> meant;
+    std::int32_t last = 0;
+    for (const TStrMsg& record : events.kept) {
+        EXPECT_GE(record.TimeMs, last) << "times do not go back";
+        last = record.TimeMs;
+        if (!record.Meaning.empty()) {
+            meant.push_back(formatLogLine(record, {true, true, true}));
+        }
+    }
+    ASSERT_EQ(meant.size(), 2U);
+    EXPECT_TRUE(meant[0].starts_with("14:03:")) << meant[0];
+    EXPECT_NE(meant[0].find(" > 109 55 55 "), std::string::npos) << meant[0];
+    EXPECT_TRUE(meant[0].ends_with("A2 A1 | чтение регистра 76")) << meant[0];
+    EXPECT_NE(meant[1].find(" < 1 "), std::string::npos) << "the header's last byte";
+    EXPECT_TRUE(meant[1].ends_with("| регистр 76 = 1")) << meant[1];
+}
+
 TEST_F(ExchangeLoopTest, The101stIdlePollWithAMasterSeenReportsASlave) {
     board.StatusFrameSeen = true;
     runTurns(100);

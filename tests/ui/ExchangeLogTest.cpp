@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -69,6 +70,51 @@ TEST(ExchangeLog, RecordsBecomeCountAndBytesLinesWhileCheckedAndShown) {
     panel.log.setShown(true);
     panel.log.append(record(4));
     EXPECT_EQ(panel.view.toPlainText(), QStringLiteral("3 5A 01 04 "));
+}
+
+TEST(LogView, FindMovesToTheNextMatchingLineInAnyCaseAndWraps) {
+    LogPanel panel;
+    ASSERT_TRUE(panel.shownWith(100, 40));  // "3 5A 01 00 " … "3 5A 01 27 "
+    panel.view.selectLines(5, 5);
+    const struct {
+        const char* text;
+        bool forward;
+        int line;  // selected after the search, -1: none found and the selection kept
+    } steps[] = {
+        {"5a 01 1", true, 16},   // after the selection, not at it
+        {"5a 01 1", true, 17},   // the next one
+        {"01 27", true, 39},     //
+        {"5a 01 0", true, 0},    // past the last line: from the top again
+        {"5A 01 0", false, 15},  // backwards past the first: from the bottom again
+        {"no such", true, -1},
+    };
+    int selected = 5;
+    for (const auto& step : steps) {
+        const bool found = panel.view.find(QString::fromLatin1(step.text), step.forward);
+        EXPECT_EQ(found, step.line >= 0) << step.text;
+        selected = step.line >= 0 ? step.line : selected;
+        ASSERT_TRUE(panel.view.selectedLines().has_value());
+        EXPECT_EQ(panel.view.selectedLines()->first, selected) << step.text;
+    }
+}
+
+TEST(ExchangeLog, ChangingTheFormReshowsTheKeptLinesWithoutLosingTheirPlace) {
+    LogPanel panel;
+    link::TStrMsg reply = record(0x01);
+    reply.Meaning = "регистр 76 = 1";
+    reply.TimeMs = 1000;
+    panel.log.append(reply);
+    panel.log.append(link::TStrMsg{});
+    panel.view.selectLines(0, 0);
+    panel.log.setForm({.time = true, .direction = true, .meaning = true});
+    EXPECT_EQ(panel.view.toPlainText(),
+              QStringLiteral("00:00:01.000 < 3 5A 01 01 | регистр 76 = 1\n--:--:--.--- < 0 "));
+    EXPECT_EQ(panel.view.selectedLines()->first, 0);
+    EXPECT_EQ(panel.view.lineLength(0), panel.view.line(0).size()) << "characters, not bytes";
+    panel.log.setForm({});
+    EXPECT_EQ(panel.view.toPlainText(), QStringLiteral("3 5A 01 01 \n0 "));
+    panel.log.action(QStringLiteral("Очистить"))->trigger();
+    EXPECT_EQ(panel.view.lineCount(), 0);
 }
 
 TEST(ExchangeLog, KeepsTheLastTenThousandLines) {
