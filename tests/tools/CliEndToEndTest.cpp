@@ -453,5 +453,35 @@ TEST_F(CliAgainstBoard, MonitorSaysOnceThatASlaveSendsNothingUnasked) {
     EXPECT_EQ(master.output.find("not time master"), std::string::npos) << master.output;
 }
 
+TEST_F(CliAgainstBoard, MonitorTimesAndDecodesTheLineAndLogsEveryLineToAFile) {
+    start({"--master"});
+    const fs::path log = dir_ / "line.log";
+    const CliRun run = cli("monitor --seconds 2 --raw --time --decode --log " + log.string());
+    EXPECT_EQ(run.status, 0) << run.output;
+    // "line: 14:03:27.512 < 65 … | статусный кадр: мастер, основное поле «…»"
+    const std::string status = line(run.output, "line: ");
+    EXPECT_TRUE(shaped(status.substr(0, 21), "line: 99:99:99.999 < ")) << status;
+    EXPECT_NE(run.output.find("| статусный кадр: мастер"), std::string::npos) << run.output;
+
+    std::ifstream in(log);
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);) {
+        lines.push_back(l);
+    }
+    ASSERT_FALSE(lines.empty());
+    // The file holds every record, the empty polls too, in the same form.
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.ends_with(" < 0 "); }));
+    EXPECT_NE(std::find(lines.begin(), lines.end(), status.substr(6)), lines.end()) << status;
+
+    const fs::path unwritable = dir_ / "no such folder" / "line.log";
+    const CliRun refused = cli("monitor --seconds 1 --log '" + unwritable.string() + "'");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.output.find("cannot write the log file " + unwritable.string() +
+                                  ": No such file or directory"),
+              std::string::npos)
+        << refused.output;
+}
+
 }  // namespace
 }  // namespace horalux::test
