@@ -52,11 +52,13 @@ TEST(ProgramSettings, SaveWritesTheKeysInTheirOrderWithBooleansAsOneAndZero) {
     s.SinhrTime = true;
     s.SinhrTimeServer = "ntp.example.org";
     s.Test = true;
+    s.LogMeaning = true;
     s.SyncPeriodChoice = 3;
     saveSettings(dir / "fresh.ini", s);
     EXPECT_EQ(filledLines(dir / "fresh.ini"),
               "[Interface]\nComPort=/dev/ttyS1\nComSpeed=115200\nDelayTime=60\nsysnum=255\n"
-              "SinhrTime=1\nSinhrTimeServer=ntp.example.org\nPeriod_sinhr=3\n[View]\nTest=1\n");
+              "SinhrTime=1\nSinhrTimeServer=ntp.example.org\nPeriod_sinhr=3\n[View]\nTest=1\n"
+              "LogTime=0\nLogDirection=0\nLogMeaning=1\n");
 
     // The load writes DelayTime at once, so on a first run it stands first.
     const auto path = dir / "first.ini";
@@ -165,9 +167,9 @@ TEST(ProgramSettings, LoadAndSaveChangeOnlyTheirOwnKeysLinesInFilesOfEveryShape)
         {"damaged lines", std::string(kDamaged, sizeof kDamaged - 1)},
         {"50 KB of binary", binaryFile()},
     };
-    const std::vector<std::string> keys = {"ComPort",   "ComSpeed",    "sysnum",
-                                           "DelayTime", "SinhrTime",   "SinhrTimeServer",
-                                           "Test",      "Period_sinhr"};
+    const std::vector<std::string> keys = {
+        "ComPort", "ComSpeed",     "sysnum",  "DelayTime",    "SinhrTime", "SinhrTimeServer",
+        "Test",    "Period_sinhr", "LogTime", "LogDirection", "LogMeaning"};
     ProgramSettings s;
     s.ComPort = "/dev/ttyUSB1";
     s.ComSpeed = 115200;
@@ -177,6 +179,8 @@ TEST(ProgramSettings, LoadAndSaveChangeOnlyTheirOwnKeysLinesInFilesOfEveryShape)
     s.SinhrTimeServer = "ntp.example.org";
     s.SyncPeriodChoice = 2;
     s.Test = true;
+    s.LogTime = true;
+    s.LogDirection = true;
     for (const Case& c : cases) {
         test::TempDir dir;
         const auto path = dir / "horalux.ini";
