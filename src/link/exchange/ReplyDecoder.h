@@ -24,8 +24,9 @@ enum class DecodeOutcome {
 
 // Turns the bytes the exchange thread's poll delivers into decoded board state. Runs on the
 // exchange thread only. Its buffers are members and the texts are rewritten in place, so in
-// steady state a call allocates nothing: every text is cleared and refilled within the capacity
-// it already has (the longest is a user field of 255 digits with points).
+// steady state a call allocates nothing but the exchange log's words for a decoded frame: every
+// text is cleared and refilled within the capacity it already has (the longest is a user field
+// of 255 digits with points).
 class ReplyDecoder {
   public:
     ReplyDecoder(Line& line, RequestRing& ring, BoardState& board, WorkerSide& main)

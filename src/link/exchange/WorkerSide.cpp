@@ -15,6 +15,8 @@ void WorkerSide::boardMode(std::uint8_t code) {
     onMain([&] { events_.onBoardMode(code); });
 }
 
+// Every poll inside the reply hunt comes through here: records are posted, not handed over in a
+// round trip to the main side each, which would cost more than the byte.
 void WorkerSide::exchangeInfo(LogDirection direction, std::span<const std::uint8_t> bytes) {
     if (stop_.stop_requested()) {
         return;
@@ -28,8 +30,6 @@ void WorkerSide::exchangeInfo(LogDirection direction, std::span<const std::uint8
         holding_ = true;
         return;
     }
-    // Every poll inside the reply hunt comes through here: a round trip to the main side for
-    // each would cost more than the byte.
     const std::string meaning = describeRequestFrame(bytes);
     mainThread_.postExchangeInfo(events_, {direction, now, bytes, meaning}, stop_);
     posted();
