@@ -18,6 +18,8 @@ first line of its output and serves the line until interrupted.
   --speed BPS        line speed in bit/s (default 9600)
   --line-timing      let every byte take ten bit times at that speed, both ways: bytes
                      are taken off the line no faster than a UART receives them
+  --strict-speed     understand only what the program sends at BPS: a frame sent at
+                     another speed (the speed the program set the line to) is garbage
   --mute N           the board at address N never answers; repeatable
   --drop-first K     ignore each distinct request K times before answering it
   --corrupt-every K  every K-th reply carries a bad header checksum
@@ -86,16 +88,17 @@ std::variant<BoardOptions, std::string> parseBoardOptions(std::span<const std::s
         if (name == "-h") {
             name = "--help";
         }
-        if (name == "--master" || name == "--line-timing" || name == "--verbose" ||
-            name == "--help" || name == "--version") {
+        if (name == "--master" || name == "--line-timing" || name == "--strict-speed" ||
+            name == "--verbose" || name == "--help" || name == "--version") {
             if (value) {
                 return "option " + std::string(name) + " takes no value";
             }
-            (name == "--master"        ? options.master
-             : name == "--line-timing" ? options.lineTiming
-             : name == "--verbose"     ? options.verbose
-             : name == "--version"     ? options.version
-                                       : options.help) = true;
+            (name == "--master"         ? options.master
+             : name == "--line-timing"  ? options.lineTiming
+             : name == "--strict-speed" ? options.strictSpeed
+             : name == "--verbose"      ? options.verbose
+             : name == "--version"      ? options.version
+                                        : options.help) = true;
             continue;
         }
         if (std::find(std::begin(kTextOptions), std::end(kTextOptions), name) !=

@@ -15,7 +15,8 @@ struct BoardOptions {
     std::string registersPath;            // register file to start from, or empty
     bool master = false;                  // the first board starts as time master
     std::uint32_t speed = 9600;
-    bool lineTiming = false;  // bytes cost ten bit times at `speed`
+    bool lineTiming = false;   // bytes cost ten bit times at `speed`
+    bool strictSpeed = false;  // frames at another speed than `speed` are not understood
     std::vector<std::uint8_t> muted;
     std::uint32_t dropFirst = 0;
     std::uint32_t corruptEvery = 0;

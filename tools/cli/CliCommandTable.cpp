@@ -4,6 +4,7 @@
 
 #include "CliCommands.h"
 #include "CliOptions.h"
+#include "CliScan.h"
 #include "CliSession.h"
 
 namespace horalux::cli {
@@ -114,6 +115,11 @@ const CliCommand kCommands[] = {
      "ask a time server (port 123 unless given); print its time\n"
      "and the PC clock's offset; never sets the clock",
      false, sntpArguments, sntp},
+    {"scan", "[--speeds 9600,115200] [--addresses FROM-TO]",
+     "find the boards on the line: every address (default 1-254)\n"
+     "at every speed; prints address, speed, master or slave and\n"
+     "the clock's difference to the PC a line per board found",
+     false, scanArguments, scan},
 };
 
 // Where the descriptions start; a longer usage line puts its description on the next line.

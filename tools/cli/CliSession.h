@@ -41,6 +41,14 @@ class CliSession final : public link::ExchangeEvents,
     void runFor(std::uint32_t ms);
     bool stopped() const { return failed_ || interrupted_; }
 
+    // The port to itself, with no exchange on it, for a scan; nullptr (with the reason told)
+    // when it cannot be opened.
+    std::unique_ptr<link::PortLoan> lendLine() {
+        return session_.connection().lend(options_.port, options_.speed);
+    }
+    platform::Tick& tick() { return session_.tick(); }
+    platform::SystemClock& clock() { return session_.clock(); }
+
     link::BoardOperations& ops() { return session_.operations(); }
     link::BoardState& board() { return session_.board(); }
     bool failed() const { return failed_; }
