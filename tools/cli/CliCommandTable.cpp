@@ -116,9 +116,10 @@ const CliCommand kCommands[] = {
      "and the PC clock's offset; never sets the clock",
      false, sntpArguments, sntp},
     {"scan", "[--speeds 9600,115200] [--addresses FROM-TO]",
-     "find the boards on the line: every address (default 1-254)\n"
-     "at every speed; prints address, speed, master or slave and\n"
-     "the clock's difference to the PC a line per board found",
+     "find the boards on the line, every address (default 1-254)\n"
+     "at every speed: a line per board with its address, speed,\n"
+     "master or slave and clock difference to the PC; Ctrl+C\n"
+     "stops, keeping what was found; exit 1 when none answered",
      false, scanArguments, scan},
 };
 
