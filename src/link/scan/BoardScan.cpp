@@ -110,6 +110,9 @@ void ScanRun::sweep(std::size_t speedIndex) {
             return;
         }
         report(speedIndex, address);
+        if (stop_.stop_requested()) {
+            return;  // asked from the report itself: not one more frame
+        }
         SendFrame(line_, builder_, address, cmd::ReadRegister, config::kAddressRegister, 0);
         probed_.set(address);
         awaited_ = Awaited{address, cmd::ReadRegister, true, config::kAddressRegister};
