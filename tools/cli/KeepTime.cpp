@@ -12,7 +12,8 @@ namespace horalux::cli {
 namespace {
 
 constexpr std::uint32_t kMsPerS = 1000;
-constexpr std::uint32_t kLongestPeriodS = 31U * 24 * 3600;
+// The tick compares times less than 24 days apart; a week is more than any board needs.
+constexpr std::uint32_t kLongestPeriodS = 7U * 24 * 3600;
 constexpr std::uint32_t kLongestCheckMs = 60 * kMsPerS;
 constexpr std::uint32_t kFirstReopenPauseMs = kMsPerS;
 constexpr std::uint32_t kLongestReopenPauseMs = 60 * kMsPerS;
