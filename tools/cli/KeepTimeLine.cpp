@@ -7,6 +7,7 @@
 #include "CliCommands.h"
 #include "CliSession.h"
 #include "link/wire/Commands.h"
+#include "link/wire/PortAccess.h"
 #include "platform/PosixSystemClock.h"
 
 namespace horalux::cli {
@@ -54,6 +55,7 @@ void SessionKeptLine::close() {
 }
 
 KeptLine::Outcome SessionKeptLine::await() {
+    tellHeldError();
     if (!session_.connection().running()) {
         return Outcome::Lost;
     }
@@ -97,6 +99,7 @@ void SessionKeptLine::serve(std::uint32_t ms) {
     for (;;) {
         const std::uint32_t spent = platform::elapsedMs(t0, tick.nowMs());
         if (stop_ || (lost_ && session_.connection().isOpen()) || spent >= ms) {
+            tellHeldError();
             return;
         }
         const std::uint32_t slice = std::min(kSliceMs, ms - spent);
@@ -112,6 +115,28 @@ void SessionKeptLine::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) 
     // Dropped, so the ring goes on; the keeper asks again at its next look.
     noAnswer_ = true;
     session_.connection().dropFailedRequest(std::move(copy));
+}
+
+void SessionKeptLine::error(std::string_view text) {
+    // The exchange says "Error reading port" just before the line goes down: the keeper's
+    // line about the loss says it all. Held until it is clear whether the line went down.
+    if (text == link::kErrorReadingPort && session_.connection().running()) {
+        heldError_ = text;
+        return;
+    }
+    say(text);
+}
+
+void SessionKeptLine::onLinkDown() {
+    lost_ = true;
+    heldError_.clear();
+}
+
+void SessionKeptLine::tellHeldError() {
+    if (!heldError_.empty() && !lost_) {
+        say(heldError_);
+    }
+    heldError_.clear();
 }
 
 bool SessionKeptLine::askRetry(std::string_view text) {

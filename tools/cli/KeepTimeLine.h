@@ -53,17 +53,19 @@ class SessionKeptLine final : public KeptLine,
     void onRingState(bool) override {}
     void refreshBoardView() override {}
     void refreshUserFields() override {}
-    void onLinkDown() override { lost_ = true; }
+    void onLinkDown() override;
 
     // Prompts: no one is there to answer; what the core says goes to the journal.
     void notify(std::string_view text) override { say(text); }
-    void error(std::string_view text) override { say(text); }
+    void error(std::string_view text) override;
     bool askRetry(std::string_view text) override;
 
     // MessagePump
     void dispatch(std::uint32_t maxWaitMs) override;
 
     void say(std::string_view text);
+    // Tells a read error held back, unless the line went down with it.
+    void tellHeldError();
 
     const CliOptions& options_;
     std::ostream& err_;
@@ -72,6 +74,7 @@ class SessionKeptLine final : public KeptLine,
     bool opening_ = false;  // the keeper tells open failures itself, at its own pace
     bool lost_ = true;      // no port is open yet
     bool noAnswer_ = false;
+    std::string heldError_;
 };
 
 }  // namespace horalux::cli
