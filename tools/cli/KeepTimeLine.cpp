@@ -7,6 +7,7 @@
 #include "CliCommands.h"
 #include "CliSession.h"
 #include "link/wire/Commands.h"
+#include "link/wire/Frame.h"
 #include "link/wire/PortAccess.h"
 #include "platform/PosixSystemClock.h"
 
@@ -15,9 +16,18 @@ namespace {
 
 // Slices of a wait, so that a signal ends it at once.
 constexpr std::uint32_t kSliceMs = 50;
-// A clock read or write ends within its three tries; an exchange that lets one hang this long
-// has lost its way, and the line is opened afresh.
-constexpr std::uint32_t kRequestLimitMs = 30000;
+constexpr std::uint32_t kRequestSlackMs = 2000;
+
+// A clock read or write ends within its tries, each costing its interval or its frame and the
+// pause after it when that is longer. An exchange that lets one hang past that has lost its way,
+// and the line is opened afresh.
+std::uint32_t requestLimitMs(const CliOptions& options) {
+    const double tryMs = std::max<double>(
+        link::op::kMenuIntervalMs,
+        link::frameWireMs(link::kBlockFrameOverhead + link::kClockBlockLength, options.speed) +
+            link::postWriteWaitMs(options.delayMs, options.speed));
+    return static_cast<std::uint32_t>((link::op::kMenuTries + 1) * tryMs) + kRequestSlackMs;
+}
 
 }  // namespace
 
@@ -59,13 +69,14 @@ KeptLine::Outcome SessionKeptLine::await() {
     if (!session_.connection().running()) {
         return Outcome::Lost;
     }
-    const bool drained = session_.operations().WaitForRing(kRequestLimitMs);
+    const std::uint32_t limitMs = requestLimitMs(options_);
+    const bool drained = session_.operations().WaitForRing(limitMs);
     if (lost_ || stop_ || !session_.connection().running()) {
         return Outcome::Lost;
     }
     if (!drained) {
         say("the exchange on " + options_.port + " made no progress for " +
-            std::to_string(kRequestLimitMs / 1000) + " s");
+            std::to_string(limitMs / 1000) + " s");
         lost_ = true;
         return Outcome::Lost;
     }
