@@ -110,8 +110,7 @@ class KeepTimeProcess {
 
 std::size_t occurrences(const std::string& text, const std::string& part) {
     std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos;
-         at = text.find(part, at + 1)) {
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
         ++count;
     }
     return count;
@@ -135,9 +134,9 @@ class KeepTime : public ::testing::Test {
     static std::vector<std::string> keepTime(const std::string& port,
                                              const std::vector<std::string>& options,
                                              const std::string& address = "1") {
-        std::vector<std::string> args{"--port",    port,        "--speed",  "115200",
-                                      "--delay",   "0",         "--address", address,
-                                      "keep-time", "--trust-pc-clock"};
+        std::vector<std::string> args{
+            "--port", port,        "--speed", "115200",    "--delay",
+            "0",      "--address", address,   "keep-time", "--trust-pc-clock"};
         args.insert(args.end(), options.begin(), options.end());
         return args;
     }
@@ -155,8 +154,7 @@ TEST_F(KeepTime, WritesTheTimeOnConnectingAndAgainAfterAShortPeriod) {
         ASSERT_NE(keeper.waitFor("connected to " + board.devicePath()), "") << keeper.text();
         ASSERT_NE(keeper.waitFor("time written to " + whom + " (on connecting)"), "")
             << keeper.text();
-        ASSERT_NE(keeper.waitFor("time written to " + whom + " (every 2 s)"), "")
-            << keeper.text();
+        ASSERT_NE(keeper.waitFor("time written to " + whom + " (every 2 s)"), "") << keeper.text();
         EXPECT_EQ(keeper.terminate(), 143);
         EXPECT_GE(occurrences(fileText(log), "request to " + address + ": command 70 'p'"), 2U);
     }
@@ -165,8 +163,7 @@ TEST_F(KeepTime, WritesTheTimeOnConnectingAndAgainAfterAShortPeriod) {
 TEST_F(KeepTime, ADriftingBoardIsCorrectedOnceItsClockIsOffPastTheLimit) {
     // Gains two seconds every second; the clock is looked at every 2 s, a quarter of the period.
     BoardProcess board({"--clock-rate", "3"});
-    KeepTimeProcess keeper(
-        keepTime(board.devicePath(), {"--period", "8s", "--offset-limit", "2"}));
+    KeepTimeProcess keeper(keepTime(board.devicePath(), {"--period", "8s", "--offset-limit", "2"}));
     ASSERT_NE(keeper.waitFor("(on connecting)"), "") << keeper.text();
     const std::string corrected = keeper.waitFor("time written to board 1 (off by more than 2 s)");
     ASSERT_NE(corrected, "") << keeper.text();
