@@ -28,6 +28,8 @@ class PosixSerialPort final : public SerialPort {
 
     IoResult read(std::uint8_t* buffer, std::size_t length) override;
     IoResult readSome(std::uint8_t* buffer, std::size_t capacity) override;
+    IoResult readSomeWithin(std::uint8_t* buffer, std::size_t capacity,
+                            std::uint32_t waitMs) override;
     IoResult write(const std::uint8_t* data, std::size_t length) override;
     std::size_t outputQueued() override;
     void purge() override;
@@ -72,5 +74,7 @@ std::string serialOpenFailureText(const std::string& path, int error);
 
 // The speed constant for a bit rate, or B0 when the system has none for it.
 speed_t speedConstant(std::uint32_t bitsPerSecond);
+// The bit rate of a speed constant; 0 when it is none of those speedConstant knows.
+std::uint32_t bitsPerSecondOf(speed_t constant);
 
 }  // namespace horalux::platform

@@ -55,6 +55,14 @@ class SerialPort {
     virtual IoResult readSome(std::uint8_t* buffer, std::size_t capacity) {
         return capacity == 0 ? IoResult{} : read(buffer, 1);
     }
+    // As readSome, but waits at most `waitMs` for the first byte (0: takes only what is there),
+    // for a caller whose wait is shorter than a byte time-out (a scan of the addresses). A port
+    // that cannot wait less keeps its byte time-out.
+    virtual IoResult readSomeWithin(std::uint8_t* buffer, std::size_t capacity,
+                                    std::uint32_t waitMs) {
+        (void)waitMs;
+        return readSome(buffer, capacity);
+    }
     // One write of the whole buffer.
     virtual IoResult write(const std::uint8_t* data, std::size_t length) = 0;
     // Bytes written but still waiting in the driver's output queue; 0 when the device keeps no

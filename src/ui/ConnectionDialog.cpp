@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <algorithm>
 
+#include "link/scan/BoardScan.h"
 #include "link/wire/Commands.h"
 #include "link/wire/PortList.h"
 #include "ui/Pictures.h"
@@ -17,7 +18,7 @@ constexpr int kAddressCount = 256;
 }  // namespace
 
 QString TForm5::addressItemText(int address) {
-    return QStringLiteral("$%1/%2").arg(address, 2, 16, QLatin1Char('0')).toUpper().arg(address);
+    return QString::fromStdString(link::boardAddressText(static_cast<std::uint8_t>(address)));
 }
 
 TForm5::TForm5(PortControl& control, QWidget* parent)
@@ -35,6 +36,7 @@ TForm5::TForm5(PortControl& control, QWidget* parent)
     connect(ui_->SpeedButton1, &QToolButton::clicked, this, &TForm5::refreshPortList);
     connect(ui_->RadioButton1, &QRadioButton::clicked, this, &TForm5::onRadioClicked);
     connect(ui_->RadioButton2, &QRadioButton::clicked, this, &TForm5::onRadioClicked);
+    connect(ui_->FindButton, &QPushButton::clicked, this, &TForm5::findBoards);
     connect(ui_->BitBtn1, &QPushButton::clicked, this, [this] {
         connectSequence();
         accept();
@@ -88,6 +90,33 @@ void TForm5::refreshPortList() {
                                 QString::fromStdString(entry.name));
     }
     ui_->ComboBox1->setCurrentIndex(list.selected);
+}
+
+void TForm5::findBoards() {
+    if (ui_->ComboBox1->currentIndex() < 0) {
+        QMessageBox::information(this, QStringLiteral("Horalux"),
+                                 QStringLiteral("Нет порта, на котором искать табло."));
+        return;
+    }
+    bool isNumber = false;
+    const int shown = ui_->ComboBox2->currentText().trimmed().toInt(&isNumber);
+    const std::uint32_t speed = isNumber && shown > 0 ? static_cast<std::uint32_t>(shown) : 9600;
+    ScanDialog scan(control_.scanParts(), ui_->ComboBox1->currentData().toString().toStdString(),
+                    speed, this);
+    const std::optional<link::FoundBoard> board = scan.run();
+    if (!board) {
+        return;
+    }
+    const QString speedText = QString::number(board->speed);
+    const int speedItem = ui_->ComboBox2->findText(speedText);
+    if (speedItem >= 0) {
+        ui_->ComboBox2->setCurrentIndex(speedItem);
+    } else {
+        ui_->ComboBox2->setEditText(speedText);
+    }
+    ui_->RadioButton2->setChecked(true);
+    ui_->ComboBox3->setCurrentIndex(board->address);
+    onRadioClicked();
 }
 
 bool TForm5::connectSequence() {

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "ui/ScanDialog.h"
+
 namespace Ui {
 class TForm5;
 }
@@ -23,6 +25,8 @@ class PortControl {
     // a port (an empty list) the open port, if any, takes the speed and gets the exchange.
     // False when the device refused the speed: the connection there was goes on unchanged.
     virtual bool connectTo(const std::optional<std::string>& port, std::uint32_t speed) = 0;
+    // What a scan of the line works with ("Найти табло...").
+    virtual ScanParts scanParts() = 0;
 };
 
 // The program state the dialog edits.
@@ -55,6 +59,8 @@ class TForm5 final : public QDialog {
   private:
     void showChoice();
     void onRadioClicked();
+    // "Найти табло...": scans the selected port; a board chosen there sets speed and address.
+    void findBoards();
     // False when it changed nothing (a speed that is not a number or that the device refused).
     bool connectSequence();
 

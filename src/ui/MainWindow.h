@@ -108,6 +108,7 @@ class TForm1 final : public QMainWindow,
 
     // PortControl (the connection dialog)
     bool connectTo(const std::optional<std::string>& port, std::uint32_t speed) override;
+    ScanParts scanParts() override;
 
   signals:
     // The busy indication changed; the remote settings window follows it.

@@ -22,6 +22,10 @@ class ForwardingPort : public platform::SerialPort {
     platform::IoResult readSome(std::uint8_t* buffer, std::size_t capacity) override {
         return inner_->readSome(buffer, capacity);
     }
+    platform::IoResult readSomeWithin(std::uint8_t* buffer, std::size_t capacity,
+                                      std::uint32_t waitMs) override {
+        return inner_->readSomeWithin(buffer, capacity, waitMs);
+    }
     platform::IoResult write(const std::uint8_t* data, std::size_t length) override {
         return inner_->write(data, length);
     }

@@ -82,6 +82,22 @@ class MemoryLine final : public platform::SerialPort {
         }
         return read(buffer, 1);
     }
+    platform::IoResult readSomeWithin(std::uint8_t* buffer, std::size_t capacity,
+                                      std::uint32_t waitMs) override {
+        bool waiting = false;
+        {
+            std::lock_guard lock(mutex_);
+            waiting = !gone_ && nextStatus_ == platform::IoStatus::Ok && incoming_.empty();
+        }
+        if (!waiting) {
+            return readSome(buffer, capacity);
+        }
+        // Nothing there: the wait passes on the fake tick.
+        if (tick_ != nullptr) {
+            tick_->sleepMs(waitMs);
+        }
+        return {};
+    }
     platform::IoResult write(const std::uint8_t* data, std::size_t length) override {
         std::vector<std::uint8_t> frame(data, data + length);
         {

@@ -396,10 +396,9 @@ TEST_F(CliAgainstBoard, CtrlCAndSigtermEndEveryCommandAtOnceLeavingNoFile) {
         int status;
     };
     const Case cases[] = {
-        {"read-time", SIGINT, 130},
-        {"read-registers --out part.cs", SIGTERM, 143},
-        {"sync-time", SIGTERM, 143},
-        {"monitor", SIGINT, 130},
+        {"read-time", SIGINT, 130},          {"read-registers --out part.cs", SIGTERM, 143},
+        {"sync-time", SIGTERM, 143},         {"monitor", SIGINT, 130},
+        {"scan --speeds 9600", SIGINT, 130},
     };
     for (const Case& c : cases) {
         // A pause of 10 s after every frame: without the signal a command would run for minutes.
@@ -481,6 +480,38 @@ TEST_F(CliAgainstBoard, MonitorTimesAndDecodesTheLineAndLogsEveryLineToAFile) {
                                   ": No such file or directory"),
               std::string::npos)
         << refused.output;
+}
+
+TEST_F(CliAgainstBoard, ScanPrintsALinePerBoardAtItsSpeedAndFailsWhenNoneAnswers) {
+    start({"--address", "77", "--address", "3", "--address", "200", "--master", "--speed", "115200",
+           "--strict-speed"});
+    const CliRun found = cli("scan --speeds 115200");
+    EXPECT_EQ(found.status, 0) << found.output;
+    EXPECT_EQ(std::count(found.output.begin(), found.output.end(), '\n'), 3) << found.output;
+    EXPECT_NE(line(found.output, "$03/3    115200  slave   clock "), "") << found.output;
+    EXPECT_NE(line(found.output, "$4D/77   115200  master  clock "), "") << found.output;
+    EXPECT_NE(line(found.output, "$C8/200  115200  slave   clock "), "") << found.output;
+
+    // The boards understand nothing sent at 9600.
+    const CliRun none = cli("scan --speeds 9600 --addresses 70-80");
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.output.find("no board answered on " + device_), std::string::npos)
+        << none.output;
+}
+
+TEST_F(CliAgainstBoard, CtrlCStopsTheScanWithTheBoardsFoundPrinted) {
+    start({"--address", "1"});
+    const fs::path output = dir_ / "scan.txt";
+    BackgroundCli cli("--port " + device_ + " --delay 200 scan --speeds 9600", output);
+    std::string text;
+    for (int i = 0; i < 2000 && text.find('\n') == std::string::npos; ++i) {
+        ::usleep(10000);
+        std::ifstream in(output);
+        text.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    ASSERT_EQ(text.rfind("$01/1    9600    slave   clock ", 0), 0U) << text;
+    cli.signal(SIGINT);
+    EXPECT_EQ(cli.exitStatus(), 130);  // not after the 250 probes left
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -18,6 +19,7 @@
 #include "ui/ConnectionDialog.h"
 #include "ui/FieldPanel.h"
 #include "ui/ParametersWindow.h"
+#include "ui/ScanDialog.h"
 
 namespace horalux::test {
 
@@ -35,6 +37,16 @@ void ModalAnswerer::poll() {
     }
     QWidget* modal = QApplication::activeModalWidget();
     if (modal == nullptr || !modal->isVisible() || modal == answering_) {
+        return;
+    }
+    auto* scan = qobject_cast<ui::ScanDialog*>(modal);
+    // A scan window is answered once its scan runs; asked to choose, once a board is listed or
+    // the scan has ended.
+    if (scan != nullptr && !answers.empty() &&
+        (answers.front() == Answer::Ok
+             ? scan->findChild<QListWidget*>(QStringLiteral("BoardList"))->count() == 0 &&
+                   scan->scanning()
+             : !scan->scanning())) {
         return;
     }
     outer_ = answering_;
@@ -63,12 +75,18 @@ void ModalAnswerer::poll() {
         later(button, [button] { button->click(); });
     } else if (auto* dialog = qobject_cast<ui::TForm5*>(modal)) {
         seen.push_back("dialog");
-        if (answer == Answer::Connect) {
-            auto* connectButton = dialog->findChild<QPushButton*>(QStringLiteral("BitBtn1"));
-            later(dialog, [connectButton] { connectButton->click(); });
+        if (answer == Answer::Connect || answer == Answer::Scan) {
+            auto* button = dialog->findChild<QPushButton*>(
+                answer == Answer::Scan ? QStringLiteral("FindButton") : QStringLiteral("BitBtn1"));
+            later(dialog, [button] { button->click(); });
         } else {
             later(dialog, [dialog] { dialog->reject(); });
         }
+    } else if (scan != nullptr) {
+        seen.push_back("scan");
+        auto* button = scan->findChild<QPushButton*>(
+            answer == Answer::Ok ? QStringLiteral("ChooseButton") : QStringLiteral("CancelButton"));
+        later(scan, [button] { button->click(); });
     } else if (auto* parameters = qobject_cast<ui::TForm3*>(modal)) {
         seen.push_back("parameters");
         later(parameters, [parameters, answer] {

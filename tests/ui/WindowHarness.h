@@ -33,8 +33,10 @@ class FieldPanel;
 
 namespace horalux::test {
 
-// How the test answers the next modal window.
-enum class Answer { Ok, Cancel, Connect };
+// How the test answers the next modal window. Scan: "Найти табло..." in the connection dialog,
+// which is answered again once the scan window has closed. In the scan window Ok waits for the
+// scan to find a board (or end) and chooses the first one; Cancel clicks "Отмена" at once.
+enum class Answer { Ok, Cancel, Connect, Scan };
 
 // Answers every message box and connection dialog the windows open, as a user would click, and
 // writes down what each one said; other windows opened modally (the remote settings window) are
@@ -46,7 +48,7 @@ class ModalAnswerer final : public QObject {
     void stop() { timer_.stop(); }
     // Answers in order; once used up, boxes get Cancel and dialogs are closed.
     std::deque<Answer> answers;
-    // "box: text" and "dialog" in the order they were shown.
+    // "box: text", "dialog" and "scan" in the order they were shown.
     std::vector<std::string> seen;
     // Called on every poll, inside whatever event loop runs: scenario steps hook in here.
     std::function<void()> onPoll;

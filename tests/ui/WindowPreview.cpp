@@ -2,6 +2,8 @@
 //   window_preview settings [TAB]    the remote settings window on tab TAB (0..9)
 //   window_preview parameters        the program parameters window
 //   window_preview editbox           the user-field edit box for field 3
+//   window_preview connection        the connection dialog, with a stand-in board on its port
+//   window_preview scan              the scan window on three stand-in boards at 115200 bit/s
 #include <QApplication>
 #include <QTabWidget>
 #include <QTimer>
@@ -9,8 +11,10 @@
 #include <cstring>
 #include <string>
 
+#include "ui/ConnectionDialog.h"
 #include "ui/FieldEditBox.h"
 #include "ui/ParametersWindow.h"
+#include "ui/ScanDialog.h"
 #include "ui/SettingsWindow.h"
 #include "ui/WindowHarness.h"
 
@@ -27,6 +31,19 @@ int main(int argc, char** argv) {
         horalux::ui::Tfmodf box;
         box.prepare(3, 4, QStringLiteral("12.5"));
         return box.exec() == QDialog::Accepted ? 0 : 1;
+    }
+    if (std::strcmp(which, "connection") == 0 || std::strcmp(which, "scan") == 0) {
+        horalux::test::WindowHarness boards(
+            {{"--address", "77", "--address", "3", "--address", "200", "--master", "--speed",
+              "115200", "--strict-speed"},
+             "[Interface]\nComPort=%PORT%\nComSpeed=115200\nsysnum=1\nDelayTime=50\n"});
+        boards.answerer.stop();  // the person looking answers
+        if (std::strcmp(which, "scan") == 0) {
+            horalux::ui::ScanDialog scan(boards.form().scanParts(), boards.port(), 115200);
+            return scan.run() ? 0 : 1;
+        }
+        horalux::ui::ConnectionChoice choice{boards.port(), 115200, 1};
+        return boards.windows().connection().run(choice) ? 0 : 1;
     }
     horalux::test::WindowHarness harness;
     {

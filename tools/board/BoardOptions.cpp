@@ -18,12 +18,16 @@ first line of its output and serves the line until interrupted.
   --speed BPS        line speed in bit/s (default 9600)
   --line-timing      let every byte take ten bit times at that speed, both ways: bytes
                      are taken off the line no faster than a UART receives them
+  --strict-speed     understand only what the program sends at BPS: a frame sent at
+                     another speed (the speed the program set the line to) is garbage
   --mute N           the board at address N never answers; repeatable
   --drop-first K     ignore each distinct request K times before answering it
   --corrupt-every K  every K-th reply carries a bad header checksum
   --noise MS         random bytes on the line every MS milliseconds
   --hangup-after K   close the line after K requests, as an unplugged adapter does
   --seed N           seed of the noise bytes (default 1)
+  --clock-rate R     the boards' clocks run R times as fast as real time, 0.01..1000
+                     (1.5 gains 30 s a minute, 0.5 loses 30 s a minute; default 1)
   --verbose          log each request decoded and each reply sent on standard error
   --help, -h         show this text
   --version          show the version
@@ -37,6 +41,16 @@ std::optional<std::uint32_t> parseNumber(std::string_view text, std::uint32_t mi
     const auto* end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
     if (text.empty() || ec != std::errc() || ptr != end || value < min || value > max) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<double> parseRate(std::string_view text) {
+    double value = 0;
+    const auto* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
+    if (text.empty() || ec != std::errc() || ptr != end || !(value >= 0.01 && value <= 1000)) {
         return std::nullopt;
     }
     return value;
@@ -86,16 +100,26 @@ std::variant<BoardOptions, std::string> parseBoardOptions(std::span<const std::s
         if (name == "-h") {
             name = "--help";
         }
-        if (name == "--master" || name == "--line-timing" || name == "--verbose" ||
-            name == "--help" || name == "--version") {
+        if (name == "--master" || name == "--line-timing" || name == "--strict-speed" ||
+            name == "--verbose" || name == "--help" || name == "--version") {
             if (value) {
                 return "option " + std::string(name) + " takes no value";
             }
-            (name == "--master"        ? options.master
-             : name == "--line-timing" ? options.lineTiming
-             : name == "--verbose"     ? options.verbose
-             : name == "--version"     ? options.version
-                                       : options.help) = true;
+            (name == "--master"         ? options.master
+             : name == "--line-timing"  ? options.lineTiming
+             : name == "--strict-speed" ? options.strictSpeed
+             : name == "--verbose"      ? options.verbose
+             : name == "--version"      ? options.version
+                                        : options.help) = true;
+            continue;
+        }
+        if (name == "--clock-rate") {
+            const auto text = takeValue();
+            const auto rate = text ? parseRate(*text) : std::nullopt;
+            if (!rate) {
+                return "option --clock-rate needs a number from 0.01 to 1000";
+            }
+            options.clockRate = *rate;
             continue;
         }
         if (std::find(std::begin(kTextOptions), std::end(kTextOptions), name) !=

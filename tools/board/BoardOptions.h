@@ -15,13 +15,15 @@ struct BoardOptions {
     std::string registersPath;            // register file to start from, or empty
     bool master = false;                  // the first board starts as time master
     std::uint32_t speed = 9600;
-    bool lineTiming = false;  // bytes cost ten bit times at `speed`
+    bool lineTiming = false;   // bytes cost ten bit times at `speed`
+    bool strictSpeed = false;  // frames at another speed than `speed` are not understood
     std::vector<std::uint8_t> muted;
     std::uint32_t dropFirst = 0;
     std::uint32_t corruptEvery = 0;
     std::uint32_t noiseMs = 0;
     std::uint32_t hangupAfter = 0;
     std::uint32_t seed = 1;  // of the noise bytes
+    double clockRate = 1.0;  // how fast the boards' clocks run against real time
     bool verbose = false;
     bool help = false;     // --help or -h
     bool version = false;  // --version

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/PosixSerialPort.h"
+
 namespace horalux::board {
 
 namespace {
@@ -121,6 +123,14 @@ std::size_t BoardPty::unread() const {
         return 0;
     }
     return static_cast<std::size_t>(count);
+}
+
+std::uint32_t BoardPty::lineSpeed() const {
+    termios tio{};
+    if (device_ < 0 || tcgetattr(device_, &tio) != 0) {
+        return 0;
+    }
+    return platform::bitsPerSecondOf(cfgetispeed(&tio));
 }
 
 void BoardPty::closeLine() {

@@ -38,6 +38,9 @@ class BoardPty final : public BoardLine {
     void closeLine() override;
     // Clears a stale exclusive mode (see releaseStaleExclusive).
     void upkeep() override { releaseStaleExclusive(); }
+    // The device's speed as the program set it: a pseudo-terminal keeps the setting though no
+    // bits are timed by it.
+    std::uint32_t lineSpeed() const override;
 
     // The program's exclusive mode outlives its close while the board holds the device open,
     // which would keep it from reopening the device; clears it when no program has the device

@@ -169,12 +169,31 @@ void BoardServer::readLine(std::int64_t now) {
     if (got < limit) {
         receivingSinceNs_ = -1;  // all taken
     }
+    if (!understands()) {
+        // Sampled at the wrong rate a frame's bits make other bytes: nothing of it is a request.
+        for (std::size_t i = 0; i < got; ++i) {
+            wire_.received(since);
+        }
+        parser_.reset();
+        if (options_.verbose) {
+            log_ << "  " << got << " bytes at " << line_.lineSpeed() << " bit/s not understood\n";
+        }
+        return;
+    }
     for (std::size_t i = 0; i < got; ++i) {
         const std::int64_t arrived = wire_.received(since);
         if (auto request = parser_.push(buffer[i])) {
             onRequest(*request, arrived);
         }
     }
+}
+
+bool BoardServer::understands() const {
+    if (!options_.strictSpeed) {
+        return true;
+    }
+    const std::uint32_t speed = line_.lineSpeed();
+    return speed == 0 || speed == options_.speed;
 }
 
 void BoardServer::onRequest(const link::Request& request, std::int64_t arrivedNs) {

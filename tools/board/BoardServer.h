@@ -36,6 +36,8 @@ class BoardServer {
     void sendUnasked(std::int64_t now);
     void sendNoise(std::int64_t now);
     void readLine(std::int64_t now);
+    // Whether the program's bytes are sent at the boards' speed (always, unless strict).
+    bool understands() const;
     void flushDue(std::int64_t now);
 
     const BoardOptions& options_;

@@ -4,7 +4,9 @@
 
 #include "CliCommands.h"
 #include "CliOptions.h"
+#include "CliScan.h"
 #include "CliSession.h"
+#include "KeepTime.h"
 
 namespace horalux::cli {
 namespace {
@@ -128,6 +130,19 @@ const CliCommand kCommands[] = {
      "ask a time server (port 123 unless given); print its time\n"
      "and the PC clock's offset; never sets the clock",
      false, sntpArguments, sntp},
+    {"keep-time", "[--period 60s|1h|3h|1d] [--offset-limit S] [--trust-pc-clock]",
+     "keep the board clock right until stopped: write the PC time\n"
+     "now and every period (default 1h); with one board, read its\n"
+     "clock between writes and write again when it is off by more\n"
+     "than S seconds (default 2); reopen a lost line; write nothing\n"
+     "while the PC clock is not synchronised unless trusted",
+     false, keepTimeArguments, keepTime},
+    {"scan", "[--speeds 9600,115200] [--addresses FROM-TO]",
+     "find the boards on the line, every address (default 1-254)\n"
+     "at every speed: a line per board with its address, speed,\n"
+     "master or slave and clock difference to the PC; Ctrl+C\n"
+     "stops, keeping what was found; exit 1 when none answered",
+     false, scanArguments, scan},
 };
 
 // Where the descriptions start; a longer usage line puts its description on the next line.
@@ -148,7 +163,10 @@ constexpr std::string_view kUsageHead =
 constexpr std::string_view kUsageTail =
     "\n"
     "exit status: 0 done, 1 the board, the line or a file failed, 2 bad usage or a register\n"
-    "file that cannot be used (nothing sent), 130 Ctrl+C, 143 SIGTERM\n";
+    "file that cannot be used (nothing sent), 130 Ctrl+C, 143 SIGTERM\n"
+    "\n"
+    "keep-time as a service for a port, with its settings in /etc/default/horalux-keep-time:\n"
+    "  systemctl enable --now horalux-keep-time@ttyUSB0\n";
 
 void appendCommandUsage(const CliCommand& command, std::string& out) {
     std::string line(kIndent, ' ');

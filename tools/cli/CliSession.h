@@ -41,6 +41,14 @@ class CliSession final : public link::ExchangeEvents,
     void runFor(std::uint32_t ms);
     bool stopped() const { return failed_ || interrupted_; }
 
+    // The port to itself, with no exchange on it, for a scan; nullptr (with the reason told)
+    // when it cannot be opened.
+    std::unique_ptr<link::PortLoan> lendLine() {
+        return session_.connection().lend(options_.port, options_.speed);
+    }
+    platform::Tick& tick() { return session_.tick(); }
+    platform::SystemClock& clock() { return session_.clock(); }
+
     link::BoardOperations& ops() { return session_.operations(); }
     link::BoardState& board() { return session_.board(); }
     bool failed() const { return failed_; }
@@ -94,6 +102,9 @@ class CliSession final : public link::ExchangeEvents,
     std::uint8_t lastMode_ = 0;
     bool failed_ = false;
 };
+
+// The session settings the global options stand for: port, speed, address and pause.
+settings::ProgramSettings sessionSettings(const CliOptions& options);
 
 // A request as a person reads it, as in "register read 77 (74 4D 00) to board 1".
 std::string describeRequest(const link::BoardRequest& request);

@@ -156,6 +156,25 @@ void Connection::close() {
     linkDown_ = false;
 }
 
+std::unique_ptr<PortLoan> Connection::lend(const std::string& name, std::uint32_t speed) {
+    stop();
+    if (port_ && name == portName_) {
+        return std::make_unique<PortLoan>(*port_, nullptr);
+    }
+    std::unique_ptr<platform::SerialPort> own;
+    try {
+        own = OpenPort(parts_.opener, name, speed, parts_.prompts);
+    } catch (const platform::PortError& e) {
+        parts_.prompts.error(e.what());
+        return nullptr;
+    }
+    if (!own) {
+        return nullptr;
+    }
+    platform::SerialPort& port = *own;
+    return std::make_unique<PortLoan>(port, std::move(own));
+}
+
 bool Connection::start() {
     if (!port_) {
         return false;

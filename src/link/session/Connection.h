@@ -12,6 +12,7 @@
 #include "link/exchange/RequestRing.h"
 #include "link/session/BoardOperations.h"
 #include "link/session/PortLease.h"
+#include "link/session/PortLoan.h"
 #include "link/wire/Prompts.h"
 #include "platform/SerialPort.h"
 #include "platform/SystemClock.h"
@@ -73,6 +74,12 @@ class Connection {
     bool setSpeed(std::uint32_t speed);
     // Stops the exchange, then purges and closes the port.
     void close();
+    // Lends the port `name` for a job that needs the line to itself, with no exchange on it: the
+    // open port when it is that one (the exchange is stopped and not restarted; the port gets
+    // its speed back when the loan ends), else the device opened for the loan alone at `speed`,
+    // the open port staying as it is. nullptr, with the failure shown, when it cannot be
+    // opened. The loan must end before the connection starts an exchange again.
+    std::unique_ptr<PortLoan> lend(const std::string& name, std::uint32_t speed);
 
     // Starts an exchange thread with a fresh ring on the open port (stopping any earlier one);
     // false when no port is open.

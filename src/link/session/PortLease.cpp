@@ -26,6 +26,15 @@ platform::IoResult PortLease::readSome(std::uint8_t* buffer, std::size_t capacit
     return port_->readSome(buffer, capacity);
 }
 
+platform::IoResult PortLease::readSomeWithin(std::uint8_t* buffer, std::size_t capacity,
+                                             std::uint32_t waitMs) {
+    std::lock_guard lock(mutex_);
+    if (port_ == nullptr) {
+        return {0, platform::IoStatus::Gone};
+    }
+    return port_->readSomeWithin(buffer, capacity, waitMs);
+}
+
 std::size_t PortLease::outputQueued() {
     std::lock_guard lock(mutex_);
     return port_ != nullptr ? port_->outputQueued() : 0;

@@ -21,6 +21,8 @@ class PortLease final : public platform::SerialPort {
     // Every call of the port goes through, also those with a default of their own.
     platform::IoResult read(std::uint8_t* buffer, std::size_t length) override;
     platform::IoResult readSome(std::uint8_t* buffer, std::size_t capacity) override;
+    platform::IoResult readSomeWithin(std::uint8_t* buffer, std::size_t capacity,
+                                      std::uint32_t waitMs) override;
     platform::IoResult write(const std::uint8_t* data, std::size_t length) override;
     std::size_t outputQueued() override;
     void purge() override;

@@ -7,6 +7,14 @@
 namespace horalux::link {
 
 Line::Poll Line::pollByte() {
+    return takeByte(std::nullopt);
+}
+
+Line::Poll Line::pollByteWithin(std::uint32_t waitMs) {
+    return takeByte(waitMs);
+}
+
+Line::Poll Line::takeByte(std::optional<std::uint32_t> waitMs) {
     Poll poll;
     if (receivedAt_ == receivedEnd_) {
         if (streaming_) {
@@ -14,7 +22,9 @@ Line::Poll Line::pollByte() {
             // each one as it trickles in.
             tick_.sleepMs(kGatherMs);
         }
-        const platform::IoResult result = port_.readSome(received_.data(), received_.size());
+        const platform::IoResult result =
+            waitMs ? port_.readSomeWithin(received_.data(), received_.size(), *waitMs)
+                   : port_.readSome(received_.data(), received_.size());
         switch (result.status) {
             case platform::IoStatus::Ok:
                 receivedAt_ = 0;

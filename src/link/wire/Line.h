@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <stop_token>
 
@@ -46,6 +47,9 @@ class Line {
     // only when that is used up is the port read again, taking all that has arrived (after a
     // short pause when bytes keep coming unasked).
     Poll pollByte();
+    // The same, waiting at most `waitMs` for a byte when none is left from the last read (0:
+    // only what has arrived), for a wait shorter than the byte time-out.
+    Poll pollByteWithin(std::uint32_t waitMs);
     // Reads up to buffer.size() bytes within buffer.size() x 80 ms; returns the count. Throws
     // PortError ("Error reading port") when the read fails and DeviceGone when the device is
     // gone.
@@ -61,6 +65,8 @@ class Line {
     std::uint32_t delayTimeMs() const { return delayTimeMs_; }
 
   private:
+    // pollByte with the port's own byte time-out (nothing) or a shorter wait.
+    Poll takeByte(std::optional<std::uint32_t> waitMs);
     void log(LogDirection direction, std::span<const std::uint8_t> bytes) {
         if (log_) {
             log_(direction, bytes);

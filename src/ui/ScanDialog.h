@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/exchange/MainThreadCalls.h"
+#include "link/scan/BoardScan.h"
+#include "link/session/Connection.h"
+#include "platform/SystemClock.h"
+#include "platform/Tick.h"
+
+namespace Ui {
+class ScanDialog;
+}
+
+namespace horalux::ui {
+
+// What the scan window works with: the connection whose port it borrows, the tick and the clock,
+// and how its worker reaches the main thread.
+struct ScanParts {
+    link::Connection& connection;
+    platform::Tick& tick;
+    platform::SystemClock& clock;
+    link::MainThread& mainThread;
+    std::uint32_t delayTimeMs = 100;
+};
+
+// "Поиск табло": scans a port for the boards on it, at the speed the connection dialog shows
+// first, and lists them as they are found; "Выбрать" takes the selected one, "Отмена" stops the
+// scan. The scan runs beside the main thread on the borrowed port, which is handed back when
+// the window closes.
+class ScanDialog final : public QDialog {
+    Q_OBJECT
+  public:
+    ScanDialog(const ScanParts& parts, std::string port, std::uint32_t firstSpeed,
+               QWidget* parent = nullptr);
+    ~ScanDialog() override;
+
+    // Shows the window modally; the board chosen with "Выбрать", or nothing.
+    std::optional<link::FoundBoard> run();
+    bool scanning() const { return worker_.joinable() && !finished_; }
+
+    // A list entry: "$4D/77   115200 бит/с   Мастер   часы +2 с".
+    static QString boardText(const link::FoundBoard& board);
+
+  public slots:
+    void reject() override;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void start();
+    // Stops the scan, waits for its worker and hands the port back.
+    void end();
+    void showProgress(const link::ScanProgress& progress);
+    void addBoard(const link::FoundBoard& board);
+    void showResult(const link::ScanResult& result);
+    void choose();
+
+    std::unique_ptr<Ui::ScanDialog> ui_;
+    ScanParts parts_;
+    std::string port_;
+    std::vector<std::uint32_t> speeds_;
+    std::vector<link::FoundBoard> boards_;
+    std::optional<link::FoundBoard> chosen_;
+    std::unique_ptr<link::PortLoan> loan_;
+    std::jthread worker_;
+    bool started_ = false;
+    bool finished_ = false;
+};
+
+}  // namespace horalux::ui
