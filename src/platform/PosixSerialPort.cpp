@@ -45,20 +45,33 @@ std::string serialDevicePath(const std::string& name) {
     return "/dev/" + name;
 }
 
+namespace {
+
+constexpr std::pair<std::uint32_t, speed_t> kSpeeds[] = {
+    {50, B50},         {75, B75},         {110, B110},        {134, B134},       {150, B150},
+    {200, B200},       {300, B300},       {600, B600},        {1200, B1200},     {1800, B1800},
+    {2400, B2400},     {4800, B4800},     {9600, B9600},      {19200, B19200},   {38400, B38400},
+    {57600, B57600},   {115200, B115200}, {230400, B230400},  {460800, B460800}, {500000, B500000},
+    {576000, B576000}, {921600, B921600}, {1000000, B1000000}};
+
+}  // namespace
+
 speed_t speedConstant(std::uint32_t bitsPerSecond) {
-    static constexpr std::pair<std::uint32_t, speed_t> kSpeeds[] = {
-        {50, B50},         {75, B75},         {110, B110},        {134, B134},
-        {150, B150},       {200, B200},       {300, B300},        {600, B600},
-        {1200, B1200},     {1800, B1800},     {2400, B2400},      {4800, B4800},
-        {9600, B9600},     {19200, B19200},   {38400, B38400},    {57600, B57600},
-        {115200, B115200}, {230400, B230400}, {460800, B460800},  {500000, B500000},
-        {576000, B576000}, {921600, B921600}, {1000000, B1000000}};
     for (const auto& [bps, constant] : kSpeeds) {
         if (bps == bitsPerSecond) {
             return constant;
         }
     }
     return B0;
+}
+
+std::uint32_t bitsPerSecondOf(speed_t constant) {
+    for (const auto& [bps, known] : kSpeeds) {
+        if (known == constant) {
+            return bps;
+        }
+    }
+    return 0;
 }
 
 namespace {

@@ -72,5 +72,7 @@ std::string serialOpenFailureText(const std::string& path, int error);
 
 // The speed constant for a bit rate, or B0 when the system has none for it.
 speed_t speedConstant(std::uint32_t bitsPerSecond);
+// The bit rate of a speed constant, or 0 for one this system has no rate for.
+std::uint32_t bitsPerSecondOf(speed_t constant);
 
 }  // namespace horalux::platform

@@ -24,7 +24,8 @@ first line of its output and serves the line until interrupted.
   --noise MS         random bytes on the line every MS milliseconds
   --hangup-after K   close the line after K requests, as an unplugged adapter does
   --seed N           seed of the noise bytes (default 1)
-  --verbose          log each request decoded and each reply sent on standard error
+  --verbose          log on standard error the bytes received, each request decoded, each
+                     reply sent and the line's speed whenever it changes
   --help, -h         show this text
   --version          show the version
 )";

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/PosixSerialPort.h"
+
 namespace horalux::board {
 
 namespace {
@@ -132,6 +134,14 @@ void BoardPty::closeLine() {
         ::close(controller_);
         controller_ = -1;
     }
+}
+
+std::uint32_t BoardPty::lineSpeed() const {
+    termios tio{};
+    if (device_ < 0 || tcgetattr(device_, &tio) != 0) {
+        return 0;
+    }
+    return platform::bitsPerSecondOf(cfgetospeed(&tio));
 }
 
 void BoardPty::releaseStaleExclusive() {

@@ -38,6 +38,7 @@ class BoardPty final : public BoardLine {
     void closeLine() override;
     // Clears a stale exclusive mode (see releaseStaleExclusive).
     void upkeep() override { releaseStaleExclusive(); }
+    std::uint32_t lineSpeed() const override;
 
     // The program's exclusive mode outlives its close while the board holds the device open,
     // which would keep it from reopening the device; clears it when no program has the device

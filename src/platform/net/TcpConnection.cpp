@@ -1,0 +1,203 @@
+#include "platform/net/TcpConnection.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/Tick.h"
+
+namespace horalux::platform {
+namespace {
+
+// Keep-alive: first probe after 5 s of silence, then every 2 s; three unanswered end it.
+constexpr int kKeepIdleS = 5;
+constexpr int kKeepIntervalS = 2;
+constexpr int kKeepCount = 3;
+// A full send buffer that takes nothing for this long means the peer has stopped reading.
+constexpr int kSendStallMs = 5000;
+
+bool isBrokenConnection(int error) {
+    return error == ECONNRESET || error == EPIPE || error == ETIMEDOUT || error == ENOTCONN ||
+           error == EHOSTUNREACH || error == ENETUNREACH || error == ECONNABORTED;
+}
+
+std::string connectFailureText(int error) {
+    switch (error) {
+        case ECONNREFUSED:
+            return "connection refused";
+        case ETIMEDOUT:
+            return "timed out";
+        default:
+            return std::strerror(error);
+    }
+}
+
+void tune(int fd) {
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &kKeepIdleS, sizeof kKeepIdleS);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &kKeepIntervalS, sizeof kKeepIntervalS);
+    setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &kKeepCount, sizeof kKeepCount);
+}
+
+// Connects one non-blocking socket within `leftMs`; 0 when connected, else the error.
+int connectOne(int fd, const addrinfo& entry, std::int64_t leftMs) {
+    if (::connect(fd, entry.ai_addr, entry.ai_addrlen) == 0) {
+        return 0;
+    }
+    if (errno != EINPROGRESS) {
+        return errno;
+    }
+    pollfd pfd{fd, POLLOUT, 0};
+    for (;;) {
+        const int ready = ::poll(&pfd, 1, static_cast<int>(leftMs));
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready <= 0) {
+            return ready == 0 ? ETIMEDOUT : errno;
+        }
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
+            return errno;
+        }
+        return error;
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<TcpConnection> TcpConnection::connect(const NetAddress& address,
+                                                      std::uint32_t timeoutMs, std::string& cause) {
+    if (address.host.empty() || isReservedInvalidName(address.host)) {
+        cause = "host not found";
+        return nullptr;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_ADDRCONFIG;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(address.port);
+    const int lookup = getaddrinfo(address.host.c_str(), service.c_str(), &hints, &found);
+    if (lookup != 0 || found == nullptr) {
+        cause = lookup == EAI_SYSTEM ? std::string(std::strerror(errno)) : "host not found";
+        return nullptr;
+    }
+    const std::int64_t deadline = monotonicMs() + timeoutMs;
+    int error = ETIMEDOUT;
+    int fd = -1;
+    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+        const std::int64_t left = deadline - monotonicMs();
+        if (left <= 0) {
+            error = ETIMEDOUT;
+            break;
+        }
+        fd = ::socket(entry->ai_family, entry->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                      entry->ai_protocol);
+        if (fd < 0) {
+            error = errno;
+            continue;
+        }
+        error = connectOne(fd, *entry, left);
+        if (error == 0) {
+            break;
+        }
+        ::close(fd);
+        fd = -1;
+    }
+    freeaddrinfo(found);
+    if (fd < 0) {
+        cause = connectFailureText(error);
+        return nullptr;
+    }
+    tune(fd);
+    return std::unique_ptr<TcpConnection>(new TcpConnection(fd));
+}
+
+TcpConnection::~TcpConnection() {
+    close();
+}
+
+NetResult TcpConnection::receive(std::span<std::uint8_t> buffer, std::uint32_t timeoutMs) {
+    NetResult result;
+    if (fd_ < 0) {
+        result.status = NetStatus::Failed;
+        return result;
+    }
+    const std::int64_t deadline = monotonicMs() + timeoutMs;
+    for (;;) {
+        const ssize_t got = ::recv(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT);
+        if (got > 0) {
+            result.count = static_cast<std::size_t>(got);
+            return result;
+        }
+        if (got == 0 && !buffer.empty()) {
+            result.status = NetStatus::Closed;
+            return result;
+        }
+        if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            result.status = isBrokenConnection(errno) ? NetStatus::Closed : NetStatus::Failed;
+            return result;
+        }
+        const std::int64_t left = deadline - monotonicMs();
+        if (left <= 0) {
+            return result;
+        }
+        pollfd pfd{fd_, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, static_cast<int>(left));
+        if (ready < 0 && errno != EINTR) {
+            result.status = NetStatus::Failed;
+            return result;
+        }
+        if (ready == 0) {
+            return result;
+        }
+    }
+}
+
+NetResult TcpConnection::sendAll(std::span<const std::uint8_t> bytes) {
+    NetResult result;
+    while (fd_ >= 0 && result.count < bytes.size()) {
+        const ssize_t put = ::send(fd_, bytes.data() + result.count, bytes.size() - result.count,
+                                   MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (put > 0) {
+            result.count += static_cast<std::size_t>(put);
+            continue;
+        }
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd pfd{fd_, POLLOUT, 0};
+            if (::poll(&pfd, 1, kSendStallMs) > 0 && (pfd.revents & POLLOUT) != 0) {
+                continue;
+            }
+        }
+        result.status =
+            put < 0 && isBrokenConnection(errno) ? NetStatus::Closed : NetStatus::Failed;
+        return result;
+    }
+    if (fd_ < 0) {
+        result.status = NetStatus::Failed;
+    }
+    return result;
+}
+
+void TcpConnection::close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+}  // namespace horalux::platform
