@@ -32,7 +32,7 @@ struct ProgramSettings {
     bool Test = false;  // key "Test": the check mark of N12, the exchange log shown
     // Key "NetworkPorts" (names separated by ";"): the network ports that connected once,
     // newest first, offered again after the local ports.
-    std::vector<std::string> NetworkPorts;
+    std::vector<std::string> NetworkPorts{};
 
     friend bool operator==(const ProgramSettings&, const ProgramSettings&) = default;
 };

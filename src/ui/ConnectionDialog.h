@@ -32,7 +32,7 @@ struct ConnectionChoice {
     std::int32_t speed = 9600;
     std::uint8_t address = 1;
     // Network ports that connected once, newest first: offered after the local ports.
-    std::vector<std::string> networkPorts;
+    std::vector<std::string> networkPorts{};
 };
 
 // The connection dialog, "Подключение": port, speed and addressee; "Подключить" opens the port

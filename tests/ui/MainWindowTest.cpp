@@ -467,8 +467,8 @@ std::string networkSettings(const std::string& port, const std::string& networkP
 TEST(MainWindow, ADeviceServerLostMidExchangeAsksOnceAndClosesThePort) {
     WindowHarness h({kFastBoard, {}, false});
     Ser2netProcess server(h.port(), 115200);
+    h.destroyWindows();  // which saves the settings it had
     std::ofstream(h.settingsFile()) << networkSettings(server.rfc2217Name());
-    h.destroyWindows();
     h.createWindows();
     h.answerer.answers = {Answer::Connect, Answer::Cancel};
     h.form().show();
@@ -484,8 +484,8 @@ TEST(MainWindow, ADeviceServerLostMidExchangeAsksOnceAndClosesThePort) {
 TEST(MainWindow, AnAddressTypedInTheDialogConnectsAndIsOfferedAgainAfterTheLocalPorts) {
     WindowHarness h({kFastBoard, {}, false});
     Ser2netProcess server(h.port(), 115200);
+    h.destroyWindows();  // which saves the settings it had
     std::ofstream(h.settingsFile()) << networkSettings(h.port());
-    h.destroyWindows();
     h.createWindows();
     const QString address = QString::fromStdString(server.tcpName());
     h.answerer.beforeAnswer = [&](QWidget* modal) {
@@ -516,7 +516,7 @@ TEST(MainWindow, AnAddressTypedInTheDialogConnectsAndIsOfferedAgainAfterTheLocal
     };
     h.answerer.answers = {Answer::Cancel};
     h.form().show();
-    ASSERT_TRUE(WindowHarness::waitUntil([&] { return h.answerer.count("dialog") == 1; }));
+    ASSERT_TRUE(WindowHarness::waitUntil([&] { return h.answerer.count("dialog") == 2; }));
     ASSERT_GE(offered.size(), 2);
     EXPECT_EQ(offered.indexOf(QString::fromStdString(h.port())), offered.size() - 2);
     EXPECT_EQ(offered.back(), address);
