@@ -77,6 +77,9 @@ std::unique_ptr<NetworkPort> NetworkPort::open(const std::string& name, std::uin
             if (!port->takeIn(static_cast<std::uint32_t>(left))) {
                 return fail(port->closingCause());
             }
+            if (port->interrupted_) {
+                return fail("interrupted");
+            }
         }
         return port;
     }
@@ -97,6 +100,9 @@ std::unique_ptr<NetworkPort> NetworkPort::open(const std::string& name, std::uin
     if (!port->sendRaw(setup) || !port->awaitAnswers({telnet::kSetDataSize, telnet::kSetParity,
                                                       telnet::kSetStopSize, telnet::kSetBaudRate},
                                                      answers)) {
+        if (port->interrupted_) {
+            return fail("interrupted");
+        }
         if (port->status_ == IoStatus::Ok) {
             return fail("the device server did not set up the line (is it an RFC 2217 port?)");
         }
@@ -129,6 +135,7 @@ bool NetworkPort::takeIn(std::uint32_t timeoutMs) {
     }
     std::array<std::uint8_t, kChunk> chunk{};
     const NetResult got = connection_->receive(chunk, timeoutMs);
+    interrupted_ = got.interrupted;
     if (got.status != NetStatus::Ok) {
         status_ = got.status == NetStatus::Closed ? IoStatus::Gone : IoStatus::Failed;
         return false;
@@ -181,7 +188,7 @@ bool NetworkPort::awaitAnswers(const std::vector<std::uint8_t>& commands,
         if (missing == 0) {
             break;
         }
-        if (left <= 0 || !takeIn(static_cast<std::uint32_t>(left))) {
+        if (left <= 0 || !takeIn(static_cast<std::uint32_t>(left)) || interrupted_) {
             return false;
         }
     }

@@ -70,6 +70,7 @@ class NetworkPort final : public SerialPort {
     std::vector<std::uint8_t> received_;  // the line's bytes not read yet
     std::size_t receivedAt_ = 0;
     IoStatus status_ = IoStatus::Ok;
+    bool interrupted_ = false;  // the last wait was cut short by a signal
     std::uint32_t speed_ = 0;
 };
 

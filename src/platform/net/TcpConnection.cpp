@@ -34,6 +34,8 @@ std::string connectFailureText(int error) {
             return "connection refused";
         case ETIMEDOUT:
             return "timed out";
+        case EINTR:
+            return "interrupted";
         default:
             return std::strerror(error);
     }
@@ -56,22 +58,18 @@ int connectOne(int fd, const addrinfo& entry, std::int64_t leftMs) {
     if (errno != EINPROGRESS) {
         return errno;
     }
+    // A signal (Ctrl+C) ends the wait: the program is being stopped.
     pollfd pfd{fd, POLLOUT, 0};
-    for (;;) {
-        const int ready = ::poll(&pfd, 1, static_cast<int>(leftMs));
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        if (ready <= 0) {
-            return ready == 0 ? ETIMEDOUT : errno;
-        }
-        int error = 0;
-        socklen_t length = sizeof error;
-        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
-            return errno;
-        }
-        return error;
+    const int ready = ::poll(&pfd, 1, static_cast<int>(leftMs));
+    if (ready <= 0) {
+        return ready == 0 ? ETIMEDOUT : errno;
     }
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
+        return errno;
+    }
+    return error;
 }
 
 }  // namespace
@@ -109,13 +107,17 @@ std::unique_ptr<TcpConnection> TcpConnection::connect(const NetAddress& address,
             continue;
         }
         error = connectOne(fd, *entry, left);
-        if (error == 0) {
+        if (error == 0 || error == EINTR) {
             break;
         }
         ::close(fd);
         fd = -1;
     }
     freeaddrinfo(found);
+    if (error == EINTR) {
+        ::close(fd);
+        fd = -1;
+    }
     if (fd < 0) {
         cause = connectFailureText(error);
         return nullptr;
@@ -155,8 +157,9 @@ NetResult TcpConnection::receive(std::span<std::uint8_t> buffer, std::uint32_t t
         }
         pollfd pfd{fd_, POLLIN, 0};
         const int ready = ::poll(&pfd, 1, static_cast<int>(left));
-        if (ready < 0 && errno != EINTR) {
-            result.status = NetStatus::Failed;
+        if (ready < 0) {
+            result.interrupted = errno == EINTR;
+            result.status = result.interrupted ? NetStatus::Ok : NetStatus::Failed;
             return result;
         }
         if (ready == 0) {
@@ -179,7 +182,8 @@ NetResult TcpConnection::sendAll(std::span<const std::uint8_t> bytes) {
         }
         if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             pollfd pfd{fd_, POLLOUT, 0};
-            if (::poll(&pfd, 1, kSendStallMs) > 0 && (pfd.revents & POLLOUT) != 0) {
+            const int ready = ::poll(&pfd, 1, kSendStallMs);
+            if ((ready > 0 && (pfd.revents & POLLOUT) != 0) || (ready < 0 && errno == EINTR)) {
                 continue;
             }
         }

@@ -19,6 +19,7 @@ enum class NetStatus {
 struct NetResult {
     std::size_t count = 0;
     NetStatus status = NetStatus::Ok;
+    bool interrupted = false;  // a signal cut the wait short (Ctrl+C, say)
 };
 
 // One TCP connection with no Nagle delay (a frame goes out at once) and keep-alive probes (a
@@ -27,14 +28,15 @@ class TcpConnection {
   public:
     // Connects to the first of the host's addresses that accepts within `timeoutMs` in all.
     // Empty on failure, with the cause in `cause`: "host not found", "connection refused",
-    // "timed out" or the system's text.
+    // "timed out", "interrupted" (a signal came) or the system's text.
     static std::unique_ptr<TcpConnection> connect(const NetAddress& address,
                                                   std::uint32_t timeoutMs, std::string& cause);
     ~TcpConnection();
     TcpConnection(const TcpConnection&) = delete;
     TcpConnection& operator=(const TcpConnection&) = delete;
 
-    // Waits up to `timeoutMs` (0: not at all) for bytes and takes what has come.
+    // Waits up to `timeoutMs` (0: not at all) for bytes and takes what has come; a signal ends
+    // the wait early.
     NetResult receive(std::span<std::uint8_t> buffer, std::uint32_t timeoutMs);
     // Sends all of `bytes`, waiting while the socket's buffer is full.
     NetResult sendAll(std::span<const std::uint8_t> bytes);
