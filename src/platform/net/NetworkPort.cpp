@@ -197,7 +197,9 @@ bool NetworkPort::awaitAnswers(const std::vector<std::uint8_t>& commands,
 
 IoResult NetworkPort::take(std::uint8_t* buffer, std::size_t length, std::size_t already) {
     const std::size_t n = std::min(length - already, received_.size() - receivedAt_);
-    std::memcpy(buffer + already, received_.data() + receivedAt_, n);
+    if (n > 0) {
+        std::memcpy(buffer + already, received_.data() + receivedAt_, n);
+    }
     receivedAt_ += n;
     return {already + n, IoStatus::Ok};
 }
