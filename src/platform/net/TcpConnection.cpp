@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "platform/Tick.h"
+#include "platform/net/HostLookup.h"
 
 namespace horalux::platform {
 namespace {
@@ -76,25 +77,15 @@ int connectOne(int fd, const addrinfo& entry, std::int64_t leftMs) {
 
 std::unique_ptr<TcpConnection> TcpConnection::connect(const NetAddress& address,
                                                       std::uint32_t timeoutMs, std::string& cause) {
-    if (address.host.empty() || isReservedInvalidName(address.host)) {
-        cause = "host not found";
-        return nullptr;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_ADDRCONFIG;
-    addrinfo* found = nullptr;
-    const std::string service = std::to_string(address.port);
-    const int lookup = getaddrinfo(address.host.c_str(), service.c_str(), &hints, &found);
-    if (lookup != 0 || found == nullptr) {
-        cause = lookup == EAI_SYSTEM ? std::string(std::strerror(errno)) : "host not found";
-        return nullptr;
-    }
+    // The lookup and the connection share the time allowed.
     const std::int64_t deadline = monotonicMs() + timeoutMs;
+    const AddrInfoList found = lookUpHost(address, timeoutMs, cause);
+    if (!found) {
+        return nullptr;
+    }
     int error = ETIMEDOUT;
     int fd = -1;
-    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
+    for (const addrinfo* entry = found.get(); entry != nullptr; entry = entry->ai_next) {
         const std::int64_t left = deadline - monotonicMs();
         if (left <= 0) {
             error = ETIMEDOUT;
@@ -113,7 +104,6 @@ std::unique_ptr<TcpConnection> TcpConnection::connect(const NetAddress& address,
         ::close(fd);
         fd = -1;
     }
-    freeaddrinfo(found);
     if (error == EINTR) {
         ::close(fd);
         fd = -1;
