@@ -21,6 +21,9 @@ namespace {
 constexpr int kKeepIdleS = 5;
 constexpr int kKeepIntervalS = 2;
 constexpr int kKeepCount = 3;
+// Keep-alive probes wait for a quiet line; while frames go out unacknowledged, this bounds how
+// long the system retries before it gives the connection up (by default a quarter of an hour).
+constexpr unsigned kUnacknowledgedMs = 11000;
 // A full send buffer that takes nothing for this long means the peer has stopped reading.
 constexpr int kSendStallMs = 5000;
 
@@ -49,6 +52,7 @@ void tune(int fd) {
     setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &kKeepIdleS, sizeof kKeepIdleS);
     setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &kKeepIntervalS, sizeof kKeepIntervalS);
     setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &kKeepCount, sizeof kKeepCount);
+    setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &kUnacknowledgedMs, sizeof kUnacknowledgedMs);
 }
 
 // Connects one non-blocking socket within `leftMs`; 0 when connected, else the error.
