@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "board/BoardClock.h"
 #include "board/BoardOptions.h"
 #include "board/Faults.h"
 #include "board/Wire.h"
@@ -32,7 +33,7 @@ TEST(BoardOptions, TakesEveryOptionInBothSpellings) {
                "--mute",          "7",        "--drop-first",   "2",
                "--corrupt-every", "3",        "--noise",        "50",
                "--hangup-after",  "9",        "--verbose",      "--registers=set.cs",
-               "--seed",          "42"});
+               "--seed",          "42",       "--clock-rate",   "1.5"});
     ASSERT_TRUE(std::holds_alternative<BoardOptions>(parsed)) << std::get<std::string>(parsed);
     const auto& o = std::get<BoardOptions>(parsed);
     EXPECT_EQ(o.addresses, (std::vector<std::uint8_t>{3, 7}));
@@ -46,6 +47,7 @@ TEST(BoardOptions, TakesEveryOptionInBothSpellings) {
     EXPECT_EQ(o.noiseMs, 50U);
     EXPECT_EQ(o.hangupAfter, 9U);
     EXPECT_EQ(o.seed, 42U);
+    EXPECT_EQ(o.clockRate, 1.5);
 }
 
 TEST(BoardOptions, RefusesBadArguments) {
@@ -60,6 +62,10 @@ TEST(BoardOptions, RefusesBadArguments) {
         {"--corrupt-every", "0"},
         {"--noise", ""},
         {"--hangup-after", "0"},
+        {"--clock-rate", "0"},
+        {"--clock-rate", "1e3"},
+        {"--clock-rate", "1001"},
+        {"--clock-rate", "fast"},
         {"--link"},
         {"--master=yes"},
         {"--frobnicate"},
@@ -70,6 +76,17 @@ TEST(BoardOptions, RefusesBadArguments) {
         ASSERT_TRUE(std::holds_alternative<std::string>(parsed)) << args.front();
         EXPECT_FALSE(std::get<std::string>(parsed).empty());
     }
+}
+
+TEST(BoardClock, AClockRunningFastGainsFromEverySettingOn) {
+    const platform::LocalDateTime noon{2026, 12, 7, 12, 0, 0, 0};
+    const std::uint32_t start = 4'294'960'000U;  // the tick wraps on the way
+    BoardClock fast(noon, start, 1.5);
+    EXPECT_EQ(fast.at(start + 60'000U), (platform::LocalDateTime{2026, 12, 7, 12, 1, 30, 0}));
+    fast.set(noon, start + 60'000U);
+    EXPECT_EQ(fast.at(start + 120'000U), (platform::LocalDateTime{2026, 12, 7, 12, 1, 30, 0}));
+    BoardClock slow(noon, start, 0.5);
+    EXPECT_EQ(slow.at(start + 60'000U), (platform::LocalDateTime{2026, 12, 7, 12, 0, 30, 0}));
 }
 
 link::Request read(std::uint8_t address, std::uint8_t reg) {

@@ -21,8 +21,9 @@ bool isTemperatureItem(std::size_t item) {
 
 }  // namespace
 
-Board::Board(std::uint8_t address, const platform::LocalDateTime& clockStart, std::uint32_t nowMs)
-    : clock_(clockStart, nowMs), startMs_(nowMs) {
+Board::Board(std::uint8_t address, const platform::LocalDateTime& clockStart, std::uint32_t nowMs,
+             double clockRate)
+    : clock_(clockStart, nowMs, clockRate), startMs_(nowMs) {
     for (const RegisterValue& r : kStartRegisters) {
         registers_[r.number] = r.value;
     }

@@ -36,7 +36,9 @@ struct Answer {
 // logic: the caller passes the millisecond tick, so time is whatever the caller says.
 class Board {
   public:
-    Board(std::uint8_t address, const platform::LocalDateTime& clockStart, std::uint32_t nowMs);
+    // The clock runs `clockRate` times as fast as the tick.
+    Board(std::uint8_t address, const platform::LocalDateTime& clockStart, std::uint32_t nowMs,
+          double clockRate = 1.0);
 
     std::uint8_t address() const { return registers_[kAddressRegister]; }
     bool isMaster() const { return (registers_[kModeFlagsRegister] & kMasterBit) != 0; }

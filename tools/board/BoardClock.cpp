@@ -1,5 +1,7 @@
 #include "board/BoardClock.h"
 
+#include <cmath>
+
 #include "platform/Tick.h"
 #include "timesync/CivilTime.h"
 
@@ -11,7 +13,12 @@ void BoardClock::set(const platform::LocalDateTime& time, std::uint32_t nowMs) {
 }
 
 platform::LocalDateTime BoardClock::at(std::uint32_t nowMs) const {
-    return timesync::dateTimeOfEpochMs(baseMs_ + platform::elapsedMs(baseTick_, nowMs));
+    const std::uint32_t elapsed = platform::elapsedMs(baseTick_, nowMs);
+    if (rate_ == 1.0) {
+        return timesync::dateTimeOfEpochMs(baseMs_ + elapsed);
+    }
+    return timesync::dateTimeOfEpochMs(baseMs_ +
+                                       static_cast<std::int64_t>(std::llround(elapsed * rate_)));
 }
 
 }  // namespace horalux::board

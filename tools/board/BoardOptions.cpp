@@ -24,6 +24,8 @@ first line of its output and serves the line until interrupted.
   --noise MS         random bytes on the line every MS milliseconds
   --hangup-after K   close the line after K requests, as an unplugged adapter does
   --seed N           seed of the noise bytes (default 1)
+  --clock-rate R     the boards' clocks run R times as fast as real time, 0.01..1000
+                     (1.5 gains 30 s a minute, 0.5 loses 30 s a minute; default 1)
   --verbose          log on standard error the bytes received, each request decoded, each
                      reply sent and the line's speed whenever it changes
   --help, -h         show this text
@@ -38,6 +40,16 @@ std::optional<std::uint32_t> parseNumber(std::string_view text, std::uint32_t mi
     const auto* end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
     if (text.empty() || ec != std::errc() || ptr != end || value < min || value > max) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<double> parseRate(std::string_view text) {
+    double value = 0;
+    const auto* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
+    if (text.empty() || ec != std::errc() || ptr != end || !(value >= 0.01 && value <= 1000)) {
         return std::nullopt;
     }
     return value;
@@ -97,6 +109,15 @@ std::variant<BoardOptions, std::string> parseBoardOptions(std::span<const std::s
              : name == "--verbose"     ? options.verbose
              : name == "--version"     ? options.version
                                        : options.help) = true;
+            continue;
+        }
+        if (name == "--clock-rate") {
+            const auto text = takeValue();
+            const auto rate = text ? parseRate(*text) : std::nullopt;
+            if (!rate) {
+                return "option --clock-rate needs a number from 0.01 to 1000";
+            }
+            options.clockRate = *rate;
             continue;
         }
         if (std::find(std::begin(kTextOptions), std::end(kTextOptions), name) !=

@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
         const platform::LocalDateTime now = systemClock.now();
         std::vector<board::Board> boards;
         for (const std::uint8_t address : options.addresses) {
-            boards.emplace_back(address, now, tick.nowMs());
+            boards.emplace_back(address, now, tick.nowMs(), options.clockRate);
             if (settings) {
                 boards.back().loadSettings(*settings);
             }

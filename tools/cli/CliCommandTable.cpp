@@ -5,6 +5,7 @@
 #include "CliCommands.h"
 #include "CliOptions.h"
 #include "CliSession.h"
+#include "KeepTime.h"
 
 namespace horalux::cli {
 namespace {
@@ -114,6 +115,13 @@ const CliCommand kCommands[] = {
      "ask a time server (port 123 unless given); print its time\n"
      "and the PC clock's offset; never sets the clock",
      false, sntpArguments, sntp},
+    {"keep-time", "[--period 60s|1h|3h|1d] [--offset-limit S] [--trust-pc-clock]",
+     "keep the board clock right until stopped: write the PC time\n"
+     "now and every period (default 1h); with one board, read its\n"
+     "clock between writes and write again when it is off by more\n"
+     "than S seconds (default 2); reopen a lost line; write nothing\n"
+     "while the PC clock is not synchronised unless trusted",
+     false, keepTimeArguments, keepTime},
 };
 
 // Where the descriptions start; a longer usage line puts its description on the next line.
@@ -135,7 +143,10 @@ constexpr std::string_view kUsageHead =
 constexpr std::string_view kUsageTail =
     "\n"
     "exit status: 0 done, 1 the board, the line or a file failed, 2 bad usage or a register\n"
-    "file that cannot be used (nothing sent), 130 Ctrl+C, 143 SIGTERM\n";
+    "file that cannot be used (nothing sent), 130 Ctrl+C, 143 SIGTERM\n"
+    "\n"
+    "keep-time as a service for a port, with its settings in /etc/default/horalux-keep-time:\n"
+    "  systemctl enable --now horalux-keep-time@ttyUSB0\n";
 
 void appendCommandUsage(const CliCommand& command, std::string& out) {
     std::string line(kIndent, ' ');

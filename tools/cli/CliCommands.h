@@ -24,5 +24,6 @@ int writeField(CommandContext& c);
 int setMode(CommandContext& c);
 int monitor(CommandContext& c);
 int sntp(CommandContext& c);
+int keepTime(CommandContext& c);
 
 }  // namespace horalux::cli

@@ -79,9 +79,13 @@ std::string dateText(const platform::LocalDateTime& t) {
 }
 
 // The board keeps whole seconds, so the PC clock is compared to the second too.
-std::string differenceText(const platform::LocalDateTime& board, platform::LocalDateTime pc) {
+std::int64_t boardAheadSeconds(const platform::LocalDateTime& board, platform::LocalDateTime pc) {
     pc.millisecond = 0;
-    const std::int64_t seconds = (timesync::epochMsOf(board) - timesync::epochMsOf(pc)) / 1000;
+    return (timesync::epochMsOf(board) - timesync::epochMsOf(pc)) / 1000;
+}
+
+std::string differenceText(const platform::LocalDateTime& board, platform::LocalDateTime pc) {
+    const std::int64_t seconds = boardAheadSeconds(board, pc);
     if (seconds == 0) {
         return "none (the board is within a second of the PC)";
     }

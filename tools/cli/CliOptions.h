@@ -26,6 +26,9 @@ struct CliOptions {
     bool setAddress = false;               // write-registers --set-address
     std::string host;                      // sntp HOST[:PORT]
     std::uint16_t sntpPort = 123;          // sntp HOST[:PORT]
+    std::uint32_t keepPeriodS = 3600;      // keep-time --period
+    std::uint32_t offsetLimitS = 2;        // keep-time --offset-limit
+    bool trustPcClock = false;             // keep-time --trust-pc-clock
 };
 
 // What the command line asks for besides a command.

@@ -49,6 +49,8 @@ namespace {
 
 constexpr std::uint32_t kStallSlackMs = 2000;
 
+}  // namespace
+
 settings::ProgramSettings sessionSettings(const CliOptions& options) {
     settings::ProgramSettings s;
     s.ComPort = options.port;
@@ -57,8 +59,6 @@ settings::ProgramSettings sessionSettings(const CliOptions& options) {
     s.DelayTime = static_cast<std::int32_t>(options.delayMs);
     return s;
 }
-
-}  // namespace
 
 CliSession::CliSession(const CliOptions& options, std::ostream& out, std::ostream& err,
                        const std::atomic<bool>& interrupted)

@@ -1,0 +1,198 @@
+// horalux-cli keep-time run as a program against stand-in boards on pseudo-terminals. Every
+// wait is for a line the program or a board writes; the deadline only ends a test that failed.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/BoardProcess.h"
+
+extern char** environ;
+
+namespace horalux::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr auto kDeadline = 60s;
+
+// keep-time as a child process, its standard output and error read line by line.
+class KeepTimeProcess {
+  public:
+    explicit KeepTimeProcess(const std::vector<std::string>& args) {
+        int out[2];
+        if (::pipe2(out, O_CLOEXEC) != 0) {
+            throw std::runtime_error("cannot make a pipe for keep-time");
+        }
+        std::vector<std::string> all{HORALUX_CLI_PATH};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& a : all) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
+        const int rc = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        output_ = out[0];
+        if (rc != 0) {
+            throw std::runtime_error("cannot start horalux-cli");
+        }
+    }
+    ~KeepTimeProcess() {
+        if (!status_) {
+            terminate();
+        }
+        ::close(output_);
+    }
+    KeepTimeProcess(const KeepTimeProcess&) = delete;
+    KeepTimeProcess& operator=(const KeepTimeProcess&) = delete;
+
+    // The next line holding `part`, reading on from the line after the last one found; empty
+    // when the program ends first.
+    std::string waitFor(const std::string& part) {
+        const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+        for (;;) {
+            std::size_t end = 0;
+            while ((end = text_.find('\n', from_)) != std::string::npos) {
+                std::string line = text_.substr(from_, end - from_);
+                from_ = end + 1;
+                if (line.find(part) != std::string::npos) {
+                    return line;
+                }
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd p{output_, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
+                return {};
+            }
+            char buffer[1024];
+            const ssize_t got = ::read(output_, buffer, sizeof buffer);
+            if (got <= 0) {
+                return {};
+            }
+            text_.append(buffer, static_cast<std::size_t>(got));
+        }
+    }
+    // SIGTERM, then the exit status (-1 when a signal ended it).
+    int terminate() {
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return *status_;
+    }
+    const std::string& text() const { return text_; }
+
+  private:
+    pid_t pid_ = -1;
+    int output_ = -1;
+    std::string text_;
+    std::size_t from_ = 0;
+    std::optional<int> status_;
+};
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+std::string fileText(const fs::path& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class KeepTime : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("horalux-keep-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // keep-time on `port` at the fast speed, trusting the PC clock (this machine's need not
+    // be synchronised).
+    static std::vector<std::string> keepTime(const std::string& port,
+                                             const std::vector<std::string>& options,
+                                             const std::string& address = "1") {
+        std::vector<std::string> args{
+            "--port", port,        "--speed", "115200",    "--delay",
+            "0",      "--address", address,   "keep-time", "--trust-pc-clock"};
+        args.insert(args.end(), options.begin(), options.end());
+        return args;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(KeepTime, WritesTheTimeOnConnectingAndAgainAfterAShortPeriod) {
+    for (const std::string address : {"1", "255"}) {
+        SCOPED_TRACE("address " + address);
+        const fs::path log = dir_ / ("board-" + address + ".log");
+        BoardProcess board({"--verbose"}, log.string());
+        KeepTimeProcess keeper(keepTime(board.devicePath(), {"--period", "2s"}, address));
+        const std::string whom = address == "1" ? "board 1" : "all boards";
+        ASSERT_NE(keeper.waitFor("connected to " + board.devicePath()), "") << keeper.text();
+        ASSERT_NE(keeper.waitFor("time written to " + whom + " (on connecting)"), "")
+            << keeper.text();
+        ASSERT_NE(keeper.waitFor("time written to " + whom + " (every 2 s)"), "") << keeper.text();
+        EXPECT_EQ(keeper.terminate(), 143);
+        EXPECT_GE(occurrences(fileText(log), "request to " + address + ": command 70 'p'"), 2U);
+    }
+}
+
+TEST_F(KeepTime, ADriftingBoardIsCorrectedOnceItsClockIsOffPastTheLimit) {
+    // Gains two seconds every second; the clock is looked at every 2 s, a quarter of the period.
+    BoardProcess board({"--clock-rate", "3"});
+    KeepTimeProcess keeper(keepTime(board.devicePath(), {"--period", "8s", "--offset-limit", "2"}));
+    ASSERT_NE(keeper.waitFor("(on connecting)"), "") << keeper.text();
+    const std::string corrected = keeper.waitFor("time written to board 1 (off by more than 2 s)");
+    ASSERT_NE(corrected, "") << keeper.text();
+    EXPECT_NE(corrected.find("s ahead)"), std::string::npos) << corrected;
+    EXPECT_EQ(keeper.terminate(), 143);
+}
+
+TEST_F(KeepTime, ALineHungUpIsReopenedOnTheBoardNowBehindTheSamePath) {
+    const fs::path path = dir_ / "line";
+    BoardProcess first({"--hangup-after", "3"});
+    fs::create_symlink(first.devicePath(), path);
+    // One look a second after the read and write on connecting.
+    KeepTimeProcess keeper(keepTime(path.string(), {"--period", "4s"}));
+    ASSERT_NE(keeper.waitFor("connected to " + path.string()), "") << keeper.text();
+    ASSERT_NE(keeper.waitFor("the line to " + path.string() + " is lost; reopening it"), "")
+        << keeper.text();
+
+    // Another adapter plugged in: the same path now leads to another board.
+    const fs::path log = dir_ / "second.log";
+    BoardProcess second({"--verbose"}, log.string());
+    const fs::path moved = dir_ / "line.new";
+    fs::create_symlink(second.devicePath(), moved);
+    fs::rename(moved, path);
+
+    ASSERT_NE(keeper.waitFor("reopened " + path.string()), "") << keeper.text();
+    ASSERT_NE(keeper.waitFor("time written to board 1 (on connecting)"), "") << keeper.text();
+    EXPECT_EQ(keeper.terminate(), 143);
+    EXPECT_GE(occurrences(fileText(log), "request to 1: command 70 'p'"), 1U);
+}
+
+}  // namespace
+}  // namespace horalux::test

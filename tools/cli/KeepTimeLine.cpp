@@ -1,0 +1,190 @@
+#include "KeepTimeLine.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ostream>
+
+#include "CliCommands.h"
+#include "CliSession.h"
+#include "link/wire/Commands.h"
+#include "link/wire/Frame.h"
+#include "link/wire/PortAccess.h"
+#include "platform/PosixSystemClock.h"
+
+namespace horalux::cli {
+namespace {
+
+// Slices of a wait, so that a signal ends it at once.
+constexpr std::uint32_t kSliceMs = 50;
+constexpr std::uint32_t kRequestSlackMs = 2000;
+
+// A clock read or write ends within its tries, each costing its interval or its frame and the
+// pause after it when that is longer. An exchange that lets one hang past that has lost its way,
+// and the line is opened afresh.
+std::uint32_t requestLimitMs(const CliOptions& options) {
+    const double tryMs = std::max<double>(
+        link::op::kMenuIntervalMs,
+        link::frameWireMs(link::kBlockFrameOverhead + link::kClockBlockLength, options.speed) +
+            link::postWriteWaitMs(options.delayMs, options.speed));
+    return static_cast<std::uint32_t>((link::op::kMenuTries + 1) * tryMs) + kRequestSlackMs;
+}
+
+}  // namespace
+
+SessionKeptLine::SessionKeptLine(const CliOptions& options, std::ostream& err,
+                                 const std::atomic<bool>& stop, const Parts& parts)
+    : options_(options),
+      err_(err),
+      stop_(stop),
+      session_({.events = this,
+                .prompts = this,
+                .tick = parts.tick,
+                .clock = parts.clock,
+                .opener = parts.opener,
+                .pump = this,
+                .settings = sessionSettings(options)}) {}
+
+SessionKeptLine::~SessionKeptLine() = default;
+
+std::optional<std::string> SessionKeptLine::open() {
+    opening_ = true;
+    const link::OpenResult opened = session_.connection().connect(options_.port, options_.speed);
+    opening_ = false;
+    if (!opened) {
+        session_.connection().close();
+        return opened.cause.empty() ? opened.message : opened.cause;
+    }
+    lost_ = false;
+    noAnswer_ = false;
+    return std::nullopt;
+}
+
+void SessionKeptLine::close() {
+    session_.connection().close();
+    lost_ = true;
+}
+
+KeptLine::Outcome SessionKeptLine::await() {
+    tellHeldError();
+    if (!session_.connection().running()) {
+        return Outcome::Lost;
+    }
+    const std::uint32_t limitMs = requestLimitMs(options_);
+    const bool drained = session_.operations().WaitForRing(limitMs);
+    if (lost_ || stop_ || !session_.connection().running()) {
+        return Outcome::Lost;
+    }
+    if (!drained) {
+        say("the exchange on " + options_.port + " made no progress for " +
+            std::to_string(limitMs / 1000) + " s");
+        lost_ = true;
+        return Outcome::Lost;
+    }
+    return noAnswer_ ? Outcome::NoAnswer : Outcome::Done;
+}
+
+KeptLine::Outcome SessionKeptLine::writeTime() {
+    noAnswer_ = false;
+    session_.operations().Sinkhr_date();
+    return await();
+}
+
+KeptLine::Reading SessionKeptLine::readClock() {
+    noAnswer_ = false;
+    session_.board().lock()->BoardClock.reset();
+    // The time-zone register is left unread on purpose: with the zone at 0 the reply is
+    // taken as the board's clock keeps it, the local time it was written, not shifted for show.
+    session_.operations().queue(link::op::kMenuTries, link::op::kMenuIntervalMs,
+                                link::cmd::ReadClock, 0, link::kClockBlockLength);
+    Reading reading;
+    reading.outcome = await();
+    if (reading.outcome == Outcome::Done) {
+        reading.clock = session_.board().snapshot().BoardClock;
+    }
+    return reading;
+}
+
+void SessionKeptLine::serve(std::uint32_t ms) {
+    platform::Tick& tick = session_.tick();
+    const std::uint32_t t0 = tick.nowMs();
+    for (;;) {
+        const std::uint32_t spent = platform::elapsedMs(t0, tick.nowMs());
+        if (stop_ || (lost_ && session_.connection().isOpen()) || spent >= ms) {
+            tellHeldError();
+            return;
+        }
+        const std::uint32_t slice = std::min(kSliceMs, ms - spent);
+        if (session_.connection().running()) {
+            dispatch(slice);
+        } else {
+            tick.sleepMs(slice);
+        }
+    }
+}
+
+void SessionKeptLine::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
+    // Dropped, so the ring goes on; the keeper asks again at its next look.
+    noAnswer_ = true;
+    session_.connection().dropFailedRequest(std::move(copy));
+}
+
+void SessionKeptLine::error(std::string_view text) {
+    // The exchange says "Error reading port" just before the line goes down: the keeper's
+    // line about the loss says it all. Held until it is clear whether the line went down.
+    if (text == link::kErrorReadingPort && session_.connection().running()) {
+        heldError_ = text;
+        return;
+    }
+    say(text);
+}
+
+void SessionKeptLine::onLinkDown() {
+    lost_ = true;
+    heldError_.clear();
+}
+
+void SessionKeptLine::tellHeldError() {
+    if (!heldError_.empty() && !lost_) {
+        say(heldError_);
+    }
+    heldError_.clear();
+}
+
+bool SessionKeptLine::askRetry(std::string_view text) {
+    say(std::string(text) + " (no)");
+    return false;
+}
+
+void SessionKeptLine::dispatch(std::uint32_t maxWaitMs) {
+    session_.calls().waitPending(std::chrono::milliseconds(maxWaitMs));
+    session_.calls().drain();
+    if (stop_ && session_.connection().running()) {
+        // Ends the wait that pumps here; the keeper then closes the port.
+        session_.connection().stop();
+    }
+    session_.connection().settle();
+}
+
+void SessionKeptLine::say(std::string_view text) {
+    if (!opening_ && !stop_) {
+        err_ << "horalux-cli: " << text << std::endl;
+    }
+}
+
+int keepTime(CommandContext& c) {
+    platform::MonotonicTick tick;
+    platform::PosixSystemClock clock;
+    SessionKeptLine line(c.options, c.err, c.interrupted, {.tick = &tick, .clock = &clock});
+    KeepTimeSettings settings;
+    settings.periodS = c.options.keepPeriodS;
+    settings.offsetLimitS = c.options.offsetLimitS;
+    settings.trustPcClock = c.options.trustPcClock;
+    settings.address = c.options.address;
+    settings.port = c.options.port;
+    TimeKeeper keeper(settings,
+                      {line, tick, clock, platform::systemClockSynchronised, c.err, c.interrupted});
+    keeper.run();
+    return 0;
+}
+
+}  // namespace horalux::cli

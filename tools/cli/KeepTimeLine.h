@@ -1,0 +1,80 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "CliOptions.h"
+#include "KeepTime.h"
+#include "link/exchange/ExchangeEvents.h"
+#include "link/session/BoardOperations.h"
+#include "link/session/Session.h"
+#include "link/wire/Prompts.h"
+
+namespace horalux::cli {
+
+// The keeper's line on a board session. Unlike the one-shot commands' session it outlives
+// failures: a board that does not answer is dropped and reported, a lost line is closed and
+// opened again, all in the same process.
+class SessionKeptLine final : public KeptLine,
+                              private link::ExchangeEvents,
+                              private link::Prompts,
+                              private link::MessagePump {
+  public:
+    // Each part left nullptr is the session's own: the monotonic tick, the PC clock and the
+    // program's port opener.
+    struct Parts {
+        platform::Tick* tick = nullptr;
+        platform::SystemClock* clock = nullptr;
+        platform::SerialDeviceOpener* opener = nullptr;
+    };
+
+    SessionKeptLine(const CliOptions& options, std::ostream& err, const std::atomic<bool>& stop,
+                    const Parts& parts);
+    ~SessionKeptLine() override;
+
+    std::optional<std::string> open() override;
+    void close() override;
+    Outcome writeTime() override;
+    Reading readClock() override;
+    void serve(std::uint32_t ms) override;
+    bool lost() const override { return lost_; }
+
+  private:
+    Outcome await();
+
+    // ExchangeEvents
+    void onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override;
+    void onBoardMode(std::uint8_t) override {}
+    void onExchangeInfo(const link::TStrMsg&) override {}
+    bool takesExchangeInfo() const override { return false; }
+    void onRingState(bool) override {}
+    void refreshBoardView() override {}
+    void refreshUserFields() override {}
+    void onLinkDown() override;
+
+    // Prompts: no one is there to answer; what the core says goes to the journal.
+    void notify(std::string_view text) override { say(text); }
+    void error(std::string_view text) override;
+    bool askRetry(std::string_view text) override;
+
+    // MessagePump
+    void dispatch(std::uint32_t maxWaitMs) override;
+
+    void say(std::string_view text);
+    // Tells a read error held back, unless the line went down with it.
+    void tellHeldError();
+
+    const CliOptions& options_;
+    std::ostream& err_;
+    const std::atomic<bool>& stop_;
+    link::Session session_;
+    bool opening_ = false;  // the keeper tells open failures itself, at its own pace
+    bool lost_ = true;      // no port is open yet
+    bool noAnswer_ = false;
+    std::string heldError_;
+};
+
+}  // namespace horalux::cli
