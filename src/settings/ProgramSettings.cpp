@@ -1,5 +1,7 @@
 #include "settings/ProgramSettings.h"
 
+#include <algorithm>
+
 #include "settings/FileText.h"
 #include "settings/IniFile.h"
 
@@ -9,6 +11,31 @@ namespace {
 
 constexpr std::string_view kInterface = "Interface";
 constexpr std::string_view kView = "View";
+constexpr char kListSeparator = ';';
+
+std::vector<std::string> splitList(const std::string& text) {
+    std::vector<std::string> items;
+    std::size_t from = 0;
+    while (from <= text.size()) {
+        const std::size_t end = std::min(text.find(kListSeparator, from), text.size());
+        if (end > from) {
+            items.push_back(text.substr(from, end - from));
+        }
+        from = end + 1;
+    }
+    return items;
+}
+
+std::string joinList(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) {
+        if (!text.empty()) {
+            text += kListSeparator;
+        }
+        text += item;
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -29,6 +56,7 @@ ProgramSettings loadSettings(const std::filesystem::path& path) {
     s.SinhrTime = file.readBool(kInterface, "SinhrTime", defaults.SinhrTime);
     s.SinhrTimeServer = file.readString(kInterface, "SinhrTimeServer", defaults.SinhrTimeServer);
     s.Test = file.readBool(kView, "Test", defaults.Test);
+    s.NetworkPorts = splitList(file.readString(kInterface, "NetworkPorts", {}));
 
     if (s.DelayTime < kMinDelayTime || s.DelayTime > kMaxDelayTime) {
         s.DelayTime = defaults.DelayTime;
@@ -65,6 +93,9 @@ void saveSettings(const std::filesystem::path& path, const ProgramSettings& s) {
     file.writeBool(kInterface, "SinhrTime", s.SinhrTime);
     file.writeString(kInterface, "SinhrTimeServer", s.SinhrTimeServer);
     file.writeBool(kView, "Test", s.Test);
+    if (!s.NetworkPorts.empty() || !file.readString(kInterface, "NetworkPorts", {}).empty()) {
+        file.writeString(kInterface, "NetworkPorts", joinList(s.NetworkPorts));
+    }
     file.writeInteger(kInterface, "Period_sinhr", s.SyncPeriodChoice);
     file.save(path);
 }

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/FileText.h"
 
@@ -29,6 +30,9 @@ struct ProgramSettings {
     // (timesync::SyncPeriod) keeps it as the value to save.
     int SyncPeriodChoice = kDefaultPeriodChoice;
     bool Test = false;  // key "Test": the check mark of N12, the exchange log shown
+    // Key "NetworkPorts" (names separated by ";"): the network ports that connected once,
+    // newest first, offered again after the local ports.
+    std::vector<std::string> NetworkPorts{};
 
     friend bool operator==(const ProgramSettings&, const ProgramSettings&) = default;
 };
