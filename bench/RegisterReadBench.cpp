@@ -1,6 +1,7 @@
 // A full register read against the stand-in board emulating the wire, beside the pacing the
 // protocol itself imposes: for each request the frame's wire time and then the post-write wait
-// (the reply arrives during the wait).
+// (the reply arrives during the wait). The same read also runs through ser2net on the loopback
+// interface, raw TCP and RFC 2217, in front of the same wire-timed board.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -11,6 +12,7 @@
 #include "link/wire/Frame.h"
 #include "link/wire/PortAccess.h"
 #include "support/BoardProcess.h"
+#include "support/Ser2netProcess.h"
 
 namespace {
 
@@ -22,11 +24,21 @@ double pacingBoundSeconds(std::uint32_t speed) {
     return static_cast<double>(horalux::config::kReadListLength) * requestMs / 1000.0;
 }
 
+// Where the read goes: the board's own pseudo-terminal, or ser2net in front of it.
+enum Path : std::int64_t { Local = 0, Tcp = 1, Rfc2217 = 2 };
+
 void FullRegisterRead(benchmark::State& state) {
     const auto speed = static_cast<std::uint32_t>(state.range(0));
+    const auto path = static_cast<Path>(state.range(1));
     horalux::test::BoardProcess board({"--speed", std::to_string(speed), "--line-timing"});
+    std::unique_ptr<horalux::test::Ser2netProcess> server;
+    if (path != Local) {
+        server = std::make_unique<horalux::test::Ser2netProcess>(board.devicePath(), speed);
+    }
     horalux::cli::CliOptions options;
-    options.port = board.devicePath();
+    options.port = path == Local ? board.devicePath()
+                   : path == Tcp ? server->tcpName()
+                                 : server->rfc2217Name();
     options.speed = speed;
     options.delayMs = kDelayTimeMs;
     std::ostringstream out;
@@ -55,8 +67,11 @@ void FullRegisterRead(benchmark::State& state) {
 }
 
 BENCHMARK(FullRegisterRead)
-    ->Arg(9600)
-    ->Arg(115200)
+    ->ArgNames({"bps", "path"})
+    ->Args({9600, Local})
+    ->Args({115200, Local})
+    ->Args({9600, Tcp})
+    ->Args({9600, Rfc2217})
     ->Iterations(2)
     ->UseManualTime()
     ->Unit(benchmark::kSecond);

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "platform/PosixSerialPort.h"
+#include "platform/net/NetAddress.h"
 
 namespace horalux::platform {
 namespace {
@@ -31,8 +32,11 @@ PortKind portKindOf(std::string_view name) {
 }
 
 bool unlistedPortExists(const std::string& name) {
-    if (name.empty() || portKindOf(name) != PortKind::Device) {
+    if (name.empty()) {
         return false;
+    }
+    if (portKindOf(name) != PortKind::Device) {
+        return parseNetAddress(name).has_value();
     }
     std::error_code ec;
     return std::filesystem::exists(serialDevicePath(name), ec);

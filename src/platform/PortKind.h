@@ -20,7 +20,8 @@ inline constexpr std::string_view kRfc2217Prefix = "rfc2217://";
 PortKind portKindOf(std::string_view name);
 
 // Whether a port no enumeration lists can still be offered by its name: a local device that
-// exists (a pseudo-terminal, a link). Network ports cannot be opened yet, so none is offered.
+// exists (a pseudo-terminal, a link), or a well-formed network address (whether its server
+// answers shows only when it is opened).
 bool unlistedPortExists(const std::string& name);
 
 }  // namespace horalux::platform

@@ -1,22 +1,20 @@
 #include "platform/PortOpener.h"
 
 #include "platform/PortKind.h"
+#include "platform/net/NetworkPort.h"
 
 namespace horalux::platform {
 
 std::unique_ptr<SerialPort> PortOpener::open(const std::string& name, std::uint32_t speed) {
-    switch (portKindOf(name)) {
-        case PortKind::Device: {
-            auto port = devices_->open(name, speed);
-            lastFailure_ = port ? std::string() : devices_->lastFailureCause();
-            return port;
-        }
-        case PortKind::Tcp:
-        case PortKind::Rfc2217:
-            break;
+    std::unique_ptr<SerialPort> port;
+    if (portKindOf(name) == PortKind::Device) {
+        port = devices_->open(name, speed);
+        lastFailure_ = port ? std::string() : devices_->lastFailureCause();
+    } else {
+        lastFailure_.clear();
+        port = NetworkPort::open(name, speed, &lastFailure_, networkTimeouts_);
     }
-    lastFailure_ = name + ": network ports are not supported yet";
-    return nullptr;
+    return port;
 }
 
 }  // namespace horalux::platform

@@ -1,6 +1,7 @@
 #include "platform/UdpSocket.h"
 
 #include "platform/Tick.h"
+#include "platform/net/NetAddress.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -17,24 +18,6 @@
 #include <cstring>
 
 namespace horalux::platform {
-namespace {
-
-// RFC 6761: names under "invalid" never resolve, so there is nothing to ask the network.
-bool isReservedInvalidName(std::string host) {
-    if (!host.empty() && host.back() == '.') {
-        host.pop_back();
-    }
-    std::transform(host.begin(), host.end(), host.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    constexpr std::string_view kTld = "invalid";
-    if (host == kTld) {
-        return true;
-    }
-    return host.size() > kTld.size() && host.ends_with(kTld) &&
-           host[host.size() - kTld.size() - 1] == '.';
-}
-
-}  // namespace
 
 std::optional<Ipv4Address> resolveIpv4(const std::string& host) {
     if (host.empty() || isReservedInvalidName(host)) {

@@ -1,5 +1,7 @@
 #include "settings/ProgramSettings.h"
 
+#include <algorithm>
+
 #include "settings/FileText.h"
 #include "settings/IniFile.h"
 
@@ -9,6 +11,31 @@ namespace {
 
 constexpr std::string_view kInterface = "Interface";
 constexpr std::string_view kView = "View";
+constexpr char kListSeparator = ';';
+
+std::vector<std::string> splitList(const std::string& text) {
+    std::vector<std::string> items;
+    std::size_t from = 0;
+    while (from <= text.size()) {
+        const std::size_t end = std::min(text.find(kListSeparator, from), text.size());
+        if (end > from) {
+            items.push_back(text.substr(from, end - from));
+        }
+        from = end + 1;
+    }
+    return items;
+}
+
+std::string joinList(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) {
+        if (!text.empty()) {
+            text += kListSeparator;
+        }
+        text += item;
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -32,6 +59,7 @@ ProgramSettings loadSettings(const std::filesystem::path& path) {
     s.LogTime = file.readBool(kView, "LogTime", defaults.LogTime);
     s.LogDirection = file.readBool(kView, "LogDirection", defaults.LogDirection);
     s.LogMeaning = file.readBool(kView, "LogMeaning", defaults.LogMeaning);
+    s.NetworkPorts = splitList(file.readString(kInterface, "NetworkPorts", {}));
 
     if (s.DelayTime < kMinDelayTime || s.DelayTime > kMaxDelayTime) {
         s.DelayTime = defaults.DelayTime;
@@ -71,6 +99,9 @@ void saveSettings(const std::filesystem::path& path, const ProgramSettings& s) {
     file.writeBool(kView, "LogTime", s.LogTime);
     file.writeBool(kView, "LogDirection", s.LogDirection);
     file.writeBool(kView, "LogMeaning", s.LogMeaning);
+    if (!s.NetworkPorts.empty() || !file.readString(kInterface, "NetworkPorts", {}).empty()) {
+        file.writeString(kInterface, "NetworkPorts", joinList(s.NetworkPorts));
+    }
     file.writeInteger(kInterface, "Period_sinhr", s.SyncPeriodChoice);
     file.save(path);
 }

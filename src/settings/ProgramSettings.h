@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/FileText.h"
 
@@ -33,6 +34,9 @@ struct ProgramSettings {
     bool LogTime = false;
     bool LogDirection = false;
     bool LogMeaning = false;
+    // Key "NetworkPorts" (names separated by ";"): the network ports that connected once,
+    // newest first, offered again after the local ports.
+    std::vector<std::string> NetworkPorts{};
 
     friend bool operator==(const ProgramSettings&, const ProgramSettings&) = default;
 };

@@ -83,13 +83,35 @@ void TForm5::onRadioClicked() {
 void TForm5::refreshPortList() {
     // A cancelled dialog changes nothing, so the list does not pick the program's port for it.
     std::string comPort = choice_ != nullptr ? choice_->port : std::string();
-    const link::PortList list = link::ListPorts(comPort);
+    const link::PortList list = link::ListPorts(
+        comPort, choice_ != nullptr ? choice_->networkPorts : std::vector<std::string>{});
+    // An address being typed survives the list's refresh (the dialog refreshes it whenever it
+    // comes back to the front).
+    const int index = ui_->ComboBox1->currentIndex();
+    const QString text = ui_->ComboBox1->currentText();
+    const bool typed = !text.isEmpty() && (index < 0 || text != ui_->ComboBox1->itemText(index));
     ui_->ComboBox1->clear();
     for (const link::PortListEntry& entry : list.entries) {
         ui_->ComboBox1->addItem(QString::fromStdString(entry.label),
                                 QString::fromStdString(entry.name));
     }
     ui_->ComboBox1->setCurrentIndex(list.selected);
+    if (typed) {
+        ui_->ComboBox1->setEditText(text);
+    }
+}
+
+std::optional<std::string> TForm5::chosenPort() const {
+    const int index = ui_->ComboBox1->currentIndex();
+    const QString text = ui_->ComboBox1->currentText().trimmed();
+    // An item shows its label; anything else in the box was typed and is taken as it stands.
+    if (index >= 0 && text == ui_->ComboBox1->itemText(index)) {
+        return ui_->ComboBox1->itemData(index).toString().toStdString();
+    }
+    if (text.isEmpty()) {
+        return std::nullopt;
+    }
+    return text.toStdString();
 }
 
 void TForm5::findBoards() {
@@ -128,16 +150,16 @@ bool TForm5::connectSequence() {
                               QStringLiteral("'%1' is not a valid integer value").arg(speedText));
         return false;
     }
-    std::optional<std::string> port;
-    if (ui_->ComboBox1->currentIndex() >= 0) {
-        port = ui_->ComboBox1->currentData().toString().toStdString();
-    }
+    const std::optional<std::string> port = chosenPort();
     // The device has said its word on the speed before anything is kept: a refused one is not.
     if (!control_.connectTo(port, static_cast<std::uint32_t>(std::max(speed, 0)))) {
         return false;
     }
     if (port) {
         choice_->port = *port;
+        if (control_.portOpen()) {
+            link::RememberNetworkPort(choice_->networkPorts, *port);
+        }
     }
     choice_->speed = speed;
     choice_->address = ui_->RadioButton1->isChecked()

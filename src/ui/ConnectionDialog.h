@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ui/ScanDialog.h"
 
@@ -34,6 +35,8 @@ struct ConnectionChoice {
     std::string port;
     std::int32_t speed = 9600;
     std::uint8_t address = 1;
+    // Network ports that connected once, newest first: offered after the local ports.
+    std::vector<std::string> networkPorts{};
 };
 
 // The connection dialog, "Подключение": port, speed and addressee; "Подключить" opens the port
@@ -63,6 +66,8 @@ class TForm5 final : public QDialog {
     void findBoards();
     // False when it changed nothing (a speed that is not a number or that the device refused).
     bool connectSequence();
+    // The port chosen from the list or typed (an address, say); nothing when the box is empty.
+    std::optional<std::string> chosenPort() const;
 
     std::unique_ptr<Ui::TForm5> ui_;
     PortControl& control_;

@@ -130,11 +130,13 @@ bool TForm1::runConnectionDialog() {
     if (connectionDialog_ == nullptr || closing_) {
         return false;
     }
-    ConnectionChoice choice{settings_.ComPort, settings_.ComSpeed, settings_.sysnum};
+    ConnectionChoice choice{settings_.ComPort, settings_.ComSpeed, settings_.sysnum,
+                            settings_.NetworkPorts};
     if (!connectionDialog_->run(choice)) {
         return false;
     }
     settings_.ComPort = choice.port;
+    settings_.NetworkPorts = choice.networkPorts;
     settings_.ComSpeed = choice.speed;
     operations().setCurrentAddress(choice.address);
     return true;

@@ -58,21 +58,20 @@ TEST(OpenPort, MissingSerialDeviceShowsErrorOpeningPortAndTheCause) {
                   "error: Error opening port\n/dev/horalux-no-such-device: no such device"}));
 }
 
-TEST(OpenPort, TheProgramsOpenerChoosesByTheNameAndRefusesNetworkPortsWithTheirCause) {
+TEST(OpenPort, TheProgramsOpenerChoosesByTheNameAndNamesTheCauseOfANetworkPortsFailure) {
     struct Case {
         std::string name;
         bool opened;
         std::vector<std::string> said;
     };
     const Case cases[] = {
-        {"tcp://board.local:4001",
+        {"tcp://board.invalid:4001",
          false,
-         {"error: Error opening port\ntcp://board.local:4001: network ports are not supported "
-          "yet"}},
-        {"RFC2217://10.0.0.7:4002",
+         {"error: Error opening port\ntcp://board.invalid:4001: host not found"}},
+        {"RFC2217://[fd00::7:4002",
          false,
-         {"error: Error opening port\nRFC2217://10.0.0.7:4002: network ports are not supported "
-          "yet"}},
+         {"error: Error opening port\nRFC2217://[fd00::7:4002: not a network address; write "
+          "tcp://HOST:PORT or rfc2217://HOST:PORT (an IPv6 address in brackets)"}},
         {"ttyUSB0", true, {}},
         {"/tmp/tcp://board", true, {}},  // a path is a local device whatever it holds
     };

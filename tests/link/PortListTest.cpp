@@ -82,3 +82,36 @@ TEST(FillPortList, KeepsAtMost256Entries) {
 
 }  // namespace
 }  // namespace horalux::link
+
+namespace horalux::link {
+namespace {
+
+TEST(RememberNetworkPort, KeepsNetworkPortsNewestFirstOnceEachAndAtMostSixteen) {
+    std::vector<std::string> remembered{"tcp://a:1", "rfc2217://b:2"};
+    RememberNetworkPort(remembered, "rfc2217://b:2");
+    RememberNetworkPort(remembered, "ttyUSB0");  // a local port is listed by the system
+    EXPECT_EQ(remembered, (std::vector<std::string>{"rfc2217://b:2", "tcp://a:1"}));
+    for (int i = 0; i < 20; ++i) {
+        RememberNetworkPort(remembered, "tcp://host:" + std::to_string(1000 + i));
+    }
+    ASSERT_EQ(remembered.size(), kMaxRememberedNetworkPorts);
+    EXPECT_EQ(remembered.front(), "tcp://host:1019");
+    EXPECT_EQ(remembered.back(), "tcp://host:1004");
+}
+
+TEST(ListPorts, OffersRememberedNetworkPortsAfterTheOthersAndSelectsTheConfiguredOne) {
+    std::string comPort = "rfc2217://b:2";
+    const PortList list = ListPorts(comPort, {"tcp://a:1", "rfc2217://b:2", "ttyS7"});
+    ASSERT_GE(list.entries.size(), 2U);
+    const std::size_t n = list.entries.size();
+    EXPECT_EQ(list.entries[n - 2].name, "rfc2217://b:2");
+    EXPECT_EQ(list.entries[n - 1].name, "tcp://a:1");
+    EXPECT_EQ(list.selected, static_cast<int>(n - 2));
+    EXPECT_EQ(comPort, "rfc2217://b:2");
+    for (const PortListEntry& entry : list.entries) {
+        EXPECT_NE(entry.name, "ttyS7");
+    }
+}
+
+}  // namespace
+}  // namespace horalux::link

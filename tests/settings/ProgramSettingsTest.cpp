@@ -195,3 +195,28 @@ TEST(ProgramSettings, LoadAndSaveChangeOnlyTheirOwnKeysLinesInFilesOfEveryShape)
 
 }  // namespace
 }  // namespace horalux::settings
+
+namespace horalux::settings {
+namespace {
+
+TEST(ProgramSettings, RememberedNetworkPortsRoundTripAndAreWrittenOnlyOnceThereAreAny) {
+    test::TempDir dir;
+    const auto path = dir / "horalux.ini";
+    ProgramSettings s = loadSettings(path);
+    saveSettings(path, s);
+    EXPECT_FALSE(IniFile::load(path).value("Interface", "NetworkPorts").has_value());
+
+    s.ComPort = "rfc2217://[fd00::7]:4001";
+    s.NetworkPorts = {"rfc2217://[fd00::7]:4001", "tcp://board.local:4002"};
+    saveSettings(path, s);
+    EXPECT_EQ(IniFile::load(path).value("Interface", "NetworkPorts"),
+              "rfc2217://[fd00::7]:4001;tcp://board.local:4002");
+    EXPECT_EQ(loadSettings(path), s);
+
+    s.NetworkPorts.clear();  // an emptied list is written as such, not left as it was
+    saveSettings(path, s);
+    EXPECT_TRUE(loadSettings(path).NetworkPorts.empty());
+}
+
+}  // namespace
+}  // namespace horalux::settings

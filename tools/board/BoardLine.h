@@ -35,7 +35,8 @@ class BoardLine {
     virtual void closeLine() = 0;
     // Run every tenth of a second while the line is open, for what keeps it usable.
     virtual void upkeep() {}
-    // The speed the program has set the line to, in bit/s; 0 when the line cannot tell.
+    // The speed the program (or a device server in front of the line) set, in bit/s; 0 when the
+    // line has none.
     virtual std::uint32_t lineSpeed() const { return 0; }
 };
 

@@ -28,7 +28,8 @@ first line of its output and serves the line until interrupted.
   --seed N           seed of the noise bytes (default 1)
   --clock-rate R     the boards' clocks run R times as fast as real time, 0.01..1000
                      (1.5 gains 30 s a minute, 0.5 loses 30 s a minute; default 1)
-  --verbose          log each request decoded and each reply sent on standard error
+  --verbose          log on standard error the bytes received, each request decoded, each
+                     reply sent and the line's speed whenever it changes
   --help, -h         show this text
   --version          show the version
 )";

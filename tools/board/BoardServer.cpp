@@ -87,6 +87,7 @@ void BoardServer::run(const volatile std::sig_atomic_t& stop, const sigset_t& wa
             }
             if (now >= nextExclusiveCheckNs_) {
                 line_.upkeep();
+                noteLineSpeed();
                 nextExclusiveCheckNs_ = now + kExclusiveCheckNs;
             }
             if (parser_.inBlock() && now - lastByteNs_ >= kQuietResetNs) {
@@ -165,6 +166,10 @@ void BoardServer::readLine(std::int64_t now) {
         return;
     }
     lastByteNs_ = now;
+    if (options_.verbose) {
+        noteLineSpeed();
+        log_ << "line in: " << hex(std::span(buffer).first(got)) << '\n';
+    }
     const std::int64_t since = wire_.timed() ? receivingSinceNs_ : now;
     if (got < limit) {
         receivingSinceNs_ = -1;  // all taken
@@ -194,6 +199,14 @@ bool BoardServer::understands() const {
     }
     const std::uint32_t speed = line_.lineSpeed();
     return speed == 0 || speed == options_.speed;
+}
+
+void BoardServer::noteLineSpeed() {
+    const std::uint32_t speed = line_.lineSpeed();
+    if (options_.verbose && speed != 0 && speed != loggedSpeed_) {
+        loggedSpeed_ = speed;
+        log_ << "line speed " << speed << " bit/s\n";
+    }
 }
 
 void BoardServer::onRequest(const link::Request& request, std::int64_t arrivedNs) {

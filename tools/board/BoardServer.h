@@ -39,6 +39,8 @@ class BoardServer {
     // Whether the program's bytes are sent at the boards' speed (always, unless strict).
     bool understands() const;
     void flushDue(std::int64_t now);
+    // Logs the line's speed when it differs from the last one logged (verbose only).
+    void noteLineSpeed();
 
     const BoardOptions& options_;
     std::vector<Board> boards_;
@@ -61,6 +63,7 @@ class BoardServer {
     std::int64_t hangupAtNs_ = -1;
     std::int64_t lastWriteNs_ = 0;  // the line is closed by then at the latest
     std::int64_t exitAtNs_ = -1;    // set once the line was closed on purpose
+    std::uint32_t loggedSpeed_ = 0;
 };
 
 }  // namespace horalux::board

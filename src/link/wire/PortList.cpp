@@ -54,12 +54,36 @@ PortList FillPortList(const std::vector<PortValue>& values, std::string& comPort
     return list;
 }
 
-PortList ListPorts(std::string& comPort) {
+void RememberNetworkPort(std::vector<std::string>& remembered, const std::string& port) {
+    if (platform::portKindOf(port) == platform::PortKind::Device) {
+        return;
+    }
+    std::erase(remembered, port);
+    remembered.insert(remembered.begin(), port);
+    if (remembered.size() > kMaxRememberedNetworkPorts) {
+        remembered.resize(kMaxRememberedNetworkPorts);
+    }
+}
+
+PortList ListPorts(std::string& comPort, const std::vector<std::string>& remembered) {
     std::vector<PortValue> values;
     for (const platform::SystemSerialPort& port : platform::listSystemSerialPorts()) {
         values.push_back({portValueName(port.description), port.name});
     }
-    return FillPortList(values, comPort, platform::unlistedPortExists(comPort));
+    PortList list = FillPortList(values, comPort, platform::unlistedPortExists(comPort));
+    for (const std::string& port : remembered) {
+        const bool listed = std::any_of(list.entries.begin(), list.entries.end(),
+                                        [&](const PortListEntry& e) { return e.name == port; });
+        if (!listed && list.entries.size() < kMaxPortListEntries &&
+            platform::portKindOf(port) != platform::PortKind::Device) {
+            list.entries.push_back({platform::portKindOf(port), port, port});
+        }
+    }
+    if (list.selected < 0 && !list.entries.empty()) {
+        list.selected = 0;
+        comPort = list.entries.front().name;
+    }
+    return list;
 }
 
 }  // namespace horalux::link

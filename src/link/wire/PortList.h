@@ -40,9 +40,15 @@ std::string portValueName(std::string_view description);
 PortList FillPortList(const std::vector<PortValue>& values, std::string& comPort,
                       bool comPortExists);
 
+inline constexpr std::size_t kMaxRememberedNetworkPorts = 16;
+
+// Puts `port` first among the remembered network ports (those that connected once), when it is
+// a network port; the oldest beyond 16 are forgotten.
+void RememberNetworkPort(std::vector<std::string>& remembered, const std::string& port);
+
 // The ports this machine offers now, for the connection dialog and the companion: the serial
 // devices the system lists and the configured port when it can be opened unlisted, through
-// FillPortList.
-PortList ListPorts(std::string& comPort);
+// FillPortList; then the remembered network ports not listed yet, labelled by their names.
+PortList ListPorts(std::string& comPort, const std::vector<std::string>& remembered = {});
 
 }  // namespace horalux::link

@@ -1,0 +1,144 @@
+#include "support/Ser2netProcess.h"
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+#include "platform/Tick.h"
+
+extern char** environ;
+
+namespace horalux::test {
+namespace {
+
+constexpr const char* kSer2net = "/usr/sbin/ser2net";
+constexpr int kListenTimeoutMs = 10000;
+
+// Whether something listens on 127.0.0.1:port, by the kernel's own table: a probe connection
+// would take ser2net's only client slot for a moment.
+bool listening(std::uint16_t port) {
+    std::ifstream table("/proc/net/tcp");
+    char wanted[32];
+    std::snprintf(wanted, sizeof wanted, "0100007F:%04X", port);
+    std::string line;
+    std::getline(table, line);  // the heading
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot;
+        std::string local;
+        std::string remote;
+        std::string state;
+        fields >> slot >> local >> remote >> state;
+        if (local == wanted && state == "0A") {
+            return true;
+        }
+    }
+    return false;
+}
+
+void nap() {
+    const timespec ms{0, 5'000'000};
+    nanosleep(&ms, nullptr);
+}
+
+}  // namespace
+
+std::uint16_t freeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        throw std::runtime_error("no free TCP port on 127.0.0.1");
+    }
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+Ser2netProcess::Ser2netProcess(const std::string& device, std::uint32_t speed) {
+    char pattern[] = "/tmp/horalux-ser2net-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) {
+        throw std::runtime_error("cannot make a temporary folder");
+    }
+    dir_ = pattern;
+    rawPort_ = freeLoopbackPort();
+    do {
+        telnetPort_ = freeLoopbackPort();
+    } while (telnetPort_ == rawPort_);
+    const std::filesystem::path config = dir_ / "ser2net.yaml";
+    {
+        const std::string line = "serialdev," + device + "," + std::to_string(speed) + "n81,local";
+        std::ofstream out(config);
+        out << "connection: &raw\n"
+            << "  accepter: tcp,127.0.0.1," << rawPort_ << "\n"
+            << "  connector: " << line << "\n"
+            << "connection: &telnet\n"
+            << "  accepter: telnet(rfc2217),tcp,127.0.0.1," << telnetPort_ << "\n"
+            << "  connector: " << line << "\n";
+    }
+    std::vector<std::string> argv{kSer2net, "-n", "-u", "-c", config.string()};
+    std::vector<char*> cargv;
+    for (std::string& a : argv) {
+        cargv.push_back(a.data());
+    }
+    cargv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const std::string log = (dir_ / "ser2net.log").string();
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    const int rc = posix_spawn(&pid_, kSer2net, &actions, nullptr, cargv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        pid_ = -1;
+        std::filesystem::remove_all(dir_);
+        throw std::runtime_error(std::string("cannot start ") + kSer2net);
+    }
+    const std::int64_t deadline = platform::monotonicMs() + kListenTimeoutMs;
+    while (!(listening(rawPort_) && listening(telnetPort_))) {
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_ || platform::monotonicMs() > deadline) {
+            stop();
+            std::filesystem::remove_all(dir_);
+            throw std::runtime_error("ser2net does not listen on its ports");
+        }
+        nap();
+    }
+}
+
+Ser2netProcess::~Ser2netProcess() {
+    stop();
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+}
+
+void Ser2netProcess::stop() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        int status = 0;
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        pid_ = -1;
+    }
+}
+
+}  // namespace horalux::test

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace horalux::test {
+
+// A device server for a test: ser2net run in the foreground on the loopback interface in front
+// of one device (the stand-in board's pseudo-terminal), with a configuration file of its own in
+// a temporary folder. It serves the device on two free TCP ports: one raw, one Telnet with the
+// COM-PORT-OPTION. Nothing is written outside that folder (no lock or pid files).
+class Ser2netProcess {
+  public:
+    // Starts ser2net and waits until both ports listen. Throws std::runtime_error when it cannot
+    // start or does not listen within 10 s. `speed` is the line speed ser2net sets when a
+    // client connects.
+    explicit Ser2netProcess(const std::string& device, std::uint32_t speed = 9600);
+    ~Ser2netProcess();
+    Ser2netProcess(const Ser2netProcess&) = delete;
+    Ser2netProcess& operator=(const Ser2netProcess&) = delete;
+
+    std::string tcpName() const { return "tcp://127.0.0.1:" + std::to_string(rawPort_); }
+    std::string rfc2217Name() const { return "rfc2217://127.0.0.1:" + std::to_string(telnetPort_); }
+    std::uint16_t rawPort() const { return rawPort_; }
+
+    // Stops ser2net (SIGKILL: gone at once, as a device server that lost power or network)
+    // and reaps it. The ports then refuse connections.
+    void stop();
+
+  private:
+    std::filesystem::path dir_;
+    pid_t pid_ = -1;
+    std::uint16_t rawPort_ = 0;
+    std::uint16_t telnetPort_ = 0;
+};
+
+// A TCP port on 127.0.0.1 free at the time of the call.
+std::uint16_t freeLoopbackPort();
+
+}  // namespace horalux::test
