@@ -1,10 +1,11 @@
 #pragma once
 
-#include <sys/types.h>
-
+#include <csignal>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "support/ChildProcess.h"
 
 namespace horalux::test {
 
@@ -16,10 +17,6 @@ class BoardProcess {
     // With `logPath`, the board's standard error (its --verbose log) goes to that file.
     explicit BoardProcess(const std::vector<std::string>& args = {},
                           const std::string& logPath = {});
-    // Stops the board (SIGTERM, then SIGKILL if it lingers) and reaps it.
-    ~BoardProcess();
-    BoardProcess(const BoardProcess&) = delete;
-    BoardProcess& operator=(const BoardProcess&) = delete;
 
     // The device path the board printed as its first line; waits for it up to 10 s. Throws
     // std::runtime_error when the board ends or stays silent without printing one.
@@ -27,15 +24,15 @@ class BoardProcess {
 
     // Sends SIGTERM and waits for the board to end; returns its exit status (-1 when a signal
     // ended it).
-    int stop();
+    int stop() { return process_.stop(SIGTERM); }
     // Waits up to timeoutMs for the board to end by itself; its exit status, or nothing.
-    std::optional<int> waitForExit(int timeoutMs);
+    std::optional<int> waitForExit(int timeoutMs) { return process_.waitForExit(timeoutMs); }
 
   private:
-    pid_t pid_ = -1;
-    int stdout_ = -1;
+    static std::vector<std::string> commandLine(const std::vector<std::string>& args);
+
+    ChildProcess process_;
     std::string path_;
-    std::optional<int> status_;
 };
 
 }  // namespace horalux::test

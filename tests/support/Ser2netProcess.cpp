@@ -1,16 +1,12 @@
 #include "support/Ser2netProcess.h"
 
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -18,8 +14,6 @@
 #include <vector>
 
 #include "platform/Tick.h"
-
-extern char** environ;
 
 namespace horalux::test {
 namespace {
@@ -94,29 +88,16 @@ Ser2netProcess::Ser2netProcess(const std::string& device, std::uint32_t speed) {
             << "  accepter: telnet(rfc2217),tcp,127.0.0.1," << telnetPort_ << "\n"
             << "  connector: " << line << "\n";
     }
-    std::vector<std::string> argv{kSer2net, "-n", "-u", "-c", config.string()};
-    std::vector<char*> cargv;
-    for (std::string& a : argv) {
-        cargv.push_back(a.data());
-    }
-    cargv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const std::string log = (dir_ / "ser2net.log").string();
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    const int rc = posix_spawn(&pid_, kSer2net, &actions, nullptr, cargv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        pid_ = -1;
+    try {
+        process_.emplace(std::vector<std::string>{kSer2net, "-n", "-u", "-c", config.string()},
+                         ChildProcess::Output::LogFile, (dir_ / "ser2net.log").string());
+    } catch (const std::runtime_error&) {
         std::filesystem::remove_all(dir_);
-        throw std::runtime_error(std::string("cannot start ") + kSer2net);
+        throw;
     }
     const std::int64_t deadline = platform::monotonicMs() + kListenTimeoutMs;
     while (!(listening(rawPort_) && listening(telnetPort_))) {
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_ || platform::monotonicMs() > deadline) {
+        if (!process_->running() || platform::monotonicMs() > deadline) {
             stop();
             std::filesystem::remove_all(dir_);
             throw std::runtime_error("ser2net does not listen on its ports");
@@ -132,12 +113,9 @@ Ser2netProcess::~Ser2netProcess() {
 }
 
 void Ser2netProcess::stop() {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGKILL);
-        int status = 0;
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-        pid_ = -1;
+    if (process_) {
+        process_->stop(SIGKILL);
+        process_.reset();
     }
 }
 

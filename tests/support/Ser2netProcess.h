@@ -1,10 +1,11 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
+
+#include "support/ChildProcess.h"
 
 namespace horalux::test {
 
@@ -32,7 +33,7 @@ class Ser2netProcess {
 
   private:
     std::filesystem::path dir_;
-    pid_t pid_ = -1;
+    std::optional<ChildProcess> process_;
     std::uint16_t rawPort_ = 0;
     std::uint16_t telnetPort_ = 0;
 };

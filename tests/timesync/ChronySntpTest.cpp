@@ -1,13 +1,9 @@
 // Exchanges with a real NTP server: chronyd on loopback, started with -x so it never touches
 // the machine's clock, and queried with a fake PC clock so this test never does either.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,16 +11,16 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/Tick.h"
+#include "support/ChildProcess.h"
 #include "support/FakeSystemClock.h"
 #include "support/LoopbackUdp.h"
 #include "timesync/CivilTime.h"
 #include "timesync/SntpClient.h"
-
-extern char** environ;
 
 namespace horalux::timesync {
 namespace {
@@ -54,41 +50,18 @@ class ChronyServer {
                             << "pidfile " << dir_ << "/chronyd.pid\n"
                             << "driftfile " << dir_ << "/chrony.drift\n"
                             << "allow 127.0.0.1\n";
-        std::vector<std::string> args = {kChronyd, "-x", "-d", "-f", conf};
-        std::vector<char*> argv;
-        for (std::string& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        const std::string log = dir_ + "/chronyd.log";
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        if (posix_spawn(&pid_, kChronyd, &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
+        process_.emplace(std::vector<std::string>{kChronyd, "-x", "-d", "-f", conf},
+                         test::ChildProcess::Output::LogFile, dir_ + "/chronyd.log");
     }
 
     ~ChronyServer() {
-        if (pid_ > 0 && !exited_) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
+        process_.reset();
         std::error_code ignored;
         std::filesystem::remove_all(dir_, ignored);
     }
 
     std::uint16_t port() const { return port_; }
-    bool running() {
-        if (pid_ <= 0 || exited_) {
-            return false;
-        }
-        exited_ = ::waitpid(pid_, nullptr, WNOHANG) == pid_;
-        return !exited_;
-    }
+    bool running() { return process_ && process_->running(); }
     std::string log() const {
         std::ifstream in(dir_ + "/chronyd.log");
         return {std::istreambuf_iterator<char>(in), {}};
@@ -97,8 +70,7 @@ class ChronyServer {
   private:
     std::uint16_t port_;
     std::string dir_;
-    pid_t pid_ = -1;
-    bool exited_ = false;
+    std::optional<test::ChildProcess> process_;
 };
 
 TEST(ChronySntp, RealServerSetsTheFakeClockToTodaysDate) {

@@ -1,7 +1,6 @@
 // horalux-cli run as a program against the stand-in board over a pseudo-terminal.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +12,8 @@
 #include <sstream>
 
 #include "support/BoardProcess.h"
+#include "support/ChildProcess.h"
+#include "support/CommandRun.h"
 #include "timesync/LoopbackUdpServer.h"
 
 namespace horalux::test {
@@ -20,10 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-    int status = -1;
-    std::string output;  // standard output and error together
-};
+using CliRun = CommandRun;
 
 class CliAgainstBoard : public ::testing::Test {
   public:
@@ -41,22 +39,7 @@ class CliAgainstBoard : public ::testing::Test {
         return run(std::string(HORALUX_CLI_PATH) + " --port " + device_ +
                    " --speed 115200 --delay 0 " + args);
     }
-    static CliRun run(const std::string& commandLine) {
-        const std::string command = commandLine + " 2>&1";
-        CliRun run;
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (pipe == nullptr) {
-            return run;
-        }
-        char buffer[4096];
-        std::size_t got = 0;
-        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            run.output.append(buffer, got);
-        }
-        const int status = ::pclose(pipe);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return run;
-    }
+    static CliRun run(const std::string& commandLine) { return runCommand(commandLine); }
     static std::string line(const std::string& output, const std::string& prefix) {
         std::istringstream in(output);
         for (std::string l; std::getline(in, l);) {
@@ -337,30 +320,16 @@ TEST(CliSntp, AsksTheServerOnThePortGiven) {
 // The companion started in the background with its output in a file.
 class BackgroundCli {
   public:
-    BackgroundCli(const std::string& args, const fs::path& output) {
-        const std::string command =
-            std::string("exec ") + HORALUX_CLI_PATH + " " + args + " >" + output.string() + " 2>&1";
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-    }
-    ~BackgroundCli() {
-        if (pid_ > 0 && !status_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    BackgroundCli(const BackgroundCli&) = delete;
-    BackgroundCli& operator=(const BackgroundCli&) = delete;
+    BackgroundCli(const std::string& args, const fs::path& output)
+        : process_({"/bin/sh", "-c", std::string("exec ") + HORALUX_CLI_PATH + " " + args},
+                   ChildProcess::Output::LogFile, output.string()) {}
 
     // Whether the program holds `device` open, waiting up to 10 s for it.
     bool holds(const std::string& device) const {
         for (int i = 0; i < 1000; ++i) {
             std::error_code ec;
             for (const auto& fd :
-                 fs::directory_iterator("/proc/" + std::to_string(pid_) + "/fd", ec)) {
+                 fs::directory_iterator("/proc/" + std::to_string(process_.pid()) + "/fd", ec)) {
                 if (fs::read_symlink(fd.path(), ec) == fs::path(device)) {
                     return true;
                 }
@@ -369,23 +338,12 @@ class BackgroundCli {
         }
         return false;
     }
-    void signal(int number) const { ::kill(pid_, number); }
+    void signal(int number) const { ::kill(process_.pid(), number); }
     // Its exit status once it has ended, waiting at most 5 s; nothing when it goes on.
-    std::optional<int> exitStatus() {
-        for (int i = 0; i < 500 && !status_; ++i) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-            } else {
-                ::usleep(10000);
-            }
-        }
-        return status_;
-    }
+    std::optional<int> exitStatus() { return process_.waitForExit(5000); }
 
   private:
-    pid_t pid_ = -1;
-    std::optional<int> status_;
+    ChildProcess process_;
 };
 
 TEST_F(CliAgainstBoard, CtrlCAndSigtermEndEveryCommandAtOnceLeavingNoFile) {

@@ -1,111 +1,46 @@
 // horalux-cli keep-time run as a program against stand-in boards on pseudo-terminals. Every
 // wait is for a line the program or a board writes; the deadline only ends a test that failed.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/BoardProcess.h"
-
-extern char** environ;
+#include "support/ChildProcess.h"
 
 namespace horalux::test {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace std::chrono_literals;
 
-constexpr auto kDeadline = 60s;
+constexpr int kDeadlineMs = 60000;
 
 // keep-time as a child process, its standard output and error read line by line.
 class KeepTimeProcess {
   public:
-    explicit KeepTimeProcess(const std::vector<std::string>& args) {
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0) {
-            throw std::runtime_error("cannot make a pipe for keep-time");
-        }
-        std::vector<std::string> all{HORALUX_CLI_PATH};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& a : all) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
-        const int rc = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        output_ = out[0];
-        if (rc != 0) {
-            throw std::runtime_error("cannot start horalux-cli");
-        }
-    }
-    ~KeepTimeProcess() {
-        if (!status_) {
-            terminate();
-        }
-        ::close(output_);
-    }
-    KeepTimeProcess(const KeepTimeProcess&) = delete;
-    KeepTimeProcess& operator=(const KeepTimeProcess&) = delete;
+    explicit KeepTimeProcess(std::vector<std::string> args)
+        : process_(withProgram(std::move(args)), ChildProcess::Output::Pipe) {}
 
     // The next line holding `part`, reading on from the line after the last one found; empty
     // when the program ends first.
     std::string waitFor(const std::string& part) {
-        const auto deadline = std::chrono::steady_clock::now() + kDeadline;
-        for (;;) {
-            std::size_t end = 0;
-            while ((end = text_.find('\n', from_)) != std::string::npos) {
-                std::string line = text_.substr(from_, end - from_);
-                from_ = end + 1;
-                if (line.find(part) != std::string::npos) {
-                    return line;
-                }
-            }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            pollfd p{output_, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
-                return {};
-            }
-            char buffer[1024];
-            const ssize_t got = ::read(output_, buffer, sizeof buffer);
-            if (got <= 0) {
-                return {};
-            }
-            text_.append(buffer, static_cast<std::size_t>(got));
-        }
+        return process_.waitForLine(part, kDeadlineMs).value_or("");
     }
     // SIGTERM, then the exit status (-1 when a signal ended it).
-    int terminate() {
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return *status_;
-    }
-    const std::string& text() const { return text_; }
+    int terminate() { return process_.stop(SIGTERM); }
+    const std::string& text() const { return process_.output(); }
 
   private:
-    pid_t pid_ = -1;
-    int output_ = -1;
-    std::string text_;
-    std::size_t from_ = 0;
-    std::optional<int> status_;
+    static std::vector<std::string> withProgram(std::vector<std::string> args) {
+        args.insert(args.begin(), HORALUX_CLI_PATH);
+        return args;
+    }
+
+    ChildProcess process_;
 };
 
 std::size_t occurrences(const std::string& text, const std::string& part) {

@@ -1,7 +1,6 @@
 // The companion and the network port against the stand-in board behind a real ser2net on the
 // loopback interface.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include "platform/PortOpener.h"
 #include "platform/Tick.h"
 #include "support/BoardProcess.h"
+#include "support/CommandRun.h"
 #include "support/Ser2netProcess.h"
 
 namespace horalux::test {
@@ -19,29 +19,14 @@ namespace {
 
 constexpr int kWatchdogMs = 20000;
 
-struct CliRun {
-    int status = -1;
-    std::string output;
-};
+using CliRun = CommandRun;
 
 std::string cliCommand(const std::string& port, const std::string& args) {
     return std::string(HORALUX_CLI_PATH) + " --port " + port + " --delay 0 " + args + " 2>&1";
 }
 
-CliRun finish(FILE* pipe) {
-    CliRun run;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        run.output.append(buffer, got);
-    }
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
 CliRun cli(const std::string& port, const std::string& args) {
-    return finish(::popen(cliCommand(port, args).c_str(), "r"));
+    return finishCommand(::popen(cliCommand(port, args).c_str(), "r"));
 }
 
 // The stand-in board with its --verbose log in a file of its own.
@@ -174,7 +159,7 @@ TEST(NetworkPorts, ADeviceServerStoppedMidReadEndsTheCompanionWithStatus1AndOneM
         ASSERT_NE(pipe, nullptr);
         ASSERT_TRUE(board.waitForLog("request to", 3)) << board.log();
         server.stop();
-        const CliRun run = finish(pipe);
+        const CliRun run = finishCommand(pipe);
         EXPECT_EQ(run.status, 1) << run.output;
         std::istringstream lines(run.output);
         int errorLines = 0;
