@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -117,17 +118,25 @@ TEST_F(CliAgainstBoard, ReadsTheRegistersAndWritesBackAFileWithOneChange) {
 
 TEST_F(CliAgainstBoard, SetsTheBoardClockAndReadsItBack) {
     start();
+    const auto before = std::chrono::steady_clock::now();
     ASSERT_EQ(cli("sync-time").status, 0);
+    // The time sent is taken when the write is queued: a loaded machine that takes long to get
+    // it onto the line leaves the board that much behind.
+    const auto took =
+        std::chrono::ceil<std::chrono::seconds>(std::chrono::steady_clock::now() - before);
     const CliRun time = cli("read-time");
     ASSERT_EQ(time.status, 0) << time.output;
     EXPECT_TRUE(shaped(line(time.output, "time: "), "time: 99:99:99")) << time.output;
     EXPECT_TRUE(shaped(line(time.output, "date: "), "date: 9999-99-99")) << time.output;
     // Set a moment ago from this very clock.
     const std::string difference = line(time.output, "difference to the PC clock: ");
-    EXPECT_TRUE(difference.find(": none") != std::string::npos ||
-                difference.find(": +1 s") != std::string::npos ||
-                difference.find(": -1 s") != std::string::npos)
-        << time.output;
+    bool close = difference.find(": none") != std::string::npos ||
+                 difference.find(": +1 s") != std::string::npos;
+    for (std::int64_t behind = 1; behind <= 1 + took.count(); ++behind) {
+        close =
+            close || difference.find(": -" + std::to_string(behind) + " s") != std::string::npos;
+    }
+    EXPECT_TRUE(close) << time.output;
 }
 
 TEST_F(CliAgainstBoard, WritesAUserFieldAndReadsItBack) {
