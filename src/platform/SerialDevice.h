@@ -6,10 +6,10 @@
 #include "platform/Win32SerialPort.h"
 namespace horalux::platform {
 using LocalSerialOpener = Win32SerialOpener;
-}
+}  // namespace horalux::platform
 #else
 #include "platform/PosixSerialPort.h"
 namespace horalux::platform {
 using LocalSerialOpener = PosixSerialOpener;
-}
+}  // namespace horalux::platform
 #endif
