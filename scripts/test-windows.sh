@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows core and horalux-cli.exe with mingw-w64 (build-win/) and checks the
-# companion under Wine: --help, --version, the port list, a port that does not exist, and the
-# registers of a stand-in board read through Wine's COM1, byte for byte as the Linux companion
-# reads them. HORALUX_JOBS sets the build's parallel jobs (default: every core).
+# companion under Wine: --help, --version, the port list, a port that does not exist, the
+# registers of a stand-in board read through Wine's COM1 (byte for byte as the Linux companion
+# reads them), sync-time, and Ctrl+C ending monitor. HORALUX_JOBS sets the build's parallel jobs (default: every core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -75,6 +75,22 @@ check "read-registers through COM1 succeeds" test "$status" -eq 0
 build/bin/horalux-cli --port "$pty" read-registers --out "$work/linux.cs" >"$work/read-linux" 2>&1
 check "... and saves the registers byte for byte as the Linux companion does" \
   cmp -s "$work/windows.cs" "$work/linux.cs"
+
+status=0
+win --port COM1 sync-time >"$work/sync-time" || status=$?
+check "sync-time through COM1 writes the PC time" test "$status" -eq 0
+
+# Ctrl+C (a SIGINT to Wine becomes the console's Ctrl+C event) ends monitor at once, with 130.
+"$wine" build-win/bin/horalux-cli.exe --port COM1 monitor >"$work/monitor" 2>&1 &
+monitor_pid=$!
+for _ in $(seq 300); do
+  grep -q '^field' "$work/monitor" && break
+  sleep 0.1
+done
+kill -INT "$monitor_pid"
+status=0
+wait "$monitor_pid" || status=$?
+check "Ctrl+C ends monitor with status 130" test "$status" -eq 130
 
 if ((failures > 0)); then
   echo "$failures Windows check(s) failed; the outputs:"

@@ -12,12 +12,11 @@ namespace {
 constexpr std::string_view kDevicePrefix = "\\\\.\\";
 
 // What the driver says when the device was pulled out from under an open handle (a USB adapter
-// unplugged).
+// unplugged). ERROR_OPERATION_ABORTED is not among them: a purge cancels a read that way.
 bool isGoneError(DWORD error) {
     return error == ERROR_ACCESS_DENIED || error == ERROR_BAD_COMMAND ||
            error == ERROR_DEVICE_REMOVED || error == ERROR_GEN_FAILURE ||
-           error == ERROR_OPERATION_ABORTED || error == ERROR_DEVICE_NOT_CONNECTED ||
-           error == ERROR_INVALID_HANDLE;
+           error == ERROR_DEVICE_NOT_CONNECTED || error == ERROR_INVALID_HANDLE;
 }
 
 std::string bareName(const std::string& name) {

@@ -64,9 +64,17 @@ int connectOne(SOCKET s, const addrinfo& entry, std::int64_t leftMs) {
     if (error != WSAEWOULDBLOCK) {
         return error;
     }
-    WSAPOLLFD waiter{s, POLLWRNORM, 0};
-    const int ready =
-        WSAPoll(&waiter, 1, static_cast<INT>(std::min<std::int64_t>(leftMs, INT_MAX)));
+    // select, not WSAPoll: before Windows 10 2004 WSAPoll never reported a refused connection
+    // and the wait ran to its end; select reports it in the exception set.
+    fd_set writable;
+    fd_set failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(s, &writable);
+    FD_SET(s, &failed);
+    const std::int64_t waitMs = std::min<std::int64_t>(leftMs, INT_MAX);
+    timeval wait{static_cast<long>(waitMs / 1000), static_cast<long>(waitMs % 1000 * 1000)};
+    const int ready = select(0, nullptr, &writable, &failed, &wait);
     if (ready == 0) {
         return WSAETIMEDOUT;
     }
