@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "settings/FileLinks.h"
+
 namespace horalux::settings {
 
 namespace {
@@ -38,24 +40,6 @@ class Descriptor {
   private:
     int fd_;
 };
-
-std::filesystem::path resolveLink(const std::filesystem::path& path) {
-    // Followed link by link rather than canonicalised: a link whose target does not exist yet
-    // must still be written through, not replaced by a regular file.
-    std::filesystem::path current = path;
-    std::error_code error;
-    for (int depth = 0; depth < 40; ++depth) {
-        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(current, error))) {
-            return current;
-        }
-        std::filesystem::path target = std::filesystem::read_symlink(current, error);
-        if (error) {
-            return current;
-        }
-        current = target.is_relative() ? current.parent_path() / target : target;
-    }
-    return current;
-}
 
 // Creates a fresh file beside `target`; the mode 0666 lets the umask decide as for any new file.
 int createTemporary(const std::filesystem::path& target, std::filesystem::path& created) {

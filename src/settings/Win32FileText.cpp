@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/Win32SerialPort.h"
+#include "settings/FileLinks.h"
 #include "settings/FileText.h"
 
 namespace horalux::settings {
@@ -85,7 +86,7 @@ TextFile readTextFile(const std::filesystem::path& path, std::size_t maxSize) {
 // write-through: the old file stays whole until the new one is complete.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view content) {
     static std::atomic<unsigned> counter{0};
-    const std::filesystem::path target = path;
+    const std::filesystem::path target = resolveLink(path);
     std::filesystem::path folder = target.parent_path();
     if (folder.empty()) {
         folder = ".";
