@@ -2,7 +2,7 @@
 # Cross-builds the Windows core and horalux-cli.exe with mingw-w64 (build-win/) and checks the
 # companion under Wine: --help, --version, the port list, a port that does not exist, the
 # registers of a stand-in board read through Wine's COM1 (byte for byte as the Linux companion
-# reads them), sync-time, and Ctrl+C ending monitor. HORALUX_JOBS sets the build's parallel jobs (default: every core).
+# reads them), sync-time, a port held by another program, and Ctrl+C ending monitor. HORALUX_JOBS sets the build's parallel jobs (default: every core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -80,13 +80,18 @@ status=0
 win --port COM1 sync-time >"$work/sync-time" || status=$?
 check "sync-time through COM1 writes the PC time" test "$status" -eq 0
 
-# Ctrl+C (a SIGINT to Wine becomes the console's Ctrl+C event) ends monitor at once, with 130.
+# While monitor holds COM1 no other program may open it; Ctrl+C (a SIGINT to Wine becomes the
+# console's Ctrl+C event) then ends monitor at once, with 130.
 "$wine" build-win/bin/horalux-cli.exe --port COM1 monitor >"$work/monitor" 2>&1 &
 monitor_pid=$!
 for _ in $(seq 300); do
   grep -q '^field' "$work/monitor" && break
   sleep 0.1
 done
+status=0
+win --port COM1 read-time >"$work/held" || status=$?
+check "a port another program holds is refused" test "$status" -ne 0
+check "... as \"in use by another program\"" grep -q 'COM1: in use by another program' "$work/held"
 kill -INT "$monitor_pid"
 status=0
 wait "$monitor_pid" || status=$?

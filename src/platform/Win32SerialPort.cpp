@@ -30,6 +30,24 @@ PortError speedRefused(std::uint32_t bitsPerSecond, DWORD error) {
                      " bit/s: " + win32ErrorText(error));
 }
 
+// Windows' serial drivers refuse a second open of a port, but not every system that runs this
+// build does (Wine lets two programs open the same COM port). A named object per port, which
+// only one process can create, keeps out every program that opens ports the way this one does.
+// nullptr when another process holds the port.
+HANDLE claimPort(const std::string& name) {
+    std::string key = "Local\\horalux-port-";
+    for (const char c : bareName(name)) {
+        key += c == '\\' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    const HANDLE claim = CreateMutexA(nullptr, FALSE, key.c_str());
+    if (claim != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(claim);
+        return nullptr;
+    }
+    // An object that cannot be created at all does not stop the open: the driver decides.
+    return claim != nullptr ? claim : INVALID_HANDLE_VALUE;
+}
+
 }  // namespace
 
 std::string win32ErrorText(DWORD error) {
@@ -92,15 +110,26 @@ std::string serialOpenFailureText(const std::string& name, DWORD error) {
 std::unique_ptr<Win32SerialPort> Win32SerialPort::open(const std::string& name, std::uint32_t speed,
                                                        std::string* failure) {
     const std::string path = serialDevicePath(name);
-    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    const HANDLE claim = claimPort(name);
+    if (claim == nullptr) {
         if (failure != nullptr) {
-            *failure = serialOpenFailureText(name, GetLastError());
+            *failure = serialOpenFailureText(name, ERROR_SHARING_VIOLATION);
         }
         return nullptr;
     }
-    std::unique_ptr<Win32SerialPort> port(new Win32SerialPort(handle));
+    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (claim != INVALID_HANDLE_VALUE) {
+            CloseHandle(claim);
+        }
+        if (failure != nullptr) {
+            *failure = serialOpenFailureText(name, error);
+        }
+        return nullptr;
+    }
+    std::unique_ptr<Win32SerialPort> port(new Win32SerialPort(handle, claim));
     DCB original{};
     original.DCBlength = sizeof original;
     if (GetCommState(handle, &original) == 0) {
@@ -293,6 +322,10 @@ void Win32SerialPort::close() {
         CloseHandle(handle_);
         handle_ = INVALID_HANDLE_VALUE;
     }
+    if (claim_ != nullptr && claim_ != INVALID_HANDLE_VALUE) {
+        CloseHandle(claim_);
+    }
+    claim_ = nullptr;
 }
 
 }  // namespace horalux::platform

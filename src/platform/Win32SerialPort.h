@@ -43,7 +43,7 @@ class Win32SerialPort final : public SerialPort {
     void close() override;
 
   private:
-    explicit Win32SerialPort(HANDLE handle) : handle_(handle) {}
+    Win32SerialPort(HANDLE handle, HANDLE claim) : handle_(handle), claim_(claim) {}
     void applySettings(std::uint32_t bitsPerSecond);
     // Sets the read time-outs: `perByteMs` for each requested byte (the line's reads), or a
     // wait of `firstByteMs` for the first byte and none after it (the polls).
@@ -51,6 +51,8 @@ class Win32SerialPort final : public SerialPort {
     IoResult readWith(std::uint8_t* buffer, std::size_t length, DWORD perByteMs, DWORD firstByteMs);
 
     HANDLE handle_ = INVALID_HANDLE_VALUE;
+    // A named object held while the port is open (see claimPort).
+    HANDLE claim_ = nullptr;
     std::uint32_t speed_ = 0;
     DCB original_{};
     bool haveOriginal_ = false;
