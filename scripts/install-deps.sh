@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when they are missing.
+# Installs the Debian packages the build and the tests need, when they are missing; names given
+# as arguments are wanted too (the Windows build's cross-compiler and Wine).
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           chrony ser2net qt6-base-dev
-          dpkg-dev file help2man lintian desktop-file-utils appstream systemd)
+          dpkg-dev file help2man lintian desktop-file-utils appstream systemd "$@")
 
 missing=()
 for p in "${packages[@]}"; do

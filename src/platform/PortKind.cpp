@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
-#include <system_error>
 
-#include "platform/PosixSerialPort.h"
+#include "platform/SerialDevice.h"
 #include "platform/net/NetAddress.h"
 
 namespace horalux::platform {
@@ -38,8 +36,7 @@ bool unlistedPortExists(const std::string& name) {
     if (portKindOf(name) != PortKind::Device) {
         return parseNetAddress(name).has_value();
     }
-    std::error_code ec;
-    return std::filesystem::exists(serialDevicePath(name), ec);
+    return serialDeviceExists(name);
 }
 
 }  // namespace horalux::platform

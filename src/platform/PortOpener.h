@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/PosixSerialPort.h"
+#include "platform/SerialDevice.h"
 #include "platform/SerialPort.h"
 #include "platform/net/NetworkPort.h"
 
@@ -23,7 +23,7 @@ class PortOpener final : public SerialDeviceOpener {
     std::string lastFailureCause() const override { return lastFailure_; }
 
   private:
-    PosixSerialOpener serialDevices_;
+    LocalSerialOpener serialDevices_;
     SerialDeviceOpener* devices_;
     std::string lastFailure_;
     NetworkTimeouts networkTimeouts_;

@@ -14,7 +14,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -43,6 +45,11 @@ std::string serialDevicePath(const std::string& name) {
         return name;
     }
     return "/dev/" + name;
+}
+
+bool serialDeviceExists(const std::string& name) {
+    std::error_code ec;
+    return std::filesystem::exists(serialDevicePath(name), ec);
 }
 
 namespace {

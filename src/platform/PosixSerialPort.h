@@ -11,6 +11,9 @@ namespace horalux::platform {
 // Device path for a port name: a bare name lives in /dev, a path stands as it is.
 std::string serialDevicePath(const std::string& name);
 
+// Whether a device of that name exists, listed or not.
+bool serialDeviceExists(const std::string& name);
+
 // A serial device (or pseudo-terminal) opened exclusively in raw 8N1 mode without flow control.
 class PosixSerialPort final : public SerialPort {
   public:

@@ -7,6 +7,8 @@
 #include <span>
 #include <string>
 
+#include "platform/NativeSocket.h"
+
 namespace horalux::platform {
 
 // An IPv4 address, octets in network order.
@@ -48,8 +50,8 @@ class UdpSocket {
     UdpResult receive(std::span<std::uint8_t> buffer, std::uint32_t timeoutMs);
 
   private:
-    explicit UdpSocket(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    explicit UdpSocket(NativeSocket fd) : fd_(fd) {}
+    NativeSocket fd_ = kNoSocket;
 };
 
 }  // namespace horalux::platform

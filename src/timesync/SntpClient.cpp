@@ -5,7 +5,7 @@
 #include <optional>
 #include <random>
 
-#include "platform/PosixSystemClock.h"
+#include "platform/MachineClock.h"
 #include "platform/UdpSocket.h"
 #include "timesync/CivilTime.h"
 #include "timesync/NtpPacket.h"

@@ -7,6 +7,7 @@
 #include "CliScan.h"
 #include "CliSession.h"
 #include "KeepTime.h"
+#include "platform/PortNaming.h"
 
 namespace horalux::cli {
 namespace {
@@ -152,8 +153,9 @@ constexpr std::size_t kIndent = 2;
 constexpr std::string_view kUsageHead =
     "usage: horalux-cli [--port NAME] [--speed 9600|115200] [--address N] [--delay MS] COMMAND\n"
     "       horalux-cli --help | -h | --version\n"
-    "\n"
-    "  --port NAME     serial port: a name in /dev (ttyUSB0) or a path (default ttyS0), or a\n"
+    "\n";
+
+constexpr std::string_view kUsageOptions =
     "                  device server's port: rfc2217://HOST:PORT or tcp://HOST:PORT\n"
     "  --speed BPS     9600 or 115200 (default 9600)\n"
     "  --address N     board address 0..255, 255 reaches all boards (default 1)\n"
@@ -165,9 +167,13 @@ constexpr std::string_view kUsageTail =
     "\n"
     "exit status: 0 done, 1 the board, the line or a file failed, 2 bad usage or a register\n"
     "file that cannot be used (nothing sent), 130 Ctrl+C, 143 SIGTERM\n"
+#if !defined(_WIN32)
+    // The service unit comes with the Debian package.
     "\n"
     "keep-time as a service for a port, with its settings in /etc/default/horalux-keep-time:\n"
-    "  systemctl enable --now horalux-keep-time@ttyUSB0\n";
+    "  systemctl enable --now horalux-keep-time@ttyUSB0\n"
+#endif
+    ;
 
 void appendCommandUsage(const CliCommand& command, std::string& out) {
     std::string line(kIndent, ' ');
@@ -223,6 +229,13 @@ const CliCommand* findCliCommand(std::string_view name) {
 
 std::string usageText() {
     std::string text(kUsageHead);
+    // The port option names the platform's own ports.
+    text += "  --port NAME     serial port: ";
+    text += platform::kPortNameForms;
+    text += " (default ";
+    text += platform::kDefaultPortName;
+    text += "), or a\n";
+    text += kUsageOptions;
     for (const CliCommand& command : kCommands) {
         appendCommandUsage(command, text);
     }

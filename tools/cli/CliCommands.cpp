@@ -18,7 +18,7 @@
 #include "link/exchange/SegmentCode.h"
 #include "link/wire/Commands.h"
 #include "link/wire/PortList.h"
-#include "platform/PosixSystemClock.h"
+#include "platform/MachineClock.h"
 #include "settings/FileText.h"
 #include "timesync/SntpClient.h"
 
@@ -210,7 +210,7 @@ int readTime(CommandContext& c) {
     if (!session.waitForRing()) {
         return kFailed;
     }
-    const platform::LocalDateTime pc = platform::PosixSystemClock().now();
+    const platform::LocalDateTime pc = platform::MachineClock().now();
     const std::optional<platform::LocalDateTime> board = session.board().snapshot().BoardClock;
     if (!board) {
         c.err << "horalux-cli: the board's clock reply held no valid date and time\n";
@@ -359,7 +359,7 @@ int monitor(CommandContext& c) {
 
 int sntp(CommandContext& c) {
     const CliOptions& options = c.options;
-    platform::PosixSystemClock clock;
+    platform::MachineClock clock;
     platform::MonotonicTick tick;
     timesync::SntpOptions sntpOptions;
     sntpOptions.port = options.sntpPort;

@@ -6,12 +6,14 @@
 #include <variant>
 #include <vector>
 
+#include "platform/PortNaming.h"
+
 namespace horalux::cli {
 
 struct CliCommand;
 
 struct CliOptions {
-    std::string port = "ttyS0";
+    std::string port{platform::kDefaultPortName};
     std::uint32_t speed = 9600;
     std::uint8_t address = 1;
     std::uint32_t delayMs = 100;

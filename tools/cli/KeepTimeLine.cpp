@@ -9,7 +9,7 @@
 #include "link/wire/Commands.h"
 #include "link/wire/Frame.h"
 #include "link/wire/PortAccess.h"
-#include "platform/PosixSystemClock.h"
+#include "platform/MachineClock.h"
 
 namespace horalux::cli {
 namespace {
@@ -173,7 +173,7 @@ void SessionKeptLine::say(std::string_view text) {
 
 int keepTime(CommandContext& c) {
     platform::MonotonicTick tick;
-    platform::PosixSystemClock clock;
+    platform::MachineClock clock;
     SessionKeptLine line(c.options, c.err, c.interrupted, {.tick = &tick, .clock = &clock});
     KeepTimeSettings settings;
     settings.periodS = c.options.keepPeriodS;

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <csignal>
 #include <iostream>
 #include <string>
@@ -5,6 +6,7 @@
 
 #include "CliCommands.h"
 #include "CliOptions.h"
+#include "platform/StopRequest.h"
 
 namespace {
 
@@ -35,11 +37,7 @@ int main(int argc, char** argv) {
         std::cerr << "horalux-cli: " << usage->message << "\n\n" << horalux::cli::usageText();
         return 2;
     }
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    horalux::platform::onStopRequest(onSignal);
     const int status = horalux::cli::runCommand(std::get<horalux::cli::CliOptions>(parsed),
                                                 std::cout, std::cerr, interrupted);
     // Stopped by a signal: the shell's convention, 128 + the signal's number.

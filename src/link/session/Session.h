@@ -9,8 +9,8 @@
 #include "link/session/BoardOperations.h"
 #include "link/session/Connection.h"
 #include "link/wire/Prompts.h"
+#include "platform/MachineClock.h"
 #include "platform/PortOpener.h"
-#include "platform/PosixSystemClock.h"
 #include "platform/SerialPort.h"
 #include "platform/SystemClock.h"
 #include "platform/Tick.h"
@@ -71,7 +71,7 @@ class Session final : private MessagePump, private BusyIndicator {
     void ShowBusyState() override {}
 
     platform::MonotonicTick ownTick_;
-    platform::PosixSystemClock ownClock_;
+    platform::MachineClock ownClock_;
     platform::PortOpener ownOpener_;
     MainThreadCalls calls_;
     platform::Tick& tick_;

@@ -1,6 +1,10 @@
 #include "platform/net/HostLookup.h"
 
+#if defined(_WIN32)
+#include "platform/Win32Winsock.h"
+#else
 #include <sys/socket.h>
+#endif
 
 #include <cerrno>
 #include <chrono>
@@ -33,7 +37,13 @@ int resolve(const std::string& host, const std::string& service, addrinfo** foun
 }
 
 std::string failureText(int status, int error) {
+#if defined(EAI_SYSTEM)
     return status == EAI_SYSTEM ? std::string(std::strerror(error)) : "host not found";
+#else
+    (void)status;
+    (void)error;
+    return "host not found";
+#endif
 }
 
 }  // namespace
@@ -43,6 +53,12 @@ AddrInfoList lookUpHost(const NetAddress& address, std::uint32_t timeoutMs, std:
         cause = "host not found";
         return nullptr;
     }
+#if defined(_WIN32)
+    if (!winsockReady()) {
+        cause = "no network (Winsock did not start)";
+        return nullptr;
+    }
+#endif
     const std::string service = std::to_string(address.port);
     auto lookup = std::make_shared<Lookup>();
     try {

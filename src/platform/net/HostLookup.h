@@ -1,6 +1,11 @@
 #pragma once
 
+#if defined(_WIN32)
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <netdb.h>
+#endif
 
 #include <cstdint>
 #include <memory>

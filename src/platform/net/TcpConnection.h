@@ -6,6 +6,8 @@
 #include <span>
 #include <string>
 
+#include "platform/NativeSocket.h"
+
 #include "platform/net/NetAddress.h"
 
 namespace horalux::platform {
@@ -43,8 +45,8 @@ class TcpConnection {
     void close();
 
   private:
-    explicit TcpConnection(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    explicit TcpConnection(NativeSocket fd) : fd_(fd) {}
+    NativeSocket fd_ = kNoSocket;
 };
 
 }  // namespace horalux::platform

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows core and horalux-cli.exe with mingw-w64 (build-win/) and checks the
+# companion under Wine: --help, --version, the port list, a port that does not exist, the
+# registers of a stand-in board read through Wine's COM1 (byte for byte as the Linux companion
+# reads them), sync-time, a port held by another program, and Ctrl+C ending monitor. HORALUX_JOBS sets the build's parallel jobs (default: every core).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64
+
+jobs=${HORALUX_JOBS:-$(nproc)}
+cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHORALUX_WERROR=ON
+cmake --build build-win -j "$jobs"
+# The stand-in board and the reference reading come from the Linux build.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs" --target horalux-board horalux-cli
+
+wine=/usr/lib/wine/wine64
+[[ -x $wine ]] || wine=$(command -v wine64 || command -v wine)
+wineserver=/usr/lib/wine/wineserver
+[[ -x $wineserver ]] || wineserver=$(command -v wineserver)
+# A Wine prefix of our own: the user's ~/.wine and its COM ports are left alone.
+export WINEPREFIX=$PWD/build-win/wine WINEDEBUG=-all
+cli=(timeout 60 "$wine" build-win/bin/horalux-cli.exe)
+# The Windows console ends lines with CR LF.
+win() { "${cli[@]}" "$@" 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+
+work=$(mktemp -d)
+board_pid=
+cleanup() {
+  [[ -n $board_pid ]] && kill "$board_pid" 2>/dev/null && wait "$board_pid" 2>/dev/null
+  "$wineserver" -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+check() {  # description, then a command that must succeed
+  local what=$1; shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+
+[[ -d $WINEPREFIX ]] || timeout 300 "$wine" wineboot -i >/dev/null 2>&1
+
+win --version >"$work/version" || true
+check "--version names the program and its version" grep -qx 'horalux-cli [0-9.]*' "$work/version"
+win --help >"$work/help" || true
+check "--help shows the usage" grep -q '^usage: horalux-cli' "$work/help"
+win ports >"$work/ports" || true
+check "ports lists Wine's COM1" grep -q '^COM1\b' "$work/ports"
+status=0
+win --port COM9 read-registers >"$work/missing" || status=$?
+check "a port that does not exist fails" test "$status" -ne 0
+check "... with \"Error opening port\" and its cause" \
+  bash -c "grep -q 'Error opening port' '$work/missing' && grep -q 'COM9: no such device' '$work/missing'"
+
+# Wine's COM1 is the stand-in board's pseudo-terminal; the server reads the mapping at start.
+build/bin/horalux-board --master >"$work/board" 2>"$work/board.err" &
+board_pid=$!
+for _ in $(seq 100); do
+  pty=$(head -n 1 "$work/board")
+  [[ -n $pty ]] && break
+  sleep 0.1
+done
+[[ -n ${pty:-} ]] || { echo "the stand-in board did not start" >&2; exit 1; }
+"$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$pty" /f >/dev/null 2>&1
+"$wineserver" -k 2>/dev/null || true
+"$wineserver" -w 2>/dev/null || true
+
+status=0
+# Wine's drive Z: is the Linux root.
+win --port COM1 read-registers --out "Z:$work/windows.cs" >"$work/read-win" || status=$?
+check "read-registers through COM1 succeeds" test "$status" -eq 0
+build/bin/horalux-cli --port "$pty" read-registers --out "$work/linux.cs" >"$work/read-linux" 2>&1
+check "... and saves the registers byte for byte as the Linux companion does" \
+  cmp -s "$work/windows.cs" "$work/linux.cs"
+
+status=0
+win --port COM1 sync-time >"$work/sync-time" || status=$?
+check "sync-time through COM1 writes the PC time" test "$status" -eq 0
+
+# While monitor holds COM1 no other program may open it; Ctrl+C (a SIGINT to Wine becomes the
+# console's Ctrl+C event) then ends monitor at once, with 130.
+"$wine" build-win/bin/horalux-cli.exe --port COM1 monitor >"$work/monitor" 2>&1 &
+monitor_pid=$!
+for _ in $(seq 300); do
+  grep -q '^field' "$work/monitor" && break
+  sleep 0.1
+done
+status=0
+win --port COM1 read-time >"$work/held" || status=$?
+check "a port another program holds is refused" test "$status" -ne 0
+check "... as \"in use by another program\"" grep -q 'COM1: in use by another program' "$work/held"
+kill -INT "$monitor_pid"
+status=0
+wait "$monitor_pid" || status=$?
+check "Ctrl+C ends monitor with status 130" test "$status" -eq 130
+
+if ((failures > 0)); then
+  echo "$failures Windows check(s) failed; the outputs:"
+  for f in "$work"/*; do echo "--- ${f##*/}"; cat "$f"; done
+  exit 1
+fi
+echo "All Windows checks passed."

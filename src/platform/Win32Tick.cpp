@@ -1,0 +1,28 @@
+#include <windows.h>
+
+#include "platform/Tick.h"
+
+namespace horalux::platform {
+
+std::int64_t monotonicNs() {
+    static const std::int64_t frequency = [] {
+        LARGE_INTEGER f{};
+        QueryPerformanceFrequency(&f);
+        return static_cast<std::int64_t>(f.QuadPart);
+    }();
+    LARGE_INTEGER count{};
+    QueryPerformanceCounter(&count);
+    const std::int64_t ticks = count.QuadPart;
+    // Whole seconds and the rest apart, so the product cannot overflow.
+    return ticks / frequency * 1'000'000'000 + ticks % frequency * 1'000'000'000 / frequency;
+}
+
+std::uint32_t MonotonicTick::nowMs() {
+    return GetTickCount();
+}
+
+void MonotonicTick::sleepMs(std::uint32_t ms) {
+    Sleep(ms);
+}
+
+}  // namespace horalux::platform
