@@ -115,7 +115,9 @@ std::optional<std::string> TForm5::chosenPort() const {
 }
 
 void TForm5::findBoards() {
-    if (ui_->ComboBox1->currentIndex() < 0) {
+    // The port as it will be connected: a typed address too.
+    const std::optional<std::string> port = chosenPort();
+    if (!port) {
         QMessageBox::information(this, QStringLiteral("Horalux"),
                                  QStringLiteral("Нет порта, на котором искать табло."));
         return;
@@ -123,8 +125,7 @@ void TForm5::findBoards() {
     bool isNumber = false;
     const int shown = ui_->ComboBox2->currentText().trimmed().toInt(&isNumber);
     const std::uint32_t speed = isNumber && shown > 0 ? static_cast<std::uint32_t>(shown) : 9600;
-    ScanDialog scan(control_.scanParts(), ui_->ComboBox1->currentData().toString().toStdString(),
-                    speed, this);
+    ScanDialog scan(control_.scanParts(), *port, speed, this);
     const std::optional<link::FoundBoard> board = scan.run();
     if (!board) {
         return;

@@ -1,9 +1,11 @@
 // "Найти табло..." in the connection dialog, against the stand-in board.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QComboBox>
 #include <QRadioButton>
 #include <algorithm>
+#include <filesystem>
 
 #include "ui/ConnectionDialog.h"
 #include "ui/ScanDialog.h"
@@ -65,6 +67,33 @@ TEST(ScanWindow, CancelStopsTheScanAndTheDialogThenConnectsAsBefore) {
     EXPECT_EQ(h.form().programSettings().sysnum, 1);
     EXPECT_TRUE(WindowHarness::waitUntil([&] { return h.boardRequestCount("74 26 00") >= 1; }))
         << "the board is read after connecting";
+}
+
+TEST(ScanWindow, AnAddressTypedIntoThePortBoxIsTheLineScanned) {
+    // No port the dialog lists leads to the board: only the typed name does.
+    WindowHarness h({{"--address", "77", "--speed", "115200", "--strict-speed"},
+                     "[Interface]\nComPort=/dev/horalux-no-such-port\nComSpeed=115200\n"
+                     "sysnum=255\nDelayTime=50\n[View]\nTest=1\n"});
+    const std::filesystem::path typed = std::filesystem::temp_directory_path() /
+                                        ("horalux-typed-port-" + std::to_string(::getpid()));
+    std::filesystem::remove(typed);
+    std::filesystem::create_symlink(h.port(), typed);
+    QComboBox* port = h.windows().connection().findChild<QComboBox*>("ComboBox1");
+    h.answerer.beforeAnswer = [&](QWidget* modal) {
+        if (qobject_cast<ui::TForm5*>(modal) != nullptr && h.answerer.count("scan") == 0) {
+            port->setEditText(QString::fromStdString(typed.string()));
+        }
+    };
+    h.answerer.answers = {Answer::Scan, Answer::Ok, Answer::Connect};
+    h.form().show();
+    const bool connected =
+        WindowHarness::waitUntil([&] { return h.form().connection().running(); });
+    std::filesystem::remove(typed);
+    ASSERT_TRUE(connected);
+
+    EXPECT_EQ(h.answerer.seen, (std::vector<std::string>{"dialog", "scan", "dialog"}));
+    EXPECT_EQ(h.form().programSettings().ComPort, typed.string());
+    EXPECT_EQ(h.form().programSettings().sysnum, 77);
 }
 
 }  // namespace
