@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows core and horalux-cli.exe with mingw-w64 (build-win/) and checks the
-# companion under Wine: --help, --version, the port list, a port that does not exist, the
+# Cross-builds the Windows core, its tests and horalux-cli.exe with mingw-w64 (build-win/), runs
+# the core suites under Wine, and checks the companion under Wine: --help, --version, the port list, a port that does not exist, the
 # registers of a stand-in board read through Wine's COM1 (byte for byte as the Linux companion
 # reads them), sync-time, a port held by another program, and Ctrl+C ending monitor. HORALUX_JOBS sets the build's parallel jobs (default: every core).
 set -euo pipefail
@@ -10,7 +10,7 @@ scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64
 
 jobs=${HORALUX_JOBS:-$(nproc)}
 cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHORALUX_WERROR=ON
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHORALUX_WERROR=ON -DHORALUX_BUILD_TESTS=ON
 cmake --build build-win -j "$jobs"
 # The stand-in board and the reference reading come from the Linux build.
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -43,6 +43,9 @@ check() {  # description, then a command that must succeed
 
 [[ -d $WINEPREFIX ]] || timeout 300 "$wine" wineboot -i >/dev/null 2>&1
 
+# The core suites, each .exe run through Wine (the toolchain's emulator).
+check "the core suites pass under Wine" ctest --test-dir build-win -j "$jobs" --output-on-failure
+
 win --version >"$work/version" || true
 check "--version names the program and its version" grep -qx 'horalux-cli [0-9.]*' "$work/version"
 win --help >"$work/help" || true
@@ -56,7 +59,7 @@ check "... with \"Error opening port\" and its cause" \
   bash -c "grep -q 'Error opening port' '$work/missing' && grep -q 'COM9: no such device' '$work/missing'"
 
 # Wine's COM1 is the stand-in board's pseudo-terminal; the server reads the mapping at start.
-build/bin/horalux-board --master >"$work/board" 2>"$work/board.err" &
+build/bin/horalux-board --master --verbose >"$work/board" 2>"$work/board.err" &
 board_pid=$!
 for _ in $(seq 100); do
   pty=$(head -n 1 "$work/board")
@@ -77,8 +80,21 @@ check "... and saves the registers byte for byte as the Linux companion does" \
   cmp -s "$work/windows.cs" "$work/linux.cs"
 
 status=0
+before=$(date +%H:%M:%S)
 win --port COM1 sync-time >"$work/sync-time" || status=$?
-check "sync-time through COM1 writes the PC time" test "$status" -eq 0
+after=$(date +%H:%M:%S)
+check "sync-time through COM1 succeeds" test "$status" -eq 0
+# The board logs the clock write's data: seconds, minutes, hours first, in BCD.
+written=$(sed -n "s/.*command 70 'p' params 00 07, data \[\(..\) \(..\) \(..\).*/\3:\2:\1/p" \
+  "$work/board.err" | tail -n 1)
+seconds() { IFS=: read -r h m s <<<"$1"; echo $((10#$h * 3600 + 10#$m * 60 + 10#$s)); }
+# Whole seconds are written, so the time may read up to a second before the command started.
+written_in_time() {
+  [[ -n $written ]] || return 1
+  local w; w=$(seconds "$written")
+  ((w >= $(seconds "$before") - 1 && w <= $(seconds "$after")))
+}
+check "... and the board was given the PC time ($written, the PC $before..$after)" written_in_time
 
 # While monitor holds COM1 no other program may open it; Ctrl+C (a SIGINT to Wine becomes the
 # console's Ctrl+C event) then ends monitor at once, with 130.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: a normal build, an
 # AddressSanitizer + UndefinedBehaviorSanitizer build, and the threaded tests under
-# ThreadSanitizer.
+# ThreadSanitizer; then the Windows core, its suites and the companion under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,3 +32,5 @@ run_suite build-tsan $werror -DCMAKE_BUILD_TYPE=Debug -DHORALUX_SANITIZE=thread 
 echo "=== build-release"
 cmake -S . -B build-release -G Ninja $werror -DCMAKE_BUILD_TYPE=Release -DHORALUX_BUILD_BENCH=OFF
 cmake --build build-release -j "$jobs"
+echo "=== build-win (Windows, under Wine)"
+scripts/test-windows.sh

@@ -34,6 +34,19 @@ class Handle {
     HANDLE handle_;
 };
 
+// A file where a folder of the path should be: the file asked for cannot be missing then, and
+// loading it as missing would pass zeros on as if they had been read.
+bool fileStandsForAFolder(const std::filesystem::path& path) {
+    std::error_code ec;
+    for (auto folder = path.parent_path(); !folder.empty() && folder != folder.parent_path();
+         folder = folder.parent_path()) {
+        if (std::filesystem::exists(folder, ec)) {
+            return !std::filesystem::is_directory(folder, ec);
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 TextFile readTextFile(const std::filesystem::path& path, std::size_t maxSize) {
@@ -45,13 +58,17 @@ TextFile readTextFile(const std::filesystem::path& path, std::size_t maxSize) {
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
         const DWORD error = GetLastError();
+        if (error == ERROR_PATH_NOT_FOUND && fileStandsForAFolder(path)) {
+            return unusable("Not a directory");
+        }
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
             return TextFile{};
         }
-        // A folder opens only with backup semantics: plain opens of one are refused.
+        // A folder opens only with backup semantics: plain opens of one are refused. The texts
+        // are the ones the POSIX side gives.
         std::error_code ec;
         if (std::filesystem::is_directory(path, ec)) {
-            return unusable("is a directory");
+            return unusable("Is a directory");
         }
         return unusable(errorText(error));
     }

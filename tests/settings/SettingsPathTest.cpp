@@ -28,6 +28,18 @@ TEST(SettingsPath, FallsBackToTheUserConfigFolderWhenTheProgramFolderIsNotWritab
     EXPECT_EQ(settingsFilePath(program, {"", ""}), dir / "file" / "bin" / "horalux.ini");
 }
 
+#ifdef _WIN32
+TEST(SettingsPath, ProgramUnderProgramFilesKeepsSettingsInTheUsersApplicationData) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir / "Program Files" / "Horalux");
+    ASSERT_EQ(::_putenv_s("ProgramFiles", (dir / "Program Files").string().c_str()), 0);
+    const ConfigFolders folders{(dir / "AppData").string(), (dir / "User").string()};
+    EXPECT_EQ(settingsFilePath(dir / "PROGRAM FILES" / "Horalux" / "horalux.exe", folders),
+              dir / "AppData" / "horalux" / "horalux.ini");
+    EXPECT_EQ(settingsFilePath(dir / "Tools" / ".." / "horalux.exe", folders),
+              dir / "Tools" / ".." / "horalux.ini");
+}
+#else
 TEST(SettingsPath, SystemWideProgramKeepsSettingsPerUserEvenWhenItsFolderIsWritable) {
     test::TempDir dir;
     const ConfigFolders folders{(dir / "xdg").string(), (dir / "home").string()};
@@ -36,6 +48,8 @@ TEST(SettingsPath, SystemWideProgramKeepsSettingsPerUserEvenWhenItsFolderIsWrita
             << program;
     }
 }
+
+#endif
 
 TEST(SettingsPath, ReadOnlyMountedProgramFolderFallsBack) {
     test::SmallTmpfs disk;
@@ -49,7 +63,7 @@ TEST(SettingsPath, ReadOnlyMountedProgramFolderFallsBack) {
 }
 
 TEST(SettingsPath, CurrentProgramIsTheRunningExecutable) {
-    EXPECT_EQ(currentProgramPath().filename(), "settings_tests");
+    EXPECT_EQ(currentProgramPath().stem(), "settings_tests");
 }
 
 }  // namespace

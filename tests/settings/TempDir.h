@@ -1,13 +1,16 @@
 #pragma once
 
+#ifndef _WIN32
 #include <sys/mount.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -17,9 +20,14 @@ namespace horalux::test {
 class TempDir {
   public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "horalux-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            path_ = pattern;
+        const auto base = std::filesystem::temp_directory_path();
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const auto candidate = base / ("horalux-" + std::to_string(random()));
+            std::error_code error;
+            if (std::filesystem::create_directory(candidate, error)) {
+                path_ = candidate;
+            }
         }
     }
     TempDir(const TempDir&) = delete;
@@ -35,6 +43,20 @@ class TempDir {
     std::filesystem::path path_;
 };
 
+#ifdef _WIN32
+// No tmpfs to mount under Windows: the tests that need one skip.
+class SmallTmpfs {
+  public:
+    explicit SmallTmpfs(const char* = nullptr) {}
+    bool available() const { return false; }
+    std::string reason() const { return "not on Windows"; }
+    const std::filesystem::path& path() const { return dir_.path(); }
+    bool makeReadOnly() { return false; }
+
+  private:
+    TempDir dir_;
+};
+#else
 // A tiny tmpfs mounted on a temporary folder, to make a full disk or a read-only folder happen
 // for real (root ignores permission bits). available() is false where mounting is not allowed.
 class SmallTmpfs {
@@ -64,6 +86,7 @@ class SmallTmpfs {
     bool mounted_ = false;
     std::string reason_;
 };
+#endif
 
 inline std::string readAll(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -14,9 +14,13 @@ CliOptions parsed(const std::vector<std::string>& args) {
     return options ? *options : CliOptions{};
 }
 
-TEST(CliOptions, DefaultsToTtyS0At9600ForBoard1WithTheUsualDelay) {
+TEST(CliOptions, DefaultsToTheFirstSerialPortAt9600ForBoard1WithTheUsualDelay) {
     const CliOptions o = parsed({"sync-time"});
+#ifdef _WIN32
+    EXPECT_EQ(o.port, "COM1");
+#else
     EXPECT_EQ(o.port, "ttyS0");
+#endif
     EXPECT_EQ(o.speed, 9600U);
     EXPECT_EQ(o.address, 1);
     EXPECT_EQ(o.delayMs, 100U);
