@@ -1,0 +1,26 @@
+# Writes the installer's file lists from the installed tree STAGE into OUT: files.nsh installs
+# each file, remove.nsh removes exactly those files and then the folders if they are empty, so
+# an uninstall never takes away anything it did not put there.
+file(GLOB_RECURSE _files RELATIVE ${STAGE} ${STAGE}/*)
+list(SORT _files)
+set(_install "")
+set(_remove "")
+set(_folders "")
+foreach(_file IN LISTS _files)
+  string(REPLACE "/" "\\" _win "${_file}")
+  get_filename_component(_folder "${_file}" DIRECTORY)
+  if(_folder)
+    string(REPLACE "/" "\\" _winfolder "${_folder}")
+    string(APPEND _install "CreateDirectory \"$INSTDIR\\${_winfolder}\"\n")
+    list(APPEND _folders "${_winfolder}")
+  endif()
+  string(APPEND _install "File \"/oname=${_win}\" \"${STAGE}/${_file}\"\n")
+  string(APPEND _remove "Delete \"$INSTDIR\\${_win}\"\n")
+endforeach()
+list(REMOVE_DUPLICATES _folders)
+list(SORT _folders ORDER DESCENDING)  # a folder's subfolders first
+foreach(_folder IN LISTS _folders)
+  string(APPEND _remove "RMDir \"$INSTDIR\\${_folder}\"\n")
+endforeach()
+file(WRITE ${OUT}/files.nsh "${_install}")
+file(WRITE ${OUT}/remove.nsh "${_remove}")
