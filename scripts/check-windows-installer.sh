@@ -3,10 +3,12 @@
 # Program Files, the Start-menu entry and the uninstall entry in place, and the installed
 # companion runs; a silent uninstall then leaves the Wine drive as it was before, once the
 # system has restarted (the uninstaller's own copy in the temporary folder goes then).
-# Usage: check-windows-installer.sh INSTALLER.exe, with WINEPREFIX set. Exits 1 on a failure.
+# Usage: check-windows-installer.sh INSTALLER.exe [FILE...], with WINEPREFIX set; each FILE must
+# be installed too. Exits 1 on a failure.
 set -euo pipefail
 
 installer=$1
+shift
 wine=/usr/lib/wine/wine64
 [[ -x $wine ]] || wine=$(command -v wine64 || command -v wine)
 wineserver=/usr/lib/wine/wineserver
@@ -31,6 +33,9 @@ timeout 300 "$wine" "$installer" /S
 
 check "the installer puts the companion under Program Files" test -f "$folder/horalux-cli.exe"
 check "... with an uninstaller" test -f "$folder/uninstall.exe"
+for file in "$@"; do
+  check "... and $file" test -f "$folder/$file"
+done
 check "... and a Start-menu entry" \
   test -f "$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Horalux.lnk"
 check "... and an entry in the system's list of programs" \

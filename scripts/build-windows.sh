@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Builds the Windows installer on this Linux machine and tries it under Wine:
+#  1. Qt cross-built with mingw-w64 (scripts/build-windows-qt.sh; cached, so only the first run
+#     takes long: about 35 minutes on two cores);
+#  2. horalux.exe and horalux-cli.exe against it, and the installer
+#     build-win-qt/horalux-VERSION-setup.exe;
+#  3. under Wine: the installer installs and uninstalls cleanly; then, installed again, the
+#     program runs on a virtual display against the stand-in board through COM1, connects, and
+#     its main window is saved as build-win-qt/main-window-wine.png.
+# HORALUX_JOBS sets the parallel jobs (default: every core).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/virtual-display.sh
+
+scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 nsis xvfb openbox xdotool imagemagick
+jobs=${HORALUX_JOBS:-$(nproc)}
+qt=$(scripts/build-windows-qt.sh | tail -n 1)
+
+cmake -S . -B build-win-qt -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DCMAKE_BUILD_TYPE=Release -DHORALUX_BUILD_UI=ON -DHORALUX_MINGW_SHARED_RUNTIME=ON \
+  -DHORALUX_QT_PREFIX="$qt" -DQT_HOST_PATH=/usr \
+  -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
+cmake --build build-win-qt -j "$jobs"
+cmake --build build-win-qt --target installer
+installer=(build-win-qt/horalux-*-setup.exe)
+echo "installer: ${installer[0]}"
+# The stand-in board comes from the Linux build.
+[[ -f build/CMakeCache.txt ]] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs" --target horalux-board
+
+wine=/usr/lib/wine/wine64
+[[ -x $wine ]] || wine=$(command -v wine64 || command -v wine)
+wineserver=/usr/lib/wine/wineserver
+[[ -x $wineserver ]] || wineserver=$(command -v wineserver)
+export WINEPREFIX=$PWD/build-win-qt/wine WINEDEBUG=-all
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  kill "${pids[@]}" 2>/dev/null || true
+  "$wineserver" -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+[[ -d $WINEPREFIX ]] || timeout 300 "$wine" wineboot -i >/dev/null 2>&1
+
+scripts/check-windows-installer.sh "${installer[0]}" horalux.exe
+
+# Installed again, to be seen working: its settings go to the user's application data, as the
+# program sits under Program Files.
+timeout 300 "$wine" "${installer[0]}" /S
+"$wineserver" -w
+build/bin/horalux-board --master --line-timing >"$work/board" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 100); do [[ -s $work/board ]] && break; sleep 0.1; done
+"$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$(head -n 1 "$work/board")" /f >/dev/null 2>&1
+"$wineserver" -k 2>/dev/null || true
+"$wineserver" -w 2>/dev/null || true
+appdata=$("$wine" cmd /c echo '%APPDATA%' 2>/dev/null | tr -d '\r')
+appdata_unix=$("$wine" winepath -u "$appdata" 2>/dev/null | tr -d '\r')
+mkdir -p "$appdata_unix/horalux"
+printf '[Interface]\r\nComPort=COM1\r\nComSpeed=9600\r\nsysnum=1\r\n' >"$appdata_unix/horalux/horalux.ini"
+
+start_virtual_display 90
+"$wine" 'C:\Program Files\Horalux\horalux.exe' &
+pids+=($!)
+sleep 10            # Wine starting the program
+xdotool key Return  # "Подключить" in the connection dialog
+sleep 20            # the first reads of all registers at 9600 bit/s
+import -window root build-win-qt/main-window-wine.png
+echo "saved build-win-qt/main-window-wine.png"
