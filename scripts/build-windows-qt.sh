@@ -52,4 +52,7 @@ cmake -S src -B build -G Ninja -Wno-dev \
 cmake --build build -j "$jobs"
 cmake --install build
 touch "$prefix/.complete"
+# The sources and objects (over a gigabyte) are not needed again.
+cd "$cache"
+rm -rf "$work"
 echo "$prefix"

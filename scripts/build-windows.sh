@@ -12,7 +12,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/virtual-display.sh
 
-scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 nsis xvfb openbox xdotool imagemagick
+scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 fonts-wine fonts-dejavu-core nsis xvfb openbox xdotool \
+  imagemagick
 jobs=${HORALUX_JOBS:-$(nproc)}
 qt=$(scripts/build-windows-qt.sh | tail -n 1)
 
@@ -41,7 +42,14 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# Before Wine's first start here: its desktop process takes the display it finds then.
+"$wineserver" -k 2>/dev/null || true
+start_virtual_display 90
 [[ -d $WINEPREFIX ]] || timeout 300 "$wine" wineboot -i >/dev/null 2>&1
+# Wine has no Arial, the family Qt falls back to for Windows' dialog font; without one Qt takes
+# the first family it finds, a serif. Windows itself has it.
+"$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /t REG_SZ /d 'DejaVu Sans' /f \
+  >/dev/null 2>&1
 
 scripts/check-windows-installer.sh "${installer[0]}" horalux.exe
 
@@ -49,7 +57,7 @@ scripts/check-windows-installer.sh "${installer[0]}" horalux.exe
 # program sits under Program Files.
 timeout 300 "$wine" "${installer[0]}" /S
 "$wineserver" -w
-build/bin/horalux-board --master --line-timing >"$work/board" 2>/dev/null &
+build/bin/horalux-board --master --line-timing --verbose >"$work/board" 2>"$work/board.log" &
 pids+=($!)
 for _ in $(seq 100); do [[ -s $work/board ]] && break; sleep 0.1; done
 "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$(head -n 1 "$work/board")" /f >/dev/null 2>&1
@@ -60,11 +68,24 @@ appdata_unix=$("$wine" winepath -u "$appdata" 2>/dev/null | tr -d '\r')
 mkdir -p "$appdata_unix/horalux"
 printf '[Interface]\r\nComPort=COM1\r\nComSpeed=9600\r\nsysnum=1\r\n' >"$appdata_unix/horalux/horalux.ini"
 
-start_virtual_display 90
 "$wine" 'C:\Program Files\Horalux\horalux.exe' &
 pids+=($!)
-sleep 10            # Wine starting the program
-xdotool key Return  # "Подключить" in the connection dialog
-sleep 20            # the first reads of all registers at 9600 bit/s
-import -window root build-win-qt/main-window-wine.png
+# Wine starts the program, whose connection dialog comes first: "Подключить" is its default button.
+if ! dialog=$(timeout 120 xdotool search --sync --name '^Подключение$' | head -n 1); then
+  import -window root build-win-qt/main-window-wine.png
+  echo "the program's connection dialog did not appear (build-win-qt/main-window-wine.png)" >&2
+  exit 1
+fi
+sleep 1
+xdotool windowactivate --sync "$dialog" key Return
+sleep 20  # the first reads of all registers at 9600 bit/s
+# The screen is black around the program's window: trimmed away.
+import -window root png:- | convert - -trim +repage build-win-qt/main-window-wine.png
 echo "saved build-win-qt/main-window-wine.png"
+# Connected: the board has been asked for its registers by the program.
+reads=$(grep -c "^request to 1: command 74 't'" "$work/board.log" || true)
+if ((reads < 10)); then
+  echo "the program did not talk to the board through COM1 ($reads register reads)" >&2
+  exit 1
+fi
+echo "the installed program connected through COM1 and read $reads registers"

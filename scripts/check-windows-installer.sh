@@ -26,6 +26,14 @@ check() {  # description, then a command that must succeed
 }
 tree() { find "$drive" | sort; }
 
+uninstall() {
+  timeout 300 "$wine" 'C:\Program Files\Horalux\uninstall.exe' /S
+  "$wineserver" -w
+  timeout 300 "$wine" wineboot -r  # a restart: the uninstaller's own copy goes then
+  "$wineserver" -w
+}
+# An earlier install in this prefix (a previous run's) goes first.
+"$wine" reg query "$key" >/dev/null 2>&1 && uninstall
 "$wineserver" -w
 tree >"$work/before"
 timeout 300 "$wine" "$installer" /S
@@ -43,10 +51,7 @@ check "... and an entry in the system's list of programs" \
 version=$(timeout 60 "$wine" 'C:\Program Files\Horalux\horalux-cli.exe' --version | tr -d '\r')
 check "the installed companion runs ($version)" grep -qx 'horalux-cli [0-9.]*' <<<"$version"
 
-timeout 300 "$wine" 'C:\Program Files\Horalux\uninstall.exe' /S
-"$wineserver" -w
-timeout 300 "$wine" wineboot -r
-"$wineserver" -w
+uninstall
 tree >"$work/after"
 check "the uninstall leaves no file or folder behind" diff "$work/before" "$work/after"
 check "... and removes the entry in the list of programs" \
