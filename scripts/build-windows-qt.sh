@@ -49,8 +49,14 @@ cmake -S src -B build -G Ninja -Wno-dev \
   -DFEATURE_printsupport=OFF -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_concurrent=OFF \
   -DFEATURE_xml=OFF -DFEATURE_vulkan=OFF -DFEATURE_tabletevent=OFF -DFEATURE_sql_sqlite=OFF \
   -DFEATURE_accessibility=ON
-cmake --build build -j "$jobs"
-cmake --install build
+# Qt's own warnings run to thousands of lines: the log keeps them, and is shown on a failure.
+echo "building Qt for mingw-w64 in $work (log: $work/build.log)..."
+if ! cmake --build build -j "$jobs" >build.log 2>&1; then
+  tail -n 200 build.log >&2
+  echo "the Qt build failed; the whole log is $work/build.log" >&2
+  exit 1
+fi
+cmake --install build >/dev/null
 touch "$prefix/.complete"
 # The sources and objects (over a gigabyte) are not needed again.
 cd "$cache"

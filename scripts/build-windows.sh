@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows installer on this Linux machine and tries it under Wine:
 #  1. Qt cross-built with mingw-w64 (scripts/build-windows-qt.sh; cached, so only the first run
-#     takes long: about 35 minutes on two cores);
+#     takes long: about 20 minutes on two cores);
 #  2. horalux.exe and horalux-cli.exe against it, and the installer
 #     build-win-qt/horalux-VERSION-setup.exe;
 #  3. under Wine: the installer installs and uninstalls cleanly; then, installed again, the
@@ -68,6 +68,9 @@ appdata_unix=$("$wine" winepath -u "$appdata" 2>/dev/null | tr -d '\r')
 mkdir -p "$appdata_unix/horalux"
 printf '[Interface]\r\nComPort=COM1\r\nComSpeed=9600\r\nsysnum=1\r\n' >"$appdata_unix/horalux/horalux.ini"
 
+version=$(timeout 60 "$wine" 'C:\Program Files\Horalux\horalux.exe' --version | tr -d '\r')
+[[ $version =~ ^horalux\ [0-9.]+$ ]] || { echo "horalux.exe --version printed \"$version\"" >&2; exit 1; }
+echo "the installed program runs: $version"
 "$wine" 'C:\Program Files\Horalux\horalux.exe' &
 pids+=($!)
 # Wine starts the program, whose connection dialog comes first: "Подключить" is its default button.

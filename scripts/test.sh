@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: a normal build, an
 # AddressSanitizer + UndefinedBehaviorSanitizer build, and the threaded tests under
-# ThreadSanitizer; then the Windows core, its suites and the companion under Wine.
+# ThreadSanitizer; then, cross-built for Windows and run under Wine, the core suites, the
+# companion, the installer and the windowed program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,5 +33,7 @@ run_suite build-tsan $werror -DCMAKE_BUILD_TYPE=Debug -DHORALUX_SANITIZE=thread 
 echo "=== build-release"
 cmake -S . -B build-release -G Ninja $werror -DCMAKE_BUILD_TYPE=Release -DHORALUX_BUILD_BENCH=OFF
 cmake --build build-release -j "$jobs"
-echo "=== build-win (Windows, under Wine)"
+echo "=== build-win (Windows core and companion, under Wine)"
 scripts/test-windows.sh
+echo "=== build-win-qt (the Windows program and its installer, under Wine)"
+scripts/build-windows.sh
