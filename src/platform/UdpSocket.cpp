@@ -19,32 +19,6 @@
 
 namespace horalux::platform {
 
-std::optional<Ipv4Address> resolveIpv4(const std::string& host) {
-    if (host.empty() || isReservedInvalidName(host)) {
-        return std::nullopt;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-        return std::nullopt;
-    }
-    std::optional<Ipv4Address> result;
-    for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-        if (entry->ai_family == AF_INET && entry->ai_addrlen >= sizeof(sockaddr_in)) {
-            sockaddr_in in{};
-            std::memcpy(&in, entry->ai_addr, sizeof in);
-            Ipv4Address address;
-            std::memcpy(address.octets, &in.sin_addr.s_addr, sizeof address.octets);
-            result = address;
-            break;
-        }
-    }
-    freeaddrinfo(found);
-    return result;
-}
-
 std::unique_ptr<UdpSocket> UdpSocket::connectTo(const Ipv4Address& address, std::uint16_t port,
                                                 int* error) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
