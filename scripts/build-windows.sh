@@ -17,7 +17,8 @@ scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 fonts-wine fonts-dejav
 jobs=${HORALUX_JOBS:-$(nproc)}
 qt=$(scripts/build-windows-qt.sh | tail -n 1)
 
-cmake -S . -B build-win-qt -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+# Configured afresh each time: a Qt found before (another cache folder) must not stay in the cache.
+cmake --fresh -S . -B build-win-qt -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DCMAKE_BUILD_TYPE=Release -DHORALUX_BUILD_UI=ON -DHORALUX_MINGW_SHARED_RUNTIME=ON \
   -DHORALUX_QT_PREFIX="$qt" -DQT_HOST_PATH=/usr \
   -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
