@@ -45,8 +45,8 @@ void onEndSignal(std::function<void()> handler) {
         return;
     }
     // Owned by the application, so it goes before the event loop's end.
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read,
-                                         QCoreApplication::instance());
+    auto* notifier =
+        new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, [handler = std::move(handler)] {
         char byte = 0;
         [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);

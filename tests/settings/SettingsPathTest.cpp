@@ -43,7 +43,8 @@ TEST(SettingsPath, ProgramUnderProgramFilesKeepsSettingsInTheUsersApplicationDat
 TEST(SettingsPath, SystemWideProgramKeepsSettingsPerUserEvenWhenItsFolderIsWritable) {
     test::TempDir dir;
     const ConfigFolders folders{(dir / "xdg").string(), (dir / "home").string()};
-    for (const char* program : {"/usr/bin/horalux", "/usr/local/bin/horalux", "/opt/horalux/horalux"}) {
+    for (const char* program :
+         {"/usr/bin/horalux", "/usr/local/bin/horalux", "/opt/horalux/horalux"}) {
         EXPECT_EQ(settingsFilePath(program, folders), dir / "xdg" / "horalux" / "horalux.ini")
             << program;
     }
