@@ -12,8 +12,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/virtual-display.sh
 
-scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 fonts-wine fonts-dejavu-core nsis xvfb openbox xdotool \
-  imagemagick
+scripts/install-deps.sh g++-mingw-w64-x86-64-posix wine64 fonts-wine fonts-dejavu-core nsis \
+  xvfb openbox xdotool imagemagick
 jobs=${HORALUX_JOBS:-$(nproc)}
 qt=$(scripts/build-windows-qt.sh | tail -n 1)
 
