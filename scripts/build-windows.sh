@@ -30,10 +30,7 @@ echo "installer: ${installer[0]}"
 [[ -f build/CMakeCache.txt ]] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs" --target horalux-board
 
-wine=/usr/lib/wine/wine64
-[[ -x $wine ]] || wine=$(command -v wine64 || command -v wine)
-wineserver=/usr/lib/wine/wineserver
-[[ -x $wineserver ]] || wineserver=$(command -v wineserver)
+. scripts/wine-checks.sh
 export WINEPREFIX=$PWD/build-win-qt/wine WINEDEBUG=-all
 work=$(mktemp -d)
 pids=()

@@ -9,21 +9,13 @@ set -euo pipefail
 
 installer=$1
 shift
-wine=/usr/lib/wine/wine64
-[[ -x $wine ]] || wine=$(command -v wine64 || command -v wine)
-wineserver=/usr/lib/wine/wineserver
-[[ -x $wineserver ]] || wineserver=$(command -v wineserver)
+. "$(dirname "$0")/wine-checks.sh"
 drive=$WINEPREFIX/drive_c
 folder="$drive/Program Files/Horalux"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Horalux'
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-failures=0
-check() {  # description, then a command that must succeed
-  local what=$1; shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
 tree() { find "$drive" | sort; }
 
 uninstall() {

@@ -21,10 +21,7 @@ cmake --build build-win --target installer
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs" --target horalux-board horalux-cli
 
-wine=/usr/lib/wine/wine64
-[[ -x $wine ]] || wine=$(command -v wine64 || command -v wine)
-wineserver=/usr/lib/wine/wineserver
-[[ -x $wineserver ]] || wineserver=$(command -v wineserver)
+. scripts/wine-checks.sh
 # A Wine prefix of our own: the user's ~/.wine and its COM ports are left alone.
 export WINEPREFIX=$PWD/build-win/wine WINEDEBUG=-all
 cli=(timeout 60 "$wine" build-win/bin/horalux-cli.exe)
@@ -39,12 +36,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-failures=0
-check() {  # description, then a command that must succeed
-  local what=$1; shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
 
 [[ -d $WINEPREFIX ]] || timeout 300 "$wine" wineboot -i >/dev/null 2>&1
 
