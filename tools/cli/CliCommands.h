@@ -24,6 +24,7 @@ int writeField(CommandContext& c);
 int setMode(CommandContext& c);
 int monitor(CommandContext& c);
 int sntp(CommandContext& c);
+// Runs until a signal, on the real port, clock and tick (KeepTimeLine.cpp).
 int keepTime(CommandContext& c);
 
 }  // namespace horalux::cli

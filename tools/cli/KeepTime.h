@@ -13,7 +13,6 @@
 namespace horalux::cli {
 
 class ArgumentReader;
-class CommandContext;
 struct CliOptions;
 
 // A period as "60s", "15m", "1h" or "1d": whole seconds from 1 s to 7 days; nothing when the
@@ -24,8 +23,6 @@ std::string periodText(std::uint32_t seconds);
 
 // keep-time's own arguments; the reason when they are wrong.
 std::optional<std::string> keepTimeArguments(ArgumentReader& args, CliOptions& options);
-// The handler of keep-time: runs on the real port, clock and tick until a signal.
-int keepTime(CommandContext& c);
 
 // The board's line as the keeper uses it: one request at a time, each waited for.
 class KeptLine {

@@ -94,9 +94,12 @@ KeptLine::Reading SessionKeptLine::readClock() {
     session_.board().lock()->BoardClock.reset();
     // The time-zone register is left unread on purpose: with the zone at 0 the reply is
     // taken as the board's clock keeps it, the local time it was written, not shifted for show.
-    session_.operations().queue(link::op::kMenuTries, link::op::kMenuIntervalMs,
-                                link::cmd::ReadClock, 0, link::kClockBlockLength);
     Reading reading;
+    if (!session_.operations().readClock()) {
+        // Nothing queued: an empty ring would pass for a reply without a valid clock.
+        reading.outcome = Outcome::Lost;
+        return reading;
+    }
     reading.outcome = await();
     if (reading.outcome == Outcome::Done) {
         reading.clock = session_.board().snapshot().BoardClock;

@@ -157,8 +157,12 @@ bool BoardOperations::readTimeAndDate() {
     queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadRegister, op::kDateFormatRegister, 0);
     ShowBusyState();
     queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadRegister, op::kTimeZoneRegister, 0);
-    queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadClock, 0, kClockBlockLength);
+    readClock();
     return true;
+}
+
+bool BoardOperations::readClock() {
+    return queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadClock, 0, kClockBlockLength);
 }
 
 void BoardOperations::queueUserFieldRead() {
@@ -193,7 +197,7 @@ void BoardOperations::readAfterConnect() {
     if (ring_ != ring) {
         return;  // the exchange ended meanwhile; a new connection reads for itself
     }
-    queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadClock, 0, kClockBlockLength);
+    readClock();
     queueUserFieldRead();
 }
 

@@ -101,6 +101,8 @@ class BoardOperations {
     void SetBoardMode(bool makeMaster);
     // Writes the PC's local time and date into the board clock.
     void Sinkhr_date();
+    // Reads the board clock as it keeps it; false when nothing was queued.
+    bool readClock();
 
     // "Считать время и дату": date format, busy state, time zone, clock.
     bool readTimeAndDate();
