@@ -33,8 +33,9 @@ class TickClock final : public platform::SystemClock {
 };
 
 // A board on a line, both scripted: a clock running `rate` times as fast as the PC's, a line
-// lost at a given time, opens that fail, a board that keeps silent for a while. Times are
-// milliseconds from the start.
+// lost at a given time or after each open or write, opens that fail, a board that keeps silent
+// for a while or to clock reads, a clock that holds no valid time. Times are milliseconds from
+// the start.
 class ScriptedLine final : public KeptLine {
   public:
     ScriptedLine(test::FakeTick& tick, TickClock& pc, std::atomic<bool>& stop)
@@ -45,6 +46,11 @@ class ScriptedLine final : public KeptLine {
     std::size_t firstFailingOpen = 0;      // opens from this one on take a failure while
     std::deque<std::string> openFailures;  // any are left, with these causes
     std::uint32_t silentUntil = 0;
+    std::deque<std::uint32_t> upFor;  // how long each open line stays up; then for good
+    bool dropAfterWrite = false;      // hangs up right after taking the time
+    bool readSilent = false;          // answers all but the clock read
+    std::optional<std::uint32_t> powerLossAt;  // from then on no valid time until written
+    bool deadClock = false;                    // never a valid time
     std::uint32_t stopAt = 3600 * 1000;
 
     std::vector<std::uint32_t> writes;
@@ -60,6 +66,10 @@ class ScriptedLine final : public KeptLine {
             return cause;
         }
         open_ = true;
+        if (!upFor.empty()) {
+            loseAt = at() + upFor.front();
+            upFor.pop_front();
+        }
         return std::nullopt;
     }
     void close() override { open_ = false; }
@@ -70,12 +80,19 @@ class ScriptedLine final : public KeptLine {
         writes.push_back(at());
         boardSetMs_ = pc_.epochMs();
         boardSetAt_ = at();
+        open_ = !dropAfterWrite;
         return Outcome::Done;
     }
     Reading readClock() override {
         Reading r{outcome(), std::nullopt};
+        if (r.outcome == Outcome::Done && readSilent) {
+            r.outcome = Outcome::NoAnswer;
+        }
+        const bool powerLost = powerLossAt && at() >= *powerLossAt && boardSetAt_ < *powerLossAt;
         if (r.outcome == Outcome::Done) {
             reads.push_back(at());
+        }
+        if (r.outcome == Outcome::Done && !deadClock && !powerLost) {
             r.clock = timesync::dateTimeOfEpochMs(boardSetMs_ +
                                                   std::llround((at() - boardSetAt_) * rate));
         }
@@ -195,21 +212,116 @@ TEST_F(Keeping, TheDifferenceFoundIsToldWithEachWrite) {
         << err.str();
 }
 
-TEST_F(Keeping, ALostLineIsReopenedWithGrowingPausesAndWrittenAtOnce) {
-    line->loseAt = s(30);
-    line->firstFailingOpen = 1;
-    line->openFailures = {"/dev/ttyUSB0: no such device", "/dev/ttyUSB0: no such device",
-                          "/dev/ttyUSB0: no such device", "/dev/ttyUSB0: permission denied"};
-    line->stopAt = s(200);
-    keep(3600, 1);
-    // Pauses of 1, 2, 4, 8 and 16 s after the loss at 30 s.
-    EXPECT_EQ(line->opens, (Times{0, s(31), s(33), s(37), s(45), s(61)}));
-    EXPECT_EQ(line->writes, (Times{0, s(61)}));
-    EXPECT_EQ(said("the line to ttyUSB0 is lost; reopening it"), 1U);
-    // A cause is told when it changes, not at every try.
-    EXPECT_EQ(said("cannot open ttyUSB0: /dev/ttyUSB0: no such device"), 1U) << err.str();
-    EXPECT_EQ(said("cannot open ttyUSB0: /dev/ttyUSB0: permission denied"), 1U);
-    EXPECT_EQ(said("reopened ttyUSB0"), 1U);
+TEST_F(Keeping, ALostLineIsReopenedWithGrowingPausesAndWrittenOnlyWhenDue) {
+    struct Case {
+        const char* behaviour;
+        std::uint32_t periodS;
+        std::uint8_t address;
+        double rate;
+        Times writes;
+    };
+    const Case cases[] = {
+        {"a board still on time is only looked at", 3600, 1, 1.0, {0}},
+        {"a board found off on reopening is written at once", 3600, 1, 1.05, {0, s(61)}},
+        {"all boards are not written before the period is out", 3600, 255, 1.0, {0}},
+        {"a line down for longer than the period is written at once", 60, 255, 1.0, {0, s(61)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        restart();
+        line->rate = c.rate;
+        line->loseAt = s(30);
+        line->firstFailingOpen = 1;
+        line->openFailures = {"/dev/ttyUSB0: no such device", "/dev/ttyUSB0: no such device",
+                              "/dev/ttyUSB0: no such device", "/dev/ttyUSB0: permission denied"};
+        line->stopAt = s(62);
+        keep(c.periodS, c.address);
+        // Pauses of 1, 2, 4, 8 and 16 s after the loss at 30 s.
+        EXPECT_EQ(line->opens, (Times{0, s(31), s(33), s(37), s(45), s(61)}));
+        EXPECT_EQ(line->writes, c.writes);
+        if (c.address == 1) {
+            EXPECT_EQ(line->reads.back(), s(61)) << "the clock is looked at on reopening";
+        }
+        EXPECT_EQ(said("the line to ttyUSB0 is lost; reopening it in 1 s"), 1U) << err.str();
+        // A cause is told when it changes, not at every try.
+        EXPECT_EQ(said("cannot open ttyUSB0: /dev/ttyUSB0: no such device"), 1U);
+        EXPECT_EQ(said("cannot open ttyUSB0: /dev/ttyUSB0: permission denied"), 1U);
+        EXPECT_EQ(said("reopened ttyUSB0"), 1U);
+    }
+}
+
+TEST_F(Keeping, ALineThatKeepsDroppingSoonAfterOpeningIsReopenedWithGrowingPauses) {
+    constexpr std::uint32_t kFlood = s(7);  // the exchange gives up on a flooded line
+    struct Case {
+        const char* behaviour;
+        std::uint8_t address;
+        std::deque<std::uint32_t> upFor;
+        bool dropAfterWrite;
+        Times opens;
+    };
+    const Case cases[] = {
+        {"a board hanging up after each clock write is not written at each reopen", 1, {}, true,
+         {0, s(1)}},
+        {"a flooded line, one board", 1, std::deque<std::uint32_t>(40, kFlood), false,
+         {0, s(8), s(17), s(28), s(43), s(66), s(105), s(172), s(239)}},
+        {"a flooded line, all boards", 255, std::deque<std::uint32_t>(40, kFlood), false,
+         {0, s(8), s(17), s(28), s(43), s(66), s(105), s(172), s(239)}},
+        {"a line that stayed up two minutes starts again from 1 s",
+         1,
+         {kFlood, kFlood, kFlood, s(120), kFlood},
+         false,
+         {0, s(8), s(17), s(28), s(149), s(158)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        restart();
+        line->upFor = c.upFor;
+        line->dropAfterWrite = c.dropAfterWrite;
+        line->stopAt = s(240);
+        keep(3600, c.address);
+        EXPECT_EQ(line->opens, c.opens);
+        EXPECT_EQ(line->writes, (Times{0})) << err.str();
+    }
+}
+
+TEST_F(Keeping, ABoardThatNeverAnswersTheClockReadIsStillWrittenAtOnceAndEveryPeriod) {
+    line->readSilent = true;
+    line->stopAt = s(190);
+    keep(60, 1);
+    EXPECT_EQ(line->writes, (Times{0, s(60), s(120), s(180)}));
+    EXPECT_EQ(said("board 1 did not answer the clock read"), 1U) << err.str();
+    EXPECT_EQ(said("its clock was not read"), 4U);
+    EXPECT_EQ(said("answers the clock"), 0U) << "the write taken does not end the read's silence";
+}
+
+TEST_F(Keeping, AClockHoldingNoValidTimeIsWrittenAtOnceAndAtMostOncePerReopenPause) {
+    struct Case {
+        const char* behaviour;
+        std::optional<std::uint32_t> powerLossAt;
+        bool deadClock;
+        bool dropAfterWrite;
+        Times writes;
+    };
+    const Case cases[] = {
+        {"a power loss at 100 s is found at the look at 120 s", s(100), false, false,
+         {0, s(120)}},
+        {"a clock that never keeps the time, on a line dropping after each write",
+         std::nullopt,
+         true,
+         true,
+         {0, s(1), s(3), s(7), s(15), s(31), s(63), s(123)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.behaviour);
+        restart();
+        line->powerLossAt = c.powerLossAt;
+        line->deadClock = c.deadClock;
+        line->dropAfterWrite = c.dropAfterWrite;
+        line->stopAt = s(150);
+        keep(3600, 1);
+        EXPECT_EQ(line->writes, c.writes) << err.str();
+        EXPECT_EQ(said("(its clock held no valid time)\n"), c.writes.size() - 1);
+    }
 }
 
 TEST(KeepTimeReopen, PausesDoubleFromOneSecondUpToAMinute) {
@@ -253,7 +365,9 @@ TEST_F(Keeping, ASilentBoardIsToldOnceAndWrittenAtTheFirstLookAfterItAnswers) {
     // Asked again at every look, one a minute.
     EXPECT_EQ(line->writes, (Times{s(240)}));
     EXPECT_EQ(said("board 1 did not answer the clock read"), 1U) << err.str();
-    EXPECT_EQ(said("board 1 answers again"), 1U);
+    EXPECT_EQ(said("board 1 did not answer the clock write"), 1U);
+    EXPECT_EQ(said("board 1 answers the clock read again"), 1U);
+    EXPECT_EQ(said("board 1 answers the clock write again"), 1U);
     EXPECT_EQ(said("(on connecting)"), 1U);
 }
 

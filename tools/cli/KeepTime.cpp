@@ -19,6 +19,10 @@ constexpr std::uint32_t kFirstReopenPauseMs = kMsPerS;
 constexpr std::uint32_t kLongestReopenPauseMs = 60 * kMsPerS;
 constexpr std::uint32_t kUnsyncNoticeMs = 60 * kMsPerS;
 constexpr std::uint32_t kSyncLookMs = kMsPerS;
+// A line that stays up this long is sound again: the next loss is reopened after the first pause.
+// Shorter than that, a drop counts as a failed open, so a line that drops after every write,
+// or a device server that floods it, is not reopened and written every few seconds.
+constexpr std::uint32_t kSteadyLineMs = kLongestReopenPauseMs;
 
 struct Unit {
     char letter;
@@ -103,26 +107,39 @@ void TimeKeeper::run() {
         if (!connect(first)) {
             break;
         }
+        const std::uint32_t openedAt = parts_.tick.nowMs();
         keepConnected();
         parts_.line.close();
         if (stopped()) {
             break;
         }
-        say("the line to " + settings_.port + " is lost; reopening it");
+        if (platform::elapsedMs(openedAt, parts_.tick.nowMs()) >= kSteadyLineMs) {
+            failures_ = 0;
+        }
+        ++failures_;
+        say("the line to " + settings_.port + " is lost; reopening it in " +
+            periodText(reopenPauseMs(failures_ - 1) / kMsPerS));
     }
     parts_.line.close();
 }
 
+void TimeKeeper::forgetStaleWrite() {
+    if (lastWriteAt_ && platform::elapsedMs(*lastWriteAt_, parts_.tick.nowMs()) >=
+                            settings_.periodS * kMsPerS) {
+        lastWriteAt_.reset();
+    }
+}
+
 bool TimeKeeper::connect(bool first) {
     std::string told;
-    // After a loss the device is most likely still gone: the first try waits a pause too.
-    for (unsigned failures = first ? 0 : 1; !stopped(); ++failures) {
-        if (failures > 0) {
-            parts_.line.serve(reopenPauseMs(failures - 1));
+    for (; !stopped(); ++failures_) {
+        if (failures_ > 0) {
+            parts_.line.serve(reopenPauseMs(failures_ - 1));
             if (stopped()) {
                 break;
             }
         }
+        forgetStaleWrite();
         const std::optional<std::string> problem = parts_.line.open();
         if (!problem) {
             say(first ? "connected to " + settings_.port : "reopened " + settings_.port);
@@ -160,21 +177,22 @@ bool TimeKeeper::waitForSynchronisedClock() {
     return false;
 }
 
-bool TimeKeeper::answered(KeptLine::Outcome outcome, const char* request) {
+bool TimeKeeper::answered(KeptLine::Outcome outcome, Request request) {
     if (outcome == KeptLine::Outcome::Lost) {
         return false;
     }
+    const char* name = request == ClockRead ? "clock read" : "clock write";
     if (outcome == KeptLine::Outcome::NoAnswer) {
-        if (!silent_) {
-            say(boardName() + " did not answer the " + request + "; asking again every " +
+        if (!silent_[request]) {
+            say(boardName() + " did not answer the " + name + "; asking again every " +
                 periodText(checkIntervalMs() / kMsPerS) + " until it does");
-            silent_ = true;
+            silent_[request] = true;
         }
         return false;
     }
-    if (silent_) {
-        say(boardName() + " answers again");
-        silent_ = false;
+    if (silent_[request]) {
+        say(boardName() + " answers the " + name + " again");
+        silent_[request] = false;
     }
     return true;
 }
@@ -182,23 +200,31 @@ bool TimeKeeper::answered(KeptLine::Outcome outcome, const char* request) {
 bool TimeKeeper::write(Reason reason) {
     std::string found;
     if (settings_.address != link::kAllBoards) {
-        // Read first, so that the line tells how far off the board was.
+        // Read first, so that the line tells how far off the board was. A board that does not
+        // answer the read still gets the time: only the drift check needs the reading.
         const KeptLine::Reading reading = parts_.line.readClock();
-        if (!answered(reading.outcome, "clock read")) {
+        if (reading.outcome == KeptLine::Outcome::Lost) {
             return false;
         }
-        found = reading.clock
-                    ? "; difference found " + differenceText(*reading.clock, parts_.clock.now())
-                    : "; its clock reply held no valid date and time";
+        if (!answered(reading.outcome, ClockRead)) {
+            found = "; its clock was not read";
+        } else if (reading.clock) {
+            found = "; difference found " + differenceText(*reading.clock, parts_.clock.now());
+        } else if (reason != Reason::Invalid) {
+            found = "; its clock reply held no valid date and time";
+        }
     }
-    if (!answered(parts_.line.writeTime(), "clock write")) {
+    if (!answered(parts_.line.writeTime(), ClockWrite)) {
         return false;
     }
+    lastWriteAt_ = parts_.tick.nowMs();
     std::string why = "on connecting";
     if (reason == Reason::Period) {
         why = "every " + periodText(settings_.periodS);
     } else if (reason == Reason::PastLimit) {
         why = "off by more than " + std::to_string(settings_.offsetLimitS) + " s";
+    } else if (reason == Reason::Invalid) {
+        why = "its clock held no valid time";
     }
     say("time written to " + boardName() + " (" + why + ")" + found);
     return true;
@@ -207,11 +233,21 @@ bool TimeKeeper::write(Reason reason) {
 void TimeKeeper::keepConnected() {
     const bool oneBoard = settings_.address != link::kAllBoards;
     const std::uint32_t periodMs = settings_.periodS * kMsPerS;
+    std::uint32_t now = parts_.tick.nowMs();
     Reason reason = Reason::Connected;
-    std::uint32_t nextWrite = parts_.tick.nowMs();
-    std::uint32_t nextCheck = nextWrite + checkIntervalMs();
+    std::uint32_t nextWrite = now;
+    std::uint32_t nextCheck = now + checkIntervalMs();
+    if (lastWriteAt_) {
+        // Reopened within a period of the last write: the board most likely kept its time, and a
+        // line that drops after every write must not get one at every reopen. A look at the
+        // clock tells whether it did.
+        reason = Reason::Period;
+        nextWrite = *lastWriteAt_ + periodMs;
+        nextCheck = now;
+    }
     while (!stopped() && !parts_.line.lost()) {
-        std::uint32_t now = parts_.tick.nowMs();
+        forgetStaleWrite();
+        now = parts_.tick.nowMs();
         if (platform::tickReached(now, nextWrite)) {
             if (!waitForSynchronisedClock()) {
                 return;
@@ -231,7 +267,13 @@ void TimeKeeper::keepConnected() {
             const KeptLine::Reading reading = parts_.line.readClock();
             now = parts_.tick.nowMs();
             nextCheck = now + checkIntervalMs();
-            if (answered(reading.outcome, "clock read") && reading.clock) {
+            if (answered(reading.outcome, ClockRead)) {
+                // A board after a power loss reads as no valid time: it waits for no period.
+                if (!reading.clock) {
+                    reason = Reason::Invalid;
+                    nextWrite = now;
+                    continue;
+                }
                 const std::int64_t ahead = boardAheadSeconds(*reading.clock, parts_.clock.now());
                 if ((ahead < 0 ? -ahead : ahead) > settings_.offsetLimitS) {
                     reason = Reason::PastLimit;

@@ -69,10 +69,12 @@ struct KeepTimeParts {
     const std::atomic<bool>& stop;
 };
 
-// Keeps the board clock at the PC's until `stop` is set: writes the time on connecting and every
-// period; with a single address, reads the board's clock between writes and writes again once
-// it is off by more than the limit; reopens a lost line with growing pauses. Tells each event
-// on one line of `err`, none per poll.
+// Keeps the board clock at the PC's until `stop` is set: writes the time on first connecting and
+// every period; with a single address, reads the board's clock between writes and writes again
+// at once when it is off by more than the limit or holds no valid time. A lost line is reopened
+// after pauses that grow while opening fails or the line keeps dropping soon after it opened;
+// a reopened line is written at once only when the last write is a period old or the board's
+// clock is found off. Tells each event on one line of `err`, none per poll.
 class TimeKeeper {
   public:
     TimeKeeper(const KeepTimeSettings& settings, const KeepTimeParts& parts);
@@ -85,21 +87,29 @@ class TimeKeeper {
     static std::uint32_t reopenPauseMs(unsigned failures);
 
   private:
-    enum class Reason { Connected, Period, PastLimit };
+    enum class Reason { Connected, Period, PastLimit, Invalid };
+    enum Request { ClockRead, ClockWrite, RequestCount };
 
     bool connect(bool first);
     void keepConnected();
     bool waitForSynchronisedClock();
     bool write(Reason reason);
-    // Whether the board answered; tells once when it falls silent and once when it is back.
-    bool answered(KeptLine::Outcome outcome, const char* request);
+    // Whether the board answered; tells once when it falls silent to `request` and once when
+    // it answers it again.
+    bool answered(KeptLine::Outcome outcome, Request request);
+    // Forgets a write a period old: the next connection writes at once. Called at least every
+    // minute or period, so the tick's 32-bit difference never wraps.
+    void forgetStaleWrite();
     void say(const std::string& text);
     bool stopped() const { return parts_.stop.load(); }
     std::string boardName() const;
 
     KeepTimeSettings settings_;
     KeepTimeParts parts_;
-    bool silent_ = false;
+    bool silent_[RequestCount] = {};
+    // Failed opens and early drops since the line last stayed up; sets the reopen pause.
+    unsigned failures_ = 0;
+    std::optional<std::uint32_t> lastWriteAt_;
 };
 
 }  // namespace horalux::cli
