@@ -23,7 +23,7 @@ TEST(BoardOptions, DefaultsToOneBoardAtAddressOne) {
     const auto& o = std::get<BoardOptions>(parsed);
     EXPECT_EQ(o.addresses, (std::vector<std::uint8_t>{1}));
     EXPECT_EQ(o.speed, 9600U);
-    EXPECT_FALSE(o.master || o.lineTiming || o.verbose);
+    EXPECT_FALSE(o.master || o.lineTiming || o.verbose || o.deafClock);
 }
 
 TEST(BoardOptions, TakesEveryOptionInBothSpellings) {
@@ -33,13 +33,14 @@ TEST(BoardOptions, TakesEveryOptionInBothSpellings) {
                "--mute",          "7",        "--drop-first",   "2",
                "--corrupt-every", "3",        "--noise",        "50",
                "--hangup-after",  "9",        "--verbose",      "--registers=set.cs",
-               "--seed",          "42",       "--clock-rate",   "1.5"});
+               "--seed",          "42",       "--clock-rate",   "1.5",
+               "--deaf-clock"});
     ASSERT_TRUE(std::holds_alternative<BoardOptions>(parsed)) << std::get<std::string>(parsed);
     const auto& o = std::get<BoardOptions>(parsed);
     EXPECT_EQ(o.addresses, (std::vector<std::uint8_t>{3, 7}));
     EXPECT_EQ(o.linkPath, "/tmp/b");
     EXPECT_EQ(o.registersPath, "set.cs");
-    EXPECT_TRUE(o.master && o.lineTiming && o.verbose);
+    EXPECT_TRUE(o.master && o.lineTiming && o.verbose && o.deafClock);
     EXPECT_EQ(o.speed, 115200U);
     EXPECT_EQ(o.muted, (std::vector<std::uint8_t>{7}));
     EXPECT_EQ(o.dropFirst, 2U);

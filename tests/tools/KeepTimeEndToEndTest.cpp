@@ -106,25 +106,39 @@ TEST_F(KeepTime, ADriftingBoardIsCorrectedOnceItsClockIsOffPastTheLimit) {
     EXPECT_EQ(keeper.terminate(), 143);
 }
 
-TEST_F(KeepTime, ALineHungUpIsReopenedOnTheBoardNowBehindTheSamePath) {
+TEST_F(KeepTime, ABoardHangingUpAfterEachWriteIsLookedAtOnReopeningNotWrittenAgain) {
     const fs::path path = dir_ / "line";
-    BoardProcess first({"--hangup-after", "3"});
+    // The clock read and the clock write on connecting, then the line is closed.
+    BoardProcess first({"--hangup-after", "2"});
     fs::create_symlink(first.devicePath(), path);
-    // One look a second after the read and write on connecting.
-    KeepTimeProcess keeper(keepTime(path.string(), {"--period", "4s"}));
-    ASSERT_NE(keeper.waitFor("connected to " + path.string()), "") << keeper.text();
+    KeepTimeProcess keeper(keepTime(path.string(), {"--period", "1h"}));
+    ASSERT_NE(keeper.waitFor("time written to board 1 (on connecting)"), "") << keeper.text();
     ASSERT_NE(keeper.waitFor("the line to " + path.string() + " is lost; reopening it"), "")
         << keeper.text();
 
-    // Another adapter plugged in: the same path now leads to another board.
+    // Another adapter plugged in: the same path now leads to another board, whose clock is off.
     const fs::path log = dir_ / "second.log";
-    BoardProcess second({"--verbose"}, log.string());
+    BoardProcess second({"--verbose", "--clock-rate", "1000"}, log.string());
     const fs::path moved = dir_ / "line.new";
     fs::create_symlink(second.devicePath(), moved);
     fs::rename(moved, path);
 
     ASSERT_NE(keeper.waitFor("reopened " + path.string()), "") << keeper.text();
-    ASSERT_NE(keeper.waitFor("time written to board 1 (on connecting)"), "") << keeper.text();
+    ASSERT_NE(keeper.waitFor("time written to board 1 (off by more than 2 s)"), "")
+        << keeper.text();
+    EXPECT_EQ(keeper.terminate(), 143);
+    EXPECT_EQ(occurrences(keeper.text(), "(on connecting)"), 1U) << keeper.text();
+    EXPECT_GE(occurrences(fileText(log), "request to 1: command 70 'p'"), 1U);
+}
+
+TEST_F(KeepTime, ABoardThatNeverAnswersTheClockReadIsWrittenAllTheSame) {
+    const fs::path log = dir_ / "board.log";
+    BoardProcess board({"--verbose", "--deaf-clock"}, log.string());
+    KeepTimeProcess keeper(keepTime(board.devicePath(), {"--period", "1h"}));
+    ASSERT_NE(keeper.waitFor("board 1 did not answer the clock read"), "") << keeper.text();
+    const std::string written = keeper.waitFor("time written to board 1 (on connecting)");
+    ASSERT_NE(written, "") << keeper.text();
+    EXPECT_NE(written.find("its clock was not read"), std::string::npos) << written;
     EXPECT_EQ(keeper.terminate(), 143);
     EXPECT_GE(occurrences(fileText(log), "request to 1: command 70 'p'"), 1U);
 }

@@ -21,6 +21,8 @@ first line of its output and serves the line until interrupted.
   --strict-speed     understand only what the program sends at BPS: a frame sent at
                      another speed (the speed the program set the line to) is garbage
   --mute N           the board at address N never answers; repeatable
+  --deaf-clock       the boards never answer a clock read (a failed clock chip); they
+                     answer everything else
   --drop-first K     ignore each distinct request K times before answering it
   --corrupt-every K  every K-th reply carries a bad header checksum
   --noise MS         random bytes on the line every MS milliseconds
@@ -102,7 +104,8 @@ std::variant<BoardOptions, std::string> parseBoardOptions(std::span<const std::s
             name = "--help";
         }
         if (name == "--master" || name == "--line-timing" || name == "--strict-speed" ||
-            name == "--verbose" || name == "--help" || name == "--version") {
+            name == "--verbose" || name == "--deaf-clock" || name == "--help" ||
+            name == "--version") {
             if (value) {
                 return "option " + std::string(name) + " takes no value";
             }
@@ -110,6 +113,7 @@ std::variant<BoardOptions, std::string> parseBoardOptions(std::span<const std::s
              : name == "--line-timing"  ? options.lineTiming
              : name == "--strict-speed" ? options.strictSpeed
              : name == "--verbose"      ? options.verbose
+             : name == "--deaf-clock"   ? options.deafClock
              : name == "--version"      ? options.version
                                         : options.help) = true;
             continue;

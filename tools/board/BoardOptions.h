@@ -18,6 +18,7 @@ struct BoardOptions {
     bool lineTiming = false;   // bytes cost ten bit times at `speed`
     bool strictSpeed = false;  // frames at another speed than `speed` are not understood
     std::vector<std::uint8_t> muted;
+    bool deafClock = false;  // clock reads go unanswered; all else is answered
     std::uint32_t dropFirst = 0;
     std::uint32_t corruptEvery = 0;
     std::uint32_t noiseMs = 0;

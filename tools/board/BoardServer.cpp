@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 
+#include "link/wire/Commands.h"
 #include "link/wire/HexText.h"
 #include "platform/Tick.h"
 
@@ -234,6 +235,12 @@ void BoardServer::onRequest(const link::Request& request, std::int64_t arrivedNs
         if (muted_[i]) {
             if (options_.verbose) {
                 log_ << "  board " << static_cast<unsigned>(request.address) << " is muted\n";
+            }
+            continue;
+        }
+        if (options_.deafClock && request.command == link::cmd::ReadClock) {
+            if (options_.verbose) {
+                log_ << "  clock read left unanswered\n";
             }
             continue;
         }
