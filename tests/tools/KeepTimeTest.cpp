@@ -46,9 +46,9 @@ class ScriptedLine final : public KeptLine {
     std::size_t firstFailingOpen = 0;      // opens from this one on take a failure while
     std::deque<std::string> openFailures;  // any are left, with these causes
     std::uint32_t silentUntil = 0;
-    std::deque<std::uint32_t> upFor;  // how long each open line stays up; then for good
-    bool dropAfterWrite = false;      // hangs up right after taking the time
-    bool readSilent = false;          // answers all but the clock read
+    std::deque<std::uint32_t> upFor;           // how long each open line stays up; then for good
+    bool dropAfterWrite = false;               // hangs up right after taking the time
+    bool readSilent = false;                   // answers all but the clock read
     std::optional<std::uint32_t> powerLossAt;  // from then on no valid time until written
     bool deadClock = false;                    // never a valid time
     std::uint32_t stopAt = 3600 * 1000;
@@ -260,11 +260,20 @@ TEST_F(Keeping, ALineThatKeepsDroppingSoonAfterOpeningIsReopenedWithGrowingPause
         Times opens;
     };
     const Case cases[] = {
-        {"a board hanging up after each clock write is not written at each reopen", 1, {}, true,
+        {"a board hanging up after each clock write is not written at each reopen",
+         1,
+         {},
+         true,
          {0, s(1)}},
-        {"a flooded line, one board", 1, std::deque<std::uint32_t>(40, kFlood), false,
+        {"a flooded line, one board",
+         1,
+         std::deque<std::uint32_t>(40, kFlood),
+         false,
          {0, s(8), s(17), s(28), s(43), s(66), s(105), s(172), s(239)}},
-        {"a flooded line, all boards", 255, std::deque<std::uint32_t>(40, kFlood), false,
+        {"a flooded line, all boards",
+         255,
+         std::deque<std::uint32_t>(40, kFlood),
+         false,
          {0, s(8), s(17), s(28), s(43), s(66), s(105), s(172), s(239)}},
         {"a line that stayed up two minutes starts again from 1 s",
          1,
@@ -303,8 +312,7 @@ TEST_F(Keeping, AClockHoldingNoValidTimeIsWrittenAtOnceAndAtMostOncePerReopenPau
         Times writes;
     };
     const Case cases[] = {
-        {"a power loss at 100 s is found at the look at 120 s", s(100), false, false,
-         {0, s(120)}},
+        {"a power loss at 100 s is found at the look at 120 s", s(100), false, false, {0, s(120)}},
         {"a clock that never keeps the time, on a line dropping after each write",
          std::nullopt,
          true,

@@ -124,8 +124,8 @@ void TimeKeeper::run() {
 }
 
 void TimeKeeper::forgetStaleWrite() {
-    if (lastWriteAt_ && platform::elapsedMs(*lastWriteAt_, parts_.tick.nowMs()) >=
-                            settings_.periodS * kMsPerS) {
+    if (lastWriteAt_ &&
+        platform::elapsedMs(*lastWriteAt_, parts_.tick.nowMs()) >= settings_.periodS * kMsPerS) {
         lastWriteAt_.reset();
     }
 }
