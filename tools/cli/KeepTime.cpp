@@ -132,6 +132,8 @@ void TimeKeeper::forgetStaleWrite() {
 
 bool TimeKeeper::connect(bool first) {
     std::string told;
+    // A loss counts as a failure: the device is most likely still gone, so the first try after
+    // one waits a pause too.
     for (; !stopped(); ++failures_) {
         if (failures_ > 0) {
             parts_.line.serve(reopenPauseMs(failures_ - 1));
