@@ -14,8 +14,8 @@ inline constexpr HelpPlatform kThisPlatform = HelpPlatform::Linux;
 #endif
 
 // "?" → "Помощь": connecting, ports (local and network), the board search, the clock and the
-// exchange log's menu, for the given system. Both texts are built everywhere, so both are
-// tested on either.
+// exchange log's menu, for the given system, as rich text (headings, commands kept on one
+// line). Both texts are built everywhere, so both are tested on either.
 QString helpText(HelpPlatform platform);
 
 }  // namespace horalux::ui
