@@ -227,6 +227,10 @@ void FieldPanel::fieldClick(QObject* label) {
     if (*n >= userFieldCount_) {
         return;
     }
+    // Said before the box opens: text typed for a board that cannot take it would be lost.
+    if (!ops_->checkConnected()) {
+        return;
+    }
     int length = 0;
     QString text;
     {
@@ -235,7 +239,8 @@ void FieldPanel::fieldClick(QObject* label) {
         text = QString::fromStdString(state->UserFieldTexts[static_cast<std::size_t>(*n)]);
     }
     editBox_->prepare(*n, length, text);
-    // Unconnected, nothing is sent and the field keeps its old text.
+    // The exchange may have ended while the box was open: then nothing is sent and the field
+    // keeps its old text.
     if (editBox_->exec() != QDialog::Accepted || !ops_->checkConnected()) {
         return;
     }

@@ -47,7 +47,7 @@ class FieldPanel : public QWidget {
     void showUserField(int n);
 
     // Opens the edit box for the field a label names; a label without a field number opens
-    // nothing.
+    // nothing, and while no exchange runs the user is told so instead.
     void fieldClick(QObject* label);
 
     // The user-field edit box, reused for every edit; attached first.

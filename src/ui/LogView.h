@@ -26,7 +26,6 @@ class LogView final : public QAbstractScrollArea {
 
     // The oldest lines go once there are more than `count`.
     void setMaximumLineCount(int count);
-    int maximumLineCount() const { return maxLines_; }
 
     void appendLine(QByteArray line);
     // Puts new forms of the kept lines in their place, one for one: the selection and the

@@ -13,6 +13,7 @@
 
 #include "link/wire/Commands.h"
 #include "ui/FieldPanel.h"
+#include "ui/HelpText.h"
 #include "ui/ParametersWindow.h"
 #include "ui/Pictures.h"
 #include "ui/SettingsWindow.h"
@@ -274,22 +275,7 @@ void TForm1::onParameters() {
 }
 
 void TForm1::showHelp() {
-    QMessageBox::information(
-        this, QStringLiteral("Horalux"),
-        QStringLiteral(
-            "Подключение табло\n\n"
-            "Выберите в окне «Подключение» порт, к которому подключено табло: ttyS0 и т. п. — "
-            "встроенный порт, ttyUSB0 или ttyACM0 — USB-адаптер (в списке с названием "
-            "устройства). Скорость — та, что задана в табло (9600 или 115200). «Всем» "
-            "отправляет команды всем табло на линии без ответа; для чтения настроек выберите "
-            "адрес табло.\n\n"
-            "Чтобы открыть порт, пользователь должен входить в группу владельца устройства "
-            "(обычно dialout): sudo usermod -aG dialout $USER, затем войти в систему заново.\n\n"
-            "«Сервис» → «Окно передачи данных» показывает байты на линии, последние 10 000 "
-            "строк. Строки выделяются мышью (с Shift — до отмеченной) и копируются по Ctrl+C "
-            "или из контекстного меню; без выделения копируется весь журнал.\n\n"
-            "Без табло программу можно опробовать с имитатором: scripts/run.sh запускает "
-            "horalux-board на псевдотерминале и программу, настроенную на него."));
+    QMessageBox::information(this, QStringLiteral("Horalux"), helpText(kThisPlatform));
 }
 
 void TForm1::showAbout() {

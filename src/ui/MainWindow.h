@@ -139,7 +139,11 @@ class TForm1 final : public QMainWindow,
     void saveSettingsAtExit(bool ask);
 
     bool runConnectionDialog();
+    // The activation sequence's reads: the registers and the wait for them, then the clock, the
+    // user fields and the remembered period on whatever connection runs once the wait is over.
     void readAfterConnect();
+    // The second half, when owed and a connection runs; also after a reconnection.
+    void finishReadAfterConnect();
     void reconnect();
     void askReconnect();
 
@@ -168,6 +172,7 @@ class TForm1 final : public QMainWindow,
     bool leftForAnotherProgram_ = false;
     bool closing_ = false;
     bool linkDownAsked_ = false;
+    bool afterConnectOwed_ = false;  // the activation's reads after the wait are still to come
 };
 
 }  // namespace horalux::ui

@@ -92,6 +92,7 @@ void TForm1::askReconnect() {
     connection().close();
     if (prompts_.askRetry(kReconnect) && !closing_) {
         runConnectionDialog();
+        finishReadAfterConnect();
     }
     linkDownAsked_ = false;
 }
@@ -105,6 +106,7 @@ void TForm1::reconnect() {
         setIdle();
     }
     runConnectionDialog();
+    finishReadAfterConnect();
 }
 
 bool TForm1::connectTo(const std::optional<std::string>& port, std::uint32_t speed) {
@@ -158,10 +160,22 @@ void TForm1::readAfterConnect() {
     if (operations().currentAddress() == link::kAllBoards) {
         return;  // no reads to all boards; the period starts when the user picks one
     }
-    operations().readAfterConnect();
-    if (closing_ || !connection().running()) {
+    afterConnectOwed_ = true;
+    operations().readRegistersAfterConnect();
+    finishReadAfterConnect();
+}
+
+void TForm1::finishReadAfterConnect() {
+    // A failed read answered with a reconnection ends the wait before the connection dialog
+    // shows: the rest is owed to the connection that dialog opens.
+    if (!afterConnectOwed_ || closing_ || !connection().running()) {
         return;
     }
+    afterConnectOwed_ = false;
+    if (operations().currentAddress() == link::kAllBoards) {
+        return;  // reconnected to all boards: as for a first connection to them
+    }
+    operations().readClockAndFields();
     period_.applyRememberedChoice();
     showPeriodMarks();
 }
@@ -178,6 +192,7 @@ void TForm1::onConnectionItem() {
         // port at the same speed and address. An open port never stays without one.
         connection().start();
     }
+    finishReadAfterConnect();
 }
 
 }  // namespace horalux::ui

@@ -118,6 +118,7 @@ TEST(FieldPanelSensorFields, ListTheDateFirstThenTheShownSensorsAndEmptyThemWhen
 // A decoded state filled by hand, for what no board frame produces.
 struct HandFilledPanel : testing::Test {
     HandFilledPanel() : ops(tick, clock, prompts, state, busy, pump, settings) {
+        ops.attachRing(&ring);  // as if connected: clicks open the box
         panel.attach(state, ops, editBox);
         panel.show();
     }
@@ -132,6 +133,7 @@ struct HandFilledPanel : testing::Test {
     RecordingPrompts prompts;
     link::BoardState state;
     settings::ProgramSettings settings;
+    link::RequestRing ring;
     link::BoardOperations ops;
     ui::Tfmodf editBox;
     FieldPanel panel;
@@ -376,10 +378,19 @@ TEST_F(FieldEditOnTheBoard, CancelOrEscapeChangesNothingAndSendsNothing) {
     EXPECT_TRUE(exchange.ringEmpty());
 }
 
-TEST_F(FieldEditOnTheBoard, OkWithoutAConnectionSaysSoAndKeepsTheOldText) {
+TEST_F(FieldEditOnTheBoard, ClickWithoutAConnectionSaysSoBeforeAnythingIsTyped) {
     exchange.stopExchange();
+    EXPECT_FALSE(clickAndEdit(panel, "L00_21")) << "no box to type into";
+    EXPECT_EQ(textOf(panel, "L00_21"), "-5_0");
+    EXPECT_EQ(exchange.prompts.said(),
+              std::vector<std::string>{
+                  "notify: Табло не подключено. Подключитесь: «Сервис» → «Подключение»."});
+}
+
+TEST_F(FieldEditOnTheBoard, OkAfterTheExchangeEndedWhileTypingSaysSoAndKeepsTheOldText) {
     ASSERT_TRUE(clickAndEdit(panel, "L00_21", [&](EditBox& box) {
         QTest::keyClicks(box.edit, "8");
+        exchange.stopExchange();
         QTest::mouseClick(box.ok, Qt::LeftButton);
     }));
     EXPECT_EQ(textOf(panel, "L00_21"), "-5_0");

@@ -188,17 +188,19 @@ bool BoardOperations::readUserFields() {
     return true;
 }
 
-void BoardOperations::readAfterConnect() {
-    RequestRing* const ring = ring_;
-    if (!ReadAllRegisters()) {
-        return;
+void BoardOperations::readRegistersAfterConnect() {
+    if (ReadAllRegisters()) {
+        WaitForRing(op::kConnectWaitMs);
     }
-    WaitForRing(op::kConnectWaitMs);
-    if (ring_ != ring) {
-        return;  // the exchange ended meanwhile; a new connection reads for itself
+}
+
+bool BoardOperations::readClockAndFields() {
+    if (!roomFor(2)) {
+        return false;
     }
     readClock();
     queueUserFieldRead();
+    return true;
 }
 
 void BoardOperations::writeUserField(std::size_t index, const std::string& text) {

@@ -108,8 +108,12 @@ class BoardOperations {
     bool readTimeAndDate();
     // "Считать данные полей": the 32 field lengths, busy state, the field values.
     bool readUserFields();
-    // After connecting to a single board: all registers, the wait, the clock and the fields.
-    void readAfterConnect();
+    // After connecting to a single board, first all registers and the wait for them (which ends
+    // early when the exchange ends: a reconnection may be under way)...
+    void readRegistersAfterConnect();
+    // ...then the clock and the user fields, on whatever exchange runs once the wait is over;
+    // false when none runs.
+    bool readClockAndFields();
     // Replaces the text of field `index` and sends every field in use to the board.
     void writeUserField(std::size_t index, const std::string& text);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/PortKind.h"
 #include "platform/SerialPortList.h"
 
 namespace horalux::link {
@@ -33,13 +34,12 @@ PortList FillPortList(const std::vector<PortValue>& values, std::string& comPort
         } else if (list.entries.size() == kMaxPortListEntries) {
             break;
         }
-        list.entries.push_back(
-            {platform::portKindOf(value.portName), value.portName, makeLabel(value)});
+        list.entries.push_back({value.portName, makeLabel(value)});
     }
     const auto matches = [&](const PortListEntry& e) { return e.name == comPort; };
     if (comPortExists && !comPort.empty() && list.entries.size() < kMaxPortListEntries &&
         std::none_of(list.entries.begin(), list.entries.end(), matches)) {
-        list.entries.push_back({platform::portKindOf(comPort), comPort, comPort});
+        list.entries.push_back({comPort, comPort});
     }
     for (std::size_t i = list.entries.size(); i-- > 0;) {
         if (matches(list.entries[i])) {
@@ -76,7 +76,7 @@ PortList ListPorts(std::string& comPort, const std::vector<std::string>& remembe
                                         [&](const PortListEntry& e) { return e.name == port; });
         if (!listed && list.entries.size() < kMaxPortListEntries &&
             platform::portKindOf(port) != platform::PortKind::Device) {
-            list.entries.push_back({platform::portKindOf(port), port, port});
+            list.entries.push_back({port, port});
         }
     }
     if (list.selected < 0 && !list.entries.empty()) {

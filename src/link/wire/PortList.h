@@ -4,8 +4,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/PortKind.h"
-
 namespace horalux::link {
 
 // One port as the system lists it: the name of the entry (as in "\Device\Serial0") and the
@@ -15,9 +13,8 @@ struct PortValue {
     std::string portName;
 };
 
-// One port the user may choose: what kind it is, the name to open it by, what the list shows.
+// One port the user may choose: the name to open it by, what the list shows.
 struct PortListEntry {
-    platform::PortKind kind = platform::PortKind::Device;
     std::string name;
     std::string label;
 };
