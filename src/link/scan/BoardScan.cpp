@@ -176,7 +176,9 @@ bool ScanRun::listen(std::uint32_t waitMs) {
             const ReplyHeader header{window_[1], window_[2], window_[3], window_[4], window_[5]};
             if (carriesDataBlock(header.code)) {
                 // Read whole, so no header is looked for among its bytes.
-                ReadReplyData(line_, replyDataLength(header.code, header.param1, header.param2),
+                // The scan never asks for the user fields, so no length runs past byte 5.
+                ReadReplyData(line_,
+                              replyDataLength(header.code, header.param1, header.param2, false),
                               data_);
             }
             take(header);
