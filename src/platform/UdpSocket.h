@@ -3,9 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
-#include <string>
 
 #include "platform/NativeSocket.h"
 
@@ -16,10 +14,6 @@ struct Ipv4Address {
     std::uint8_t octets[4] = {0, 0, 0, 0};
     friend bool operator==(const Ipv4Address&, const Ipv4Address&) = default;
 };
-
-// Resolves a host name or dotted IPv4 text to its first IPv4 address; empty when it cannot.
-// Names under the reserved ".invalid" domain fail at once without asking the resolver.
-std::optional<Ipv4Address> resolveIpv4(const std::string& host);
 
 enum class UdpStatus {
     Ok,        // a datagram was received (or sent)

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Win32ErrorText.h"
+
 namespace horalux::platform {
 namespace {
 
@@ -49,26 +51,6 @@ HANDLE claimPort(const std::string& name) {
 }
 
 }  // namespace
-
-std::string win32ErrorText(DWORD error) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text),
-        0, nullptr);
-    std::string out = length > 0 && text != nullptr ? std::string(text, length)
-                                                    : "system error " + std::to_string(error);
-    LocalFree(text);
-    // The system's texts end in ".\r\n"; the callers put them inside a line of their own.
-    while (!out.empty() &&
-           (out.back() == '\n' || out.back() == '\r' || out.back() == '.' || out.back() == ' ')) {
-        out.pop_back();
-    }
-    if (!out.empty()) {
-        out.front() = static_cast<char>(std::tolower(static_cast<unsigned char>(out.front())));
-    }
-    return out;
-}
 
 std::string serialDevicePath(const std::string& name) {
     if (name.find('\\') != std::string::npos || name.find('/') != std::string::npos) {
@@ -130,6 +112,7 @@ std::unique_ptr<Win32SerialPort> Win32SerialPort::open(const std::string& name, 
         return nullptr;
     }
     std::unique_ptr<Win32SerialPort> port(new Win32SerialPort(handle, claim));
+    port->fineTimer_.emplace();
     DCB original{};
     original.DCBlength = sizeof original;
     if (GetCommState(handle, &original) == 0) {
@@ -326,6 +309,7 @@ void Win32SerialPort::close() {
         CloseHandle(claim_);
     }
     claim_ = nullptr;
+    fineTimer_.reset();
 }
 
 }  // namespace horalux::platform

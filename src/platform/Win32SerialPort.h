@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "platform/SerialPort.h"
+#include "platform/Win32FineTimer.h"
 
 namespace horalux::platform {
 
@@ -62,6 +64,8 @@ class Win32SerialPort final : public SerialPort {
     bool timeoutsSet_ = false;
     // Error flags cleared by a query of the output queue, not yet reported.
     DWORD pendingErrors_ = 0;
+    // The exchange's pauses and reply waits need 1 ms timing while the port is open.
+    std::optional<FineTimer> fineTimer_;
 };
 
 class Win32SerialOpener final : public SerialDeviceOpener {
@@ -79,8 +83,5 @@ class Win32SerialOpener final : public SerialDeviceOpener {
 // Why a device could not be opened, as one line naming it: "COM7: no such device", "COM1: in
 // use by another program", "COM1: permission denied", else the system's text for `error`.
 std::string serialOpenFailureText(const std::string& name, DWORD error);
-
-// The system's own text for an error code, on one line.
-std::string win32ErrorText(DWORD error);
 
 }  // namespace horalux::platform

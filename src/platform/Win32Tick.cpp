@@ -18,7 +18,9 @@ std::int64_t monotonicNs() {
 }
 
 std::uint32_t MonotonicTick::nowMs() {
-    return GetTickCount();
+    // Not GetTickCount: it moves in steps of the system timer's default tick (about 15.6 ms)
+    // even while the timer is raised to 1 ms, which would make every measured wait as coarse.
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(monotonicMs()));
 }
 
 void MonotonicTick::sleepMs(std::uint32_t ms) {

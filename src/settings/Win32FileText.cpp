@@ -4,7 +4,7 @@
 #include <atomic>
 #include <string>
 
-#include "platform/Win32SerialPort.h"
+#include "platform/Win32ErrorText.h"
 #include "settings/FileLinks.h"
 #include "settings/FileText.h"
 

@@ -1,12 +1,18 @@
 #include "timesync/SntpClient.h"
 
+#if !defined(_WIN32)
+#include <netinet/in.h>
+#endif
+
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
 #include <random>
 
 #include "platform/MachineClock.h"
 #include "platform/UdpSocket.h"
+#include "platform/net/HostLookup.h"
 #include "timesync/CivilTime.h"
 #include "timesync/NtpPacket.h"
 
@@ -37,6 +43,23 @@ SntpResult failed(SntpFailure failure, int error = 0) {
     return result;
 }
 
+// The server's first IPv4 address, looked up within the time allowed; empty when there is none.
+std::optional<platform::Ipv4Address> lookUpIpv4(const std::string& host, std::uint32_t timeoutMs) {
+    std::string cause;
+    const platform::AddrInfoList found =
+        platform::lookUpHost(platform::NetAddress{host, kSntpPort}, timeoutMs, cause);
+    for (const addrinfo* entry = found.get(); entry != nullptr; entry = entry->ai_next) {
+        if (entry->ai_family == AF_INET && entry->ai_addrlen >= sizeof(sockaddr_in)) {
+            sockaddr_in in{};
+            std::memcpy(&in, entry->ai_addr, sizeof in);
+            platform::Ipv4Address address;
+            std::memcpy(address.octets, &in.sin_addr.s_addr, sizeof address.octets);
+            return address;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock,
@@ -45,7 +68,7 @@ SntpResult querySntpServer(const std::string& host, platform::SystemClock& clock
     if (!bias) {
         return failed(SntpFailure::NoTimeZone);
     }
-    const std::optional<platform::Ipv4Address> address = platform::resolveIpv4(host);
+    const std::optional<platform::Ipv4Address> address = lookUpIpv4(host, options.lookupTimeoutMs);
     if (!address) {
         return failed(SntpFailure::Resolve);
     }

@@ -13,11 +13,15 @@ namespace horalux::timesync {
 
 inline constexpr std::uint16_t kSntpPort = 123;
 inline constexpr std::uint32_t kSntpTimeoutMs = 50000;
+// The server's name is looked up within this, as a network port's is: a resolver that does not
+// answer must not hold the start-up for its own time-outs.
+inline constexpr std::uint32_t kSntpLookupTimeoutMs = 5000;
 
 // What the exchange may vary; the program keeps the defaults, tests point it elsewhere.
 struct SntpOptions {
     std::uint16_t port = kSntpPort;
-    std::uint32_t timeoutMs = kSntpTimeoutMs;
+    std::uint32_t timeoutMs = kSntpTimeoutMs;  // for the reply, after the lookup
+    std::uint32_t lookupTimeoutMs = kSntpLookupTimeoutMs;
     // Source of the random bits below the millisecond in the request; empty means the system's
     // random device.
     std::function<std::uint32_t()> nonce;
@@ -28,7 +32,7 @@ struct SntpOptions {
 enum class SntpFailure {
     None,
     NoTimeZone,  // the time-zone bias cannot be read
-    Resolve,     // the server name does not resolve to an IPv4 address
+    Resolve,     // the server name does not resolve to an IPv4 address in the lookup's time
     Socket,      // the socket cannot be created or connected
     Send,
     Receive,       // the receive failed (for example the server's port is closed)

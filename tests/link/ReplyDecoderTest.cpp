@@ -10,6 +10,7 @@
 #include "ExchangeDoubles.h"
 #include "link/exchange/Messages.h"
 #include "link/wire/Commands.h"
+#include "link/wire/Frame.h"
 #include "support/FakeTick.h"
 #include "support/MemoryLine.h"
 #include "support/RecordingPrompts.h"
@@ -283,6 +284,47 @@ TEST_F(ReplyDecoderTest, ValuesCountFieldsUpToTheFirstZeroLength) {
     EXPECT_EQ(s.UserFieldCount, 2);
     EXPECT_EQ(s.UserFieldTexts[1], "2");
     EXPECT_EQ(s.UserFieldTexts[2], "");
+}
+
+// A user-field reply with the given header bytes 4 and 5 and data block.
+Bytes userFieldReply(std::uint8_t byte4, std::uint8_t byte5, const Bytes& data) {
+    const auto head = makeReplyHeader({1, 0, cmd::ReadUserFields, byte4, byte5});
+    Bytes frame(head.begin(), head.end());
+    frame.insert(frame.end(), data.begin(), data.end());
+    frame.push_back(shortSum(data));
+    return frame;
+}
+
+TEST_F(ReplyDecoderTest, AUserFieldReplyTakesItsLengthFromByte5UnlessWeAskedForOver255) {
+    // Asked for 3 positions: whatever the board puts in byte 4, the block is byte 5 long, and the
+    // register reply right behind it is the next frame.
+    board.lock()->BoardCopy.userScreens = {2, 1};
+    ASSERT_TRUE(QueueRequest(ring, tick, prompts, 1, 1000, 3, cmd::ReadUserFields, 0, 3));
+    Bytes frames = userFieldReply(0x07, 3, Bytes{0x06, 0x5B, 0x4F});
+    const Bytes next = test::replyHeader(1, cmd::ReadRegister, 55, 4);
+    frames.insert(frames.end(), next.begin(), next.end());
+    const std::uint32_t t0 = tick.nowMs();
+    ASSERT_EQ(deliver(frames), DecodeOutcome::Decoded);
+    EXPECT_LT(tick.nowMs() - t0, 100U) << "no wait for bytes that are not coming";
+    BoardData s = state();
+    EXPECT_EQ(s.UserFieldTexts[0], "12");
+    EXPECT_EQ(s.UserFieldTexts[1], "3");
+    EXPECT_TRUE(ring.empty());
+    const auto poll = io.pollByte();
+    ASSERT_EQ(poll.status, Line::PollStatus::Byte);
+    ASSERT_EQ(decoder.decodeIncoming(poll.byte), DecodeOutcome::Decoded);
+    EXPECT_EQ(state().BoardCopy.timeZone, 4);
+
+    // Asked for 300 positions (1 * 256 + 44): bytes 4 and 5 together give the length.
+    board.lock()->BoardCopy.userScreens = {255, 45};
+    ASSERT_TRUE(QueueRequest(ring, tick, prompts, 1, 1000, 3, cmd::ReadUserFields, 1, 44));
+    Bytes wide(300, 0x3F);
+    wide.back() = 0x06;
+    ASSERT_EQ(deliver(userFieldReply(1, 44, wide)), DecodeOutcome::Decoded);
+    s = state();
+    EXPECT_EQ(s.UserFieldTexts[0], std::string(255, '0'));
+    EXPECT_EQ(s.UserFieldTexts[1], std::string(44, '0') + "1");
+    EXPECT_TRUE(ring.empty());
 }
 
 TEST_F(ReplyDecoderTest, LayoutAnnouncingMoreThan32FieldsIsTakenForTheFirst32) {

@@ -40,14 +40,6 @@ struct BoundSocket {
     }
 };
 
-TEST(ResolveIpv4, ResolvesAddressesAndLocalNamesAndRejectsReservedInvalidOnes) {
-    EXPECT_EQ(resolveIpv4("127.0.0.1"), kLoopback);
-    EXPECT_EQ(resolveIpv4("localhost"), kLoopback);
-    for (const char* bad : {"", "invalid", "time.invalid", "TIME.INVALID.", "a.b.invalid"}) {
-        EXPECT_FALSE(resolveIpv4(bad)) << bad;
-    }
-}
-
 TEST(UdpSocket, ExchangesDatagramsWithItsPeerAndReportsTheirRealLength) {
     BoundSocket peer;
     const auto socket = UdpSocket::connectTo(kLoopback, peer.port);

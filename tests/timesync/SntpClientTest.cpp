@@ -168,6 +168,16 @@ TEST_F(SntpClientTest, UnresolvableNameFailsAtLookupAndNamesTheServer) {
     EXPECT_TRUE(clock.sets.empty());
 }
 
+TEST_F(SntpClientTest, ALocalNameReachesTheServerAtItsIpv4AddressAndReservedNamesNeverDo) {
+    clock.bias = 0;
+    answerWith(kNoon);
+    EXPECT_TRUE(sync("localhost"));
+    server.finish();
+    for (const char* bad : {"", "invalid", "TIME.INVALID.", "a.b.invalid"}) {
+        EXPECT_EQ(querySntpServer(bad, clock, tick, options).failure, SntpFailure::Resolve) << bad;
+    }
+}
+
 TEST_F(SntpClientTest, AnUnusableAnswerToOurRequestFailsAtOnce) {
     struct Case {
         const char* what;

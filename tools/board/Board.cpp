@@ -103,8 +103,8 @@ std::vector<std::uint8_t> Board::reply(const link::Request& request, std::uint8_
         }
         case link::cmd::ReadUserFields:
             return link::makeReplyFrame(
-                header,
-                fieldBytes(link::replyDataLength(request.command, request.param1, request.param2)));
+                header, fieldBytes(link::replyDataLength(request.command, request.param1,
+                                                         request.param2, request.param1 != 0)));
         default:
             break;
     }

@@ -67,17 +67,21 @@ std::string clockText(const link::FoundBoard& b) {
     return "clock " + std::string(s > 0 ? "+" : "") + std::to_string(s) + " s";
 }
 
+// A column of at least `width`, and at least two spaces apart from the next however long its
+// text ("mode unknown").
 std::string padded(std::string text, std::size_t width) {
-    text.resize(std::max(text.size(), width), ' ');
+    text.resize(std::max(text.size() + 2, width), ' ');
     return text;
 }
 
-// "$4D/77   115200  master  clock +2 s": the address as the address list writes it, the speed,
-// the mode and how far the board's clock is from the PC's.
-std::string boardLine(const link::FoundBoard& b) {
+}  // namespace
+
+std::string scanBoardLine(const link::FoundBoard& b) {
     return padded(link::boardAddressText(b.address), 9) + padded(std::to_string(b.speed), 8) +
            padded(roleText(b), 8) + clockText(b);
 }
+
+namespace {
 
 std::string progressLine(const link::ScanProgress& p) {
     return "scanning " + std::to_string(p.speed) + " bit/s, address " +
@@ -133,7 +137,7 @@ int scan(CommandContext& c) {
     }
     callbacks.found = [&](const link::FoundBoard& b) {
         clearProgress();
-        c.out << boardLine(b) << std::endl;
+        c.out << scanBoardLine(b) << std::endl;
     };
 
     // The scan runs beside this thread, which turns Ctrl+C into a stop: a signal handler may

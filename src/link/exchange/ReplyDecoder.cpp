@@ -79,11 +79,15 @@ DecodeOutcome ReplyDecoder::decodeIncoming(std::uint8_t wakingByte) {
             return DecodeOutcome::LinkLost;
     }
     const ReplyHeader& header = hunt.header;
+    // Asked before the completion moves the ring on: only our own request for more than 255
+    // positions makes byte 4 part of a user-field reply's length.
+    const bool askedOver255 = askedForOver255Positions(header);
     completeCurrent(header);
     length_ = 0;
     bool blockSound = true;
     if (carriesDataBlock(header.code)) {
-        const std::size_t length = replyDataLength(header.code, header.param1, header.param2);
+        const std::size_t length =
+            replyDataLength(header.code, header.param1, header.param2, askedOver255);
         try {
             blockSound = ReadReplyData(line_, length, data_);
         } catch (const platform::PortError&) {
@@ -122,6 +126,13 @@ std::string ReplyDecoder::describe(const ReplyHeader& header) const {
         default:
             return describeReplyHeader(header);
     }
+}
+
+bool ReplyDecoder::askedForOver255Positions(const ReplyHeader& header) {
+    const BoardRequest* request = ring_.current();
+    return request != nullptr && header.code == cmd::ReadUserFields &&
+           request->command == cmd::ReadUserFields && request->address == header.address &&
+           request->param1 != 0;
 }
 
 void ReplyDecoder::completeCurrent(const ReplyHeader& header) {

@@ -45,6 +45,9 @@ class ReplyDecoder {
   private:
     // Data bytes past the block's length read as 0.
     std::uint8_t at(std::size_t offset) const { return offset < length_ ? data_[offset] : 0; }
+    // Whether the pending request this reply answers is a user-field read of more than 255
+    // positions.
+    bool askedForOver255Positions(const ReplyHeader& header);
     void completeCurrent(const ReplyHeader& header);
     void decode(const ReplyHeader& header);
     // What the exchange log says the decoded frame meant.

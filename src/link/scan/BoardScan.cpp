@@ -17,12 +17,9 @@ namespace horalux::link {
 
 namespace {
 
-// The mode and clock reads of a board that answered: it is there, so give it the tries and the
-// reply time of an ordinary request.
+// The mode and clock reads of a board that answered: it is there, so give it the tries of an
+// ordinary request.
 constexpr int kFollowUpTries = 3;
-constexpr std::uint32_t kFollowUpWaitMs = 1000;
-// After the last probe at a speed: time for replies that come late, before the speed changes.
-constexpr std::uint32_t kStragglerWaitMs = 100;
 
 // One run of a scan: the line, the header window and what was found.
 class ScanRun {
@@ -81,6 +78,7 @@ class ScanRun {
     bool answered_ = false;
     ReplyHeader reply_;
     std::size_t probesDone_ = 0;
+    std::uint32_t lastProbeAt_ = 0;  // tick when the last probe at this speed was sent
     ScanResult result_;
 };
 
@@ -113,6 +111,7 @@ void ScanRun::sweep(std::size_t speedIndex) {
         if (stop_.stop_requested()) {
             return;  // asked from the report itself: not one more frame
         }
+        lastProbeAt_ = tick_.nowMs();
         SendFrame(line_, builder_, address, cmd::ReadRegister, config::kAddressRegister, 0);
         probed_.set(address);
         awaited_ = Awaited{address, cmd::ReadRegister, true, config::kAddressRegister};
@@ -121,7 +120,12 @@ void ScanRun::sweep(std::size_t speedIndex) {
         followUpCredited();
     }
     awaited_.reset();
-    listen(kStragglerWaitMs);
+    // Every earlier probe has had the time of the later ones; the last one waits out the rest of
+    // its time-out here (follow-ups in between listen too, and count).
+    const std::uint32_t sinceLast = platform::elapsedMs(lastProbeAt_, tick_.nowMs());
+    if (sinceLast < kScanReplyTimeoutMs) {
+        listen(kScanReplyTimeoutMs - sinceLast);
+    }
     followUpCredited();
 }
 
@@ -176,7 +180,9 @@ bool ScanRun::listen(std::uint32_t waitMs) {
             const ReplyHeader header{window_[1], window_[2], window_[3], window_[4], window_[5]};
             if (carriesDataBlock(header.code)) {
                 // Read whole, so no header is looked for among its bytes.
-                ReadReplyData(line_, replyDataLength(header.code, header.param1, header.param2),
+                // The scan never asks for the user fields, so no length runs past byte 5.
+                ReadReplyData(line_,
+                              replyDataLength(header.code, header.param1, header.param2, false),
                               data_);
             }
             take(header);
@@ -205,7 +211,7 @@ bool ScanRun::ask(std::uint8_t address, std::uint8_t command, std::uint8_t param
     for (int t = 0; t < kFollowUpTries && !stop_.stop_requested(); ++t) {
         SendFrame(line_, builder_, address, command, param1, param2);
         awaited_ = Awaited{address, command, command == cmd::ReadRegister, param1};
-        if (listen(kFollowUpWaitMs)) {
+        if (listen(kScanReplyTimeoutMs)) {
             awaited_.reset();
             return true;
         }
@@ -220,10 +226,12 @@ void ScanRun::followUpCredited() {
         const std::uint8_t address = toFollow_.front();
         toFollow_.pop_front();
         FoundBoard board{address, speed_, std::nullopt, std::nullopt};
-        if (ask(address, cmd::ReadRegister, config::kModeFlagsRegister, 0)) {
+        const bool modeRead = ask(address, cmd::ReadRegister, config::kModeFlagsRegister, 0);
+        if (modeRead) {
             board.modeFlags = reply_.param2;
         }
-        if (ask(address, cmd::ReadClock, 0, kClockBlockLength)) {
+        const bool clockRead = ask(address, cmd::ReadClock, 0, kClockBlockLength);
+        if (clockRead) {
             const auto time = timesync::decodeBoardTimePayload(
                 std::span<const std::uint8_t>(data_.data(), kClockBlockLength));
             if (time) {
@@ -233,6 +241,11 @@ void ScanRun::followUpCredited() {
                 board.clockDifferenceS =
                     (timesync::epochMsOf(*time) - timesync::epochMsOf(pc)) / 1000;
             }
+        }
+        if (!modeRead && !clockRead) {
+            // One register-76 reply "from" an address is no board: an echo or a misbehaving
+            // board sends those too. A board that is there answers one of its reads.
+            continue;
         }
         result_.boards.push_back(board);
         if (callbacks_.found) {

@@ -55,6 +55,11 @@ struct ScanCallbacks {
     std::function<void(const FoundBoard&)> found = {};
 };
 
+// The reply time-out of an ordinary register read in the exchange. The mode and clock reads of a
+// board that answered wait this long, and so does the last probe at a speed before the speed
+// changes: a slow board at the end of the range would be missed else.
+inline constexpr std::uint32_t kScanReplyTimeoutMs = 1000;
+
 // The protocol's own time for one probe: the frame's wire time, the pause after it and the
 // reply wait.
 double probeBoundMs(std::uint32_t speed, std::uint32_t delayTimeMs);
@@ -65,9 +70,10 @@ std::string boardAddressText(std::uint8_t address);
 
 // Finds the boards on a line: one register-76 read per address and speed with one try and a
 // short reply wait, then the mode register and the clock of each board that answered. A reply
-// that comes late (during a later probe) still counts: it carries the board's address. Runs on
-// the calling thread; the port must have no exchange on it. Its speed is left at the last one
-// scanned.
+// that comes late (during a later probe, or up to the exchange's reply time-out after the last)
+// still counts: it carries the board's address. A board is listed only when it answers its mode
+// or its clock read as well. Runs on the calling thread; the port must have no exchange on it.
+// Its speed is left at the last one scanned.
 class BoardScan {
   public:
     BoardScan(platform::SerialPort& port, platform::Tick& tick, platform::SystemClock& clock,

@@ -35,11 +35,12 @@ constexpr bool carriesDataBlock(std::uint8_t replyCode) {
 // The longest user-field block: 32 fields of up to 255 digit positions.
 inline constexpr std::size_t kMaxUserFieldBytes = 32 * 255;
 
-// The data length a data-carrying reply announces: byte 5, and for the user fields byte 4 as its
-// high byte, as the user-field requests carry it (the fields may take more than 255 positions).
+// The data length a data-carrying reply announces: byte 5. A user-field reply to a request that
+// asked for more than 255 positions (its param1 not 0) carries the high byte in byte 4 as well;
+// any other reply's byte 4 is no part of the length, whatever a board puts there.
 constexpr std::size_t replyDataLength(std::uint8_t replyCode, std::uint8_t param1,
-                                      std::uint8_t param2) {
-    return replyCode == cmd::ReadUserFields ? param1 * 256U + param2 : param2;
+                                      std::uint8_t param2, bool askedOver255) {
+    return replyCode == cmd::ReadUserFields && askedOver255 ? param1 * 256U + param2 : param2;
 }
 
 }  // namespace horalux::link

@@ -6,7 +6,7 @@
 #include <climits>
 
 #include "platform/Tick.h"
-#include "platform/Win32SerialPort.h"
+#include "platform/Win32ErrorText.h"
 #include "platform/net/HostLookup.h"
 #include "platform/net/TcpConnection.h"
 
