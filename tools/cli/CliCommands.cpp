@@ -11,6 +11,7 @@
 
 #include "CliFormat.h"
 #include "CliSession.h"
+#include "config/Codes.h"
 #include "config/RegisterFile.h"
 #include "config/RegisterFileCheck.h"
 #include "config/RegisterMap.h"
@@ -20,6 +21,7 @@
 #include "link/wire/PortList.h"
 #include "platform/MachineClock.h"
 #include "settings/FileText.h"
+#include "timesync/CivilTime.h"
 #include "timesync/SntpClient.h"
 
 namespace horalux::cli {
@@ -211,14 +213,22 @@ int readTime(CommandContext& c) {
         return kFailed;
     }
     const platform::LocalDateTime pc = platform::MachineClock().now();
-    const std::optional<platform::LocalDateTime> board = session.board().snapshot().BoardClock;
-    if (!board) {
+    const link::BoardData data = session.board().snapshot();
+    if (!data.BoardClock) {
         c.err << "horalux-cli: the board's clock reply held no valid date and time\n";
         return kFailed;
     }
-    c.out << "time: " << timeText(*board) << "\n"
-          << "date: " << dateText(*board) << "\n"
-          << "difference to the PC clock: " << differenceText(*board, pc) << "\n";
+    // The decoder shifts the reply by the board's zone for show; the board's clock itself keeps
+    // the time it was written, the PC's local time, and that is what is compared.
+    const platform::LocalDateTime shown = *data.BoardClock;
+    const int zone = config::timeZoneShiftMinutes(data.BoardCopy.timeZone);
+    const platform::LocalDateTime own =
+        timesync::dateTimeOfEpochMs(timesync::epochMsOf(shown) - std::int64_t{zone} * 60000);
+    c.out << "time: " << timeText(own) << "\n"
+          << "date: " << dateText(own) << "\n"
+          << "shown with the time zone " << zoneText(zone) << ": " << timeText(shown) << " "
+          << dateText(shown) << "\n"
+          << "difference to the PC clock: " << differenceText(own, pc) << "\n";
     return 0;
 }
 

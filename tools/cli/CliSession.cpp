@@ -7,45 +7,12 @@
 #include <cstring>
 #include <ostream>
 
+#include "link/exchange/FrameMeaning.h"
 #include "link/exchange/Messages.h"
 #include "link/wire/Commands.h"
 #include "link/wire/PortAccess.h"
 
 namespace horalux::cli {
-
-std::string describeRequest(const link::BoardRequest& request) {
-    const char* what = "request";
-    switch (request.command) {
-        case link::cmd::ReadRegister:
-            what = "register read";
-            break;
-        case link::cmd::WriteRegister:
-            what = "register write";
-            break;
-        case link::cmd::WriteClock:
-            what = "clock write";
-            break;
-        case link::cmd::ReadClock:
-            what = "clock read";
-            break;
-        case link::cmd::ReadUserFields:
-            what = "user field read";
-            break;
-        case link::cmd::WriteUserFields:
-            what = "user field write";
-            break;
-        default:
-            break;
-    }
-    std::string out = what;
-    if (request.command == link::cmd::ReadRegister || request.command == link::cmd::WriteRegister) {
-        out += " " + std::to_string(request.param1);
-    }
-    char text[64];
-    std::snprintf(text, sizeof text, " (%02X %02X %02X) to board %u", request.command,
-                  request.param1, request.param2, request.address);
-    return out + text;
-}
 
 namespace {
 
@@ -134,12 +101,8 @@ bool CliSession::waitForRing() {
             if (const link::BoardRequest* current = ring->current()) {
                 // Only the fields fixed when it was queued: the exchange thread may be updating
                 // its tries meanwhile.
-                link::BoardRequest named;
-                named.address = current->address;
-                named.command = current->command;
-                named.param1 = current->param1;
-                named.param2 = current->param2;
-                what = describeRequest(named);
+                what = link::describeRequest(current->address, current->command, current->param1,
+                                             current->param2);
             }
             fail("the board did not finish in time: " + what + " was still unanswered after " +
                  std::to_string(limit / 1000) + " s");
@@ -171,7 +134,8 @@ void CliSession::fail(const std::string& why) {
 }
 
 void CliSession::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
-    fail("no answer to " + describeRequest(*copy));
+    fail("no answer to " +
+         link::describeRequest(copy->address, copy->command, copy->param1, copy->param2));
 }
 
 void CliSession::onBoardMode(std::uint8_t code) {

@@ -106,7 +106,4 @@ class CliSession final : public link::ExchangeEvents,
 // The session settings the global options stand for: port, speed, address and pause.
 settings::ProgramSettings sessionSettings(const CliOptions& options);
 
-// A request as a person reads it, as in "register read 77 (74 4D 00) to board 1".
-std::string describeRequest(const link::BoardRequest& request);
-
 }  // namespace horalux::cli
