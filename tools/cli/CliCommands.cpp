@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <string>
 
@@ -326,12 +325,16 @@ int monitor(CommandContext& c) {
     session.setLineForm({.time = options.time,
                          .direction = options.time || options.decode,
                          .meaning = options.decode});
-    std::ofstream log;
+    if (!session.connect()) {
+        return kFailed;
+    }
+    // Emptied only once the line is up: a port that cannot be opened leaves an old log whole.
+    // Nothing of the line is lost meanwhile: its records reach the main side from runFor on.
+    CliLogFile log;
     if (!options.logFile.empty()) {
-        log.open(options.logFile, std::ios::out | std::ios::trunc | std::ios::binary);
-        if (!log) {
+        if (!log.open(options.logFile)) {
             c.err << "horalux-cli: cannot write the log file " << options.logFile << ": "
-                  << std::strerror(errno) << "\n";
+                  << log.problem() << "\n";
             return kFailed;
         }
         session.setLogFile(&log, options.logFile);
@@ -341,9 +344,6 @@ int monitor(CommandContext& c) {
         CliSession& session;
         ~Detach() { session.setLogFile(nullptr, {}); }
     } detach{session};
-    if (!session.connect()) {
-        return kFailed;
-    }
     const std::uint32_t ms = options.seconds ? *options.seconds * 1000U : UINT32_MAX;
     const std::uint32_t first = std::min(ms, kStatusFrameWaitMs);
     session.runFor(first);
@@ -405,7 +405,15 @@ int runCommand(const CliOptions& options, std::ostream& out, std::ostream& err,
         return kBadUsage;
     }
     CommandContext context(options, out, err, interrupted);
-    return options.command->run(context);
+    const int status = options.command->run(context);
+    out.flush();
+    if (!out && status == 0 && !interrupted) {
+        // A closed pipe or a full disk behind standard output: what was asked is not all there.
+        err << "horalux-cli: cannot write standard output: "
+            << (errno != 0 ? std::strerror(errno) : "write error") << "\n";
+        return kFailed;
+    }
+    return status;
 }
 
 }  // namespace horalux::cli

@@ -18,6 +18,10 @@ namespace {
 
 constexpr std::uint32_t kStallSlackMs = 2000;
 
+const char* writeErrorText() {
+    return errno != 0 ? std::strerror(errno) : "write error";
+}
+
 }  // namespace
 
 settings::ProgramSettings sessionSettings(const CliOptions& options) {
@@ -47,6 +51,10 @@ bool CliSession::connect() {
 void CliSession::dispatch(std::uint32_t maxWaitMs) {
     session_.calls().waitPending(std::chrono::milliseconds(maxWaitMs));
     session_.calls().drain();
+    if (!out_ && !failed_ && !interrupted_) {
+        // Nobody reads the output any more (a pipe closed): monitor would go on unseen.
+        fail(std::string("cannot write standard output: ") + writeErrorText());
+    }
     if (interrupted_ && !failed_) {
         // Stopping the exchange ends the wait that pumps here; the command then returns.
         failed_ = true;
@@ -156,11 +164,17 @@ void CliSession::onExchangeInfo(const link::TStrMsg& record) {
         out_ << "line: " << line << "\n";
     }
     if (logFile_ != nullptr && !failed_) {
-        // Flushed per line: whatever ends the program, the lines before it are in the file.
-        *logFile_ << line << '\n' << std::flush;
-        if (!*logFile_) {
-            fail("cannot write the log file " + logName_ + ": " + std::strerror(errno));
+        if (!logFile_->writeLine(line)) {
+            fail("cannot write the log file " + logName_ + ": " + logFile_->problem());
         }
+    }
+}
+
+void CliSession::onExchangeInfoDropped(std::size_t count) {
+    if (raw_ || logFile_ != nullptr) {
+        say("the output did not keep up with the line: " + std::to_string(count) +
+            " records of the line were dropped" +
+            (logFile_ != nullptr ? ", also from the log file" : ""));
     }
 }
 
