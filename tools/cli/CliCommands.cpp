@@ -41,12 +41,39 @@ bool connectAndReadAll(CliSession& session) {
     return session.waitForRing();
 }
 
+// Why `path` cannot take a register file: it exists and is no regular file (a device such as
+// /dev/full would get a file beside it in /dev instead). Empty when it can.
+std::string notAFile(const std::filesystem::path& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    switch (status.type()) {
+        case fs::file_type::not_found:
+        case fs::file_type::none:
+        case fs::file_type::regular:
+            return {};
+        case fs::file_type::character:
+        case fs::file_type::block:
+            return path.string() + " is a device, not a file";
+        case fs::file_type::fifo:
+            return path.string() + " is a FIFO, not a file";
+        case fs::file_type::directory:
+            return path.string() + " is a folder, not a file";
+        default:
+            return path.string() + " is not a regular file";
+    }
+}
+
 // Where the register file named by the user is written. A symbolic link is written through,
 // also when what it points to does not exist yet (the file is then made there) rather than
 // being replaced by a file of its own. Empty, with the reason, when that cannot be.
 std::filesystem::path registerFileTarget(const std::filesystem::path& chosen,
                                          std::string& problem) {
     namespace fs = std::filesystem;
+    if (std::string why = notAFile(chosen); !why.empty()) {
+        problem = why + "; nothing was written";
+        return {};
+    }
     fs::path path = config::registerFilePath(chosen);
     std::error_code ec;
     for (int depth = 0; fs::is_symlink(fs::symlink_status(path, ec)); ++depth) {
@@ -69,7 +96,20 @@ std::filesystem::path registerFileTarget(const std::filesystem::path& chosen,
         }
         path = target;
     }
+    if (std::string why = notAFile(path); !why.empty()) {
+        problem = why + "; nothing was written";
+        return {};
+    }
     return path;
+}
+
+// The file name given, and the register file it stands for when that differs.
+std::string fileNamed(const std::filesystem::path& given, const std::filesystem::path& used) {
+    if (given == used) {
+        return used.string();
+    }
+    return used.string() + " (for " + given.string() + ": a register file's name ends in " +
+           std::string(config::kRegisterFileExtension) + ")";
 }
 
 void printFields(CliSession& session, std::ostream& out) {
@@ -135,6 +175,9 @@ int readRegisters(CommandContext& c) {
                 << registerValueText(image, *entry) << "\n";
         }
     }
+    if (!target.empty()) {
+        out << "saved to " << fileNamed(options.file, target) << "\n";
+    }
     return 0;
 }
 
@@ -146,14 +189,15 @@ int writeRegisters(CommandContext& c) {
     const std::filesystem::path path = config::registerFilePath(options.file);
     const settings::TextFile file = settings::readTextFile(path);
     if (file.status != settings::TextFile::Read) {
-        err << "horalux-cli: cannot read the register file " << path.string() << ": "
+        err << "horalux-cli: cannot read the register file " << fileNamed(options.file, path)
+            << ": "
             << (file.status == settings::TextFile::Missing ? std::strerror(ENOENT) : file.reason)
             << "\n";
         return kBadUsage;
     }
     const config::RegisterFileCheck check = config::checkRegisterFile(file.content, {});
     if (!check.image) {
-        err << "horalux-cli: " << path.string() << ": " << check.problem
+        err << "horalux-cli: " << fileNamed(options.file, path) << ": " << check.problem
             << "; nothing was written\n";
         return kBadUsage;
     }
@@ -165,6 +209,7 @@ int writeRegisters(CommandContext& c) {
             << "nothing was written\n";
         return kBadUsage;
     }
+    c.out << "read " << fileNamed(options.file, path) << "\n";
     CliSession& session = c.session();
     if (!connectAndReadAll(session)) {
         return kFailed;
