@@ -27,6 +27,12 @@ inline constexpr std::array<std::uint8_t, kTimeZoneCount> TimeZoneCodes = [] {
     return codes;
 }();
 
+// The minutes a time-zone code shifts the board's own clock by for what it shows.
+constexpr int timeZoneShiftMinutes(std::uint8_t code) {
+    const int minutes = (code & 0x3F) * 60 + ((code & 0x80) != 0 ? 30 : 0);
+    return (code & 0x40) != 0 ? -minutes : minutes;
+}
+
 // The text of time-zone item i with one decimal place: "-12.0", "0.5", with the user's separator.
 std::string timeZoneItemText(std::size_t item, char decimalSeparator);
 

@@ -7,7 +7,10 @@
 #include <cstdio>
 #include <future>
 #include <stdexcept>
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "ExchangeDoubles.h"
 
@@ -225,6 +228,69 @@ TEST(MainThreadCalls, RecordsReachOnlyAReceiverThatTakesThemAndTheRingStateAlway
         EXPECT_EQ(events.records, takes ? 2 : 0);
         EXPECT_EQ(events.ringStates, std::vector<bool>{true});
     }
+}
+
+// Keeps what it is given, and when it heard of dropped records.
+struct KeepingEvents final : ExchangeEvents {
+    void onRequestFailed(std::unique_ptr<BoardRequest>) override {}
+    void onBoardMode(std::uint8_t) override {}
+    void onExchangeInfo(const TStrMsg& record) override { texts.push_back(record.Text); }
+    void onExchangeInfoDropped(std::size_t count) override {
+        drops.push_back({count, texts.size()});
+    }
+    void onRingState(bool) override {}
+    void refreshBoardView() override {}
+    void refreshUserFields() override {}
+    void onLinkDown() override {}
+
+    std::vector<std::string> texts;
+    std::vector<std::pair<std::size_t, std::size_t>> drops;  // count, records delivered before
+};
+
+// A main side blocked in its output (a paused pager) while a line floods: the queue stays
+// bounded, the newest records come through in order and the drop is told once, before them.
+TEST(MainThreadCalls, AMainSideThatFallsBehindGetsTheNewestRecordsAndHearsOnceOfTheRest) {
+    const auto counter = [](std::size_t i) {
+        char text[8];
+        std::snprintf(text, sizeof text, "%02zX %02zX ", (i >> 8) & 0xFF, i & 0xFF);
+        return std::string(text);
+    };
+    MainThreadCalls calls;
+    KeepingEvents events;
+    constexpr std::size_t kOver = 1500;
+    constexpr std::size_t kPosted = kMaxPostedRecords + kOver;
+    for (std::size_t i = 0; i < kPosted; ++i) {
+        const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(i >> 8),
+                                       static_cast<std::uint8_t>(i)};
+        calls.postExchangeInfo(events, read(bytes), {});
+    }
+    calls.endBatch();
+    calls.drain();
+    ASSERT_EQ(events.texts.size(), kMaxPostedRecords);
+    EXPECT_EQ(events.drops, (std::vector<std::pair<std::size_t, std::size_t>>{{kOver, 0}}));
+    bool inOrder = true;
+    for (std::size_t i = 0; i < events.texts.size(); ++i) {
+        inOrder = inOrder && events.texts[i] == counter(kOver + i);
+    }
+    EXPECT_TRUE(inOrder) << "the oldest were dropped, the rest kept in order";
+
+    const std::uint8_t byte = 0x41;
+    calls.postExchangeInfo(events, read({&byte, 1}), {});
+    calls.endBatch();
+    calls.drain();
+    EXPECT_EQ(events.texts.back(), "41 ");
+    EXPECT_EQ(events.drops.size(), 1U) << "told once, not again for a queue within bounds";
+
+    // Few but large records are bounded by their bytes.
+    KeepingEvents large;
+    const std::vector<std::uint8_t> block(kMaxPostedBytes / 3, 0x55);
+    for (int i = 0; i < 5; ++i) {
+        calls.postExchangeInfo(large, read(block), {});
+    }
+    calls.endBatch();
+    calls.drain();
+    EXPECT_EQ(large.texts.size(), 3U);
+    EXPECT_EQ(large.drops, (std::vector<std::pair<std::size_t, std::size_t>>{{2, 0}}));
 }
 
 TEST(InlineMainThread, RunsAtOnceUnlessStopped) {

@@ -1,6 +1,9 @@
 // horalux-cli run as a program against the stand-in board over a pseudo-terminal.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +14,7 @@
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 #include "support/BoardProcess.h"
 #include "support/ChildProcess.h"
@@ -89,9 +93,12 @@ TEST_F(CliAgainstBoard, ReadsTheRegistersAndWritesBackAFileWithOneChange) {
     start();
     const CliRun read = cli("read-registers --out " + (dir_ / "board.txt").string());
     ASSERT_EQ(read.status, 0) << read.output;
-    // 70 registers with a field, the five words on one line each.
-    EXPECT_EQ(std::count(read.output.begin(), read.output.end(), '\n'), 65);
+    // 70 registers with a field, the five words on one line each, then the file written.
+    EXPECT_EQ(std::count(read.output.begin(), read.output.end(), '\n'), 66);
     EXPECT_NE(line(read.output, "76 address "), "");
+    EXPECT_EQ(line(read.output, "saved to "), "saved to " + (dir_ / "board.cs").string() +
+                                                  " (for " + (dir_ / "board.txt").string() +
+                                                  ": a register file's name ends in .cs)");
     const std::string alarm = line(read.output, "62 alarm1 ");
     EXPECT_TRUE(alarm == "62 alarm1 off" || shaped(alarm, "62 alarm1 99:99")) << read.output;
     ASSERT_TRUE(fs::exists(dir_ / "board.cs"));
@@ -111,7 +118,7 @@ TEST_F(CliAgainstBoard, ReadsTheRegistersAndWritesBackAFileWithOneChange) {
     ASSERT_EQ(again.status, 0) << again.output;
     EXPECT_EQ(line(again.output, "67 "), "67 volume 9");
     // Nothing else moved.
-    const std::string before = without(read.output, "67 volume ");
+    const std::string before = without(without(read.output, "67 volume "), "saved to ");
     const std::string after = without(again.output, "67 volume ");
     EXPECT_EQ(before, after);
 }
@@ -137,6 +144,40 @@ TEST_F(CliAgainstBoard, SetsTheBoardClockAndReadsItBack) {
             close || difference.find(": -" + std::to_string(behind) + " s") != std::string::npos;
     }
     EXPECT_TRUE(close) << time.output;
+}
+
+// Seconds since midnight of a "HH:MM:SS" after `prefix` in the line.
+int secondOfDay(const std::string& line, std::size_t at) {
+    return std::stoi(line.substr(at, 2)) * 3600 + std::stoi(line.substr(at + 3, 2)) * 60 +
+           std::stoi(line.substr(at + 6, 2));
+}
+
+TEST_F(CliAgainstBoard, ReadTimeComparesTheBoardsOwnClockAndShowsTheZonedTimeApart) {
+    start();
+    ASSERT_EQ(cli("read-registers --out " + (dir_ / "base.cs").string()).status, 0);
+    std::string text;
+    {
+        std::ifstream in(dir_ / "base.cs");
+        text.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    std::ofstream(dir_ / "zone.cs") << withKey(text, "s2", "2");  // time zone +2 hours
+    start({"--registers", (dir_ / "zone.cs").string()});
+    ASSERT_EQ(cli("sync-time").status, 0);
+    const CliRun time = cli("read-time");
+    ASSERT_EQ(time.status, 0) << time.output;
+    // Written a moment ago from the PC clock: not two hours off.
+    const std::string difference = line(time.output, "difference to the PC clock: ");
+    const bool close = difference.find(": none") != std::string::npos ||
+                       shaped(difference,
+                              "difference to the PC clock: -9 s (the board is 9 s "
+                              "behind)") ||
+                       difference.find(": +1 s") != std::string::npos;
+    EXPECT_TRUE(close) << time.output;
+    const std::string own = line(time.output, "time: ");
+    const std::string shown = line(time.output, "shown with the time zone +2.0: ");
+    ASSERT_TRUE(shaped(own, "time: 99:99:99")) << time.output;
+    ASSERT_TRUE(shaped(shown, "shown with the time zone +2.0: 99:99:99 9999-99-99")) << time.output;
+    EXPECT_EQ(secondOfDay(shown, 31), (secondOfDay(own, 6) + 7200) % 86400) << time.output;
 }
 
 TEST_F(CliAgainstBoard, WritesAUserFieldAndReadsItBack) {
@@ -447,6 +488,75 @@ TEST_F(CliAgainstBoard, MonitorTimesAndDecodesTheLineAndLogsEveryLineToAFile) {
                                   ": No such file or directory"),
               std::string::npos)
         << refused.output;
+}
+
+TEST_F(CliAgainstBoard, MonitorNeitherLosesAnOldLogNorWaitsOnAFifoNorDiesOfAGoneReader) {
+    // A port that cannot be opened leaves the old log as it was.
+    const fs::path kept = dir_ / "kept.log";
+    std::ofstream(kept) << "yesterday\n";
+    device_ = (dir_ / "no-such-port").string();
+    EXPECT_EQ(cli("monitor --seconds 1 --log " + kept.string()).status, 1);
+    std::ifstream in(kept);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "yesterday\n");
+
+    start({"--master"});
+    const fs::path fifo = dir_ / "line.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // No reader: refused at once rather than waited on (timeout's 124 would tell a wait).
+    const CliRun unread = run("timeout 20 " + std::string(HORALUX_CLI_PATH) + " --port " + device_ +
+                              " monitor --seconds 2 --log " + fifo.string());
+    EXPECT_EQ(unread.status, 1) << unread.output;
+    EXPECT_NE(unread.output.find("cannot write the log file " + fifo.string() +
+                                 ": it is a FIFO that no program reads"),
+              std::string::npos)
+        << unread.output;
+
+    // A reader that takes a little and goes: an error and status 1, not SIGPIPE.
+    const int readerFd =
+        ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // there before the writer
+    ASSERT_GE(readerFd, 0);
+    std::thread reader([readerFd] {
+        pollfd wait{readerFd, POLLIN, 0};
+        char some[16];
+        if (::poll(&wait, 1, 20000) == 1) {
+            [[maybe_unused]] const auto got = ::read(readerFd, some, sizeof some);
+        }
+        ::close(readerFd);
+    });
+    const CliRun gone = cli("monitor --seconds 20 --log " + fifo.string());
+    reader.join();
+    EXPECT_EQ(gone.status, 1) << gone.output;
+    EXPECT_NE(gone.output.find("cannot write the log file " + fifo.string() +
+                               ": the program reading it has ended"),
+              std::string::npos)
+        << gone.output;
+
+    // The same for standard output piped into a program that has ended.
+    const fs::path status = dir_ / "status";
+    run("{ " + std::string(HORALUX_CLI_PATH) + " --port " + device_ +
+        " --speed 115200 --delay 0 monitor --raw --seconds 20; echo $? > " + status.string() +
+        "; } | head -c 1");
+    std::ifstream statusIn(status);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(statusIn), {}), "1\n");
+}
+
+TEST_F(CliAgainstBoard, RegisterFilesAreNamedAsUsedAndAnOutThatIsADeviceIsRefused) {
+    start();
+    ASSERT_EQ(cli("read-registers --out " + (dir_ / "mod.cs").string()).status, 0);
+    const CliRun write = cli("write-registers " + (dir_ / "mod.txt").string());
+    ASSERT_EQ(write.status, 0) << write.output;
+    EXPECT_EQ(line(write.output, "read "), "read " + (dir_ / "mod.cs").string() + " (for " +
+                                               (dir_ / "mod.txt").string() +
+                                               ": a register file's name ends in .cs)");
+
+    for (const std::string device : {"/dev/full", "/dev/null"}) {
+        const CliRun out = cli("read-registers --out " + device);
+        EXPECT_EQ(out.status, 2) << out.output;
+        EXPECT_NE(out.output.find(device + " is a device, not a file; nothing was written"),
+                  std::string::npos)
+            << out.output;
+        EXPECT_FALSE(fs::exists(device + ".cs"));
+    }
 }
 
 TEST_F(CliAgainstBoard, ScanPrintsALinePerBoardAtItsSpeedAndFailsWhenNoneAnswers) {

@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <string>
 
 #include "CliFormat.h"
 #include "CliSession.h"
+#include "config/Codes.h"
 #include "config/RegisterFile.h"
 #include "config/RegisterFileCheck.h"
 #include "config/RegisterMap.h"
@@ -20,6 +20,7 @@
 #include "link/wire/PortList.h"
 #include "platform/MachineClock.h"
 #include "settings/FileText.h"
+#include "timesync/CivilTime.h"
 #include "timesync/SntpClient.h"
 
 namespace horalux::cli {
@@ -40,12 +41,39 @@ bool connectAndReadAll(CliSession& session) {
     return session.waitForRing();
 }
 
+// Why `path` cannot take a register file: it exists and is no regular file (a device such as
+// /dev/full would get a file beside it in /dev instead). Empty when it can.
+std::string notAFile(const std::filesystem::path& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    switch (status.type()) {
+        case fs::file_type::not_found:
+        case fs::file_type::none:
+        case fs::file_type::regular:
+            return {};
+        case fs::file_type::character:
+        case fs::file_type::block:
+            return path.string() + " is a device, not a file";
+        case fs::file_type::fifo:
+            return path.string() + " is a FIFO, not a file";
+        case fs::file_type::directory:
+            return path.string() + " is a folder, not a file";
+        default:
+            return path.string() + " is not a regular file";
+    }
+}
+
 // Where the register file named by the user is written. A symbolic link is written through,
 // also when what it points to does not exist yet (the file is then made there) rather than
 // being replaced by a file of its own. Empty, with the reason, when that cannot be.
 std::filesystem::path registerFileTarget(const std::filesystem::path& chosen,
                                          std::string& problem) {
     namespace fs = std::filesystem;
+    if (std::string why = notAFile(chosen); !why.empty()) {
+        problem = why + "; nothing was written";
+        return {};
+    }
     fs::path path = config::registerFilePath(chosen);
     std::error_code ec;
     for (int depth = 0; fs::is_symlink(fs::symlink_status(path, ec)); ++depth) {
@@ -68,7 +96,20 @@ std::filesystem::path registerFileTarget(const std::filesystem::path& chosen,
         }
         path = target;
     }
+    if (std::string why = notAFile(path); !why.empty()) {
+        problem = why + "; nothing was written";
+        return {};
+    }
     return path;
+}
+
+// The file name given, and the register file it stands for when that differs.
+std::string fileNamed(const std::filesystem::path& given, const std::filesystem::path& used) {
+    if (given == used) {
+        return used.string();
+    }
+    return used.string() + " (for " + given.string() + ": a register file's name ends in " +
+           std::string(config::kRegisterFileExtension) + ")";
 }
 
 void printFields(CliSession& session, std::ostream& out) {
@@ -134,6 +175,9 @@ int readRegisters(CommandContext& c) {
                 << registerValueText(image, *entry) << "\n";
         }
     }
+    if (!target.empty()) {
+        out << "saved to " << fileNamed(options.file, target) << "\n";
+    }
     return 0;
 }
 
@@ -145,14 +189,15 @@ int writeRegisters(CommandContext& c) {
     const std::filesystem::path path = config::registerFilePath(options.file);
     const settings::TextFile file = settings::readTextFile(path);
     if (file.status != settings::TextFile::Read) {
-        err << "horalux-cli: cannot read the register file " << path.string() << ": "
+        err << "horalux-cli: cannot read the register file " << fileNamed(options.file, path)
+            << ": "
             << (file.status == settings::TextFile::Missing ? std::strerror(ENOENT) : file.reason)
             << "\n";
         return kBadUsage;
     }
     const config::RegisterFileCheck check = config::checkRegisterFile(file.content, {});
     if (!check.image) {
-        err << "horalux-cli: " << path.string() << ": " << check.problem
+        err << "horalux-cli: " << fileNamed(options.file, path) << ": " << check.problem
             << "; nothing was written\n";
         return kBadUsage;
     }
@@ -164,6 +209,7 @@ int writeRegisters(CommandContext& c) {
             << "nothing was written\n";
         return kBadUsage;
     }
+    c.out << "read " << fileNamed(options.file, path) << "\n";
     CliSession& session = c.session();
     if (!connectAndReadAll(session)) {
         return kFailed;
@@ -211,14 +257,22 @@ int readTime(CommandContext& c) {
         return kFailed;
     }
     const platform::LocalDateTime pc = platform::MachineClock().now();
-    const std::optional<platform::LocalDateTime> board = session.board().snapshot().BoardClock;
-    if (!board) {
+    const link::BoardData data = session.board().snapshot();
+    if (!data.BoardClock) {
         c.err << "horalux-cli: the board's clock reply held no valid date and time\n";
         return kFailed;
     }
-    c.out << "time: " << timeText(*board) << "\n"
-          << "date: " << dateText(*board) << "\n"
-          << "difference to the PC clock: " << differenceText(*board, pc) << "\n";
+    // The decoder shifts the reply by the board's zone for show; the board's clock itself keeps
+    // the time it was written, the PC's local time, and that is what is compared.
+    const platform::LocalDateTime shown = *data.BoardClock;
+    const int zone = config::timeZoneShiftMinutes(data.BoardCopy.timeZone);
+    const platform::LocalDateTime own =
+        timesync::dateTimeOfEpochMs(timesync::epochMsOf(shown) - std::int64_t{zone} * 60000);
+    c.out << "time: " << timeText(own) << "\n"
+          << "date: " << dateText(own) << "\n"
+          << "shown with the time zone " << zoneText(zone) << ": " << timeText(shown) << " "
+          << dateText(shown) << "\n"
+          << "difference to the PC clock: " << differenceText(own, pc) << "\n";
     return 0;
 }
 
@@ -316,12 +370,16 @@ int monitor(CommandContext& c) {
     session.setLineForm({.time = options.time,
                          .direction = options.time || options.decode,
                          .meaning = options.decode});
-    std::ofstream log;
+    if (!session.connect()) {
+        return kFailed;
+    }
+    // Emptied only once the line is up: a port that cannot be opened leaves an old log whole.
+    // Nothing of the line is lost meanwhile: its records reach the main side from runFor on.
+    CliLogFile log;
     if (!options.logFile.empty()) {
-        log.open(options.logFile, std::ios::out | std::ios::trunc | std::ios::binary);
-        if (!log) {
+        if (!log.open(options.logFile)) {
             c.err << "horalux-cli: cannot write the log file " << options.logFile << ": "
-                  << std::strerror(errno) << "\n";
+                  << log.problem() << "\n";
             return kFailed;
         }
         session.setLogFile(&log, options.logFile);
@@ -331,9 +389,6 @@ int monitor(CommandContext& c) {
         CliSession& session;
         ~Detach() { session.setLogFile(nullptr, {}); }
     } detach{session};
-    if (!session.connect()) {
-        return kFailed;
-    }
     const std::uint32_t ms = options.seconds ? *options.seconds * 1000U : UINT32_MAX;
     const std::uint32_t first = std::min(ms, kStatusFrameWaitMs);
     session.runFor(first);
@@ -395,7 +450,15 @@ int runCommand(const CliOptions& options, std::ostream& out, std::ostream& err,
         return kBadUsage;
     }
     CommandContext context(options, out, err, interrupted);
-    return options.command->run(context);
+    const int status = options.command->run(context);
+    out.flush();
+    if (!out && status == 0 && !interrupted) {
+        // A closed pipe or a full disk behind standard output: what was asked is not all there.
+        err << "horalux-cli: cannot write standard output: "
+            << (errno != 0 ? std::strerror(errno) : "write error") << "\n";
+        return kFailed;
+    }
+    return status;
 }
 
 }  // namespace horalux::cli

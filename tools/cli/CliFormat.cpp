@@ -78,6 +78,13 @@ std::string dateText(const platform::LocalDateTime& t) {
     return text;
 }
 
+std::string zoneText(int shiftMinutes) {
+    const int size = shiftMinutes < 0 ? -shiftMinutes : shiftMinutes;
+    const std::string sign = shiftMinutes < 0 ? "-" : (shiftMinutes > 0 ? "+" : "");
+    // Codes hold whole and half hours only.
+    return sign + std::to_string(size / 60) + (size % 60 != 0 ? ".5" : ".0");
+}
+
 // The board keeps whole seconds, so the PC clock is compared to the second too.
 std::int64_t boardAheadSeconds(const platform::LocalDateTime& board, platform::LocalDateTime pc) {
     pc.millisecond = 0;

@@ -35,6 +35,8 @@ std::string writtenText(const std::vector<config::RegisterWrite>& plan,
 // "09:05:07" and "2009-03-01".
 std::string timeText(const platform::LocalDateTime& t);
 std::string dateText(const platform::LocalDateTime& t);
+// A time-zone shift as the settings window lists it, with its sign: "+3.0", "-0.5", "0.0".
+std::string zoneText(int shiftMinutes);
 // Seconds the board's clock is ahead of the PC's (behind when negative), to the second.
 std::int64_t boardAheadSeconds(const platform::LocalDateTime& board, platform::LocalDateTime pc);
 // How far the board's clock is from the PC's, to the second.

@@ -7,49 +7,20 @@
 #include <cstring>
 #include <ostream>
 
+#include "link/exchange/FrameMeaning.h"
 #include "link/exchange/Messages.h"
 #include "link/wire/Commands.h"
 #include "link/wire/PortAccess.h"
 
 namespace horalux::cli {
 
-std::string describeRequest(const link::BoardRequest& request) {
-    const char* what = "request";
-    switch (request.command) {
-        case link::cmd::ReadRegister:
-            what = "register read";
-            break;
-        case link::cmd::WriteRegister:
-            what = "register write";
-            break;
-        case link::cmd::WriteClock:
-            what = "clock write";
-            break;
-        case link::cmd::ReadClock:
-            what = "clock read";
-            break;
-        case link::cmd::ReadUserFields:
-            what = "user field read";
-            break;
-        case link::cmd::WriteUserFields:
-            what = "user field write";
-            break;
-        default:
-            break;
-    }
-    std::string out = what;
-    if (request.command == link::cmd::ReadRegister || request.command == link::cmd::WriteRegister) {
-        out += " " + std::to_string(request.param1);
-    }
-    char text[64];
-    std::snprintf(text, sizeof text, " (%02X %02X %02X) to board %u", request.command,
-                  request.param1, request.param2, request.address);
-    return out + text;
-}
-
 namespace {
 
 constexpr std::uint32_t kStallSlackMs = 2000;
+
+const char* writeErrorText() {
+    return errno != 0 ? std::strerror(errno) : "write error";
+}
 
 }  // namespace
 
@@ -80,6 +51,10 @@ bool CliSession::connect() {
 void CliSession::dispatch(std::uint32_t maxWaitMs) {
     session_.calls().waitPending(std::chrono::milliseconds(maxWaitMs));
     session_.calls().drain();
+    if (!out_ && !failed_ && !interrupted_) {
+        // Nobody reads the output any more (a pipe closed): monitor would go on unseen.
+        fail(std::string("cannot write standard output: ") + writeErrorText());
+    }
     if (interrupted_ && !failed_) {
         // Stopping the exchange ends the wait that pumps here; the command then returns.
         failed_ = true;
@@ -134,12 +109,8 @@ bool CliSession::waitForRing() {
             if (const link::BoardRequest* current = ring->current()) {
                 // Only the fields fixed when it was queued: the exchange thread may be updating
                 // its tries meanwhile.
-                link::BoardRequest named;
-                named.address = current->address;
-                named.command = current->command;
-                named.param1 = current->param1;
-                named.param2 = current->param2;
-                what = describeRequest(named);
+                what = link::describeRequest(current->address, current->command, current->param1,
+                                             current->param2);
             }
             fail("the board did not finish in time: " + what + " was still unanswered after " +
                  std::to_string(limit / 1000) + " s");
@@ -171,7 +142,8 @@ void CliSession::fail(const std::string& why) {
 }
 
 void CliSession::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
-    fail("no answer to " + describeRequest(*copy));
+    fail("no answer to " +
+         link::describeRequest(copy->address, copy->command, copy->param1, copy->param2));
 }
 
 void CliSession::onBoardMode(std::uint8_t code) {
@@ -192,11 +164,17 @@ void CliSession::onExchangeInfo(const link::TStrMsg& record) {
         out_ << "line: " << line << "\n";
     }
     if (logFile_ != nullptr && !failed_) {
-        // Flushed per line: whatever ends the program, the lines before it are in the file.
-        *logFile_ << line << '\n' << std::flush;
-        if (!*logFile_) {
-            fail("cannot write the log file " + logName_ + ": " + std::strerror(errno));
+        if (!logFile_->writeLine(line)) {
+            fail("cannot write the log file " + logName_ + ": " + logFile_->problem());
         }
+    }
+}
+
+void CliSession::onExchangeInfoDropped(std::size_t count) {
+    if (raw_ || logFile_ != nullptr) {
+        say("the output did not keep up with the line: " + std::to_string(count) +
+            " records of the line were dropped" +
+            (logFile_ != nullptr ? ", also from the log file" : ""));
     }
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "CliLogFile.h"
 #include "CliOptions.h"
 #include "link/exchange/BoardState.h"
 #include "link/exchange/ExchangeEvents.h"
@@ -60,9 +61,9 @@ class CliSession final : public link::ExchangeEvents,
     }
     // The form of the line's records, on the terminal and in the log file.
     void setLineForm(link::LogForm form) { lineForm_ = form; }
-    // Every record (also the empty polls) goes to `log` as it comes, flushed per line; a
-    // failed write fails the session naming `name`.
-    void setLogFile(std::ostream* log, std::string name) {
+    // Every record (also the empty polls) goes to `log` as it comes; a failed write fails the
+    // session naming `name`.
+    void setLogFile(CliLogFile* log, std::string name) {
         logFile_ = log;
         logName_ = std::move(name);
     }
@@ -71,6 +72,7 @@ class CliSession final : public link::ExchangeEvents,
     void onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override;
     void onBoardMode(std::uint8_t code) override;
     void onExchangeInfo(const link::TStrMsg& record) override;
+    void onExchangeInfoDropped(std::size_t count) override;
     void onRingState(bool empty) override;
     void refreshBoardView() override;
     void refreshUserFields() override;
@@ -97,7 +99,7 @@ class CliSession final : public link::ExchangeEvents,
     std::function<void()> onChange_;
     bool raw_ = false;
     link::LogForm lineForm_;
-    std::ostream* logFile_ = nullptr;
+    CliLogFile* logFile_ = nullptr;
     std::string logName_;
     std::uint8_t lastMode_ = 0;
     bool failed_ = false;
@@ -105,8 +107,5 @@ class CliSession final : public link::ExchangeEvents,
 
 // The session settings the global options stand for: port, speed, address and pause.
 settings::ProgramSettings sessionSettings(const CliOptions& options);
-
-// A request as a person reads it, as in "register read 77 (74 4D 00) to board 1".
-std::string describeRequest(const link::BoardRequest& request);
 
 }  // namespace horalux::cli

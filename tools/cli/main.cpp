@@ -38,6 +38,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     horalux::platform::onStopRequest(onSignal);
+#ifdef SIGPIPE
+    // A reader that has gone (of the log FIFO, of standard output) is a write error to report,
+    // not a silent end.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     const int status = horalux::cli::runCommand(std::get<horalux::cli::CliOptions>(parsed),
                                                 std::cout, std::cerr, interrupted);
     // Stopped by a signal: the shell's convention, 128 + the signal's number.

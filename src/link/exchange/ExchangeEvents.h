@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -26,6 +27,10 @@ class ExchangeEvents {
     // WM_EXCHANGE_INFO: the bytes of one poll, block read or written frame, every one in order.
     // The record is lent for the call; keep a copy if needed.
     virtual void onExchangeInfo(const TStrMsg& record) = 0;
+    // Records the main side fell too far behind to be handed (see kMaxPostedRecords): `count`
+    // of the oldest were dropped, just before the records delivered next. Board state, modes
+    // and failures are never dropped.
+    virtual void onExchangeInfoDropped(std::size_t /*count*/) {}
     // Whether onExchangeInfo would keep anything now. While it would not, no record is formatted
     // or handed over: the line is polled about twelve times a second.
     virtual bool takesExchangeInfo() const { return true; }

@@ -1,6 +1,7 @@
 #include "link/exchange/FrameMeaning.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "link/wire/Commands.h"
 #include "link/wire/RequestParser.h"
@@ -45,29 +46,75 @@ std::string describeRequestFrame(std::span<const std::uint8_t> frame) {
     return {};
 }
 
+namespace {
+
+// Every request the program sends, as the log shows it and as a message names it.
+struct RequestName {
+    std::uint8_t command;
+    std::string_view log;
+    std::string_view message;
+};
+constexpr RequestName kRequestNames[] = {
+    {cmd::ReadRegister, "чтение регистра", "register read"},
+    {cmd::WriteRegister, "запись регистра", "register write"},
+    {cmd::WriteClock, "запись часов", "clock write"},
+    {cmd::ReadClock, "чтение часов", "clock read"},
+    {cmd::ReadUserFields, "чтение полей пользователя", "user field read"},
+    {cmd::WriteUserFields, "запись полей пользователя", "user field write"},
+};
+
+const RequestName* requestName(std::uint8_t command) {
+    for (const RequestName& name : kRequestNames) {
+        if (name.command == command) {
+            return &name;
+        }
+    }
+    return nullptr;
+}
+
+bool namesRegister(std::uint8_t command) {
+    return command == cmd::ReadRegister || command == cmd::WriteRegister;
+}
+
+}  // namespace
+
 std::string describeCommand(std::uint8_t command, std::uint8_t param1, std::uint8_t param2,
                             std::span<const std::uint8_t> data) {
-    const std::string register1 = std::to_string(param1);
+    const RequestName* name = requestName(command);
+    if (name == nullptr) {
+        return "команда " + codeText(command) + " (" + std::to_string(param1) + ", " +
+               std::to_string(param2) + ")";
+    }
+    std::string text(name->log);
+    if (namesRegister(command)) {
+        text += " " + std::to_string(param1);
+    }
     switch (command) {
-        case cmd::ReadRegister:
-            return "чтение регистра " + register1;
         case cmd::WriteRegister:
-            return "запись регистра " + register1 + " := " + std::to_string(param2);
+            return text + " := " + std::to_string(param2);
         case cmd::WriteClock:
             if (const auto time = timesync::decodeBoardTimePayload(data)) {
-                return "запись часов " + dateTimeText(*time);
+                return text + " " + dateTimeText(*time);
             }
-            return "запись часов, блок не время";
-        case cmd::ReadClock:
-            return "чтение часов";
-        case cmd::ReadUserFields:
-            return "чтение полей пользователя";
+            return text + ", блок не время";
         case cmd::WriteUserFields:
-            return "запись полей пользователя, " + std::to_string(data.size()) + " байт";
+            return text + ", " + std::to_string(data.size()) + " байт";
         default:
-            return "команда " + codeText(command) + " (" + register1 + ", " +
-                   std::to_string(param2) + ")";
+            return text;
     }
+}
+
+std::string describeRequest(std::uint8_t address, std::uint8_t command, std::uint8_t param1,
+                            std::uint8_t param2) {
+    const RequestName* name = requestName(command);
+    std::string text(name != nullptr ? name->message : "request");
+    if (namesRegister(command)) {
+        text += " " + std::to_string(param1);
+    }
+    char bytes[48];
+    std::snprintf(bytes, sizeof bytes, " (%02X %02X %02X) to board %u", command, param1, param2,
+                  address);
+    return text + bytes;
 }
 
 std::string describeReplyHeader(const ReplyHeader& header) {

@@ -21,6 +21,11 @@ std::string describeRequestFrame(std::span<const std::uint8_t> frame);
 std::string describeCommand(std::uint8_t command, std::uint8_t param1, std::uint8_t param2,
                             std::span<const std::uint8_t> data);
 
+// A request as the companion's messages name it: "register read 77 (74 4D 00) to board 1".
+// The same table of commands as describeCommand, in English.
+std::string describeRequest(std::uint8_t address, std::uint8_t command, std::uint8_t param1,
+                            std::uint8_t param2);
+
 // A reply without a data block: a register value, an acknowledgement, an ignored code.
 std::string describeReplyHeader(const ReplyHeader& header);
 // A status frame; `mainText` is the main field's text the decoder made of it.

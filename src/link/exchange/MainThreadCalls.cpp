@@ -109,6 +109,23 @@ void MainThreadCalls::postExchangeInfo(ExchangeEvents& events, const ExchangeByt
     posted_.records.push_back({static_cast<std::uint32_t>(bytes.bytes.size()),
                                static_cast<std::uint32_t>(bytes.meaning.size()), bytes.tick,
                                bytes.direction});
+    posted_.bound();
+}
+
+void MainThreadCalls::Posted::bound() {
+    while (records.size() - firstRecord > kMaxPostedRecords ||
+           (bytes.size() - firstByte > kMaxPostedBytes && records.size() - firstRecord > 1)) {
+        firstByte += records[firstRecord].length;
+        firstMeaning += records[firstRecord].meaningLength;
+        ++firstRecord;
+        ++dropped;
+    }
+    if (firstRecord > kMaxPostedRecords / 2) {
+        records.erase(records.begin(), records.begin() + static_cast<std::ptrdiff_t>(firstRecord));
+        bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(firstByte));
+        meanings.erase(0, firstMeaning);
+        firstRecord = firstByte = firstMeaning = 0;
+    }
 }
 
 void MainThreadCalls::postRingState(ExchangeEvents& events, bool empty,
@@ -145,12 +162,17 @@ void MainThreadCalls::deliverPosted(std::unique_lock<std::mutex>& lock) {
     lock.unlock();
 
     ExchangeEvents& events = *batch.events;
-    if (!batch.records.empty()) {
+    if (batch.dropped > 0) {
+        // Older than every record delivered now.
+        runGuarded([&] { events.onExchangeInfoDropped(batch.dropped); });
+    }
+    if (batch.firstRecord < batch.records.size()) {
         readClock();
     }
-    std::size_t at = 0;
-    std::size_t meaningAt = 0;
-    for (const PostedRecord& posted : batch.records) {
+    std::size_t at = batch.firstByte;
+    std::size_t meaningAt = batch.firstMeaning;
+    for (std::size_t i = batch.firstRecord; i < batch.records.size(); ++i) {
+        const PostedRecord& posted = batch.records[i];
         const auto bytes = std::span<const std::uint8_t>(batch.bytes).subspan(at, posted.length);
         const auto meaning =
             std::string_view(batch.meanings).substr(meaningAt, posted.meaningLength);

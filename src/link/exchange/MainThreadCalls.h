@@ -87,11 +87,16 @@ class InlineMainThread final : public MainThread {
     CallOutcome run(RoutineRef routine, const std::stop_token& stop) override;
 };
 
+// Posted records a main side that does not drain (its output blocked) can fall behind by; past
+// either bound the oldest records are dropped. Far more than a 10,000-line log shows.
+inline constexpr std::size_t kMaxPostedRecords = 20000;
+inline constexpr std::size_t kMaxPostedBytes = 4 * 1024 * 1024;
+
 // Pending main-thread calls: the worker queues one and waits; the main side runs them from its
 // own loop with drain(). Posted records and ring states wait in a queue of their own that the
-// worker never waits on. The wake hook (set before the worker starts) is called on the worker
-// thread each time a call is queued and once per ended batch of posts, so the main side can
-// post itself an event and drain.
+// worker never waits on; it is bounded (see kMaxPostedRecords), while calls are never dropped. The
+// wake hook (set before the worker starts) is called on the worker thread each time a call is
+// queued and once per ended batch of posts, so the main side can post itself an event and drain.
 class MainThreadCalls final : public MainThread {
   public:
     MainThreadCalls();
@@ -127,20 +132,30 @@ class MainThreadCalls final : public MainThread {
         LogDirection direction = LogDirection::Read;
     };
     // Posted records as one byte run and one meaning run plus what each record holds of them,
-    // so posting allocates nothing once the buffers have grown.
+    // so posting allocates nothing once the buffers have grown. Dropped records are skipped by
+    // the first* marks and cut off the front now and then, so a drop costs no move of the rest.
     struct Posted {
         ExchangeEvents* events = nullptr;
         std::vector<std::uint8_t> bytes;
         std::string meanings;
         std::vector<PostedRecord> records;
-        int ringState = -1;  // -1: none posted, else 0 or 1
-        bool empty() const { return records.empty() && ringState < 0; }
+        std::size_t firstRecord = 0;
+        std::size_t firstByte = 0;
+        std::size_t firstMeaning = 0;
+        std::size_t dropped = 0;  // records dropped since the main side last took the batch
+        int ringState = -1;       // -1: none posted, else 0 or 1
+        bool empty() const {
+            return firstRecord == records.size() && ringState < 0 && dropped == 0;
+        }
         void clear() {
             bytes.clear();
             meanings.clear();
             records.clear();
+            firstRecord = firstByte = firstMeaning = dropped = 0;
             ringState = -1;
         }
+        // Drops the oldest records until the queue is within its bounds again.
+        void bound();
     };
 
     bool pendingLocked() const { return !queue_.empty() || (batchEnded_ && !posted_.empty()); }

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "config/Codes.h"
 #include "config/RegisterMap.h"
 #include "link/exchange/FrameMeaning.h"
 #include "link/exchange/Messages.h"
@@ -295,12 +296,7 @@ void ReplyDecoder::decodeClock() {
     }
     {
         auto data = board_.lock();
-        // The zone code: whole hours in bits 0..5, half an hour more with bit 7, west with bit 6.
-        const std::uint8_t zone = data->BoardCopy.timeZone;
-        std::int64_t shiftMinutes = (zone & 0x3F) * 60 + ((zone & 0x80) != 0 ? 30 : 0);
-        if ((zone & 0x40) != 0) {
-            shiftMinutes = -shiftMinutes;
-        }
+        const std::int64_t shiftMinutes = config::timeZoneShiftMinutes(data->BoardCopy.timeZone);
         const platform::LocalDateTime shifted =
             timesync::dateTimeOfEpochMs(timesync::epochMsOf(*time) + shiftMinutes * 60000);
         values_.hour.setDecimal(shifted.hour, 2);

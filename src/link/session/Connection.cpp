@@ -28,6 +28,9 @@ class Connection::Relay final : public ExchangeEvents, public Prompts {
     void onExchangeInfo(const TStrMsg& record) override {
         handle([&] { owner().onExchangeInfo(record); });
     }
+    void onExchangeInfoDropped(std::size_t count) override {
+        handle([&] { owner().onExchangeInfoDropped(count); });
+    }
     bool takesExchangeInfo() const override {
         return connection_.parts_.events.takesExchangeInfo();
     }
