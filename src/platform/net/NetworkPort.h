@@ -32,7 +32,8 @@ class NetworkPort final : public SerialPort {
   public:
     // Returns nullptr when the port cannot be had, with the cause in `failure` as one line
     // naming the port ("NAME: host not found", "connection refused", "timed out", "in use by
-    // another program", ...); throws PortError when the device server refuses the speed.
+    // another program", "the device server closed the connection during set-up", ...); throws
+    // PortError when the device server sets another speed or anything but 8N1.
     static std::unique_ptr<NetworkPort> open(const std::string& name, std::uint32_t speed,
                                              std::string* failure = nullptr,
                                              const NetworkTimeouts& timeouts = {});
