@@ -1,5 +1,6 @@
 #include "platform/PosixSerialPort.h"
 
+#include "platform/PortNameText.h"
 #include "platform/Tick.h"
 
 #include <fcntl.h>
@@ -92,34 +93,35 @@ PortError speedRefused(std::uint32_t bitsPerSecond, int error) {
 }  // namespace
 
 std::string serialOpenFailureText(const std::string& path, int error) {
+    const std::string shown = shownPortName(path);
     switch (error) {
         case ENOENT:
         case ENODEV:
         case ENXIO:
-            return path + ": no such device";
+            return shown + ": no such device";
         case EBUSY:
         case EWOULDBLOCK:
-            return path + ": in use by another program";
+            return shown + ": in use by another program";
         case ENOTTY:
         case EISDIR:
-            return path + ": not a serial device";
+            return shown + ": not a serial device";
         case EACCES:
         case EPERM: {
             struct stat info {};
             std::string group = "dialout";
             if (::stat(path.c_str(), &info) == 0) {
                 if ((info.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) {
-                    return path + ": permission denied; no group may use the device: ask the " +
+                    return shown + ": permission denied; no group may use the device: ask the " +
                            "administrator for access";
                 }
                 group = groupName(info.st_gid);
             }
-            return path + ": permission denied; the device belongs to the group " + group +
+            return shown + ": permission denied; the device belongs to the group " + group +
                    ": join it with \"sudo usermod -aG " + group +
                    " $USER\", then log out and in again";
         }
         default:
-            return path + ": " + std::strerror(error);
+            return shown + ": " + std::strerror(error);
     }
 }
 
@@ -146,7 +148,8 @@ std::unique_ptr<PosixSerialPort> PosixSerialPort::open(const std::string& name, 
     // The terminal this program runs in (as /dev/tty or by its own name) is no board's line,
     // and made raw it would be left unusable to the user.
     if (tcgetsid(fd) != -1) {
-        return failWith(fd, path + ": this is the terminal the program runs in, not a serial port");
+        return failWith(fd, shownPortName(path) +
+                                ": this is the terminal the program runs in, not a serial port");
     }
     // TIOCEXCL keeps other users out but not root; the lock keeps out every program that
     // opens ports the way this one does, whoever runs it.

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/PortNameText.h"
 #include "platform/Win32ErrorText.h"
 
 namespace horalux::platform {
@@ -69,23 +70,24 @@ bool serialDeviceExists(const std::string& name) {
 }
 
 std::string serialOpenFailureText(const std::string& name, DWORD error) {
+    const std::string shown = shownPortName(name);
     switch (error) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
         case ERROR_INVALID_NAME:
         case ERROR_BAD_UNIT:
         case ERROR_DEV_NOT_EXIST:
-            return name + ": no such device";
+            return shown + ": no such device";
         // A COM port opened with no sharing refuses everyone else with "access denied".
         case ERROR_ACCESS_DENIED:
         case ERROR_SHARING_VIOLATION:
         case ERROR_BUSY:
-            return name + ": in use by another program";
+            return shown + ": in use by another program";
         case ERROR_INVALID_FUNCTION:
         case ERROR_NOT_SUPPORTED:
-            return name + ": not a serial device";
+            return shown + ": not a serial device";
         default:
-            return name + ": " + win32ErrorText(error);
+            return shown + ": " + win32ErrorText(error);
     }
 }
 
@@ -118,7 +120,7 @@ std::unique_ptr<Win32SerialPort> Win32SerialPort::open(const std::string& name, 
     if (GetCommState(handle, &original) == 0) {
         // A file or a pipe: no line settings to read.
         if (failure != nullptr) {
-            *failure = name + ": not a serial device";
+            *failure = shownPortName(name) + ": not a serial device";
         }
         return nullptr;
     }

@@ -2,73 +2,14 @@
 #include "platform/net/NetworkPort.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <thread>
 
+#include "LoopbackServer.h"
 #include "platform/PortOpener.h"
 
 namespace horalux::platform {
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-// A listening socket on 127.0.0.1 and the one connection it accepts.
-class LoopbackServer {
-  public:
-    LoopbackServer() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listener_, 4) != 0 ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            throw std::runtime_error("cannot listen on 127.0.0.1");
-        }
-        port_ = ntohs(address.sin_port);
-    }
-    ~LoopbackServer() {
-        closeClient();
-        ::close(listener_);
-    }
-    std::string name(const char* scheme) const {
-        return std::string(scheme) + "127.0.0.1:" + std::to_string(port_);
-    }
-    void accept() { client_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC); }
-    void send(const Bytes& bytes) {
-        ASSERT_EQ(::send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL),
-                  static_cast<ssize_t>(bytes.size()));
-    }
-    // Reads until `count` bytes have come (or the peer closed).
-    Bytes receive(std::size_t count) {
-        Bytes got(count);
-        std::size_t have = 0;
-        while (have < count) {
-            const ssize_t n = ::recv(client_, got.data() + have, count - have, 0);
-            if (n <= 0) {
-                break;
-            }
-            have += static_cast<std::size_t>(n);
-        }
-        got.resize(have);
-        return got;
-    }
-    void closeClient() {
-        if (client_ >= 0) {
-            ::close(client_);
-            client_ = -1;
-        }
-    }
-
-  private:
-    int listener_ = -1;
-    int client_ = -1;
-    std::uint16_t port_ = 0;
-};
 
 Bytes readAll(SerialPort& port, std::size_t count) {
     Bytes got(count);
@@ -134,31 +75,38 @@ TEST(NetworkPort, FailuresToOpenNameThePortAndTheCause) {
         const char* what;
         std::string name;
         std::string serverSays;  // sent by the server on accepting, which then closes
-        std::string cause;
+        std::string failure;     // how the message begins
     };
     LoopbackServer server;
     const std::string refusedName = [] {
         LoopbackServer gone;
         return gone.name("tcp://");
     }();
+    const std::string raw = server.name("tcp://");
+    const std::string telnet = server.name("rfc2217://");
     const Case cases[] = {
-        {"unknown host", "tcp://no-such-board.invalid:4001", "", "host not found"},
-        {"nobody listens", refusedName, "", "connection refused"},
-        {"not an address", "rfc2217://[fd00::7", "", "not a network address"},
-        {"a raw port already serving someone", server.name("tcp://"), "Port already in use\r\n",
-         "in use by another program"},
-        {"a telnet port already serving someone", server.name("rfc2217://"),
+        {"unknown host", "tcp://no-such-board.invalid:4001", "",
+         "tcp://no-such-board.invalid:4001: host not found"},
+        {"nobody listens", refusedName, "", refusedName + ": connection refused"},
+        {"not an address", "rfc2217://[fd00::7", "", "rfc2217://[fd00::7: not a network address"},
+        {"a name that would split the message", "tcp://board\n:4001\r\x01", "",
+         R"("tcp://board\n:4001\r\x01": not a network address)"},
+        {"a raw port already serving someone", raw, "Port already in use\r\n",
+         raw + ": in use by another program"},
+        {"a telnet port already serving someone", telnet,
          "\xFF\xFD\x2C"
          "Port's device already in use\r\n",
-         "in use by another program"},
-        {"a server that closes without a word", server.name("tcp://"), "",
-         "in use by another program"},
-        {"a server that closes saying why", server.name("rfc2217://"), "Device open failure\r\n",
-         "closed by the device server: Device open failure"},
+         telnet + ": in use by another program"},
+        {"a raw server that closes without a word", raw, "",
+         raw + ": the device server closed the connection during set-up"},
+        {"a telnet server that closes after negotiating", telnet, "\xFF\xFB\x03\xFF\xFD\x00",
+         telnet + ": the device server closed the connection during set-up"},
+        {"a server that closes saying why", telnet, "Device open failure\r\n",
+         telnet + ": closed by the device server: Device open failure"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const bool served = c.name == server.name("tcp://") || c.name == server.name("rfc2217://");
+        const bool served = c.name == raw || c.name == telnet;
         std::thread serverSide;
         if (served) {
             serverSide = std::thread([&] {
@@ -173,8 +121,7 @@ TEST(NetworkPort, FailuresToOpenNameThePortAndTheCause) {
         if (served) {
             serverSide.join();
         }
-        EXPECT_EQ(opener.lastFailureCause().rfind(c.name + ": " + c.cause, 0), 0U)
-            << opener.lastFailureCause();
+        EXPECT_EQ(opener.lastFailureCause().rfind(c.failure, 0), 0U) << opener.lastFailureCause();
     }
 }
 

@@ -22,7 +22,8 @@ constexpr int kWatchdogMs = 20000;
 using CliRun = CommandRun;
 
 std::string cliCommand(const std::string& port, const std::string& args) {
-    return std::string(HORALUX_CLI_PATH) + " --port " + port + " --delay 0 " + args + " 2>&1";
+    // Quoted for the shell: a name may hold a newline.
+    return std::string(HORALUX_CLI_PATH) + " --port '" + port + "' --delay 0 " + args + " 2>&1";
 }
 
 CliRun cli(const std::string& port, const std::string& args) {
@@ -184,19 +185,22 @@ TEST(NetworkPorts, PortsThatCannotBeHadGiveErrorOpeningPortWithTheCause) {
     const std::string refused = "tcp://127.0.0.1:" + std::to_string(freeLoopbackPort());
     struct Case {
         std::string port;
-        std::string cause;
+        std::string failure;  // the line after "Error opening port"
     };
     const Case cases[] = {
-        {refused, "connection refused"},
-        {"rfc2217://no-such-board.invalid:4001", "host not found"},
-        {server.rfc2217Name(), "in use by another program"},
-        {server.tcpName(), "in use by another program"},
+        {refused, refused + ": connection refused"},
+        {"rfc2217://no-such-board.invalid:4001",
+         "rfc2217://no-such-board.invalid:4001: host not found"},
+        {server.rfc2217Name(), server.rfc2217Name() + ": in use by another program"},
+        {server.tcpName(), server.tcpName() + ": in use by another program"},
+        // A newline in the name would split the message: the name is quoted instead.
+        {"tty\nUSB9", R"("/dev/tty\nUSB9": no such device)"},
+        {"tcp://board:4001\n", R"("tcp://board:4001\n": not a network address)"},
     };
     for (const Case& c : cases) {
         const CliRun run = cli(c.port, "sync-time");
         EXPECT_EQ(run.status, 1) << c.port;
-        EXPECT_NE(run.output.find("Error opening port\n" + c.port + ": " + c.cause + "\n"),
-                  std::string::npos)
+        EXPECT_NE(run.output.find("Error opening port\n" + c.failure), std::string::npos)
             << run.output;
     }
 }

@@ -19,6 +19,7 @@
 #include "link/wire/Commands.h"
 #include "link/wire/PortList.h"
 #include "platform/MachineClock.h"
+#include "platform/PortNameText.h"
 #include "settings/FileText.h"
 #include "timesync/CivilTime.h"
 #include "timesync/SntpClient.h"
@@ -398,13 +399,14 @@ int monitor(CommandContext& c) {
             // set-mode reads the board first, and no board answers the all-boards address.
             out << "no board has sent a status frame for " << kStatusFrameWaitMs / 1000
                 << " s: none is time master, so boards send their fields only when asked; make "
-                << "one master with: horalux-cli --port " << options.port
+                << "one master with: horalux-cli --port " << platform::shownPortName(options.port)
                 << " --address ADDRESS set-mode master, giving the board's own address\n";
         } else {
             out << "board " << int{options.address} << " has sent no status frame for "
                 << kStatusFrameWaitMs / 1000 << " s: it is not time master, so it sends its "
                 << "fields only when asked; make it master with: horalux-cli --port "
-                << options.port << " --address " << int{options.address} << " set-mode master\n";
+                << platform::shownPortName(options.port) << " --address " << int{options.address}
+                << " set-mode master\n";
         }
         out.flush();
     }

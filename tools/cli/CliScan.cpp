@@ -12,6 +12,7 @@
 
 #include "CliSession.h"
 #include "link/scan/BoardScan.h"
+#include "platform/PortNameText.h"
 
 namespace horalux::cli {
 
@@ -166,13 +167,14 @@ int scan(CommandContext& c) {
     clearProgress();
 
     if (!result.failure.empty()) {
-        c.err << "horalux-cli: the scan of " << c.options.port << " ended: " << result.failure
-              << "\n";
+        c.err << "horalux-cli: the scan of " << platform::shownPortName(c.options.port)
+              << " ended: " << result.failure << "\n";
         return kFailed;
     }
     if (result.boards.empty()) {
         if (!result.stopped) {
-            c.err << "horalux-cli: no board answered on " << c.options.port << "\n";
+            c.err << "horalux-cli: no board answered on " << platform::shownPortName(c.options.port)
+                  << "\n";
         }
         return kFailed;
     }

@@ -7,6 +7,7 @@
 #include "CliFormat.h"
 #include "CliOptions.h"
 #include "link/wire/Commands.h"
+#include "platform/PortNameText.h"
 
 namespace horalux::cli {
 namespace {
@@ -117,8 +118,8 @@ void TimeKeeper::run() {
             failures_ = 0;
         }
         ++failures_;
-        say("the line to " + settings_.port + " is lost; reopening it in " +
-            periodText(reopenPauseMs(failures_ - 1) / kMsPerS));
+        say("the line to " + platform::shownPortName(settings_.port) +
+            " is lost; reopening it in " + periodText(reopenPauseMs(failures_ - 1) / kMsPerS));
     }
     parts_.line.close();
 }
@@ -144,13 +145,14 @@ bool TimeKeeper::connect(bool first) {
         forgetStaleWrite();
         const std::optional<std::string> problem = parts_.line.open();
         if (!problem) {
-            say(first ? "connected to " + settings_.port : "reopened " + settings_.port);
+            say(first ? "connected to " + platform::shownPortName(settings_.port)
+                      : "reopened " + platform::shownPortName(settings_.port));
             return true;
         }
         // Said again only when the cause changes: the pauses grow to a minute, and a cause
         // repeated every minute would fill the journal with nothing new.
         if (*problem != told) {
-            say("cannot open " + settings_.port + ": " + *problem +
+            say("cannot open " + platform::shownPortName(settings_.port) + ": " + *problem +
                 "; trying again with pauses growing to " +
                 std::to_string(kLongestReopenPauseMs / kMsPerS) + " s");
             told = *problem;

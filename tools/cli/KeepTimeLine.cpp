@@ -10,6 +10,7 @@
 #include "link/wire/Frame.h"
 #include "link/wire/PortAccess.h"
 #include "platform/MachineClock.h"
+#include "platform/PortNameText.h"
 
 namespace horalux::cli {
 namespace {
@@ -75,7 +76,7 @@ KeptLine::Outcome SessionKeptLine::await() {
         return Outcome::Lost;
     }
     if (!drained) {
-        say("the exchange on " + options_.port + " made no progress for " +
+        say("the exchange on " + platform::shownPortName(options_.port) + " made no progress for " +
             std::to_string(limitMs / 1000) + " s");
         lost_ = true;
         return Outcome::Lost;

@@ -3,7 +3,10 @@
 #if defined(_WIN32)
 #include "platform/Win32Winsock.h"
 #else
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 #endif
 
 #include <cerrno>
@@ -15,25 +18,75 @@
 #include <thread>
 #include <utility>
 
+#include "platform/Tick.h"
+
 namespace horalux::platform {
 namespace {
 
+// One lookup, shared by the caller and the thread that runs it: whichever lets go last frees
+// it, the addresses found included, so a caller that stops waiting leaves nothing behind.
 struct Lookup {
+    Lookup() {
+#if !defined(_WIN32)
+        if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+            wake[0] = wake[1] = -1;
+        }
+#endif
+    }
+    ~Lookup() {
+        if (found != nullptr) {
+            freeaddrinfo(found);
+        }
+#if !defined(_WIN32)
+        for (const int fd : wake) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+#endif
+    }
+    Lookup(const Lookup&) = delete;
+    Lookup& operator=(const Lookup&) = delete;
+
     std::mutex mutex;
     std::condition_variable done;
     bool finished = false;
-    bool abandoned = false;  // the caller stopped waiting: the lookup frees its own result
     int status = 0;
     int error = 0;
     addrinfo* found = nullptr;
+    // Written once the lookup is over: a wait in poll, unlike one on `done`, ends on a signal.
+    int wake[2] = {-1, -1};
 };
 
-int resolve(const std::string& host, const std::string& service, addrinfo** found) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_ADDRCONFIG;
-    return getaddrinfo(host.c_str(), service.c_str(), &hints, found);
+enum class WaitEnd { Finished, TimedOut, Interrupted };
+
+WaitEnd waitFor(Lookup& lookup, std::uint32_t timeoutMs) {
+#if !defined(_WIN32)
+    if (lookup.wake[0] >= 0) {
+        const std::int64_t deadline = monotonicMs() + timeoutMs;
+        for (;;) {
+            {
+                const std::lock_guard lock(lookup.mutex);
+                if (lookup.finished) {
+                    return WaitEnd::Finished;
+                }
+            }
+            const std::int64_t left = deadline - monotonicMs();
+            if (left <= 0) {
+                return WaitEnd::TimedOut;
+            }
+            pollfd pfd{lookup.wake[0], POLLIN, 0};
+            if (::poll(&pfd, 1, static_cast<int>(left)) < 0 && errno == EINTR) {
+                return WaitEnd::Interrupted;
+            }
+        }
+    }
+#endif
+    std::unique_lock lock(lookup.mutex);
+    return lookup.done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                [&] { return lookup.finished; })
+               ? WaitEnd::Finished
+               : WaitEnd::TimedOut;
 }
 
 std::string failureText(int status, int error) {
@@ -46,9 +99,23 @@ std::string failureText(int status, int error) {
 #endif
 }
 
+addrinfo streamHints() {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_ADDRCONFIG;
+    return hints;
+}
+
 }  // namespace
 
-AddrInfoList lookUpHost(const NetAddress& address, std::uint32_t timeoutMs, std::string& cause) {
+int systemResolver(const std::string& host, const std::string& service, const addrinfo& hints,
+                   addrinfo** found) {
+    return getaddrinfo(host.c_str(), service.c_str(), &hints, found);
+}
+
+AddrInfoList lookUpHost(const NetAddress& address, std::uint32_t timeoutMs, std::string& cause,
+                        const HostResolver& resolver) {
     if (address.host.empty() || isReservedInvalidName(address.host)) {
         cause = "host not found";
         return nullptr;
@@ -62,40 +129,44 @@ AddrInfoList lookUpHost(const NetAddress& address, std::uint32_t timeoutMs, std:
     const std::string service = std::to_string(address.port);
     auto lookup = std::make_shared<Lookup>();
     try {
-        std::thread([lookup, host = address.host, service] {
+        std::thread([lookup, resolver, host = address.host, service] {
             addrinfo* found = nullptr;
-            const int status = resolve(host, service, &found);
+            const int status = resolver(host, service, streamHints(), &found);
             const int error = errno;
-            std::lock_guard lock(lookup->mutex);
-            if (lookup->abandoned) {
-                if (found != nullptr) {
-                    freeaddrinfo(found);
-                }
-                return;
-            }
+            const std::lock_guard lock(lookup->mutex);
             lookup->status = status;
             lookup->error = error;
             lookup->found = found;
             lookup->finished = true;
             lookup->done.notify_all();
+#if !defined(_WIN32)
+            if (lookup->wake[1] >= 0) {
+                const char byte = 1;
+                (void)!::write(lookup->wake[1], &byte, 1);
+            }
+#endif
         }).detach();
     } catch (const std::system_error&) {
         // No thread to be had: look up here, unbounded, rather than not at all.
         addrinfo* found = nullptr;
-        const int status = resolve(address.host, service, &found);
+        const int status = resolver(address.host, service, streamHints(), &found);
         if (status != 0 || found == nullptr) {
             cause = failureText(status, errno);
             return nullptr;
         }
         return AddrInfoList(found);
     }
-    std::unique_lock lock(lookup->mutex);
-    if (!lookup->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                               [&] { return lookup->finished; })) {
-        lookup->abandoned = true;
-        cause = "timed out";
-        return nullptr;
+    switch (waitFor(*lookup, timeoutMs)) {
+        case WaitEnd::TimedOut:
+            cause = "timed out";
+            return nullptr;
+        case WaitEnd::Interrupted:
+            cause = "interrupted";
+            return nullptr;
+        case WaitEnd::Finished:
+            break;
     }
+    const std::lock_guard lock(lookup->mutex);
     if (lookup->status != 0 || lookup->found == nullptr) {
         cause = failureText(lookup->status, lookup->error);
         return nullptr;

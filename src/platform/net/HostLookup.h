@@ -8,6 +8,7 @@
 #endif
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -20,10 +21,21 @@ struct AddrInfoFree {
 };
 using AddrInfoList = std::unique_ptr<addrinfo, AddrInfoFree>;
 
+// Finds a host's addresses as getaddrinfo does: 0 with a list (freed by freeaddrinfo), or an
+// EAI_ code. Tests put in one that never answers.
+using HostResolver = std::function<int(const std::string& host, const std::string& service,
+                                       const addrinfo& hints, addrinfo** found)>;
+
+// The system's resolver, getaddrinfo.
+int systemResolver(const std::string& host, const std::string& service, const addrinfo& hints,
+                   addrinfo** found);
+
 // The stream addresses of a host, looked up within `timeoutMs`: a resolver that does not answer
 // must not hold the program (the connection dialog waits on this) for its own time-outs, which
-// can run to half a minute. Empty on failure, with the cause in `cause`: "host not found" or
-// "timed out".
-AddrInfoList lookUpHost(const NetAddress& address, std::uint32_t timeoutMs, std::string& cause);
+// can run to half a minute. On POSIX a signal (Ctrl+C) ends the wait at once, as it ends a
+// connect. Empty on failure, with the cause in `cause`: "host not found", "timed out" or
+// "interrupted".
+AddrInfoList lookUpHost(const NetAddress& address, std::uint32_t timeoutMs, std::string& cause,
+                        const HostResolver& resolver = systemResolver);
 
 }  // namespace horalux::platform

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "platform/PortNameText.h"
 #include "platform/Tick.h"
 #include "platform/net/NetAddress.h"
 
@@ -13,6 +14,55 @@ namespace {
 
 constexpr std::size_t kChunk = 4096;
 constexpr std::size_t kShownTextMax = 80;
+// What the set-up keeps of the line's bytes: a board's line at its fastest brings a few KB in
+// the settle time; more is a flood, kept no further.
+constexpr std::size_t kSetupKeptMax = 8192;
+
+// While the line is set up: waits and sends end at the deadline, and what comes is bounded.
+class SetupWindow {
+  public:
+    SetupWindow(std::optional<std::int64_t>& deadline, std::uint32_t ms) : deadline_(deadline) {
+        deadline_ = monotonicMs() + ms;
+    }
+    ~SetupWindow() { deadline_.reset(); }
+    SetupWindow(const SetupWindow&) = delete;
+    SetupWindow& operator=(const SetupWindow&) = delete;
+
+  private:
+    std::optional<std::int64_t>& deadline_;
+};
+
+std::vector<std::uint8_t> comPortByte(std::uint8_t command, std::uint8_t value) {
+    const std::uint8_t bytes[] = {value};
+    return TelnetCodec::comPortCommand(command, bytes);
+}
+
+// What the server set instead of 8N1, from its answers to the data size, parity and stop size
+// (in that order), in words; empty when it set 8N1.
+std::string lineSettingsUnlike8N1(const std::vector<std::vector<std::uint8_t>>& answers) {
+    auto single = [](const std::vector<std::uint8_t>& value) {
+        return value.size() == 1 ? int{value[0]} : -1;
+    };
+    std::vector<std::string> unlike;
+    if (const int bits = single(answers[0]); bits != 8) {
+        unlike.push_back(bits < 0 ? "an unknown data size" : std::to_string(bits) + " data bits");
+    }
+    if (const int parity = single(answers[1]); parity != telnet::kParityNone) {
+        static constexpr const char* kParities[] = {"odd", "even", "mark", "space"};
+        unlike.push_back(parity >= 2 && parity <= 5 ? std::string(kParities[parity - 2]) + " parity"
+                                                    : std::string("an unknown parity"));
+    }
+    if (const int stop = single(answers[2]); stop != telnet::kOneStopBit) {
+        unlike.push_back(stop == 2   ? "2 stop bits"
+                         : stop == 3 ? "1.5 stop bits"
+                                     : "an unknown stop size");
+    }
+    std::string text;
+    for (const std::string& part : unlike) {
+        text += (text.empty() ? "" : ", ") + part;
+    }
+    return text;
+}
 
 std::uint32_t bigEndian32(const std::vector<std::uint8_t>& value) {
     if (value.size() != 4) {
@@ -51,7 +101,7 @@ std::unique_ptr<NetworkPort> NetworkPort::open(const std::string& name, std::uin
                                                const NetworkTimeouts& timeouts) {
     auto fail = [&](const std::string& cause) -> std::unique_ptr<NetworkPort> {
         if (failure != nullptr) {
-            *failure = name + ": " + cause;
+            *failure = shownPortName(name) + ": " + cause;
         }
         return nullptr;
     };
@@ -72,41 +122,33 @@ std::unique_ptr<NetworkPort> NetworkPort::open(const std::string& name, std::uin
         // The line behind a raw port runs at whatever speed the server gives it; this is only
         // the nominal speed the pauses go by.
         port->speed_ = speed;
-        const std::int64_t deadline = monotonicMs() + timeouts.settleMs;
-        for (std::int64_t left = timeouts.settleMs; left > 0; left = deadline - monotonicMs()) {
-            if (!port->takeIn(static_cast<std::uint32_t>(left))) {
-                return fail(port->closingCause());
-            }
-            if (port->interrupted_) {
-                return fail("interrupted");
+        const SetupWindow window(port->setupDeadline_, timeouts.settleMs);
+        for (std::int64_t left = timeouts.settleMs; left > 0;
+             left = *port->setupDeadline_ - monotonicMs()) {
+            if (!port->takeIn(static_cast<std::uint32_t>(left)) || port->interrupted_) {
+                return fail(port->setupFailure());
             }
         }
         return port;
     }
     // 8N1 first, then the speed, so the speed's answer is the last to wait for.
-    std::vector<std::uint8_t> setup = port->telnet_->greeting();
-    const std::pair<std::uint8_t, std::uint8_t> lineSettings[] = {
-        {telnet::kSetDataSize, 8},
-        {telnet::kSetParity, telnet::kParityNone},
-        {telnet::kSetStopSize, telnet::kOneStopBit}};
-    for (const auto& [command, value] : lineSettings) {
-        const std::uint8_t bytes[] = {value};
-        const auto request = TelnetCodec::comPortCommand(command, bytes);
-        setup.insert(setup.end(), request.begin(), request.end());
-    }
-    const auto baud = TelnetCodec::setBaudRate(speed);
-    setup.insert(setup.end(), baud.begin(), baud.end());
+    const std::vector<Request> requests = {
+        {telnet::kSetDataSize, comPortByte(telnet::kSetDataSize, 8)},
+        {telnet::kSetParity, comPortByte(telnet::kSetParity, telnet::kParityNone)},
+        {telnet::kSetStopSize, comPortByte(telnet::kSetStopSize, telnet::kOneStopBit)},
+        {telnet::kSetBaudRate, TelnetCodec::setBaudRate(speed)}};
     std::vector<std::vector<std::uint8_t>> answers;
-    if (!port->sendRaw(setup) || !port->awaitAnswers({telnet::kSetDataSize, telnet::kSetParity,
-                                                      telnet::kSetStopSize, telnet::kSetBaudRate},
-                                                     answers)) {
-        if (port->interrupted_) {
-            return fail("interrupted");
+    {
+        const SetupWindow window(port->setupDeadline_, timeouts.setupMs);
+        if (!port->sendRequests(port->telnet_->greeting(), requests) ||
+            !port->awaitAnswers({telnet::kSetDataSize, telnet::kSetParity, telnet::kSetStopSize,
+                                 telnet::kSetBaudRate},
+                                answers)) {
+            return fail(port->setupFailure());
         }
-        if (port->status_ == IoStatus::Ok) {
-            return fail("the device server did not set up the line (is it an RFC 2217 port?)");
-        }
-        return fail(port->closingCause());
+    }
+    if (const std::string otherwise = lineSettingsUnlike8N1(answers); !otherwise.empty()) {
+        throw PortError("Error setting port state\n8N1: the device server set " + otherwise);
     }
     const std::uint32_t taken = bigEndian32(answers[3]);
     if (taken != speed) {
@@ -116,10 +158,38 @@ std::unique_ptr<NetworkPort> NetworkPort::open(const std::string& name, std::uin
     return port;
 }
 
+std::string NetworkPort::setupFailure() const {
+    if (interrupted_) {
+        return "interrupted";
+    }
+    if (overflowed_) {
+        return "the device server sent data before the line was set up";
+    }
+    // A server that lets the time run out, or stops taking what we send, never set it up.
+    if (sendStalled_ || status_ == IoStatus::Ok) {
+        return "the device server did not set up the line (is it an RFC 2217 port?)";
+    }
+    return closingCause();
+}
+
+std::string NetworkPort::speedFailure() const {
+    if (overflowed_) {
+        return "the device server flooded the connection while the speed was set";
+    }
+    if (sendStalled_ || status_ == IoStatus::Ok) {
+        return "the device server did not answer";
+    }
+    return "the connection to the device server is lost";
+}
+
 std::string NetworkPort::closingCause() const {
-    // The server's own words: a device server that already serves someone says so and closes.
+    // The server's own words: a device server that already serves someone says so and closes;
+    // a close without a word may be anything (a crash, our address refused, no such service).
     std::string text(received_.begin() + static_cast<std::ptrdiff_t>(receivedAt_), received_.end());
-    if (text.empty() || containsNoCase(text, "in use")) {
+    if (text.empty()) {
+        return "the device server closed the connection during set-up";
+    }
+    if (containsNoCase(text, "in use")) {
         return "in use by another program";
     }
     text = text.substr(0, text.find_first_of("\r\n"));
@@ -145,12 +215,16 @@ bool NetworkPort::takeIn(std::uint32_t timeoutMs) {
         receivedAt_ = 0;
     }
     const std::span<const std::uint8_t> in(chunk.data(), got.count);
-    if (!telnet_) {
-        received_.insert(received_.end(), in.begin(), in.end());
-        return true;
-    }
     std::vector<std::uint8_t> reply;
-    telnet_->decode(in, received_, reply);
+    if (telnet_) {
+        telnet_->decode(in, received_, reply);
+    } else {
+        received_.insert(received_.end(), in.begin(), in.end());
+    }
+    if (setupDeadline_ && received_.size() - receivedAt_ > kSetupKeptMax) {
+        overflowed_ = true;
+        return false;
+    }
     return reply.empty() || sendRaw(reply);
 }
 
@@ -158,12 +232,65 @@ bool NetworkPort::sendRaw(const std::vector<std::uint8_t>& bytes) {
     if (status_ != IoStatus::Ok) {
         return false;
     }
-    const NetResult sent = connection_->sendAll(bytes);
+    // While the line is set up, a server that does not read must not hold us past its limit.
+    const std::uint32_t stallMs =
+        setupDeadline_
+            ? static_cast<std::uint32_t>(std::max<std::int64_t>(0, *setupDeadline_ - monotonicMs()))
+            : TcpConnection::kSendStallMs;
+    const NetResult sent = connection_->sendAll(bytes, stallMs);
     if (sent.status != NetStatus::Ok) {
+        sendStalled_ = sent.status == NetStatus::Stalled;
         status_ = sent.status == NetStatus::Closed ? IoStatus::Gone : IoStatus::Failed;
         return false;
     }
     return true;
+}
+
+bool NetworkPort::sendRequests(std::vector<std::uint8_t> lead,
+                               const std::vector<Request>& requests) {
+    for (const Request& request : requests) {
+        lead.insert(lead.end(), request.bytes.begin(), request.bytes.end());
+        ++inFlight_[request.command];
+    }
+    return sendRaw(lead);
+}
+
+bool NetworkPort::dropOlderAnswers() {
+    // Answers here before a new request are owed to older ones (a server that answers twice, or
+    // late): counted off now, they cannot pass for its answer.
+    if (!takeIn(0)) {
+        return false;
+    }
+    std::vector<bool> none;
+    std::vector<std::vector<std::uint8_t>> nothing;
+    matchAnswers({}, nothing, none);
+    return true;
+}
+
+std::size_t NetworkPort::matchAnswers(const std::vector<std::uint8_t>& commands,
+                                      std::vector<std::vector<std::uint8_t>>& values,
+                                      std::vector<bool>& answered) {
+    std::size_t found = 0;
+    ComPortReply answer;
+    while (telnet_->takeComPortReply(answer)) {
+        if (answer.command < telnet::kServerOffset) {
+            continue;
+        }
+        const std::uint8_t command = answer.command - telnet::kServerOffset;
+        // Unasked (a notice, a second answer), or owed to a request older than the latest.
+        if (inFlight_[command] == 0 || --inFlight_[command] > 0) {
+            continue;
+        }
+        for (std::size_t i = 0; i < commands.size(); ++i) {
+            if (commands[i] == command && !answered[i]) {
+                answered[i] = true;
+                values[i] = std::move(answer.value);
+                ++found;
+                break;
+            }
+        }
+    }
+    return found;
 }
 
 bool NetworkPort::awaitAnswers(const std::vector<std::uint8_t>& commands,
@@ -171,28 +298,16 @@ bool NetworkPort::awaitAnswers(const std::vector<std::uint8_t>& commands,
     values.assign(commands.size(), {});
     std::vector<bool> answered(commands.size(), false);
     std::size_t missing = commands.size();
-    const std::int64_t deadline = monotonicMs() + timeouts_.setupMs;
-    while (missing > 0) {
-        ComPortReply answer;
-        while (missing > 0 && telnet_->takeComPortReply(answer)) {
-            for (std::size_t i = 0; i < commands.size(); ++i) {
-                if (!answered[i] && answer.command == commands[i] + telnet::kServerOffset) {
-                    answered[i] = true;
-                    values[i] = std::move(answer.value);
-                    --missing;
-                    break;
-                }
-            }
-        }
-        const std::int64_t left = deadline - monotonicMs();
+    for (;;) {
+        missing -= matchAnswers(commands, values, answered);
         if (missing == 0) {
-            break;
+            return true;
         }
+        const std::int64_t left = *setupDeadline_ - monotonicMs();
         if (left <= 0 || !takeIn(static_cast<std::uint32_t>(left)) || interrupted_) {
             return false;
         }
     }
-    return true;
 }
 
 IoResult NetworkPort::take(std::uint8_t* buffer, std::size_t length, std::size_t already) {
@@ -293,17 +408,24 @@ void NetworkPort::setSpeed(std::uint32_t bitsPerSecond) {
         speed_ = bitsPerSecond;
         return;
     }
+    overflowed_ = false;
+    sendStalled_ = false;
     std::vector<std::vector<std::uint8_t>> answers;
-    if (!sendRaw(TelnetCodec::setBaudRate(bitsPerSecond)) ||
-        !awaitAnswers({telnet::kSetBaudRate}, answers)) {
-        throw speedNotTaken(bitsPerSecond, status_ == IoStatus::Ok
-                                               ? "the device server did not answer"
-                                               : "the connection to the device server is lost");
+    std::uint32_t taken = 0;
+    {
+        const SetupWindow window(setupDeadline_, timeouts_.setupMs);
+        if (!dropOlderAnswers() ||
+            !sendRequests({}, {{telnet::kSetBaudRate, TelnetCodec::setBaudRate(bitsPerSecond)}}) ||
+            !awaitAnswers({telnet::kSetBaudRate}, answers)) {
+            throw speedNotTaken(bitsPerSecond, speedFailure());
+        }
+        taken = bigEndian32(answers[0]);
     }
-    const std::uint32_t taken = bigEndian32(answers[0]);
     if (taken != bitsPerSecond) {
         // Back to the speed the exchange ran at, as a local port that refuses a speed keeps it.
-        if (sendRaw(TelnetCodec::setBaudRate(speed_)) &&
+        const SetupWindow window(setupDeadline_, timeouts_.setupMs);
+        if (dropOlderAnswers() &&
+            sendRequests({}, {{telnet::kSetBaudRate, TelnetCodec::setBaudRate(speed_)}}) &&
             awaitAnswers({telnet::kSetBaudRate}, answers)) {
             speed_ = bigEndian32(answers[0]);
         }

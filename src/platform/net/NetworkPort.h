@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -31,7 +32,8 @@ class NetworkPort final : public SerialPort {
   public:
     // Returns nullptr when the port cannot be had, with the cause in `failure` as one line
     // naming the port ("NAME: host not found", "connection refused", "timed out", "in use by
-    // another program", ...); throws PortError when the device server refuses the speed.
+    // another program", "the device server closed the connection during set-up", ...); throws
+    // PortError when the device server sets another speed or anything but 8N1.
     static std::unique_ptr<NetworkPort> open(const std::string& name, std::uint32_t speed,
                                              std::string* failure = nullptr,
                                              const NetworkTimeouts& timeouts = {});
@@ -58,11 +60,30 @@ class NetworkPort final : public SerialPort {
     bool takeIn(std::uint32_t timeoutMs);
     // Sends bytes of the protocol itself (no escaping); false on failure.
     bool sendRaw(const std::vector<std::uint8_t>& bytes);
-    // Waits for the server's answers to `commands` (client codes); each answer's value goes to
-    // `values` at its command's place. False when the time ran out or the connection went.
+    // Sends COM-PORT-OPTION requests (after `lead`, the greeting say), each counted in flight.
+    struct Request {
+        std::uint8_t command = 0;
+        std::vector<std::uint8_t> bytes;  // as it goes on the connection
+    };
+    bool sendRequests(std::vector<std::uint8_t> lead, const std::vector<Request>& requests);
+    // Takes what has come and drops the answers owed to requests sent before; false when the
+    // connection is gone.
+    bool dropOlderAnswers();
+    // Waits for the server's answers to `commands` (client codes), each the answer to the
+    // latest request of its command; each value goes to `values` at its command's place. False
+    // when the time ran out, the connection went or the server flooded it.
     bool awaitAnswers(const std::vector<std::uint8_t>& commands,
                       std::vector<std::vector<std::uint8_t>>& values);
+    // Takes the answers decoded so far: those owed to the latest request of a command in
+    // `commands` fill `values`, the rest (older requests, unasked notices) are dropped.
+    std::size_t matchAnswers(const std::vector<std::uint8_t>& commands,
+                             std::vector<std::vector<std::uint8_t>>& values,
+                             std::vector<bool>& answered);
     IoResult take(std::uint8_t* buffer, std::size_t length, std::size_t already);
+    // Why the set-up on opening failed (interrupted, flooded, unanswered, closed by the server).
+    std::string setupFailure() const;
+    // Why a speed change got no answer.
+    std::string speedFailure() const;
     // Why the server ended the connection during the set-up: what it said (or nothing).
     std::string closingCause() const;
 
@@ -73,6 +94,14 @@ class NetworkPort final : public SerialPort {
     std::size_t receivedAt_ = 0;
     IoStatus status_ = IoStatus::Ok;
     bool interrupted_ = false;  // the last wait was cut short by a signal
+    // While the line is being set up, waits end at this tick (sends included) and what comes is
+    // kept only up to a bound, a flood being no board's line; empty otherwise.
+    std::optional<std::int64_t> setupDeadline_;
+    bool overflowed_ = false;   // the bound was passed
+    bool sendStalled_ = false;  // the server took nothing we sent within the time left
+    // COM-PORT-OPTION requests sent and not answered yet, by command: an answer is the latest
+    // request's only when no older one is still owed one.
+    std::array<std::uint32_t, 256> inFlight_{};
     std::uint32_t speed_ = 0;
 };
 

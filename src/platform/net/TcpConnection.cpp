@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -24,8 +25,6 @@ constexpr int kKeepCount = 3;
 // Keep-alive probes wait for a quiet line; while frames go out unacknowledged, this bounds how
 // long the system retries before it gives the connection up (by default a quarter of an hour).
 constexpr unsigned kUnacknowledgedMs = 11000;
-// A full send buffer that takes nothing for this long means the peer has stopped reading.
-constexpr int kSendStallMs = 5000;
 
 bool isBrokenConnection(int error) {
     return error == ECONNRESET || error == EPIPE || error == ETIMEDOUT || error == ENOTCONN ||
@@ -162,8 +161,9 @@ NetResult TcpConnection::receive(std::span<std::uint8_t> buffer, std::uint32_t t
     }
 }
 
-NetResult TcpConnection::sendAll(std::span<const std::uint8_t> bytes) {
+NetResult TcpConnection::sendAll(std::span<const std::uint8_t> bytes, std::uint32_t stallMs) {
     NetResult result;
+    const std::int64_t deadline = monotonicMs() + stallMs;
     while (fd_ >= 0 && result.count < bytes.size()) {
         const ssize_t put = ::send(fd_, bytes.data() + result.count, bytes.size() - result.count,
                                    MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -175,10 +175,15 @@ NetResult TcpConnection::sendAll(std::span<const std::uint8_t> bytes) {
             continue;
         }
         if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            const std::int64_t left = std::max<std::int64_t>(0, deadline - monotonicMs());
             pollfd pfd{fd_, POLLOUT, 0};
-            const int ready = ::poll(&pfd, 1, kSendStallMs);
+            const int ready = ::poll(&pfd, 1, static_cast<int>(left));
             if ((ready > 0 && (pfd.revents & POLLOUT) != 0) || (ready < 0 && errno == EINTR)) {
                 continue;
+            }
+            if (ready == 0) {
+                result.status = NetStatus::Stalled;
+                return result;
             }
         }
         result.status =

@@ -13,9 +13,10 @@
 namespace horalux::platform {
 
 enum class NetStatus {
-    Ok,      // bytes moved (a receive of 0 bytes: nothing came within the time-out)
-    Closed,  // the peer closed or reset the connection, or it broke
-    Failed,  // the call failed otherwise
+    Ok,       // bytes moved (a receive of 0 bytes: nothing came within the time-out)
+    Closed,   // the peer closed or reset the connection, or it broke
+    Failed,   // the call failed otherwise
+    Stalled,  // a send found no room for the time allowed: the peer has stopped reading
 };
 
 struct NetResult {
@@ -40,8 +41,12 @@ class TcpConnection {
     // Waits up to `timeoutMs` (0: not at all) for bytes and takes what has come; a signal ends
     // the wait early.
     NetResult receive(std::span<std::uint8_t> buffer, std::uint32_t timeoutMs);
-    // Sends all of `bytes`, waiting while the socket's buffer is full.
-    NetResult sendAll(std::span<const std::uint8_t> bytes);
+    // A full send buffer that takes nothing for this long means the peer has stopped reading.
+    static constexpr std::uint32_t kSendStallMs = 5000;
+
+    // Sends all of `bytes`, waiting while the socket's buffer is full, up to `stallMs` in all
+    // (then Stalled, with what went in `count`).
+    NetResult sendAll(std::span<const std::uint8_t> bytes, std::uint32_t stallMs = kSendStallMs);
     void close();
 
   private:

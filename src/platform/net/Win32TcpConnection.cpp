@@ -19,8 +19,6 @@ constexpr ULONG kKeepIntervalMs = 2000;
 // While frames go out unacknowledged, how long the system retries before it gives the
 // connection up.
 constexpr DWORD kUnacknowledgedS = 11;
-// A full send buffer that takes nothing for this long means the peer has stopped reading.
-constexpr int kSendStallMs = 5000;
 
 bool isBrokenConnection(int error) {
     return error == WSAECONNRESET || error == WSAECONNABORTED || error == WSAETIMEDOUT ||
@@ -179,8 +177,9 @@ NetResult TcpConnection::receive(std::span<std::uint8_t> buffer, std::uint32_t t
     }
 }
 
-NetResult TcpConnection::sendAll(std::span<const std::uint8_t> bytes) {
+NetResult TcpConnection::sendAll(std::span<const std::uint8_t> bytes, std::uint32_t stallMs) {
     NetResult result;
+    const std::int64_t deadline = monotonicMs() + stallMs;
     while (fd_ != kNoSocket && result.count < bytes.size()) {
         const int chunk =
             static_cast<int>(std::min<std::size_t>(bytes.size() - result.count, INT_MAX));
@@ -192,9 +191,16 @@ NetResult TcpConnection::sendAll(std::span<const std::uint8_t> bytes) {
         }
         const int error = put == SOCKET_ERROR ? WSAGetLastError() : 0;
         if (error == WSAEWOULDBLOCK) {
+            const std::int64_t left = std::max<std::int64_t>(0, deadline - monotonicMs());
             WSAPOLLFD waiter{fd_, POLLWRNORM, 0};
-            if (WSAPoll(&waiter, 1, kSendStallMs) > 0 && (waiter.revents & POLLWRNORM) != 0) {
+            const int ready =
+                WSAPoll(&waiter, 1, static_cast<INT>(std::min<std::int64_t>(left, INT_MAX)));
+            if (ready > 0 && (waiter.revents & POLLWRNORM) != 0) {
                 continue;
+            }
+            if (ready == 0) {
+                result.status = NetStatus::Stalled;
+                return result;
             }
         }
         result.status = isBrokenConnection(error) ? NetStatus::Closed : NetStatus::Failed;
