@@ -15,14 +15,23 @@ namespace {
 using Problem = std::optional<std::string>;
 
 Problem readRegistersArguments(ArgumentReader& args, CliOptions& options) {
-    if (args.more() && args.peek() == "--out") {
-        args.take();
-        const auto file = args.take();
-        if (!file || file->empty()) {
-            return "--out needs a file name";
+    if (args.more() && (args.peek() == "--out" || args.peek() == "--out-dir")) {
+        const std::string flag = *args.take();
+        const auto name = args.take();
+        if (!name || name->empty()) {
+            return flag == "--out" ? "--out needs a file name" : "--out-dir needs a folder name";
         }
-        options.file = *file;
+        (flag == "--out" ? options.file : options.outDir) = *name;
     }
+    return std::nullopt;
+}
+
+Problem compareArguments(ArgumentReader& args, CliOptions& options) {
+    const auto file = args.take();
+    if (!file || file->empty()) {
+        return "compare needs a register file";
+    }
+    options.file = *file;
     return std::nullopt;
 }
 
@@ -106,21 +115,29 @@ Problem sntpArguments(ArgumentReader& args, CliOptions& options) {
 
 const CliCommand kCommands[] = {
     {"ports", "", "list the serial ports", false, nullptr, listPorts},
-    {"read-registers", "[--out FILE]", "read all setting registers; save them as a register file",
-     true, readRegistersArguments, readRegisters},
+    {"read-registers", "[--out FILE | --out-dir DIR]",
+     "read all setting registers; save them as a register file,\n"
+     "or one per board in DIR (board-077.cs)",
+     true, readRegistersArguments, readRegisters, true},
     {"write-registers", "FILE [--set-address]",
      "write the registers of FILE that differ from the board's,\n"
-     "then the PC time; the board keeps its address unless\n"
-     "--set-address is given; FILE must hold all 64 keys",
-     true, writeRegistersArguments, writeRegisters},
-    {"sync-time", "", "write the PC time into the board clock", false, nullptr, syncTime},
-    {"read-time", "", "read the board's time and date", true, nullptr, readTime},
+     "then the PC time, and read the written ones back; the\n"
+     "board keeps its address unless --set-address is given\n"
+     "(one board only); FILE must hold all 64 keys",
+     true, writeRegistersArguments, writeRegisters, true},
+    {"compare", "FILE",
+     "print each register that differs from FILE (register,\n"
+     "field, board value, file value) and a count; the address\n"
+     "and the mode are not compared; exit 1 when any differs",
+     true, compareArguments, compareRegisters, true},
+    {"sync-time", "", "write the PC time into the board clock", false, nullptr, syncTime, true},
+    {"read-time", "", "read the board's time and date", true, nullptr, readTime, true},
     {"read-fields", "", "read the user fields, printed as 'N: text' (N from 0)", true, nullptr,
      readFields},
     {"write-field", "N TEXT", "replace user field N (from 0) and send all fields", true,
      writeFieldArguments, writeField},
     {"set-mode", "master|slave", "make the board time master or slave", true, setModeArguments,
-     setMode},
+     setMode, true},
     {"monitor", "[--seconds S] [--raw] [--time] [--decode] [--log FILE]",
      "print the board's fields as they change; --raw: the line\n"
      "too, --time: when each read or write happened, --decode:\n"
@@ -138,11 +155,12 @@ const CliCommand kCommands[] = {
      "than S seconds (default 2); reopen a lost line; write nothing\n"
      "while the PC clock is not synchronised unless trusted",
      false, keepTimeArguments, keepTime},
-    {"scan", "[--speeds 9600,115200] [--addresses FROM-TO]",
+    {"scan", "[--speeds 9600,115200] [--addresses FROM-TO] [--out FILE]",
      "find the boards on the line, every address (default 1-254)\n"
      "at every speed: a line per board with its address, speed,\n"
      "master or slave and clock difference to the PC; Ctrl+C\n"
-     "stops, keeping what was found; exit 1 when none answered",
+     "stops, keeping what was found; exit 1 when none answered;\n"
+     "--out FILE: the addresses found, for --address @FILE",
      false, scanArguments, scan},
 };
 
@@ -151,14 +169,21 @@ constexpr std::size_t kDescriptionColumn = 29;
 constexpr std::size_t kIndent = 2;
 
 constexpr std::string_view kUsageHead =
-    "usage: horalux-cli [--port NAME] [--speed 9600|115200] [--address N] [--delay MS] COMMAND\n"
+    "usage: horalux-cli [--port NAME]... [--speed 9600|115200] [--address LIST] [--delay MS]\n"
+    "                   COMMAND\n"
     "       horalux-cli --help | -h | --version\n"
     "\n";
 
 constexpr std::string_view kUsageOptions =
     "                  device server's port: rfc2217://HOST:PORT or tcp://HOST:PORT\n"
+    "                  given more than once, or @FILE (a port a line): the ports are\n"
+    "                  worked at the same time\n"
     "  --speed BPS     9600 or 115200 (default 9600)\n"
-    "  --address N     board address 0..255, 255 reaches all boards (default 1)\n"
+    "  --address LIST  board address 0..255, 255 reaches all boards (default 1); a list\n"
+    "                  (3,77,200 or 1-10 or 1-4,77, no 255) or @FILE (an address a line,\n"
+    "                  # comments, as scan --out writes) runs the commands marked * for\n"
+    "                  each board in turn, each line prefixed with the board ($4D/77: ...),\n"
+    "                  and ends with a summary; exit 0 only when every board succeeded\n"
     "  --delay MS      extra pause after each frame, 0..10000 ms (default 100)\n"
     "\n"
     "commands:\n";
@@ -176,7 +201,8 @@ constexpr std::string_view kUsageTail =
     ;
 
 void appendCommandUsage(const CliCommand& command, std::string& out) {
-    std::string line(kIndent, ' ');
+    std::string line(kIndent - 1, ' ');
+    line += command.perBoard ? '*' : ' ';
     line += command.name;
     if (!command.arguments.empty()) {
         line += ' ';
@@ -205,12 +231,15 @@ void appendCommandUsage(const CliCommand& command, std::string& out) {
 }  // namespace
 
 CommandContext::CommandContext(const CliOptions& chosen, std::ostream& output, std::ostream& errors,
-                               const std::atomic<bool>& stop)
-    : options(chosen), out(output), err(errors), interrupted(stop) {}
+                               const std::atomic<bool>& stop, CliSession* shared)
+    : options(chosen), out(output), err(errors), interrupted(stop), shared_(shared) {}
 
 CommandContext::~CommandContext() = default;
 
 CliSession& CommandContext::session() {
+    if (shared_ != nullptr) {
+        return *shared_;
+    }
     if (!session_) {
         session_ = std::make_unique<CliSession>(options, out, err, interrupted);
     }

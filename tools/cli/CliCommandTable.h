@@ -50,8 +50,10 @@ bool parseNumber(const std::string& text, T& out, T low, T high) {
 // so commands that never open the line (ports, sntp) never make one.
 class CommandContext {
   public:
+    // With `shared`, the commands of one board after another work on that session (and its open
+    // port) instead of one of their own.
     CommandContext(const CliOptions& options, std::ostream& out, std::ostream& err,
-                   const std::atomic<bool>& interrupted);
+                   const std::atomic<bool>& interrupted, CliSession* shared = nullptr);
     ~CommandContext();
     CommandContext(const CommandContext&) = delete;
     CommandContext& operator=(const CommandContext&) = delete;
@@ -64,6 +66,7 @@ class CommandContext {
     const std::atomic<bool>& interrupted;
 
   private:
+    CliSession* shared_;
     std::unique_ptr<CliSession> session_;
 };
 
@@ -80,6 +83,8 @@ struct CliCommand {
     std::optional<std::string> (*parse)(ArgumentReader& args, CliOptions& options) = nullptr;
     // Returns the exit status.
     int (*run)(CommandContext& context) = nullptr;
+    // Runs for each board of an address list, and on several ports at once.
+    bool perBoard = false;
 };
 
 // Every command, in the order the usage lists them.

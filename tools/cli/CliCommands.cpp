@@ -10,6 +10,7 @@
 
 #include "CliFormat.h"
 #include "CliSession.h"
+#include "PortsRun.h"
 #include "config/Codes.h"
 #include "config/RegisterFile.h"
 #include "config/RegisterFileCheck.h"
@@ -25,12 +26,6 @@
 #include "timesync/SntpClient.h"
 
 namespace horalux::cli {
-namespace {
-
-// A master sends a status frame every second: three seconds without one tell a slave.
-constexpr std::uint32_t kStatusFrameWaitMs = 3000;
-constexpr int kFailed = 1;
-constexpr int kBadUsage = 2;
 
 // A fresh process knows nothing of the board: read what it holds first, as the main window
 // does after connecting.
@@ -41,6 +36,13 @@ bool connectAndReadAll(CliSession& session) {
     session.ops().ReadAllRegisters();
     return session.waitForRing();
 }
+
+namespace {
+
+// A master sends a status frame every second: three seconds without one tell a slave.
+constexpr std::uint32_t kStatusFrameWaitMs = 3000;
+constexpr int kFailed = 1;
+constexpr int kBadUsage = 2;
 
 // Why `path` cannot take a register file: it exists and is no regular file (a device such as
 // /dev/full would get a file beside it in /dev instead). Empty when it can.
@@ -128,6 +130,37 @@ bool readFieldsInto(CliSession& session) {
     return session.waitForRing();
 }
 
+// Reads every written register again; true when each holds what was written. A board may
+// acknowledge a write it did not keep (a value out of its range, a register it lacks).
+bool readBackMatches(CommandContext& c, const std::vector<config::RegisterWrite>& plan) {
+    CliSession& session = c.session();
+    if (plan.empty()) {
+        return true;
+    }
+    for (const config::RegisterWrite& w : plan) {
+        session.ops().queue(link::op::kReadTries, link::op::kReadIntervalMs,
+                            link::cmd::ReadRegister, w.number, 0);
+    }
+    if (!session.waitForRing()) {
+        return false;
+    }
+    const config::RegisterImage board = session.board().lock()->BoardCopy;
+    std::size_t differing = 0;
+    for (const config::RegisterWrite& w : plan) {
+        const std::optional<std::uint8_t> now = config::readRegister(board, w.number);
+        if (now && *now != w.edit) {
+            c.err << "horalux-cli: register " << int{w.number} << " reads back " << int{*now}
+                  << " after " << int{w.edit} << " was written\n";
+            ++differing;
+        }
+    }
+    if (differing > 0) {
+        c.err << "horalux-cli: " << differing << " written register"
+              << (differing == 1 ? " does" : "s do") << " not read back as written\n";
+    }
+    return differing == 0;
+}
+
 // Digit positions a text takes: a dot shares the position of the digit before it.
 std::size_t positionsOf(const std::string& text) {
     return link::encodeFieldText(text).size();
@@ -182,7 +215,7 @@ int readRegisters(CommandContext& c) {
     return 0;
 }
 
-int writeRegisters(CommandContext& c) {
+std::optional<config::RegisterImage> readRegisterFileWhole(CommandContext& c) {
     const CliOptions& options = c.options;
     std::ostream& err = c.err;
     // Nothing goes to the board before the whole file has been found good: a file that lacks
@@ -194,13 +227,13 @@ int writeRegisters(CommandContext& c) {
             << ": "
             << (file.status == settings::TextFile::Missing ? std::strerror(ENOENT) : file.reason)
             << "\n";
-        return kBadUsage;
+        return std::nullopt;
     }
     const config::RegisterFileCheck check = config::checkRegisterFile(file.content, {});
     if (!check.image) {
         err << "horalux-cli: " << fileNamed(options.file, path) << ": " << check.problem
             << "; nothing was written\n";
-        return kBadUsage;
+        return std::nullopt;
     }
     if (options.setAddress && check.image->address == link::kAllBoards) {
         // A board moved there would hear every request to all boards but answer none, and no
@@ -208,9 +241,18 @@ int writeRegisters(CommandContext& c) {
         err << "horalux-cli: " << path.string() << ": s0=255 cannot be a board's address: 255 "
             << "addresses all boards at once and a board there could no longer be reached; "
             << "nothing was written\n";
-        return kBadUsage;
+        return std::nullopt;
     }
     c.out << "read " << fileNamed(options.file, path) << "\n";
+    return check.image;
+}
+
+int writeRegisters(CommandContext& c) {
+    const CliOptions& options = c.options;
+    const std::optional<config::RegisterImage> fromFile = readRegisterFileWhole(c);
+    if (!fromFile) {
+        return kBadUsage;
+    }
     CliSession& session = c.session();
     if (!connectAndReadAll(session)) {
         return kFailed;
@@ -219,7 +261,7 @@ int writeRegisters(CommandContext& c) {
     std::optional<std::uint8_t> newAddress;
     {
         auto data = session.board().lock();
-        config::RegisterImage edit = *check.image;
+        config::RegisterImage edit = *fromFile;
         // The file carries no mode flags, so the board's stay as they are.
         edit.modeFlags = data->BoardCopy.modeFlags;
         if (!options.setAddress) {
@@ -236,6 +278,10 @@ int writeRegisters(CommandContext& c) {
         return kFailed;
     }
     c.out << writtenText(plan, newAddress) << "\n";
+    // Once the address has moved, the old one reaches nothing to read back.
+    if (!newAddress && !readBackMatches(c, plan)) {
+        return kFailed;
+    }
     return 0;
 }
 
@@ -452,7 +498,8 @@ int runCommand(const CliOptions& options, std::ostream& out, std::ostream& err,
         return kBadUsage;
     }
     CommandContext context(options, out, err, interrupted);
-    const int status = options.command->run(context);
+    const int status = options.perBoard() ? runPerBoard(options, out, err, interrupted)
+                                          : options.command->run(context);
     out.flush();
     if (!out && status == 0 && !interrupted) {
         // A closed pipe or a full disk behind standard output: what was asked is not all there.

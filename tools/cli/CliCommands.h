@@ -2,9 +2,11 @@
 
 #include <atomic>
 #include <iosfwd>
+#include <optional>
 
 #include "CliCommandTable.h"
 #include "CliOptions.h"
+#include "config/RegisterImage.h"
 
 namespace horalux::cli {
 
@@ -13,10 +15,20 @@ namespace horalux::cli {
 int runCommand(const CliOptions& options, std::ostream& out, std::ostream& err,
                const std::atomic<bool>& interrupted);
 
+class CliSession;
+
+// Connects (or goes on with the open exchange) and reads every register of the board.
+bool connectAndReadAll(CliSession& session);
+// The register file of `options.file`, checked whole before anything reaches a board: it must
+// hold every key. Says which file it read; nothing (with the reason told) when it cannot be used.
+std::optional<config::RegisterImage> readRegisterFileWhole(CommandContext& c);
+
 // The handlers of the command table.
 int listPorts(CommandContext& c);
 int readRegisters(CommandContext& c);
 int writeRegisters(CommandContext& c);
+// Per register that differs from the file, a line; exit 1 when any does (CliCompare.cpp).
+int compareRegisters(CommandContext& c);
 int syncTime(CommandContext& c);
 int readTime(CommandContext& c);
 int readFields(CommandContext& c);

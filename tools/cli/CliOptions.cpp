@@ -1,7 +1,9 @@
 #include "CliOptions.h"
 
+#include <algorithm>
 #include <cstddef>
 
+#include "AddressList.h"
 #include "CliCommandTable.h"
 
 namespace horalux::cli {
@@ -33,18 +35,34 @@ std::variant<CliOptions, UsageError> parseCliOptions(const std::vector<std::stri
             if (v->empty()) {
                 return UsageError{"--port needs a name"};
             }
-            options.port = *v;
+            std::vector<std::string> names{*v};
+            if (v->front() == '@') {
+                names.clear();
+                if (auto problem = readListFile(v->substr(1), names)) {
+                    return UsageError{"--port: " + *problem};
+                }
+                if (names.empty()) {
+                    return UsageError{"--port: " + v->substr(1) + " lists no port"};
+                }
+            }
+            for (std::string& name : names) {
+                // A port opens once at a time: the same one twice would only fail the second.
+                if (std::find(options.ports.begin(), options.ports.end(), name) ==
+                    options.ports.end()) {
+                    options.ports.push_back(std::move(name));
+                }
+            }
+            options.port = options.ports.front();
         } else if (flag == "--speed") {
             if (*v != "9600" && *v != "115200") {
                 return UsageError{"--speed must be 9600 or 115200"};
             }
             options.speed = *v == "9600" ? 9600U : 115200U;
         } else if (flag == "--address") {
-            unsigned address = 0;
-            if (!parseNumber(*v, address, 0U, 255U)) {
-                return UsageError{"--address must be a number from 0 to 255"};
+            if (auto problem = parseAddressList(*v, options.addresses)) {
+                return UsageError{std::move(*problem)};
             }
-            options.address = static_cast<std::uint8_t>(address);
+            options.address = options.addresses.front();
         } else if (flag == "--delay") {
             if (!parseNumber(*v, options.delayMs, 0U, 10000U)) {
                 return UsageError{"--delay must be a number of milliseconds from 0 to 10000"};
@@ -68,6 +86,16 @@ std::variant<CliOptions, UsageError> parseCliOptions(const std::vector<std::stri
     }
     if (p.more()) {
         return UsageError{"unexpected argument " + p.peek()};
+    }
+    if (options.perBoard() && !options.command->perBoard) {
+        return UsageError{std::string(options.command->name) +
+                          " works on one board of one port: give one --address and one --port"};
+    }
+    if (options.addresses.size() > 1 && options.setAddress) {
+        return UsageError{"--set-address needs one board: with a list every board keeps its own"};
+    }
+    if (options.perBoard() && !options.file.empty() && options.command->name == "read-registers") {
+        return UsageError{"--out names one file: with several boards or ports give --out-dir DIR"};
     }
     return options;
 }

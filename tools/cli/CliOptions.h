@@ -37,6 +37,16 @@ struct CliOptions {
     std::vector<std::uint32_t> scanSpeeds{9600, 115200};  // scan --speeds
     std::uint8_t scanFirst = 1;                           // scan --addresses FROM-TO
     std::uint8_t scanLast = 254;
+    std::string scanOut;  // scan --out FILE
+
+    // Every --port (one session each) and every board of --address, in order; `port` and
+    // `address` are their first.
+    std::vector<std::string> ports;
+    std::vector<std::uint8_t> addresses;
+    std::string outDir;  // read-registers --out-dir DIR
+
+    // More than one board or port, or a folder of register files: the command runs per board.
+    bool perBoard() const { return ports.size() > 1 || addresses.size() > 1 || !outDir.empty(); }
 };
 
 // What the command line asks for besides a command.

@@ -10,9 +10,11 @@
 #include <ostream>
 #include <thread>
 
+#include "AddressList.h"
 #include "CliSession.h"
 #include "link/scan/BoardScan.h"
 #include "platform/PortNameText.h"
+#include "settings/FileText.h"
 
 namespace horalux::cli {
 
@@ -96,6 +98,13 @@ std::optional<std::string> scanArguments(ArgumentReader& args, CliOptions& optio
     while (args.more()) {
         const std::string flag = *args.take();
         const auto value = args.take();
+        if (flag == "--out") {
+            if (!value || value->empty()) {
+                return "--out needs a file name";
+            }
+            options.scanOut = *value;
+            continue;
+        }
         if (flag != "--speeds" && flag != "--addresses") {
             return "unknown scan option " + flag;
         }
@@ -165,6 +174,22 @@ int scan(CommandContext& c) {
     }
     worker.join();
     clearProgress();
+
+    if (!c.options.scanOut.empty() && !result.boards.empty()) {
+        std::vector<ListedBoard> listed;
+        for (const link::FoundBoard& b : result.boards) {
+            listed.push_back({b.address, b.speed, roleText(b)});
+        }
+        try {
+            settings::writeFileAtomically(
+                c.options.scanOut,
+                addressFileText(platform::shownPortName(c.options.port), listed));
+            c.out << "addresses saved to " << c.options.scanOut << "\n";
+        } catch (const settings::FileError& e) {
+            c.err << "horalux-cli: " << e.what() << "\n";
+            return kFailed;
+        }
+    }
 
     if (!result.failure.empty()) {
         c.err << "horalux-cli: the scan of " << platform::shownPortName(c.options.port)

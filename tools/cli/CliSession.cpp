@@ -45,7 +45,30 @@ CliSession::CliSession(const CliOptions& options, std::ostream& out, std::ostrea
 CliSession::~CliSession() = default;
 
 bool CliSession::connect() {
+    link::Connection& connection = session_.connection();
+    if (connection.running() && !connection.linkDown() && !failed_) {
+        return true;
+    }
+    if (interrupted_) {
+        return false;
+    }
+    if (failed_) {
+        // The board before failed: what it left in the ring is dropped with the old exchange.
+        connection.stop();
+        connection.settle();
+        if (connection.linkDown()) {
+            connection.close();
+        }
+        failed_ = false;
+    }
     return static_cast<bool>(session_.connection().connect(options_.port, options_.speed));
+}
+
+void CliSession::selectBoard(std::uint8_t address) {
+    ops().setCurrentAddress(address);
+    *session_.board().lock() = link::BoardData{};
+    session_.board().StatusFrameSeen = false;
+    lastMode_ = 0;
 }
 
 void CliSession::dispatch(std::uint32_t maxWaitMs) {

@@ -32,8 +32,13 @@ class CliSession final : public link::ExchangeEvents,
                const std::atomic<bool>& interrupted = kNeverInterrupted);
     ~CliSession() override;
 
-    // Opens the port and starts the exchange; false (with the reason told) when it cannot.
+    // Opens the port and starts the exchange; false (with the reason told) when it cannot. With
+    // an exchange already running it does nothing, so one port serves board after board; after a
+    // failure (not after Ctrl+C) it starts a fresh exchange, on the port reopened when the line
+    // went down.
     bool connect();
+    // Makes every request go to `address` from now on, with nothing known of that board yet.
+    void selectBoard(std::uint8_t address);
     // Waits for the queued requests, however many, as long as they keep completing; false when
     // one failed, the line went down, or no request completed within the time the slowest
     // retry policy allows one request (the failure then names the request).

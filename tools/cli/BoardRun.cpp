@@ -1,0 +1,152 @@
+#include "BoardRun.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+#include <sstream>
+#include <system_error>
+
+#include "CliCommandTable.h"
+#include "CliSession.h"
+#include "link/scan/BoardScan.h"
+
+namespace horalux::cli {
+namespace {
+
+constexpr std::string_view kProgramPrefix = "horalux-cli: ";
+
+// The text written so far, and the stream emptied for the next board.
+std::string taken(std::ostringstream& stream) {
+    std::string text = stream.str();
+    stream.str({});
+    stream.clear();
+    return text;
+}
+
+std::string withoutProgram(std::string_view line) {
+    if (line.substr(0, kProgramPrefix.size()) == kProgramPrefix) {
+        line.remove_prefix(kProgramPrefix.size());
+    }
+    return std::string(line);
+}
+
+std::string lastLine(std::string_view text) {
+    while (!text.empty() && text.back() == '\n') {
+        text.remove_suffix(1);
+    }
+    const std::size_t newline = text.rfind('\n');
+    return withoutProgram(newline == std::string_view::npos ? text : text.substr(newline + 1));
+}
+
+void appendPrefixed(std::string& to, std::string_view prefix, std::string_view text) {
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        to += prefix;
+        to += withoutProgram(text.substr(0, end));
+        to += '\n';
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+}
+
+}  // namespace
+
+void LineSink::write(std::string_view prefix, std::string_view outText, std::string_view errText) {
+    std::string outLines;
+    std::string errLines;
+    appendPrefixed(outLines, prefix, outText);
+    appendPrefixed(errLines, prefix, errText);
+    const std::lock_guard lock(mutex_);
+    out_ << outLines << std::flush;
+    err_ << errLines << std::flush;
+}
+
+std::string boardFileName(std::uint8_t address) {
+    char name[32];
+    std::snprintf(name, sizeof name, "board-%03u.cs", unsigned{address});
+    return name;
+}
+
+PortOutcome runBoards(const CliOptions& options, std::string_view portPrefix, LineSink& sink,
+                      const std::atomic<bool>& interrupted) {
+    PortOutcome result;
+    for (const std::uint8_t address : options.addresses) {
+        result.boards.push_back({address, BoardOutcome::NotDone, {}});
+    }
+    std::ostringstream out;
+    std::ostringstream err;
+    if (!options.outDir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(options.outDir, ec);
+        if (ec) {
+            const std::string why =
+                "cannot make the folder " + options.outDir + ": " + ec.message();
+            sink.write(portPrefix, {}, why + "\n");
+            for (BoardOutcome& board : result.boards) {
+                board = {board.address, BoardOutcome::Failed, why};
+            }
+            return result;
+        }
+    }
+    // One session, and so one open port, for every board of the line.
+    CliSession session(options, out, err, interrupted);
+    for (BoardOutcome& board : result.boards) {
+        if (interrupted) {
+            break;
+        }
+        CliOptions one = options;
+        one.address = board.address;
+        one.addresses = {board.address};
+        if (!options.outDir.empty()) {
+            one.file =
+                (std::filesystem::path(options.outDir) / boardFileName(board.address)).string();
+        }
+        session.selectBoard(board.address);
+        CommandContext context(one, out, err, interrupted, &session);
+        const int status = one.command->run(context);
+        const std::string outText = taken(out);
+        const std::string errText = taken(err);
+        sink.write(std::string(portPrefix) + link::boardAddressText(board.address) + ": ", outText,
+                   errText);
+        if (status == 0 && !interrupted) {
+            board.state = BoardOutcome::Done;
+        } else if (!interrupted) {
+            board.state = BoardOutcome::Failed;
+            board.why = lastLine(errText.empty() ? outText : errText);
+            if (status == 2) {
+                // The same file or folder would fail every other board the same way.
+                result.badUsage = true;
+                break;
+            }
+        }
+    }
+    return result;
+}
+
+std::string summaryText(const std::vector<BoardOutcome>& boards, bool withReasons) {
+    std::size_t done = 0;
+    std::size_t notDone = 0;
+    std::string failures;
+    for (const BoardOutcome& b : boards) {
+        if (b.state == BoardOutcome::Done) {
+            ++done;
+        } else if (b.state == BoardOutcome::NotDone) {
+            ++notDone;
+        } else {
+            failures += (failures.empty() ? "" : "; ") + link::boardAddressText(b.address) + ": " +
+                        (b.why.empty() ? "failed" : b.why);
+        }
+    }
+    const std::size_t failed = boards.size() - done - notDone;
+    std::string text = std::to_string(boards.size()) +
+                       (boards.size() == 1 ? " board: " : " boards: ") + std::to_string(done) +
+                       " done, " + std::to_string(failed) + " failed";
+    if (withReasons && !failures.empty()) {
+        text += " (" + failures + ")";
+    }
+    if (notDone > 0) {
+        text += ", " + std::to_string(notDone) + " not done";
+    }
+    return text;
+}
+
+}  // namespace horalux::cli

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <iosfwd>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "CliOptions.h"
+
+namespace horalux::cli {
+
+// Where the runs of several ports print: each call writes whole lines at once, so no line is
+// ever mixed with another port's.
+class LineSink {
+  public:
+    LineSink(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+    // Every line of `outText` and `errText` with `prefix` before it.
+    void write(std::string_view prefix, std::string_view outText, std::string_view errText);
+
+  private:
+    std::mutex mutex_;
+    std::ostream& out_;
+    std::ostream& err_;
+};
+
+// How one board of a list ended.
+struct BoardOutcome {
+    enum State { Done, Failed, NotDone };
+    std::uint8_t address = 0;
+    State state = NotDone;
+    std::string why;  // for Failed: the last thing said about it
+};
+
+struct PortOutcome {
+    std::vector<BoardOutcome> boards;
+    bool badUsage = false;  // a file the command cannot use: nothing more was tried
+};
+
+// "board-077.cs": the register file of a board in a folder of them.
+std::string boardFileName(std::uint8_t address);
+
+// Runs the command of `options` for each board of its address list in turn, on the one port
+// of `options` opened once; each board's lines go to `sink` together, prefixed with
+// `portPrefix` and the board ("$4D/77: "), when the board is done. A board that fails is
+// reported and the next one goes on; Ctrl+C ends the run after the current board's request.
+PortOutcome runBoards(const CliOptions& options, std::string_view portPrefix, LineSink& sink,
+                      const std::atomic<bool>& interrupted);
+
+// "3 boards: 2 done, 1 failed ($C8/200: no answer to ...)", the reasons only `withReasons`.
+std::string summaryText(const std::vector<BoardOutcome>& boards, bool withReasons = true);
+
+}  // namespace horalux::cli

@@ -1,0 +1,88 @@
+#include "PortsRun.h"
+
+#include <cctype>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "BoardRun.h"
+#include "platform/PortNameText.h"
+
+namespace horalux::cli {
+
+std::string portFolderName(std::string_view port) {
+    for (const std::string_view head : {"/dev/", "\\\\.\\"}) {
+        if (port.substr(0, head.size()) == head) {
+            port.remove_prefix(head.size());
+        }
+    }
+    std::string name;
+    for (const char ch : port) {
+        const bool kept = std::isalnum(static_cast<unsigned char>(ch)) != 0 || ch == '.' ||
+                          ch == '-' || ch == '_';
+        name += kept ? ch : '_';
+    }
+    // "." and ".." would name a folder that already is one.
+    if (name.empty() || name.find_first_not_of('.') == std::string::npos) {
+        name.insert(0, "port");
+    }
+    return name;
+}
+
+int runPerBoard(const CliOptions& options, std::ostream& out, std::ostream& err,
+                const std::atomic<bool>& interrupted) {
+    const std::vector<std::string> ports =
+        options.ports.empty() ? std::vector<std::string>{options.port} : options.ports;
+    const bool several = ports.size() > 1;
+    std::vector<CliOptions> perPort(ports.size(), options);
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        perPort[i].port = ports[i];
+        perPort[i].ports = {ports[i]};
+        if (perPort[i].addresses.empty()) {
+            perPort[i].addresses = {options.address};
+        }
+        if (several && !options.outDir.empty()) {
+            perPort[i].outDir =
+                (std::filesystem::path(options.outDir) / portFolderName(ports[i])).string();
+        }
+    }
+    LineSink sink(out, err);
+    std::vector<PortOutcome> outcomes(ports.size());
+    auto runPort = [&](std::size_t i) {
+        const std::string shown = several ? platform::shownPortName(ports[i]) + " " : "";
+        outcomes[i] = runBoards(perPort[i], shown, sink, interrupted);
+        sink.write(several ? platform::shownPortName(ports[i]) + ": " : "",
+                   summaryText(outcomes[i].boards) + "\n", {});
+    };
+    if (several) {
+        // Each port's session is driven from the thread that owns it.
+        std::vector<std::jthread> threads;
+        for (std::size_t i = 0; i < ports.size(); ++i) {
+            threads.emplace_back(runPort, i);
+        }
+    } else {
+        runPort(0);
+    }
+    bool badUsage = false;
+    std::vector<BoardOutcome> all;
+    for (const PortOutcome& o : outcomes) {
+        badUsage = badUsage || o.badUsage;
+        all.insert(all.end(), o.boards.begin(), o.boards.end());
+    }
+    if (several) {
+        // The reasons were given per port; the total counts.
+        sink.write({}, std::to_string(ports.size()) + " ports, " + summaryText(all, false) + "\n",
+                   {});
+    }
+    if (badUsage) {
+        return 2;
+    }
+    for (const BoardOutcome& b : all) {
+        if (b.state != BoardOutcome::Done) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace horalux::cli

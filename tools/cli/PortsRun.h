@@ -1,0 +1,23 @@
+#pragma once
+
+#include <atomic>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+#include "CliOptions.h"
+
+namespace horalux::cli {
+
+// A port's name as a folder name: "/dev/" dropped, then every character but letters, digits,
+// '.', '-' and '_' made '_' ("ttyUSB0", "tcp___host_4001").
+std::string portFolderName(std::string_view port);
+
+// Runs a per-board command (an address list, several ports, --out-dir) on every port of
+// `options` at the same time, each port with its own session on its own thread, and ends each
+// port with its summary (and all ports with a total); the exit status: 0 when every board of
+// every port succeeded, 2 when a file could not be used, else 1.
+int runPerBoard(const CliOptions& options, std::ostream& out, std::ostream& err,
+                const std::atomic<bool>& interrupted);
+
+}  // namespace horalux::cli
