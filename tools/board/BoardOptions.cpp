@@ -21,6 +21,7 @@ first line of its output and serves the line until interrupted.
   --strict-speed     understand only what the program sends at BPS: a frame sent at
                      another speed (the speed the program set the line to) is garbage
   --mute N           the board at address N never answers; repeatable
+  --mute-after K     the boards of --mute answer their first K requests, then fall silent
   --deaf-clock       the boards never answer a clock read (a failed clock chip); they
                      answer everything else
   --drop-first K     ignore each distinct request K times before answering it
@@ -73,6 +74,7 @@ constexpr NumberOption kNumberOptions[] = {
     {"--corrupt-every", 1, 1000000},
     {"--noise", 1, 3600000},
     {"--hangup-after", 1, 100000000},
+    {"--mute-after", 0, 100000000},
     {"--seed", 0, 4294967295U},
 };
 
@@ -165,6 +167,8 @@ std::variant<BoardOptions, std::string> parseBoardOptions(std::span<const std::s
             options.noiseMs = v;
         } else if (name == "--hangup-after") {
             options.hangupAfter = v;
+        } else if (name == "--mute-after") {
+            options.muteAfter = v;
         } else {
             options.seed = v;
         }

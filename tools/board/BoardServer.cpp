@@ -58,6 +58,7 @@ BoardServer::BoardServer(const BoardOptions& options, std::vector<Board> boards,
     for (const Board& b : boards_) {
         muted_.push_back(std::find(options.muted.begin(), options.muted.end(), b.address()) !=
                          options.muted.end());
+        repliesBeforeMute_.push_back(options.muteAfter);
     }
 }
 
@@ -232,7 +233,9 @@ void BoardServer::onRequest(const link::Request& request, std::int64_t arrivedNs
         if (!answer.reply) {
             continue;
         }
-        if (muted_[i]) {
+        if (muted_[i] && repliesBeforeMute_[i] > 0) {
+            --repliesBeforeMute_[i];
+        } else if (muted_[i]) {
             if (options_.verbose) {
                 log_ << "  board " << static_cast<unsigned>(request.address) << " is muted\n";
             }

@@ -45,6 +45,7 @@ class BoardServer {
     const BoardOptions& options_;
     std::vector<Board> boards_;
     std::vector<bool> muted_;
+    std::vector<std::uint32_t> repliesBeforeMute_;  // per board, what --mute-after leaves
     BoardLine& line_;
     std::ostream& log_;
     link::RequestParser parser_;

@@ -74,21 +74,34 @@ PortOutcome runBoards(const CliOptions& options, std::string_view portPrefix, Li
     }
     std::ostringstream out;
     std::ostringstream err;
+    // Lines of the port rather than of a board: "PORT: ..." ("PORT " prefixes a board).
+    const std::string portLine =
+        portPrefix.empty() ? std::string()
+                           : std::string(portPrefix.substr(0, portPrefix.size() - 1)) + ": ";
+    auto failAll = [&](const std::string& said, const std::string& why) {
+        sink.write(portLine, {}, said);
+        for (BoardOutcome& board : result.boards) {
+            board = {board.address, interrupted ? BoardOutcome::NotDone : BoardOutcome::Failed,
+                     why};
+        }
+        return result;
+    };
+    // One session, and so one open port, for every board of the line. A port that cannot be
+    // opened fails all its boards at once, and no folder is made for it.
+    CliSession session(options, out, err, interrupted);
+    if (!session.connect()) {
+        const std::string said = taken(err);
+        return failAll(said, lastLine(said));
+    }
     if (!options.outDir.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(options.outDir, ec);
         if (ec) {
             const std::string why =
                 "cannot make the folder " + options.outDir + ": " + ec.message();
-            sink.write(portPrefix, {}, why + "\n");
-            for (BoardOutcome& board : result.boards) {
-                board = {board.address, BoardOutcome::Failed, why};
-            }
-            return result;
+            return failAll(why + "\n", why);
         }
     }
-    // One session, and so one open port, for every board of the line.
-    CliSession session(options, out, err, interrupted);
     for (BoardOutcome& board : result.boards) {
         if (interrupted) {
             break;
@@ -107,7 +120,7 @@ PortOutcome runBoards(const CliOptions& options, std::string_view portPrefix, Li
         const std::string errText = taken(err);
         sink.write(std::string(portPrefix) + link::boardAddressText(board.address) + ": ", outText,
                    errText);
-        if (status == 0 && !interrupted) {
+        if (status == 0) {
             board.state = BoardOutcome::Done;
         } else if (!interrupted) {
             board.state = BoardOutcome::Failed;

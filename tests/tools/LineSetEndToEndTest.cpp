@@ -1,0 +1,191 @@
+// horalux-cli on lines of several boards, and on two lines at once, against the stand-in board.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "support/BoardProcess.h"
+#include "support/ChildProcess.h"
+#include "support/CommandRun.h"
+
+namespace horalux::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readAll(const fs::path& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The lines of `output` that start with `prefix`.
+std::vector<std::string> linesOf(const std::string& output, const std::string& prefix) {
+    std::vector<std::string> found;
+    std::istringstream in(output);
+    for (std::string l; std::getline(in, l);) {
+        if (l.rfind(prefix, 0) == 0) {
+            found.push_back(l);
+        }
+    }
+    return found;
+}
+
+std::string withKey(std::string text, const std::string& key, const std::string& value) {
+    const std::size_t at = text.find("\n" + key + "=");
+    if (at != std::string::npos) {
+        const std::size_t from = at + key.size() + 2;
+        text.replace(from, text.find('\n', from) - from, value);
+    }
+    return text;
+}
+
+class LineOfBoards : public ::testing::Test {
+  public:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("horalux-lineset-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // A stand-in line with boards at these addresses and any further arguments.
+    std::string line(const std::vector<std::string>& addresses,
+                     std::vector<std::string> more = {}) {
+        for (const std::string& a : addresses) {
+            more.insert(more.end(), {"--address", a});
+        }
+        boards_.push_back(std::make_unique<BoardProcess>(more));
+        return boards_.back()->devicePath();
+    }
+    static CommandRun cli(const std::string& ports, const std::string& args) {
+        return runCommand(std::string(HORALUX_CLI_PATH) + " " + ports +
+                          " --speed 115200 --delay 0 " + args + " 2>&1");
+    }
+    static std::string key(const std::string& registerFile, const std::string& name) {
+        const std::string text = readAll(registerFile);
+        const std::size_t at = text.find("\n" + name + "=");
+        return at == std::string::npos
+                   ? std::string()
+                   : text.substr(at + name.size() + 2,
+                                 text.find('\n', at + 1) - at - name.size() - 2);
+    }
+
+    fs::path dir_;
+    std::vector<std::unique_ptr<BoardProcess>> boards_;
+};
+
+TEST_F(LineOfBoards, BacksUpEveryBoardAndKeepsTheOldFileOfOneThatFallsSilentHalfWay) {
+    // Board 200 answers five register reads, then nothing more.
+    const std::string port =
+        "--port " + line({"3", "77", "200"}, {"--mute", "200", "--mute-after", "5"});
+    std::ofstream(dir_ / "board-200.cs") << "old\n";
+    const CommandRun run =
+        cli(port, "--address 3,77,200 read-registers --out-dir " + dir_.string());
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_EQ(linesOf(run.output, "$4D/77: 76 address ").front(), "$4D/77: 76 address 77");
+    EXPECT_EQ(linesOf(run.output, "$03/3: saved to ").size(), 1U) << run.output;
+    EXPECT_EQ(linesOf(run.output,
+                      "3 boards: 2 done, 1 failed ($C8/200: no answer to register read"
+                      " ")
+                  .size(),
+              1U)
+        << run.output;
+    EXPECT_EQ(key(dir_ / "board-003.cs", "s0"), "3");
+    EXPECT_EQ(key(dir_ / "board-077.cs", "s0"), "77");
+    EXPECT_EQ(readAll(dir_ / "board-200.cs"), "old\n") << "replaced by a read that did not end";
+    // Each board matches its own backup.
+    for (const auto& [address, file] : {std::pair{"3", "board-003.cs"}, {"77", "board-077.cs"}}) {
+        const CommandRun same =
+            cli(port, std::string("--address ") + address + " compare " + (dir_ / file).string());
+        EXPECT_EQ(same.status, 0) << same.output;
+    }
+}
+
+TEST_F(LineOfBoards, WritesOnlyWhatDiffersOnEachBoardAndComparesBoardByBoard) {
+    const std::string port = "--port " + line({"3", "77"});
+    ASSERT_EQ(cli(port, "--address 3 read-registers --out " + (dir_ / "b.cs").string()).status, 0);
+    // The file of board 3 with another volume: for board 77 its address differs as well.
+    std::ofstream(dir_ / "mod.cs") << withKey(readAll(dir_ / "b.cs"), "s3", "9");
+    ASSERT_EQ(cli(port, "--address 3 write-registers " + (dir_ / "mod.cs").string()).status, 0);
+
+    const CommandRun compare = cli(port, "--address 3,77 compare " + (dir_ / "mod.cs").string());
+    EXPECT_EQ(compare.status, 1) << compare.output;
+    EXPECT_EQ(linesOf(compare.output, "$03/3: the board matches the file").size(), 1U);
+    const auto differing = linesOf(compare.output, "$4D/77: 67 ");
+    ASSERT_EQ(differing.size(), 1U) << compare.output;
+    EXPECT_EQ(differing.front().substr(0, 22), "$4D/77: 67   volume   ");
+    EXPECT_EQ(linesOf(compare.output, "$4D/77: 1 register differs from the file").size(), 1U);
+    EXPECT_EQ(
+        linesOf(compare.output, "2 boards: 1 done, 1 failed ($4D/77: 1 register differs").size(),
+        1U)
+        << compare.output;
+
+    const CommandRun write =
+        cli(port, "--address 3,77 write-registers " + (dir_ / "mod.cs").string());
+    EXPECT_EQ(write.status, 0) << write.output;
+    EXPECT_EQ(linesOf(write.output, "$03/3: wrote no registers, then the clock").size(), 1U);
+    EXPECT_EQ(linesOf(write.output, "$4D/77: wrote registers 67, then the clock").size(), 1U)
+        << write.output;
+    EXPECT_EQ(linesOf(write.output, "2 boards: 2 done, 0 failed").size(), 1U);
+
+    const CommandRun after = cli(port, "--address 3,77 compare " + (dir_ / "mod.cs").string());
+    EXPECT_EQ(after.status, 0) << after.output;
+    const CommandRun read = cli(port, "--address 77 read-registers");
+    EXPECT_NE(read.output.find("\n76 address 77\n"), std::string::npos) << "the address moved";
+}
+
+TEST_F(LineOfBoards, CtrlCStopsTheRunAndReportsWhatWasDone) {
+    // A pause after each frame: one board takes seconds, ample for the signal to land in the next.
+    const std::string device = line({"3", "77", "200"}, {"--speed", "115200", "--line-timing"});
+    ChildProcess cli({HORALUX_CLI_PATH, "--port", device, "--speed", "115200", "--delay", "30",
+                      "--address", "3,77,200", "read-registers", "--out-dir", dir_.string()},
+                     ChildProcess::Output::Pipe);
+    ASSERT_TRUE(cli.waitForLine("$03/3: saved to", 60000));
+    ::kill(cli.pid(), SIGINT);
+    EXPECT_EQ(cli.waitForExit(5000), 130);
+    ASSERT_TRUE(cli.waitForLine("3 boards:", 1000)) << cli.output();
+    EXPECT_NE(cli.output().find("3 boards: 1 done, 0 failed, 2 not done"), std::string::npos)
+        << cli.output();
+    EXPECT_TRUE(fs::exists(dir_ / "board-003.cs"));
+    EXPECT_FALSE(fs::exists(dir_ / "board-077.cs"));
+}
+
+TEST_F(LineOfBoards, WorksTwoLinesAtOnceEachInAFolderOfItsOwn) {
+    const std::string first = line({"3", "77"});
+    const std::string second = line({"3", "77"});
+    std::ofstream(dir_ / "ports.txt") << "# two lines\n" << first << "\n\n" << second << "  # B\n";
+    const CommandRun run =
+        cli("--port @" + (dir_ / "ports.txt").string() + " --port /dev/nonexistent-port",
+            "--address 3,77 read-registers --out-dir " + dir_.string());
+    EXPECT_EQ(run.status, 1) << run.output;
+    const auto folder = [](const std::string& device) {
+        std::string name = device.substr(std::string("/dev/").size());
+        std::replace(name.begin(), name.end(), '/', '_');  // pts/4: pts_4
+        return name;
+    };
+    EXPECT_TRUE(fs::exists(dir_ / folder(first) / "board-003.cs"));
+    EXPECT_TRUE(fs::exists(dir_ / folder(first) / "board-077.cs"));
+    EXPECT_TRUE(fs::exists(dir_ / folder(second) / "board-003.cs"));
+    EXPECT_TRUE(fs::exists(dir_ / folder(second) / "board-077.cs"));
+    EXPECT_FALSE(fs::exists(dir_ / "nonexistent-port")) << "a folder for a port never opened";
+    // Every line whole, and each one of a port and a board, a port, or the total.
+    std::istringstream in(run.output);
+    for (std::string l; std::getline(in, l);) {
+        const bool ofLine = l.rfind(first + " ", 0) == 0 || l.rfind(second + " ", 0) == 0 ||
+                            l.rfind(first + ": ", 0) == 0 || l.rfind(second + ": ", 0) == 0;
+        EXPECT_TRUE(ofLine || l.rfind("/dev/nonexistent-port: ", 0) == 0 ||
+                    l == "3 ports, 6 boards: 4 done, 2 failed")
+            << l;
+    }
+    EXPECT_EQ(linesOf(run.output, first + " $4D/77: 76 address 77").size(), 1U) << run.output;
+    EXPECT_EQ(linesOf(run.output, second + " $4D/77: 76 address 77").size(), 1U);
+    EXPECT_EQ(linesOf(run.output, first + ": 2 boards: 2 done, 0 failed").size(), 1U);
+    EXPECT_EQ(linesOf(run.output, "/dev/nonexistent-port: 2 boards: 0 done, 2 failed").size(), 1U);
+}
+
+}  // namespace
+}  // namespace horalux::test
