@@ -1,0 +1,132 @@
+// The parts of the companion's runs over several boards and ports: the lists, the folder names,
+// the summary.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "AddressList.h"
+#include "BoardRun.h"
+#include "CliOptions.h"
+#include "PortsRun.h"
+
+namespace horalux::cli {
+namespace {
+
+TEST(AddressList, TakesAddressesRangesAndBothMixedInTheOrderGivenOnceEach) {
+    struct Case {
+        const char* text;
+        std::vector<std::uint8_t> addresses;
+    };
+    const Case cases[] = {
+        {"77", {77}},
+        {"255", {255}},
+        {"3,77,200", {3, 77, 200}},
+        {"1-4", {1, 2, 3, 4}},
+        {"1-4,77", {1, 2, 3, 4, 77}},
+        {"200,3-4,3", {200, 3, 4}},
+        {"0-2", {0, 1, 2}},
+        {"254-254", {254}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint8_t> got;
+        const auto problem = parseAddressList(c.text, got);
+        EXPECT_FALSE(problem) << c.text << ": " << problem.value_or("");
+        EXPECT_EQ(got, c.addresses) << c.text;
+    }
+}
+
+TEST(AddressList, RefusesWhatIsNoAddressAndAllBoardsInsideAList) {
+    for (const char* text : {"", ",", "3,", "256", "-1", "4-1", "1-", "x", "3;4", "1-255", "255,3",
+                             "@/nonexistent/list"}) {
+        std::vector<std::uint8_t> got{9};
+        EXPECT_TRUE(parseAddressList(text, got)) << text;
+        EXPECT_EQ(got, std::vector<std::uint8_t>{9}) << text << ": left alone";
+    }
+}
+
+TEST(AddressList, ReadsAFileAsScanWritesItWithCommentsAndBlankLines) {
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / "horalux-address-list-test.txt";
+    std::ofstream(file) << addressFileText("/dev/ttyUSB0",
+                                           {{77, 9600, "master"}, {3, 115200, "slave"}})
+                        << "\n  # added by hand\n 200 \r\n";
+    std::vector<std::uint8_t> got;
+    EXPECT_FALSE(parseAddressList("@" + file.string(), got));
+    EXPECT_EQ(got, (std::vector<std::uint8_t>{77, 3, 200}));
+
+    std::ofstream(file) << "# nothing but comments\n";
+    EXPECT_EQ(parseAddressList("@" + file.string(), got).value_or(""),
+              "--address: " + file.string() + " lists no address");
+    std::filesystem::remove(file);
+}
+
+TEST(PortFolderName, KeepsLettersDigitsDotsDashesAndUnderscoresAndMakesTheRestUnderscores) {
+    struct Case {
+        const char* port;
+        const char* folder;
+    };
+    const Case cases[] = {
+        {"ttyUSB0", "ttyUSB0"},
+        {"/dev/ttyUSB0", "ttyUSB0"},
+        {"/dev/pts/4", "pts_4"},
+        {"tcp://host:4001", "tcp___host_4001"},
+        {"rfc2217://[fd00::7]:4001", "rfc2217____fd00__7__4001"},
+        {"COM3", "COM3"},
+        {"\\\\.\\COM10", "COM10"},
+        {"..", "port.."},
+        {"/dev/", "port"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(portFolderName(c.port), c.folder) << c.port;
+    }
+}
+
+TEST(BoardRunSummary, CountsTheBoardsAndNamesEachFailure) {
+    const std::vector<BoardOutcome> boards = {
+        {3, BoardOutcome::Done, {}},
+        {77, BoardOutcome::Failed, "no answer to register read 38"},
+        {200, BoardOutcome::Failed, "the board did not finish in time"},
+        {201, BoardOutcome::NotDone, {}},
+    };
+    EXPECT_EQ(summaryText(boards),
+              "4 boards: 1 done, 2 failed ($4D/77: no answer to register "
+              "read 38; $C8/200: the board did not finish in time), 1 not "
+              "done");
+    EXPECT_EQ(summaryText(boards, false), "4 boards: 1 done, 2 failed, 1 not done");
+    EXPECT_EQ(summaryText({{1, BoardOutcome::Done, {}}}), "1 board: 1 done, 0 failed");
+    EXPECT_EQ(boardFileName(7), "board-007.cs");
+}
+
+TEST(LineSetOptions, RefusesWhatOneBoardOrOneFileAloneCanTake) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* problem;
+    };
+    const Case cases[] = {
+        {{"--address", "3,4", "read-fields"},
+         "read-fields works on one board of one port: give one --address and one --port"},
+        {{"--port", "a", "--port", "b", "monitor"},
+         "monitor works on one board of one port: give one --address and one --port"},
+        {{"--address", "3,4", "write-registers", "f.cs", "--set-address"},
+         "--set-address needs one board: with a list every board keeps its own"},
+        {{"--port", "a", "--port", "b", "read-registers", "--out", "f.cs"},
+         "--out names one file: with several boards or ports give --out-dir DIR"},
+    };
+    for (const Case& c : cases) {
+        const auto result = parseCliOptions(c.args);
+        ASSERT_TRUE(std::holds_alternative<UsageError>(result)) << c.problem;
+        EXPECT_EQ(std::get<UsageError>(result).message, c.problem);
+    }
+    const auto several = std::get<CliOptions>(
+        parseCliOptions({"--port", "a", "--port", "b", "--port", "a", "--address", "3-4",
+                         "read-registers", "--out-dir", "d"}));
+    EXPECT_EQ(several.ports, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(several.port, "a");
+    EXPECT_EQ(several.address, 3);
+    EXPECT_EQ(several.outDir, "d");
+    EXPECT_TRUE(several.perBoard());
+}
+
+}  // namespace
+}  // namespace horalux::cli
