@@ -138,6 +138,23 @@ TEST_F(LineOfBoards, WritesOnlyWhatDiffersOnEachBoardAndComparesBoardByBoard) {
     EXPECT_NE(read.output.find("\n76 address 77\n"), std::string::npos) << "the address moved";
 }
 
+TEST_F(LineOfBoards, AWriteThatDoesNotReadBackFailsTheBoard) {
+    // Register 67 is acknowledged but never changes, as on a board whose firmware lacks it.
+    const std::string port = "--port " + line({"3", "77"}, {"--stuck-register", "67"});
+    ASSERT_EQ(cli(port, "--address 3 read-registers --out " + (dir_ / "b.cs").string()).status, 0);
+    std::ofstream(dir_ / "mod.cs") << withKey(readAll(dir_ / "b.cs"), "s3", "9");
+    const CommandRun write =
+        cli(port, "--address 3,77 write-registers " + (dir_ / "mod.cs").string());
+    EXPECT_EQ(write.status, 1) << write.output;
+    EXPECT_EQ(linesOf(write.output, "$4D/77: register 67 reads back ").size(), 1U) << write.output;
+    EXPECT_EQ(linesOf(write.output,
+                      "2 boards: 0 done, 2 failed ($03/3: 1 written register does "
+                      "not read back as written; $4D/77: 1 written register")
+                  .size(),
+              1U)
+        << write.output;
+}
+
 TEST_F(LineOfBoards, CtrlCStopsTheRunAndReportsWhatWasDone) {
     // A pause after each frame: one board takes seconds, ample for the signal to land in the next.
     const std::string device = line({"3", "77", "200"}, {"--speed", "115200", "--line-timing"});

@@ -44,6 +44,8 @@ class Board {
     bool isMaster() const { return (registers_[kModeFlagsRegister] & kMasterBit) != 0; }
     void setMaster(bool master);
     std::uint8_t reg(std::uint8_t number) const { return registers_[number]; }
+    // Puts a register back, for a fault that undoes a write.
+    void restoreReg(std::uint8_t number, std::uint8_t value) { registers_[number] = value; }
     // Takes over a register set, keeping this board's address and master role.
     void loadSettings(std::span<const std::uint8_t, 256> registers);
 

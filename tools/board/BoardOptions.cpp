@@ -22,6 +22,8 @@ first line of its output and serves the line until interrupted.
                      another speed (the speed the program set the line to) is garbage
   --mute N           the board at address N never answers; repeatable
   --mute-after K     the boards of --mute answer their first K requests, then fall silent
+  --stuck-register R the boards acknowledge writes to register R but keep its value (a
+                     register the firmware lacks)
   --deaf-clock       the boards never answer a clock read (a failed clock chip); they
                      answer everything else
   --drop-first K     ignore each distinct request K times before answering it
@@ -75,6 +77,7 @@ constexpr NumberOption kNumberOptions[] = {
     {"--noise", 1, 3600000},
     {"--hangup-after", 1, 100000000},
     {"--mute-after", 0, 100000000},
+    {"--stuck-register", 0, 255},
     {"--seed", 0, 4294967295U},
 };
 
@@ -169,6 +172,8 @@ std::variant<BoardOptions, std::string> parseBoardOptions(std::span<const std::s
             options.hangupAfter = v;
         } else if (name == "--mute-after") {
             options.muteAfter = v;
+        } else if (name == "--stuck-register") {
+            options.stuckRegister = static_cast<std::uint8_t>(v);
         } else {
             options.seed = v;
         }

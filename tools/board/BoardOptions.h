@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -24,8 +25,9 @@ struct BoardOptions {
     std::uint32_t noiseMs = 0;
     std::uint32_t hangupAfter = 0;
     std::uint32_t muteAfter = 0;  // replies a muted board gives before it falls silent
-    std::uint32_t seed = 1;       // of the noise bytes
-    double clockRate = 1.0;       // how fast the boards' clocks run against real time
+    std::optional<std::uint8_t> stuckRegister;  // written, acknowledged, never changed
+    std::uint32_t seed = 1;                     // of the noise bytes
+    double clockRate = 1.0;                     // how fast the boards' clocks run against real time
     bool verbose = false;
     bool help = false;     // --help or -h
     bool version = false;  // --version

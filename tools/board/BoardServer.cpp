@@ -225,7 +225,13 @@ void BoardServer::onRequest(const link::Request& request, std::int64_t arrivedNs
         return;
     }
     for (std::size_t i = 0; i < boards_.size(); ++i) {
+        const bool stuck = options_.stuckRegister && request.command == link::cmd::WriteRegister &&
+                           request.param1 == *options_.stuckRegister;
+        const std::uint8_t before = boards_[i].reg(request.param1);
         Answer answer = boards_[i].handle(request, tickMs(arrivedNs));
+        if (stuck) {
+            boards_[i].restoreReg(request.param1, before);
+        }
         if (!answer.refusal.empty() && options_.verbose) {
             log_ << "  board " << static_cast<unsigned>(boards_[i].address())
                  << " refuses: " << answer.refusal << '\n';
