@@ -125,8 +125,9 @@ PortOutcome runBoards(const CliOptions& options, std::string_view portPrefix, Li
         } else if (!interrupted) {
             board.state = BoardOutcome::Failed;
             board.why = lastLine(errText.empty() ? outText : errText);
-            if (status == 2) {
-                // The same file or folder would fail every other board the same way.
+            if (status == 2 && options.outDir.empty()) {
+                // The same file would fail every other board the same way (a board's own file in
+                // a folder fails that board alone).
                 result.badUsage = true;
                 break;
             }

@@ -176,8 +176,8 @@ constexpr std::string_view kUsageHead =
 
 constexpr std::string_view kUsageOptions =
     "                  device server's port: rfc2217://HOST:PORT or tcp://HOST:PORT\n"
-    "                  given more than once, or @FILE (a port a line): the ports are\n"
-    "                  worked at the same time\n"
+    "                  (--port repeated, or @FILE with a port a line: the ports are\n"
+    "                  worked at the same time, each with the boards of --address)\n"
     "  --speed BPS     9600 or 115200 (default 9600)\n"
     "  --address LIST  board address 0..255, 255 reaches all boards (default 1); a list\n"
     "                  (3,77,200 or 1-10 or 1-4,77, no 255) or @FILE (an address a line,\n"
