@@ -34,8 +34,8 @@ struct ProgramSettings {
     bool LogTime = false;
     bool LogDirection = false;
     bool LogMeaning = false;
-    // Key "NetworkPorts" (names separated by ";"): the network ports that connected once,
-    // newest first, offered again after the local ports.
+    // Key "NetworkPorts" (names separated by ";"): the ports that connected once, of the kinds
+    // remembered (network ports), newest first, offered again after the local ports.
     std::vector<std::string> NetworkPorts{};
 
     friend bool operator==(const ProgramSettings&, const ProgramSettings&) = default;

@@ -21,7 +21,7 @@ Bytes readAll(SerialPort& port, std::size_t count) {
 TEST(NetworkPort, ARawPortCarriesEveryByteAsItIsAndAClosedConnectionIsGone) {
     LoopbackServer server;
     std::string failure;
-    auto port = NetworkPort::open(server.name("tcp://"), 9600, &failure, {.settleMs = 0});
+    auto port = openNetworkPort(server.name("tcp://"), 9600, &failure, {.settleMs = 0});
     ASSERT_NE(port, nullptr) << failure;
     server.accept();
     EXPECT_EQ(port->speed(), 9600U);
@@ -55,7 +55,7 @@ TEST(NetworkPort, ATelnetPortSetsUpTheLineEscapesFfAndKeepsCommandsFromTheReader
         server.send(answers);
     });
     std::string failure;
-    auto port = NetworkPort::open(server.name("rfc2217://"), 9600, &failure);
+    auto port = openNetworkPort(server.name("rfc2217://"), 9600, &failure);
     serverSide.join();
     ASSERT_NE(port, nullptr) << failure;
     // The greeting (15 bytes) and the four requests (7, 7, 7 and 10 bytes) came first.

@@ -10,7 +10,6 @@
 #include "link/session/Connection.h"
 #include "link/wire/Prompts.h"
 #include "platform/MachineClock.h"
-#include "platform/PortOpener.h"
 #include "platform/SerialPort.h"
 #include "platform/SystemClock.h"
 #include "platform/Tick.h"
@@ -72,7 +71,8 @@ class Session final : private MessagePump, private BusyIndicator {
 
     platform::MonotonicTick ownTick_;
     platform::MachineClock ownClock_;
-    platform::PortOpener ownOpener_;
+    // Made by the platform's factory, so no system's own header reaches the windows' sources.
+    std::unique_ptr<platform::SerialDeviceOpener> ownOpener_;
     MainThreadCalls calls_;
     platform::Tick& tick_;
     platform::SystemClock& clock_;
