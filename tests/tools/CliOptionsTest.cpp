@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "CliCommandTable.h"
+#include "platform/PortKind.h"
 
 namespace horalux::cli {
 namespace {
@@ -102,6 +105,17 @@ TEST(CliOptions, HelpAndVersionWinOverEverythingElse) {
     };
     for (const auto& [args, request] : cases) {
         EXPECT_EQ(requestOf(args), request) << args.back();
+    }
+}
+
+TEST(CliUsage, ThePortOptionDescribesEveryKindOfPortWithinTheUsagesWidth) {
+    const std::string text = usageText();
+    for (const platform::PortKind* kind : platform::portKinds()) {
+        EXPECT_NE(text.find(kind->usageForm), std::string::npos) << kind->usageForm;
+    }
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size(), 90U) << line;
     }
 }
 
