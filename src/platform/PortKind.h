@@ -20,7 +20,7 @@ struct PortOpenRequest {
     std::string& failure;            // set, as one line naming the port, when it cannot be had
 };
 
-// One kind of port: a row of the table of kinds (PortKinds.cpp), defined beside its code.
+// One kind of port: a row of the table of kinds (PortKind.cpp), defined beside its code.
 // Everything above the platform goes by these rows and the port's name alone.
 struct PortKind {
     // How its names begin, in any case as schemes go ("tcp://"); empty: any name no other kind
