@@ -20,8 +20,7 @@ namespace horalux::cli {
 // opened again, all in the same process.
 class SessionKeptLine final : public KeptLine,
                               private link::ExchangeEvents,
-                              private link::Prompts,
-                              private link::MessagePump {
+                              private link::Prompts {
   public:
     // Each part left nullptr is the session's own: the monotonic tick, the PC clock and the
     // program's port opener.
@@ -59,9 +58,6 @@ class SessionKeptLine final : public KeptLine,
     void notify(std::string_view text) override { say(text); }
     void error(std::string_view text) override;
     bool askRetry(std::string_view text) override;
-
-    // MessagePump
-    void dispatch(std::uint32_t maxWaitMs) override;
 
     void say(std::string_view text);
     // Tells a read error held back, unless the line went down with it.
