@@ -63,7 +63,6 @@ struct MainWindowParts {
     std::function<void(bool ask)> saveSettings;
 };
 
-
 // The main window: the PC clock, the board's fields, the menus from which every other window and
 // board operation starts, the busy indication and the exchange log; the receiver of what the
 // exchange thread reports. A view of the session the root built, which holds the port and the

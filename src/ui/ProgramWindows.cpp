@@ -38,9 +38,9 @@ ProgramWindows::ProgramWindows(ProgramOptions options, RegisterFileDialogs* dial
         fileDialogs_ = std::make_unique<QtRegisterFileDialogs>();
         dialogs = fileDialogs_.get();
     }
-    form1_ = std::make_unique<TForm1>(MainWindowParts{
-        session_, prompts_, period_, periodTimer_, options_.settingsFile,
-        [this](bool ask) { saveSettings(ask); }});
+    form1_ = std::make_unique<TForm1>(MainWindowParts{session_, prompts_, period_, periodTimer_,
+                                                      options_.settingsFile,
+                                                      [this](bool ask) { saveSettings(ask); }});
     TForm1& main = *form1_;
     prompts_.setParent(&main);
     main.showStartupClock(clockReport);

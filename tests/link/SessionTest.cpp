@@ -39,8 +39,8 @@ class Owner final : public ExchangeEvents {
 };
 
 std::string savedImage(const std::string& name, const config::RegisterImage& image) {
-    const auto path = std::filesystem::temp_directory_path() /
-                      (name + "-" + std::to_string(::getpid()) + ".cs");
+    const auto path =
+        std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()) + ".cs");
     config::saveRegisterFile(path, image);
     return path.string();
 }
@@ -75,7 +75,8 @@ TEST(Sessions, TwoSessionsOnTwoBoardsReadAtOnceEachItsOwnBoard) {
         Owner owner;
         Session session({.events = &owner, .prompts = &prompts, .settings = {.DelayTime = 0}});
         owner.session = &session;
-        const bool connected = static_cast<bool>(session.connection().connect(devices[which], 115200));
+        const bool connected =
+            static_cast<bool>(session.connection().connect(devices[which], 115200));
         bothConnected.arrive_and_wait();
         if (!connected) {
             return;

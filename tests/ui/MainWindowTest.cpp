@@ -260,7 +260,8 @@ TEST(MainWindow, CancelledConnectionDialogLeavesTheExchangeRunningOnTheSamePort)
     WindowHarness h({kFastBoard, settings});
     h.answerer.answers = {Answer::Connect};
     h.form().show();
-    ASSERT_TRUE(WindowHarness::waitUntil([&] { return h.form().session().connection().running(); }));
+    ASSERT_TRUE(
+        WindowHarness::waitUntil([&] { return h.form().session().connection().running(); }));
 
     h.answerer.answers = {Answer::Cancel};
     h.action("N13")->trigger();
@@ -276,7 +277,8 @@ TEST(MainWindow, LostLineAnsweredOkClosesTheOldPortBeforeTheDialogShows) {
     bool portClosedWhenDialogShown = false;
     h.answerer.beforeAnswer = [&](QWidget* modal) {
         if (qobject_cast<ui::TForm5*>(modal) != nullptr && h.answerer.count("dialog") == 1) {
-            portClosedWhenDialogShown = !h.form().portOpen() && !h.form().session().connection().running();
+            portClosedWhenDialogShown =
+                !h.form().portOpen() && !h.form().session().connection().running();
         }
     };
     h.answerer.answers = {Answer::Connect, Answer::Ok, Answer::Cancel};
@@ -358,7 +360,8 @@ TEST(MainWindow, ConnectionChangesThatCannotBeMadeLeaveTheExchangeGoingAtTheOldS
     WindowHarness h({kFastBoard, settings});
     h.answerer.answers = {Answer::Connect};
     h.form().show();
-    ASSERT_TRUE(WindowHarness::waitUntil([&] { return h.form().session().connection().running(); }));
+    ASSERT_TRUE(
+        WindowHarness::waitUntil([&] { return h.form().session().connection().running(); }));
     const Case* current = nullptr;
     h.answerer.beforeAnswer = [&](QWidget* modal) {
         if (qobject_cast<ui::TForm5*>(modal) != nullptr && current != nullptr) {

@@ -18,9 +18,7 @@ namespace horalux::cli {
 // The keeper's line on a board session. Unlike the one-shot commands' session it outlives
 // failures: a board that does not answer is dropped and reported, a lost line is closed and
 // opened again, all in the same process.
-class SessionKeptLine final : public KeptLine,
-                              private link::ExchangeEvents,
-                              private link::Prompts {
+class SessionKeptLine final : public KeptLine, private link::ExchangeEvents, private link::Prompts {
   public:
     // Each part left nullptr is the session's own: the monotonic tick, the PC clock and the
     // program's port opener.
