@@ -32,7 +32,6 @@ Session::Session(const SessionOptions& options)
     if (options.prompts == nullptr) {
         throw std::logic_error("a session needs its owner's prompts");
     }
-    }
     // The exchange log's records are timed by the session's clock.
     mainThread_.setLocalTime(&clock_, &tick_);
     // The connection reports to the session, which passes it on to whichever view is attached.
