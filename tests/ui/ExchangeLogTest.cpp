@@ -102,7 +102,7 @@ TEST(ExchangeLog, ChangingTheFormReshowsTheKeptLinesWithoutLosingTheirPlace) {
     LogPanel panel;
     link::TStrMsg reply = record(0x01);
     reply.Meaning = "регистр 76 = 1";
-    reply.TimeMs = 1000;
+    reply.Head.timeMs = 1000;
     panel.log.append(reply);
     panel.log.append(link::TStrMsg{});
     panel.view.selectLines(0, 0);

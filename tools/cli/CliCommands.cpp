@@ -20,6 +20,7 @@
 #include "link/wire/PortList.h"
 #include "platform/MachineClock.h"
 #include "settings/FileText.h"
+#include "settings/LogItems.h"
 #include "timesync/CivilTime.h"
 #include "timesync/SntpClient.h"
 
@@ -367,9 +368,7 @@ int monitor(CommandContext& c) {
             shown = now;
         },
         options.raw);
-    session.setLineForm({.time = options.time,
-                         .direction = options.time || options.decode,
-                         .meaning = options.decode});
+    session.setLineForm(settings::companionForm(options.lineForm));
     if (!session.connect()) {
         return kFailed;
     }
