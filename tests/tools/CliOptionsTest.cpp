@@ -61,6 +61,29 @@ TEST(CliOptions, ReadsGlobalOptionsAndEachCommandsOwnArguments) {
     EXPECT_TRUE(parsed({"write-registers", "a.cs", "--set-address"}).setAddress);
 }
 
+TEST(CliOptions, MonitorsTimeAndDecodeEachAddTheirPartAndEitherAddsTheDirection) {
+    using settings::LogForm;
+    const struct {
+        std::vector<std::string> args;
+        LogForm form;
+    } cases[] = {
+        {{"monitor", "--raw"}, {}},
+        {{"monitor", "--time"}, {.time = true, .direction = true}},
+        {{"monitor", "--decode"}, {.direction = true, .meaning = true}},
+        {{"monitor", "--decode", "--raw", "--time"},
+         {.time = true, .direction = true, .meaning = true}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(settings::companionForm(parsed(c.args).lineForm), c.form) << c.args.back();
+    }
+    EXPECT_NE(
+        usageText().find("  monitor [--seconds S] [--raw] [--time] [--decode] [--log FILE]\n"),
+        std::string::npos)
+        << usageText();
+    EXPECT_TRUE(std::holds_alternative<UsageError>(parseCliOptions({"monitor", "--direction"})))
+        << "the direction has no flag of its own";
+}
+
 TEST(CliOptions, RejectsBadUsageWithAReason) {
     const std::vector<std::vector<std::string>> bad = {
         {},

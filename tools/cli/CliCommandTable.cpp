@@ -11,6 +11,7 @@
 #include "KeepTime.h"
 #include "platform/PortKind.h"
 #include "platform/PortNaming.h"
+#include "settings/LogItems.h"
 
 namespace horalux::cli {
 namespace {
@@ -62,15 +63,36 @@ Problem setModeArguments(ArgumentReader& args, CliOptions& options) {
     return std::nullopt;
 }
 
+const settings::LogItem* logItemOfFlag(std::string_view flag) {
+    for (const settings::LogItem& item : settings::kLogItems) {
+        if (!item.companionFlag.empty() && item.companionFlag == flag) {
+            return &item;
+        }
+    }
+    return nullptr;
+}
+
+// "[--time] [--decode]": the log items monitor takes.
+std::string logItemArguments() {
+    std::string text;
+    for (const settings::LogItem& item : settings::kLogItems) {
+        if (!item.companionFlag.empty()) {
+            text.append(" [").append(item.companionFlag).append("]");
+        }
+    }
+    return text;
+}
+
+const std::string kMonitorArguments =
+    "[--seconds S] [--raw]" + logItemArguments() + " [--log FILE]";
+
 Problem monitorArguments(ArgumentReader& args, CliOptions& options) {
     while (args.more()) {
         const std::string flag = *args.take();
         if (flag == "--raw") {
             options.raw = true;
-        } else if (flag == "--time") {
-            options.time = true;
-        } else if (flag == "--decode") {
-            options.decode = true;
+        } else if (const settings::LogItem* item = logItemOfFlag(flag)) {
+            options.lineForm.*item->flag = true;
         } else if (flag == "--log") {
             const auto file = args.take();
             if (!file || file->empty()) {
@@ -124,7 +146,7 @@ const CliCommand kCommands[] = {
      writeFieldArguments, writeField},
     {"set-mode", "master|slave", "make the board time master or slave", true, setModeArguments,
      setMode},
-    {"monitor", "[--seconds S] [--raw] [--time] [--decode] [--log FILE]",
+    {"monitor", kMonitorArguments,
      "print the board's fields as they change; --raw: the line\n"
      "too, --time: when each read or write happened, --decode:\n"
      "what each frame meant (both with > written, < read);\n"
