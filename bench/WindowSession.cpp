@@ -60,7 +60,7 @@ WindowSession::WindowSession(const std::vector<std::string>& boardArgs) {
 
 void WindowSession::createWindows() {
     QApplication::setQuitOnLastWindowClosed(false);
-    ui::MainWindowOptions options;
+    ui::ProgramOptions options;
     options.settingsFile = dir_ / "horalux.ini";
     windows_ = std::make_unique<ui::ProgramWindows>(options);
     answerer_ = std::make_unique<QTimer>();

@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
         QApplication::quit();
     });
 
-    ui::MainWindowOptions options;
+    ui::ProgramOptions options;
     options.settingsFile = settings::settingsFilePath(settings::currentProgramPath(),
                                                       settings::configFoldersFromEnvironment());
     options.sntp.stop = &app::endRequested();

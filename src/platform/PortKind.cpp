@@ -2,14 +2,28 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
-#include "platform/SerialDevice.h"
-#include "platform/net/NetAddress.h"
+#include "platform/SerialDeviceKind.h"
+#include "platform/net/NetworkPortKinds.h"
 
 namespace horalux::platform {
 namespace {
 
-bool startsWithNoCase(std::string_view name, std::string_view prefix) {
+// A new kind is a row here, defined in its own folder; the local device comes last.
+constexpr const PortKind* kKinds[] = {
+    &kRfc2217PortKind,
+    &kTcpPortKind,
+    &kSerialDevicePortKind,
+};
+
+}  // namespace
+
+std::span<const PortKind* const> portKinds() {
+    return kKinds;
+}
+
+bool hasPortPrefix(std::string_view name, std::string_view prefix) {
     return name.size() >= prefix.size() &&
            std::equal(prefix.begin(), prefix.end(), name.begin(), [](char a, char b) {
                return std::tolower(static_cast<unsigned char>(a)) ==
@@ -17,26 +31,17 @@ bool startsWithNoCase(std::string_view name, std::string_view prefix) {
            });
 }
 
-}  // namespace
-
-PortKind portKindOf(std::string_view name) {
-    if (startsWithNoCase(name, kTcpPrefix)) {
-        return PortKind::Tcp;
+const PortKind& portKindOf(std::string_view name) {
+    for (const PortKind* kind : kKinds) {
+        if (hasPortPrefix(name, kind->prefix)) {
+            return *kind;
+        }
     }
-    if (startsWithNoCase(name, kRfc2217Prefix)) {
-        return PortKind::Rfc2217;
-    }
-    return PortKind::Device;
+    return *kKinds[std::size(kKinds) - 1];
 }
 
 bool unlistedPortExists(const std::string& name) {
-    if (name.empty()) {
-        return false;
-    }
-    if (portKindOf(name) != PortKind::Device) {
-        return parseNetAddress(name).has_value();
-    }
-    return serialDeviceExists(name);
+    return !name.empty() && portKindOf(name).offerable(name);
 }
 
 }  // namespace horalux::platform

@@ -1,23 +1,57 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "platform/SerialPort.h"
+#include "platform/net/NetworkTimeouts.h"
+
 namespace horalux::platform {
 
-// What a port name asks for. Everything above the opener and the port list goes by the name
-// alone; only these two look at the kind.
-enum class PortKind {
-    Device,   // a local serial device: a name in /dev (ttyUSB0) or a path
-    Tcp,      // "tcp://host:port": the line's bytes over a TCP connection
-    Rfc2217,  // "rfc2217://host:port": a device server's serial line, set up over the connection
+// What opening a port by name is given.
+struct PortOpenRequest {
+    const std::string& name;
+    std::uint32_t speed = 0;
+    SerialDeviceOpener& devices;     // the local serial devices (tests hand in in-memory lines)
+    const NetworkTimeouts& network;  // how long a device server is waited for
+    std::string& failure;            // set, as one line naming the port, when it cannot be had
 };
 
-inline constexpr std::string_view kTcpPrefix = "tcp://";
-inline constexpr std::string_view kRfc2217Prefix = "rfc2217://";
+// One kind of port: a row of the table of kinds (PortKind.cpp), defined beside its code.
+// Everything above the platform goes by these rows and the port's name alone.
+struct PortKind {
+    // How its names begin, in any case as schemes go ("tcp://"); empty: any name no other kind
+    // claims.
+    std::string_view prefix;
+    // Remembered in the settings file once it connected (key NetworkPorts) and offered again
+    // by its name after the ports the system lists; otherwise the system's enumeration offers
+    // it.
+    bool remembered = false;
+    // Put before the name where the port list shows it by its name (a lock for an encrypted
+    // line, say); empty for none.
+    std::string_view listMark;
+    // How usage texts describe it: the group it is listed in ("serial port") and its form
+    // ("tcp://HOST:PORT").
+    std::string_view usageGroup;
+    std::string_view usageForm;
+    // Whether a name of this kind can be offered though no enumeration lists it.
+    bool (*offerable)(const std::string& name) = nullptr;
+    // Opens it; nullptr with `request.failure` set when it cannot be had. Throws PortError when
+    // the line cannot be set as asked.
+    std::unique_ptr<SerialPort> (*open)(const PortOpenRequest& request) = nullptr;
+};
 
-// The kind by the name's prefix (in any case, as schemes go); any other name is a local device.
-PortKind portKindOf(std::string_view name);
+// Every kind, in the order names are matched; the last claims every other name.
+std::span<const PortKind* const> portKinds();
+
+// The kind of a port name.
+const PortKind& portKindOf(std::string_view name);
+
+// Whether `name` begins with `prefix`, letters in any case.
+bool hasPortPrefix(std::string_view name, std::string_view prefix);
 
 // Whether a port no enumeration lists can still be offered by its name: a local device that
 // exists (a pseudo-terminal, a link), or a well-formed network address (whether its server

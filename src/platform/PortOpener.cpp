@@ -1,20 +1,24 @@
 #include "platform/PortOpener.h"
 
 #include "platform/PortKind.h"
-#include "platform/net/NetworkPort.h"
+#include "platform/SerialDevice.h"
 
 namespace horalux::platform {
 
+PortOpener::PortOpener()
+    : ownDevices_(std::make_unique<LocalSerialOpener>()), devices_(ownDevices_.get()) {}
+
+PortOpener::PortOpener(SerialDeviceOpener& devices) : devices_(&devices) {}
+
+PortOpener::~PortOpener() = default;
+
 std::unique_ptr<SerialPort> PortOpener::open(const std::string& name, std::uint32_t speed) {
-    std::unique_ptr<SerialPort> port;
-    if (portKindOf(name) == PortKind::Device) {
-        port = devices_->open(name, speed);
-        lastFailure_ = port ? std::string() : devices_->lastFailureCause();
-    } else {
-        lastFailure_.clear();
-        port = NetworkPort::open(name, speed, &lastFailure_, networkTimeouts_);
-    }
-    return port;
+    lastFailure_.clear();
+    return portKindOf(name).open({name, speed, *devices_, networkTimeouts_, lastFailure_});
+}
+
+std::unique_ptr<SerialDeviceOpener> makePortOpener() {
+    return std::make_unique<PortOpener>();
 }
 
 }  // namespace horalux::platform

@@ -3,19 +3,22 @@
 #include <memory>
 #include <string>
 
-#include "platform/SerialDevice.h"
 #include "platform/SerialPort.h"
-#include "platform/net/NetworkPort.h"
+#include "platform/net/NetworkTimeouts.h"
 
 namespace horalux::platform {
 
-// The program's opener: chooses the kind of port from its name (see PortKind). Local devices
-// go to the serial opener, "tcp://" and "rfc2217://" names become network ports.
+// The program's opener: opens a port by the kind its name belongs to (PortKind.h). Its header
+// names no system's own: the local devices are made in its source.
 class PortOpener final : public SerialDeviceOpener {
   public:
-    PortOpener() : devices_(&serialDevices_) {}
-    // Local devices go to `devices` instead of the system's serial devices.
-    explicit PortOpener(SerialDeviceOpener& devices) : devices_(&devices) {}
+    // Local devices are the system's serial devices.
+    PortOpener();
+    // Local devices go to `devices` instead.
+    explicit PortOpener(SerialDeviceOpener& devices);
+    ~PortOpener() override;
+    PortOpener(const PortOpener&) = delete;
+    PortOpener& operator=(const PortOpener&) = delete;
     // Network ports wait this long for the device server.
     void setNetworkTimeouts(const NetworkTimeouts& timeouts) { networkTimeouts_ = timeouts; }
 
@@ -23,10 +26,13 @@ class PortOpener final : public SerialDeviceOpener {
     std::string lastFailureCause() const override { return lastFailure_; }
 
   private:
-    LocalSerialOpener serialDevices_;
+    std::unique_ptr<SerialDeviceOpener> ownDevices_;
     SerialDeviceOpener* devices_;
     std::string lastFailure_;
     NetworkTimeouts networkTimeouts_;
 };
+
+// The program's opener, for a holder that needs only the interface.
+std::unique_ptr<SerialDeviceOpener> makePortOpener();
 
 }  // namespace horalux::platform

@@ -56,9 +56,9 @@ ProgramSettings loadSettings(const std::filesystem::path& path) {
     s.SinhrTime = file.readBool(kInterface, "SinhrTime", defaults.SinhrTime);
     s.SinhrTimeServer = file.readString(kInterface, "SinhrTimeServer", defaults.SinhrTimeServer);
     s.Test = file.readBool(kView, "Test", defaults.Test);
-    s.LogTime = file.readBool(kView, "LogTime", defaults.LogTime);
-    s.LogDirection = file.readBool(kView, "LogDirection", defaults.LogDirection);
-    s.LogMeaning = file.readBool(kView, "LogMeaning", defaults.LogMeaning);
+    for (const LogItem& item : kLogItems) {
+        s.Log.*item.flag = file.readBool(kView, item.settingsKey, defaults.Log.*item.flag);
+    }
     s.NetworkPorts = splitList(file.readString(kInterface, "NetworkPorts", {}));
 
     if (s.DelayTime < kMinDelayTime || s.DelayTime > kMaxDelayTime) {
@@ -96,9 +96,9 @@ void saveSettings(const std::filesystem::path& path, const ProgramSettings& s) {
     file.writeBool(kInterface, "SinhrTime", s.SinhrTime);
     file.writeString(kInterface, "SinhrTimeServer", s.SinhrTimeServer);
     file.writeBool(kView, "Test", s.Test);
-    file.writeBool(kView, "LogTime", s.LogTime);
-    file.writeBool(kView, "LogDirection", s.LogDirection);
-    file.writeBool(kView, "LogMeaning", s.LogMeaning);
+    for (const LogItem& item : kLogItems) {
+        file.writeBool(kView, item.settingsKey, s.Log.*item.flag);
+    }
     if (!s.NetworkPorts.empty() || !file.readString(kInterface, "NetworkPorts", {}).empty()) {
         file.writeString(kInterface, "NetworkPorts", joinList(s.NetworkPorts));
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "settings/FileText.h"
+#include "settings/LogItems.h"
 
 namespace horalux::settings {
 
@@ -30,12 +31,10 @@ struct ProgramSettings {
     // (timesync::SyncPeriod) keeps it as the value to save.
     int SyncPeriodChoice = kDefaultPeriodChoice;
     bool Test = false;  // key "Test": the check mark of N12, the exchange log shown
-    // The exchange log's line form: "Время", "Направление", "Расшифровка" (keys of View).
-    bool LogTime = false;
-    bool LogDirection = false;
-    bool LogMeaning = false;
-    // Key "NetworkPorts" (names separated by ";"): the network ports that connected once,
-    // newest first, offered again after the local ports.
+    // The exchange log's line form: a key of View per item of kLogItems (LogTime, ...).
+    LogForm Log{};
+    // Key "NetworkPorts" (names separated by ";"): the ports that connected once, of the kinds
+    // remembered (network ports), newest first, offered again after the local ports.
     std::vector<std::string> NetworkPorts{};
 
     friend bool operator==(const ProgramSettings&, const ProgramSettings&) = default;

@@ -125,7 +125,7 @@ void TForm5::findBoards() {
     bool isNumber = false;
     const int shown = ui_->ComboBox2->currentText().trimmed().toInt(&isNumber);
     const std::uint32_t speed = isNumber && shown > 0 ? static_cast<std::uint32_t>(shown) : 9600;
-    ScanDialog scan(control_.scanParts(), *port, speed, this);
+    ScanDialog scan(control_.session(), *port, speed, this);
     const std::optional<link::FoundBoard> board = scan.run();
     if (!board) {
         return;

@@ -26,8 +26,8 @@ class PortControl {
     // a port (an empty list) the open port, if any, takes the speed and gets the exchange.
     // False when the device refused the speed: the connection there was goes on unchanged.
     virtual bool connectTo(const std::optional<std::string>& port, std::uint32_t speed) = 0;
-    // What a scan of the line works with ("Найти табло...").
-    virtual ScanParts scanParts() = 0;
+    // The session a scan of the line works with ("Найти табло...").
+    virtual link::Session& session() = 0;
 };
 
 // The program state the dialog edits.

@@ -64,16 +64,20 @@ void ExchangeLog::addActions() {
     add(QStringLiteral("Найти ранее"), QKeySequence::FindPrevious, [this] { findAgain(false); });
     add(QStringLiteral("Сохранить журнал..."), QKeySequence::Save, [this] { saveAs(); });
     separator();
-    const auto check = [&](const QString& text, const QKeySequence& keys) {
-        QAction* action = add(text, keys, [this] {
-            setForm({time_->isChecked(), direction_->isChecked(), meaning_->isChecked()});
-        });
-        action->setCheckable(true);
-        return action;
-    };
-    time_ = check(QStringLiteral("Время"), QKeySequence(Qt::CTRL | Qt::Key_1));
-    direction_ = check(QStringLiteral("Направление"), QKeySequence(Qt::CTRL | Qt::Key_2));
-    meaning_ = check(QStringLiteral("Расшифровка"), QKeySequence(Qt::CTRL | Qt::Key_3));
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        const settings::LogItem& item = settings::kLogItems[i];
+        const auto key = static_cast<Qt::Key>(Qt::Key_0 + (item.shortcutDigit - '0'));
+        items_[i] = add(
+            QString::fromUtf8(item.menuText.data(), static_cast<qsizetype>(item.menuText.size())),
+            QKeySequence(Qt::CTRL | key), [this] {
+                link::LogForm form;
+                for (std::size_t j = 0; j < items_.size(); ++j) {
+                    form.*settings::kLogItems[j].flag = items_[j]->isChecked();
+                }
+                setForm(form);
+            });
+        items_[i]->setCheckable(true);
+    }
     separator();
     add(QStringLiteral("Очистить"), QKeySequence(), [this] { clear(); });
 }
@@ -92,12 +96,14 @@ bool ExchangeLog::takesRecords() const {
 }
 
 QByteArray ExchangeLog::lineOf(const Entry& entry) {
-    if (form_ == link::LogForm{} || (!form_.time && !form_.direction && entry.meaning.isEmpty())) {
-        return entry.plain;  // shared, not copied
+    // Shared, not copied, when the form adds nothing to this line.
+    if (form_ == link::LogForm{} ||
+        (form_ == link::LogForm{.meaning = true} && entry.meaning.isEmpty())) {
+        return entry.plain;
     }
     scratch_.clear();
     link::appendLogLine({entry.plain.constData(), static_cast<std::size_t>(entry.plain.size())},
-                        entry.direction, entry.timeMs,
+                        entry.head,
                         {entry.meaning.constData(), static_cast<std::size_t>(entry.meaning.size())},
                         form_, scratch_);
     return bytesOf(scratch_);
@@ -116,8 +122,7 @@ void ExchangeLog::append(const link::TStrMsg& record) {
     if (!record.Meaning.empty()) {
         entry.meaning = bytesOf(record.Meaning);
     }
-    entry.timeMs = record.TimeMs;
-    entry.direction = record.Direction;
+    entry.head = record.Head;
     view_.appendLine(lineOf(entry));
     entries_.push_back(std::move(entry));
     while (static_cast<int>(entries_.size()) > view_.lineCount()) {
@@ -132,13 +137,11 @@ void ExchangeLog::clear() {
 
 void ExchangeLog::setForm(link::LogForm form) {
     form_ = form;
-    time_->setChecked(form.time);
-    direction_->setChecked(form.direction);
-    meaning_->setChecked(form.meaning);
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        items_[i]->setChecked(form.*settings::kLogItems[i].flag);
+    }
     if (settings_ != nullptr) {
-        settings_->LogTime = form.time;
-        settings_->LogDirection = form.direction;
-        settings_->LogMeaning = form.meaning;
+        settings_->Log = form;
     }
     std::deque<QByteArray> lines;
     for (const Entry& entry : entries_) {
@@ -149,7 +152,7 @@ void ExchangeLog::setForm(link::LogForm form) {
 
 void ExchangeLog::loadForm() {
     if (settings_ != nullptr) {
-        setForm({settings_->LogTime, settings_->LogDirection, settings_->LogMeaning});
+        setForm(settings_->Log);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "link/exchange/ExchangeRecord.h"
+#include "settings/LogItems.h"
 
 class QAction;
 class QCheckBox;
@@ -30,8 +32,9 @@ class LogView;
 inline constexpr int kExchangeLogMaxLines = 10000;
 
 // The exchange log of the main window: one line per record, "count text", and, as the user
-// chooses in the log's context menu, the time before it ("Время"), the direction ("Направление")
-// and what the frame meant after it ("Расшифровка"). Nothing is formatted while "Обмен данными"
+// chooses in the log's context menu (an item for each of kLogItems), the time before it
+// ("Время"), the direction ("Направление") and what the frame meant after it ("Расшифровка").
+// Nothing is formatted while "Обмен данными"
 // is unchecked or the panel is hidden. Each line is formatted once, when it comes or when the
 // form changes, never when it is drawn.
 class ExchangeLog final : public QObject {
@@ -72,8 +75,7 @@ class ExchangeLog final : public QObject {
     struct Entry {
         QByteArray plain;  // "3 5A 01 FF "
         QByteArray meaning;
-        std::int32_t timeMs = link::kNoTime;
-        link::LogDirection direction = link::LogDirection::Read;
+        link::RecordHead head;
     };
 
     QByteArray lineOf(const Entry& entry);
@@ -88,9 +90,8 @@ class ExchangeLog final : public QObject {
     link::LogForm form_;
     std::deque<Entry> entries_;
     std::string scratch_;  // the line being formatted, its room reused
-    QAction* time_ = nullptr;
-    QAction* direction_ = nullptr;
-    QAction* meaning_ = nullptr;
+    // The menu's item for each of kLogItems, in its order.
+    std::array<QAction*, std::size(settings::kLogItems)> items_{};
     QString lastSearch_;
     QPointer<LogFindDialog> findDialog_;
 };

@@ -7,7 +7,6 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QStatusBar>
 #include <QToolTip>
 
@@ -39,21 +38,16 @@ QString twoDigits(int value) {
 
 }  // namespace
 
-TForm1::TForm1(MainWindowOptions options, QWidget* parent)
+TForm1::TForm1(const MainWindowParts& parts, QWidget* parent)
     : QMainWindow(parent),
       ui_(std::make_unique<Ui::TForm1>()),
-      options_(std::move(options)),
-      prompts_(this),
-      pump_(mainThread_),
-      session_(link::SessionOptions{.events = this,
-                                    .prompts = &prompts_,
-                                    .clock = options_.clock,
-                                    .opener = options_.opener,
-                                    .mainThread = &mainThread_.calls(),
-                                    .busy = this,
-                                    .pump = &pump_}),
-      settings_(session_.settings()),
-      period_(periodTimer_, settings_, [this] { operations().Sinkhr_date(); }) {
+      session_(parts.session),
+      prompts_(parts.prompts),
+      period_(parts.period),
+      periodTimer_(parts.periodTimer),
+      settingsFile_(parts.settingsFile),
+      saveSettings_(parts.saveSettings),
+      settings_(session_.settings()) {
     ui_->setupUi(this);
     // No system menu and no title-bar buttons; "Выход" is the way out.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -78,9 +72,9 @@ TForm1::TForm1(MainWindowOptions options, QWidget* parent)
     displayTimer_.setInterval(1000);
     connect(&displayTimer_, &QTimer::timeout, this, &TForm1::showClock);
     // Found by name, as the period handling knows it.
-    periodTimer_.timer.setParent(this);
-    periodTimer_.timer.setObjectName(QStringLiteral("Timer2"));
-    connect(&periodTimer_.timer, &QTimer::timeout, this, [this] { period_.onTimerTick(); });
+    periodTimer_.timer = new QTimer(this);
+    periodTimer_.timer->setObjectName(QStringLiteral("Timer2"));
+    connect(periodTimer_.timer, &QTimer::timeout, this, [this] { period_.onTimerTick(); });
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) {
                 if (state != Qt::ApplicationActive) {
@@ -91,14 +85,12 @@ TForm1::TForm1(MainWindowOptions options, QWidget* parent)
                 }
             });
 
-    // The creation sequence.
-    settings_ = settings::loadSettings(options_.settingsFile);
-    mainThread_.setAfterDrain([this] { connection().settle(); });
+    // The window's part of the creation sequence; the root has loaded the settings and the
+    // period, and runs the start-up clock step.
+    session_.attach(this, this);
     ui_->N12->setChecked(settings_.Test);
     log_->loadForm();
-    period_.load();
     showPeriodMarks();
-    startUpClock();
     applyExchangePanel();
     // The mode is not known until the board tells it: neither item is checked yet.
     statusPanels_[0]->setText(kSlave);
@@ -109,6 +101,7 @@ TForm1::TForm1(MainWindowOptions options, QWidget* parent)
 
 TForm1::~TForm1() {
     shutdown(false);
+    session_.attach(nullptr, nullptr);
 }
 
 void TForm1::setWindows(TForm6* remoteSettings, TForm3* parameters, TForm5* connection) {
@@ -211,11 +204,7 @@ void TForm1::onModeItem(bool master) {
     }
 }
 
-void TForm1::startUpClock() {
-    const StartupClockReport report = synchronizeSystemClock(
-        settings_.SinhrTime, settings_.SinhrTimeServer, session_.clock(), session_.tick(),
-        [this](std::string_view text) { prompts_.notify(text); }, options_.sntp,
-        options_.clockDisciplined ? options_.clockDisciplined : platform::systemClockSynchronised);
+void TForm1::showStartupClock(const StartupClockReport& report) {
     statusPanels_[2]->setText(report.word);
     statusPanels_[2]->setToolTip(report.detail);
 }
@@ -282,7 +271,7 @@ void TForm1::showAbout() {
     QMessageBox::about(this, QStringLiteral("О программе"),
                        QStringLiteral("Horalux %1\nQt %2\n\nФайл настроек:\n%3")
                            .arg(QStringLiteral(HORALUX_VERSION), QString::fromLatin1(qVersion()),
-                                QString::fromStdString(options_.settingsFile.string())));
+                                QString::fromStdString(settingsFile_.string())));
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -316,35 +305,12 @@ void TForm1::shutdown(bool ask) {
     // Questions still open are answered Cancel, and no new box appears.
     prompts_.setClosing();
     displayTimer_.stop();
-    periodTimer_.timer.stop();
+    periodTimer_.stop();
     // From inside an exchange call the thread is cut off the port now and joined afterwards.
     connection().close();
     settings_.Test = ui_->N12->isChecked();
-    saveSettingsAtExit(ask);
-}
-
-void TForm1::saveSettingsAtExit(bool ask) {
-    for (;;) {
-        try {
-            settings::saveSettings(options_.settingsFile, settings_);
-            return;
-        } catch (const std::exception& e) {
-            qWarning("horalux: %s", e.what());
-            if (!ask) {
-                return;
-            }
-            // Asked while the window is still there: a full disk or a folder made writable
-            // again can be mended before the settings are lost.
-            QMessageBox box(QMessageBox::Warning, QStringLiteral("Horalux"),
-                            QStringLiteral("Настройки не сохранены. Повторить сохранение?"),
-                            QMessageBox::Ok | QMessageBox::Cancel, this);
-            box.setInformativeText(QString::fromStdString(e.what()));
-            box.button(QMessageBox::Ok)->setText(QStringLiteral("Повторить"));
-            box.button(QMessageBox::Cancel)->setText(QStringLiteral("Выйти без сохранения"));
-            if (box.exec() != QMessageBox::Ok) {
-                return;
-            }
-        }
+    if (saveSettings_) {
+        saveSettings_(ask);
     }
 }
 

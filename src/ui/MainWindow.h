@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <array>
 #include <filesystem>
@@ -14,16 +15,12 @@
 #include "link/session/BoardOperations.h"
 #include "link/session/Connection.h"
 #include "link/session/Session.h"
-#include "platform/SerialPort.h"
-#include "platform/SystemClock.h"
 #include "settings/ProgramSettings.h"
-#include "timesync/SntpClient.h"
 #include "timesync/SyncPeriod.h"
 #include "ui/ConnectionDialog.h"
 #include "ui/ExchangeLog.h"
-#include "ui/QtMainThread.h"
-#include "ui/QtMessagePump.h"
 #include "ui/QtPrompts.h"
+#include "ui/StartupClock.h"
 
 class QAction;
 
@@ -37,35 +34,48 @@ class FieldPanel;
 class TForm3;
 class TForm6;
 
-// What the program entry hands the main window; tests point it at their own files and clock.
-struct MainWindowOptions {
-    std::filesystem::path settingsFile;
-    platform::SystemClock* clock = nullptr;          // nullptr: the PC clock
-    platform::SerialDeviceOpener* opener = nullptr;  // nullptr: any port, by its name
-    timesync::SntpOptions sntp;
-    // Whether the system's own time service keeps the clock (nullptr: ask the kernel).
-    std::function<bool()> clockDisciplined;
-};
-
-// The period timer of the main window (`Timer2`).
+// The period timer of the main window (`Timer2`, its child, found by that name); does nothing
+// while no main window holds it.
 class QtPeriodTimer final : public timesync::PeriodTimer {
   public:
-    QTimer timer;
-    void start(std::uint32_t intervalMs) override { timer.start(static_cast<int>(intervalMs)); }
-    void stop() override { timer.stop(); }
+    QPointer<QTimer> timer;
+    void start(std::uint32_t intervalMs) override {
+        if (timer) {
+            timer->start(static_cast<int>(intervalMs));
+        }
+    }
+    void stop() override {
+        if (timer) {
+            timer->stop();
+        }
+    }
+};
+
+// What the root of the windows hands the main window: the session it shows, the prompts over
+// it, the period and its timer, and how the settings are saved at the end. All outlive it.
+struct MainWindowParts {
+    link::Session& session;
+    QtPrompts& prompts;
+    timesync::SyncPeriod& period;
+    QtPeriodTimer& periodTimer;
+    std::filesystem::path settingsFile;  // named in "О программе"
+    // Saves the settings at shutdown; `ask`: whether the user may be asked to try again.
+    std::function<void(bool ask)> saveSettings;
 };
 
 // The main window: the PC clock, the board's fields, the menus from which every other window and
 // board operation starts, the busy indication and the exchange log; the receiver of what the
-// exchange thread reports. A view of the session it owns, which holds the port and the exchange.
+// exchange thread reports. A view of the session the root built, which holds the port and the
+// exchange; the window attaches itself to it for its lifetime.
 class TForm1 final : public QMainWindow,
                      public link::ExchangeEvents,
                      public link::BusyIndicator,
                      public PortControl {
     Q_OBJECT
   public:
-    // Runs the creation sequence: settings, time server, exchange panel, mode panel.
-    explicit TForm1(MainWindowOptions options, QWidget* parent = nullptr);
+    // The window's part of the creation sequence (the root has loaded the settings): the period
+    // marks, the exchange panel, the mode panel.
+    explicit TForm1(const MainWindowParts& parts, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // The windows the menus open, created after this one (ProgramWindows wires them).
@@ -74,11 +84,9 @@ class TForm1 final : public QMainWindow,
     FieldPanel& fieldPanel() const;
     ExchangeLog& exchangeLog() const { return *log_; }
     // The session the window shows: settings, board state, connection and operations.
-    link::Session& session() { return session_; }
-    link::BoardState& board() { return session_.board(); }
-    link::BoardOperations& operations() { return session_.operations(); }
-    link::Connection& connection() { return session_.connection(); }
-    link::Prompts& prompts() { return prompts_; }
+    link::Session& session() override { return session_; }
+    // Status panel 2: what the start-up clock step came to.
+    void showStartupClock(const StartupClockReport& report);
 
     const settings::ProgramSettings& programSettings() const { return session_.settings(); }
     bool portOpen() const override { return session_.connection().isOpen(); }
@@ -108,7 +116,6 @@ class TForm1 final : public QMainWindow,
 
     // PortControl (the connection dialog)
     bool connectTo(const std::optional<std::string>& port, std::uint32_t speed) override;
-    ScanParts scanParts() override;
 
   signals:
     // The busy indication changed; the remote settings window follows it.
@@ -121,7 +128,8 @@ class TForm1 final : public QMainWindow,
   private:
     void buildStatusBar();
     void connectMenus();
-    void startUpClock();
+    link::BoardOperations& operations() { return session_.operations(); }
+    link::Connection& connection() { return session_.connection(); }
     void showClock();
     void applyExchangePanel();
     void setIdle();
@@ -136,7 +144,6 @@ class TForm1 final : public QMainWindow,
     void showHelp();
     void showAbout();
     void applicationActivated();
-    void saveSettingsAtExit(bool ask);
 
     bool runConnectionDialog();
     // The activation sequence's reads: the registers and the wait for them, then the clock, the
@@ -148,14 +155,13 @@ class TForm1 final : public QMainWindow,
     void askReconnect();
 
     std::unique_ptr<Ui::TForm1> ui_;
-    MainWindowOptions options_;
-    QtMainThread mainThread_;
-    QtPrompts prompts_;
-    QtMessagePump pump_;
-    link::Session session_;
+    link::Session& session_;
+    QtPrompts& prompts_;
+    timesync::SyncPeriod& period_;
+    QtPeriodTimer& periodTimer_;
+    std::filesystem::path settingsFile_;
+    std::function<void(bool ask)> saveSettings_;
     settings::ProgramSettings& settings_;  // the session's
-    QtPeriodTimer periodTimer_;
-    timesync::SyncPeriod period_;
     QTimer displayTimer_;
     ExchangeLog* log_ = nullptr;
     QLabel* statusPanels_[3] = {};

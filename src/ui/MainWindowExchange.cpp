@@ -2,7 +2,6 @@
 // dialog and the reconnections. The connection object owns the port and the thread.
 #include <QApplication>
 #include <QMetaObject>
-#include <algorithm>
 
 #include "link/exchange/ExchangeRecord.h"
 #include "link/exchange/Messages.h"
@@ -121,11 +120,6 @@ bool TForm1::connectTo(const std::optional<std::string>& port, std::uint32_t spe
     const bool taken = connection().setSpeed(speed);
     connection().start();  // at the new speed, or at the old one the device kept
     return taken;
-}
-
-ScanParts TForm1::scanParts() {
-    return {connection(), session_.tick(), session_.clock(), mainThread_.calls(),
-            static_cast<std::uint32_t>(std::max(settings_.DelayTime, 0))};
 }
 
 bool TForm1::runConnectionDialog() {

@@ -1,8 +1,18 @@
 #pragma once
 
+#include <filesystem>
+#include <functional>
 #include <memory>
 
+#include "link/session/Session.h"
+#include "platform/SerialPort.h"
+#include "platform/SystemClock.h"
+#include "timesync/SntpClient.h"
+#include "timesync/SyncPeriod.h"
 #include "ui/MainWindow.h"
+#include "ui/QtMainThread.h"
+#include "ui/QtMessagePump.h"
+#include "ui/QtPrompts.h"
 
 namespace horalux::ui {
 
@@ -13,18 +23,32 @@ class TForm5;
 class TForm6;
 class Tfmodf;
 
-// The program's windows, created in the program's order (the main window with its session, the
+// What the program entry hands the windows; tests point it at their own files and clock.
+struct ProgramOptions {
+    std::filesystem::path settingsFile;
+    platform::SystemClock* clock = nullptr;          // nullptr: the PC clock
+    platform::SerialDeviceOpener* opener = nullptr;  // nullptr: any port, by its name
+    timesync::SntpOptions sntp;
+    // Whether the system's own time service keeps the clock (nullptr: ask the kernel).
+    std::function<bool()> clockDisciplined;
+};
+
+// The root of the windowed program: loads the settings, builds the session on them with the Qt
+// main side (the event loop, the prompts, the pump), the synchronisation period, runs the
+// start-up clock step, then creates the windows in the program's order (the main window, the
 // remote settings window, the program parameters window, the connection dialog, the user-field
-// edit box) and wired to one another. The program, the window tests and the window benchmark
-// all build them here, so what is tested is what ships. Destroyed in the reverse order.
+// edit box) on that session and wires them; the settings are saved from here at shutdown. The
+// program, the window tests and the window benchmark all build it, so what is tested is what
+// ships. Destroyed in the reverse order.
 class ProgramWindows {
   public:
     // `dialogs` asks the remote settings window's register file names; nullptr: file dialogs.
-    explicit ProgramWindows(MainWindowOptions options, RegisterFileDialogs* dialogs = nullptr);
+    explicit ProgramWindows(ProgramOptions options, RegisterFileDialogs* dialogs = nullptr);
     ~ProgramWindows();
     ProgramWindows(const ProgramWindows&) = delete;
     ProgramWindows& operator=(const ProgramWindows&) = delete;
 
+    link::Session& session() { return session_; }
     TForm1& main() { return *form1_; }
     TForm6& remoteSettings() { return *form6_; }
     TForm3& parameters() { return *form3_; }
@@ -33,6 +57,17 @@ class ProgramWindows {
     FieldPanel& fieldPanel() { return form1_->fieldPanel(); }
 
   private:
+    // The settings file at shutdown; when it cannot be written and `ask`, the user may mend the
+    // cause and try again.
+    void saveSettings(bool ask);
+
+    ProgramOptions options_;
+    QtMainThread mainThread_;
+    QtPrompts prompts_;
+    QtMessagePump pump_;
+    link::Session session_;
+    QtPeriodTimer periodTimer_;
+    timesync::SyncPeriod period_;
     std::unique_ptr<RegisterFileDialogs> fileDialogs_;
     std::unique_ptr<TForm1> form1_;
     std::unique_ptr<TForm6> form6_;

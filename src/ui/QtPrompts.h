@@ -13,6 +13,8 @@ namespace horalux::ui {
 class QtPrompts final : public link::Prompts {
   public:
     explicit QtPrompts(QWidget* parent = nullptr) : parent_(parent) {}
+    // The window the boxes show over, once it exists (the prompts are the session's, made first).
+    void setParent(QWidget* parent) { parent_ = parent; }
 
     // An error text may carry its cause after the first line break; the cause becomes the
     // box's informative text ("Error opening port" / why).

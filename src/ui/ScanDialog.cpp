@@ -1,6 +1,7 @@
 #include "ui/ScanDialog.h"
 
 #include <QPushButton>
+#include <algorithm>
 
 #include "ui/WindowPlacement.h"
 #include "ui_ScanDialog.h"
@@ -33,11 +34,11 @@ QString ScanDialog::boardText(const link::FoundBoard& board) {
         .arg(mode, clock);
 }
 
-ScanDialog::ScanDialog(const ScanParts& parts, std::string port, std::uint32_t firstSpeed,
+ScanDialog::ScanDialog(link::Session& session, std::string port, std::uint32_t firstSpeed,
                        QWidget* parent)
     : QDialog(parent),
       ui_(std::make_unique<Ui::ScanDialog>()),
-      parts_(parts),
+      session_(session),
       port_(std::move(port)) {
     ui_->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -76,7 +77,7 @@ void ScanDialog::showEvent(QShowEvent* event) {
 }
 
 void ScanDialog::start() {
-    loan_ = parts_.connection.lend(port_, speeds_.front());
+    loan_ = session_.connection().lend(port_, speeds_.front());
     if (!loan_) {
         ui_->StatusLabel->setText(
             QStringLiteral("Порт %1 не открыт.").arg(QString::fromStdString(port_)));
@@ -84,26 +85,31 @@ void ScanDialog::start() {
         return;
     }
     ui_->ProgressBar->setRange(0, static_cast<int>(speeds_.size() * 254));
-    link::ScanOptions options{speeds_, 1, 254, parts_.delayTimeMs};
-    worker_ = std::jthread([this, options](std::stop_token stop) {
-        link::BoardScan scan(loan_->port(), parts_.tick, parts_.clock, options);
-        std::uint32_t lastShown = parts_.tick.nowMs() - kProgressEveryMs;
+    const auto delayMs = static_cast<std::uint32_t>(std::max(session_.settings().DelayTime, 0));
+    link::ScanOptions options{speeds_, 1, 254, delayMs};
+    // Taken here: the worker touches nothing of the session but these.
+    platform::Tick& tick = session_.tick();
+    platform::SystemClock& clock = session_.clock();
+    link::MainThread& mainThread = session_.mainThread();
+    worker_ = std::jthread([this, options, &tick, &clock, &mainThread](std::stop_token stop) {
+        link::BoardScan scan(loan_->port(), tick, clock, options);
+        std::uint32_t lastShown = tick.nowMs() - kProgressEveryMs;
         std::uint32_t lastSpeed = 0;
         link::ScanCallbacks callbacks;
         callbacks.progress = [&](const link::ScanProgress& p) {
-            const std::uint32_t now = parts_.tick.nowMs();
+            const std::uint32_t now = tick.nowMs();
             if (p.speed == lastSpeed && platform::elapsedMs(lastShown, now) < kProgressEveryMs) {
                 return;
             }
             lastShown = now;
             lastSpeed = p.speed;
-            parts_.mainThread.run([&] { showProgress(p); }, stop);
+            mainThread.run([&] { showProgress(p); }, stop);
         };
         callbacks.found = [&](const link::FoundBoard& b) {
-            parts_.mainThread.run([&] { addBoard(b); }, stop);
+            mainThread.run([&] { addBoard(b); }, stop);
         };
         const link::ScanResult result = scan.run(stop, callbacks);
-        parts_.mainThread.run([&] { showResult(result); }, stop);
+        mainThread.run([&] { showResult(result); }, stop);
     });
 }
 

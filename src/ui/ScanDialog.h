@@ -8,11 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "link/exchange/MainThreadCalls.h"
 #include "link/scan/BoardScan.h"
-#include "link/session/Connection.h"
-#include "platform/SystemClock.h"
-#include "platform/Tick.h"
+#include "link/session/Session.h"
 
 namespace Ui {
 class ScanDialog;
@@ -20,24 +17,15 @@ class ScanDialog;
 
 namespace horalux::ui {
 
-// What the scan window works with: the connection whose port it borrows, the tick and the clock,
-// and how its worker reaches the main thread.
-struct ScanParts {
-    link::Connection& connection;
-    platform::Tick& tick;
-    platform::SystemClock& clock;
-    link::MainThread& mainThread;
-    std::uint32_t delayTimeMs = 100;
-};
-
 // "Поиск табло": scans a port for the boards on it, at the speed the connection dialog shows
 // first, and lists them as they are found; "Выбрать" takes the selected one, "Отмена" stops the
 // scan. The scan runs beside the main thread on the borrowed port, which is handed back when
-// the window closes.
+// the window closes. The session lends the port and gives the tick, the clock, the pause after
+// each frame and the way from the worker to the main thread.
 class ScanDialog final : public QDialog {
     Q_OBJECT
   public:
-    ScanDialog(const ScanParts& parts, std::string port, std::uint32_t firstSpeed,
+    ScanDialog(link::Session& session, std::string port, std::uint32_t firstSpeed,
                QWidget* parent = nullptr);
     ~ScanDialog() override;
 
@@ -64,7 +52,7 @@ class ScanDialog final : public QDialog {
     void choose();
 
     std::unique_ptr<Ui::ScanDialog> ui_;
-    ScanParts parts_;
+    link::Session& session_;
     std::string port_;
     std::vector<std::uint32_t> speeds_;
     std::vector<link::FoundBoard> boards_;

@@ -1,4 +1,4 @@
-#include "link/session/Connection.h"
+#include "link/session/Session.h"
 
 #include <gtest/gtest.h>
 
@@ -88,38 +88,18 @@ class OwnerEvents final : public ExchangeEvents {
     int linkDowns = 0;
 };
 
-class NoBusy final : public BusyIndicator {
-  public:
-    void ShowBusyState() override {}
-};
-
-// The test's thread is the main side: it runs the exchange thread's calls as the windows do,
-// and settles the connection after each batch.
-class ConnectionTest : public ::testing::Test, public MessagePump {
+// The test's thread is the main side: the session's loop runs the exchange thread's calls as
+// the windows do, and settles the connection after each batch.
+class ConnectionTest : public ::testing::Test {
   protected:
     ConnectionTest() {
-        settings.DelayTime = 1;
         opener.lines["A"] = &lineA;
         opener.lines["B"] = &lineB;
     }
-    void dispatch(std::uint32_t maxWaitMs) override {
-        calls.waitPending(std::chrono::milliseconds(maxWaitMs));
-        calls.drain();
-        connection.settle();
-    }
+    void dispatch(std::uint32_t maxWaitMs) { session.serve(maxWaitMs); }
     // Serves the thread's calls until `done` holds; false when it did not within the limit
     // (far beyond what any step takes, so it only ends a test that would hang).
-    template <class Done>
-    bool serveUntil(Done done) {
-        const auto deadline = std::chrono::steady_clock::now() + 30s;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            dispatch(10);
-        }
-        return true;
-    }
+    bool serveUntil(const std::function<bool()>& done) { return session.serveUntil(done, 30000); }
     bool queueRead(std::uint8_t reg, std::int32_t tries) {
         return connection.operations().queue(tries, 10, cmd::ReadRegister, reg, 0);
     }
@@ -140,12 +120,14 @@ class ConnectionTest : public ::testing::Test, public MessagePump {
     test::FakeSystemClock clock;
     test::RecordingPrompts prompts;
     OwnerEvents events;
-    MainThreadCalls calls;
-    BoardState board;
-    NoBusy busy;
-    settings::ProgramSettings settings;
-    Connection connection{
-        {opener, tick, clock, prompts, events, calls, board, busy, *this, settings}};
+    Session session{{.events = &events,
+                     .prompts = &prompts,
+                     .tick = &tick,
+                     .clock = &clock,
+                     .opener = &opener,
+                     .settings = {.DelayTime = 1}}};
+    Connection& connection = session.connection();
+    BoardState& board = session.board();
 };
 
 TEST_F(ConnectionTest, AMissingPortIsReportedWithItsCauseAndNothingRuns) {

@@ -260,10 +260,11 @@ TEST_F(ExchangeLoopTest, ARegisterReadIsLoggedAsItsRequestThenItsReplyBothNaming
     std::vector<std::string> meant;
     std::int32_t last = 0;
     for (const TStrMsg& record : events.kept) {
-        EXPECT_GE(record.TimeMs, last) << "times do not go back";
-        last = record.TimeMs;
+        EXPECT_GE(record.Head.timeMs, last) << "times do not go back";
+        last = record.Head.timeMs;
         if (!record.Meaning.empty()) {
-            meant.push_back(formatLogLine(record, {true, true, true}));
+            meant.push_back(
+                formatLogLine(record, {.time = true, .direction = true, .meaning = true}));
         }
     }
     ASSERT_EQ(meant.size(), 2U);

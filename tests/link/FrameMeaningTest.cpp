@@ -88,9 +88,11 @@ TEST(FrameMeaning, ARepliesMeaningIsWhatWasTakenFromIt) {
 }
 
 TEST(LogLine, EachItemAddsItsPartAndThePlainLineStaysAsItWas) {
-    TStrMsg record = makeExchangeRecord(ExchangeBytes{
-        LogDirection::Read, 0, std::vector<std::uint8_t>{0x5A, 0x01, 0xFF}, "регистр 76 = 1"});
-    record.TimeMs = ((14 * 60 + 3) * 60 + 27) * 1000 + 512;
+    TStrMsg record =
+        makeExchangeRecord(ExchangeBytes{.head = {.direction = LogDirection::Read},
+                                         .bytes = std::vector<std::uint8_t>{0x5A, 0x01, 0xFF},
+                                         .meaning = "регистр 76 = 1"});
+    record.Head.timeMs = ((14 * 60 + 3) * 60 + 27) * 1000 + 512;
     const struct {
         LogForm form;
         const char* line;
@@ -99,7 +101,8 @@ TEST(LogLine, EachItemAddsItsPartAndThePlainLineStaysAsItWas) {
         {{.time = true}, "14:03:27.512 3 5A 01 FF "},
         {{.direction = true}, "< 3 5A 01 FF "},
         {{.meaning = true}, "3 5A 01 FF | регистр 76 = 1"},
-        {{true, true, true}, "14:03:27.512 < 3 5A 01 FF | регистр 76 = 1"},
+        {{.time = true, .direction = true, .meaning = true},
+         "14:03:27.512 < 3 5A 01 FF | регистр 76 = 1"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(formatLogLine(record, c.form), c.line);

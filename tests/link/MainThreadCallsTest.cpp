@@ -20,7 +20,7 @@ namespace {
 using namespace std::chrono_literals;
 
 ExchangeBytes read(std::span<const std::uint8_t> bytes) {
-    return {LogDirection::Read, 0, bytes, {}};
+    return {.head = {.direction = LogDirection::Read}, .bytes = bytes, .meaning = {}};
 }
 
 TEST(ExchangeRecord, PrintsEachByteAsTwoUpperCaseHexDigitsAndASpace) {

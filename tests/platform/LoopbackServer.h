@@ -10,11 +10,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "platform/PortOpener.h"
 #include "platform/net/TelnetCodec.h"
 
 namespace horalux::platform {
@@ -113,6 +115,20 @@ class LoopbackServer {
 // The server's answer to a COM-PORT-OPTION request: the request's code plus 100, and `value`.
 inline Bytes comPortAnswer(std::uint8_t command, const Bytes& value) {
     return TelnetCodec::comPortCommand(command + telnet::kServerOffset, value);
+}
+
+// A network port opened by its name, as the program opens it; the cause of a failure goes to
+// `failure`.
+inline std::unique_ptr<SerialPort> openNetworkPort(const std::string& name, std::uint32_t speed,
+                                                   std::string* failure = nullptr,
+                                                   const NetworkTimeouts& timeouts = {}) {
+    PortOpener opener;
+    opener.setNetworkTimeouts(timeouts);
+    std::unique_ptr<SerialPort> port = opener.open(name, speed);
+    if (failure != nullptr) {
+        *failure = opener.lastFailureCause();
+    }
+    return port;
 }
 
 }  // namespace horalux::platform

@@ -50,7 +50,7 @@ TEST(NetworkPortSetUp, AServerThatMisbehavesWhileTheLineIsSetUpIsRefusedWithinTh
         });
         std::string failure;
         const NetworkTimeouts timeouts{.setupMs = 1500, .settleMs = 10000};
-        EXPECT_EQ(NetworkPort::open(server.name(c.scheme), 9600, &failure, timeouts), nullptr);
+        EXPECT_EQ(openNetworkPort(server.name(c.scheme), 9600, &failure, timeouts), nullptr);
         serverSide.join();
         EXPECT_NE(failure.find(": " + c.cause), std::string::npos) << failure;
     }
@@ -74,7 +74,7 @@ TEST(NetworkPortSetUp, ALineSetToAnythingButEightDataBitsNoParityAndOneStopBitIs
         });
     });
     try {
-        auto port = NetworkPort::open(server.name("rfc2217://"), 9600);
+        auto port = openNetworkPort(server.name("rfc2217://"), 9600);
         ADD_FAILURE() << "a 7E2 line was accepted";
     } catch (const PortError& e) {
         EXPECT_STREQ(e.what(),
@@ -91,7 +91,7 @@ TEST(NetworkPortSetUp, EachSpeedAnswerIsTakenForTheLatestRequestWhenTheServerAns
         server.serveComPort(echo, 2);
     });
     std::string failure;
-    auto port = NetworkPort::open(server.name("rfc2217://"), 9600, &failure);
+    auto port = openNetworkPort(server.name("rfc2217://"), 9600, &failure);
     ASSERT_NE(port, nullptr) << failure;
     // A scan goes up a speed, then back: each change must see its own answer.
     for (const std::uint32_t speed : {115200U, 9600U, 19200U}) {

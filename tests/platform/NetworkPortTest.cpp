@@ -7,6 +7,8 @@
 
 #include "LoopbackServer.h"
 #include "platform/PortOpener.h"
+#include "platform/net/NetworkPortKinds.h"
+#include "platform/net/Rfc2217Layer.h"
 
 namespace horalux::platform {
 namespace {
@@ -21,7 +23,7 @@ Bytes readAll(SerialPort& port, std::size_t count) {
 TEST(NetworkPort, ARawPortCarriesEveryByteAsItIsAndAClosedConnectionIsGone) {
     LoopbackServer server;
     std::string failure;
-    auto port = NetworkPort::open(server.name("tcp://"), 9600, &failure, {.settleMs = 0});
+    auto port = openNetworkPort(server.name("tcp://"), 9600, &failure, {.settleMs = 0});
     ASSERT_NE(port, nullptr) << failure;
     server.accept();
     EXPECT_EQ(port->speed(), 9600U);
@@ -44,22 +46,26 @@ TEST(NetworkPort, ARawPortCarriesEveryByteAsItIsAndAClosedConnectionIsGone) {
     EXPECT_EQ(port->write(&byte, 1).status, IoStatus::Gone);
 }
 
+// A device server's answers to 8 data bits, no parity, one stop bit and 9600 bit/s.
+const Bytes kAnswers8N1At9600{0xFF, 0xFA, 44,   102,  8,    0xFF, 0xF0, 0xFF, 0xFA, 44,   103,
+                              1,    0xFF, 0xF0, 0xFF, 0xFA, 44,   104,  1,    0xFF, 0xF0, 0xFF,
+                              0xFA, 44,   101,  0,    0,    0x25, 0x80, 0xFF, 0xF0};
+// What a Telnet port sends while it sets up the line: the greeting (15 bytes) and the four
+// requests (7, 7, 7 and 10 bytes).
+constexpr std::size_t kSetUpBytes = 15 + 7 + 7 + 7 + 10;
+
 TEST(NetworkPort, ATelnetPortSetsUpTheLineEscapesFfAndKeepsCommandsFromTheReader) {
     LoopbackServer server;
-    // The server's answers to 8 data bits, no parity, one stop bit and 9600 bit/s.
-    const Bytes answers{0xFF, 0xFA, 44,   102,  8,    0xFF, 0xF0, 0xFF, 0xFA, 44,   103,
-                        1,    0xFF, 0xF0, 0xFF, 0xFA, 44,   104,  1,    0xFF, 0xF0, 0xFF,
-                        0xFA, 44,   101,  0,    0,    0x25, 0x80, 0xFF, 0xF0};
+    const Bytes& answers = kAnswers8N1At9600;
     std::thread serverSide([&] {
         server.accept();
         server.send(answers);
     });
     std::string failure;
-    auto port = NetworkPort::open(server.name("rfc2217://"), 9600, &failure);
+    auto port = openNetworkPort(server.name("rfc2217://"), 9600, &failure);
     serverSide.join();
     ASSERT_NE(port, nullptr) << failure;
-    // The greeting (15 bytes) and the four requests (7, 7, 7 and 10 bytes) came first.
-    const Bytes setup = server.receive(15 + 7 + 7 + 7 + 10);
+    const Bytes setup = server.receive(kSetUpBytes);
     EXPECT_EQ(Bytes(setup.end() - 10, setup.end()), TelnetCodec::setBaudRate(9600));
 
     const Bytes frame{0x02, 0xFF, 0x74, 0xFF};
@@ -67,6 +73,65 @@ TEST(NetworkPort, ATelnetPortSetsUpTheLineEscapesFfAndKeepsCommandsFromTheReader
     EXPECT_EQ(server.receive(6), (Bytes{0x02, 0xFF, 0xFF, 0x74, 0xFF, 0xFF}));
 
     server.send({0x10, 0xFF, 0xFF, 0xFF, 0xF1, 0xFF, 0xFA, 44, 106, 0, 0xFF, 0xF0, 0x20});
+    EXPECT_EQ(readAll(*port, 3), (Bytes{0x10, 0xFF, 0x20}));
+}
+
+Bytes inverted(Bytes bytes) {
+    for (std::uint8_t& byte : bytes) {
+        byte = static_cast<std::uint8_t>(~byte);
+    }
+    return bytes;
+}
+
+// Stands in for an encryption slid under the protocol layer: every byte inverted both ways.
+class InvertingPipe final : public BytePipe {
+  public:
+    explicit InvertingPipe(std::unique_ptr<BytePipe> under) : under_(std::move(under)) {}
+    NetResult receive(std::span<std::uint8_t> buffer, std::uint32_t timeoutMs) override {
+        const NetResult got = under_->receive(buffer, timeoutMs);
+        for (std::size_t i = 0; i < got.count; ++i) {
+            buffer[i] = static_cast<std::uint8_t>(~buffer[i]);
+        }
+        return got;
+    }
+    NetResult sendAll(std::span<const std::uint8_t> bytes, std::uint32_t stallMs) override {
+        return under_->sendAll(inverted(Bytes(bytes.begin(), bytes.end())), stallMs);
+    }
+    void close() override { under_->close(); }
+
+  private:
+    std::unique_ptr<BytePipe> under_;
+};
+
+class NoDevices final : public SerialDeviceOpener {
+  public:
+    std::unique_ptr<SerialPort> open(const std::string&, std::uint32_t) override { return {}; }
+};
+
+TEST(NetworkPort, APipeSlidUnderTheTelnetLayerCarriesTheSetUpAndTheLineInItsOwnBytes) {
+    LoopbackServer server;
+    std::thread serverSide([&] {
+        server.accept();
+        server.send(inverted(kAnswers8N1At9600));
+    });
+    const std::string name = server.name("rfc2217://");
+    NoDevices devices;
+    const NetworkTimeouts timeouts;
+    std::string failure;
+    const PortOpenRequest request{name, 9600, devices, timeouts, failure};
+    std::unique_ptr<BytePipe> connection = connectToPortHost(request);
+    ASSERT_NE(connection, nullptr) << failure;
+    auto port = openOverPipe(request, std::make_unique<InvertingPipe>(std::move(connection)),
+                             std::make_unique<Rfc2217Layer>());
+    serverSide.join();
+    ASSERT_NE(port, nullptr) << failure;
+    const Bytes setup = inverted(server.receive(kSetUpBytes));
+    EXPECT_EQ(Bytes(setup.end() - 10, setup.end()), TelnetCodec::setBaudRate(9600));
+
+    const Bytes frame{0x02, 0xFF, 0x74};
+    ASSERT_EQ(port->write(frame.data(), frame.size()).count, frame.size());
+    EXPECT_EQ(inverted(server.receive(4)), (Bytes{0x02, 0xFF, 0xFF, 0x74}));
+    server.send(inverted({0x10, 0xFF, 0xFF, 0xFF, 0xF1, 0x20}));
     EXPECT_EQ(readAll(*port, 3), (Bytes{0x10, 0xFF, 0x20}));
 }
 

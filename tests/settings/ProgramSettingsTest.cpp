@@ -52,7 +52,7 @@ TEST(ProgramSettings, SaveWritesTheKeysInTheirOrderWithBooleansAsOneAndZero) {
     s.SinhrTime = true;
     s.SinhrTimeServer = "ntp.example.org";
     s.Test = true;
-    s.LogMeaning = true;
+    s.Log.meaning = true;
     s.SyncPeriodChoice = 3;
     saveSettings(dir / "fresh.ini", s);
     EXPECT_EQ(filledLines(dir / "fresh.ini"),
@@ -179,8 +179,8 @@ TEST(ProgramSettings, LoadAndSaveChangeOnlyTheirOwnKeysLinesInFilesOfEveryShape)
     s.SinhrTimeServer = "ntp.example.org";
     s.SyncPeriodChoice = 2;
     s.Test = true;
-    s.LogTime = true;
-    s.LogDirection = true;
+    s.Log.time = true;
+    s.Log.direction = true;
     for (const Case& c : cases) {
         test::TempDir dir;
         const auto path = dir / "horalux.ini";

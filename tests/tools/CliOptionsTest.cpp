@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "CliCommandTable.h"
+#include "platform/PortKind.h"
 
 namespace horalux::cli {
 namespace {
@@ -58,6 +61,29 @@ TEST(CliOptions, ReadsGlobalOptionsAndEachCommandsOwnArguments) {
     EXPECT_TRUE(parsed({"write-registers", "a.cs", "--set-address"}).setAddress);
 }
 
+TEST(CliOptions, MonitorsTimeAndDecodeEachAddTheirPartAndEitherAddsTheDirection) {
+    using settings::LogForm;
+    const struct {
+        std::vector<std::string> args;
+        LogForm form;
+    } cases[] = {
+        {{"monitor", "--raw"}, {}},
+        {{"monitor", "--time"}, {.time = true, .direction = true}},
+        {{"monitor", "--decode"}, {.direction = true, .meaning = true}},
+        {{"monitor", "--decode", "--raw", "--time"},
+         {.time = true, .direction = true, .meaning = true}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(settings::companionForm(parsed(c.args).lineForm), c.form) << c.args.back();
+    }
+    EXPECT_NE(
+        usageText().find("  monitor [--seconds S] [--raw] [--time] [--decode] [--log FILE]\n"),
+        std::string::npos)
+        << usageText();
+    EXPECT_TRUE(std::holds_alternative<UsageError>(parseCliOptions({"monitor", "--direction"})))
+        << "the direction has no flag of its own";
+}
+
 TEST(CliOptions, RejectsBadUsageWithAReason) {
     const std::vector<std::vector<std::string>> bad = {
         {},
@@ -102,6 +128,17 @@ TEST(CliOptions, HelpAndVersionWinOverEverythingElse) {
     };
     for (const auto& [args, request] : cases) {
         EXPECT_EQ(requestOf(args), request) << args.back();
+    }
+}
+
+TEST(CliUsage, ThePortOptionDescribesEveryKindOfPortWithinTheUsagesWidth) {
+    const std::string text = usageText();
+    for (const platform::PortKind* kind : platform::portKinds()) {
+        EXPECT_NE(text.find(kind->usageForm), std::string::npos) << kind->usageForm;
+    }
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size(), 90U) << line;
     }
 }
 

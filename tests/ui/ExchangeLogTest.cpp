@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "link/exchange/ExchangeRecord.h"
+#include "settings/ProgramSettings.h"
 #include "ui/ExchangeLog.h"
 #include "ui/LogView.h"
 
@@ -102,7 +103,7 @@ TEST(ExchangeLog, ChangingTheFormReshowsTheKeptLinesWithoutLosingTheirPlace) {
     LogPanel panel;
     link::TStrMsg reply = record(0x01);
     reply.Meaning = "регистр 76 = 1";
-    reply.TimeMs = 1000;
+    reply.Head.timeMs = 1000;
     panel.log.append(reply);
     panel.log.append(link::TStrMsg{});
     panel.view.selectLines(0, 0);
@@ -115,6 +116,44 @@ TEST(ExchangeLog, ChangingTheFormReshowsTheKeptLinesWithoutLosingTheirPlace) {
     EXPECT_EQ(panel.view.toPlainText(), QStringLiteral("3 5A 01 01 \n0 "));
     panel.log.action(QStringLiteral("Очистить"))->trigger();
     EXPECT_EQ(panel.view.lineCount(), 0);
+}
+
+TEST(ExchangeLog, EachMenuItemAddsItsOwnPartByItsKeysAndTheSettingsKeepTheForm) {
+    settings::ProgramSettings kept;
+    LogView view;
+    QCheckBox enabled;
+    enabled.setChecked(true);
+    ExchangeLog log(view, enabled, &kept);
+    link::TStrMsg reply = record(0x01);
+    reply.Meaning = "регистр 76 = 1";
+    reply.Head.timeMs = 1000;
+    log.append(reply);
+
+    const struct {
+        const char* item;
+        const char* keys;
+        const char* line;
+    } steps[] = {
+        {"Время", "Ctrl+1", "00:00:01.000 3 5A 01 01 "},
+        {"Направление", "Ctrl+2", "00:00:01.000 < 3 5A 01 01 "},
+        {"Расшифровка", "Ctrl+3", "00:00:01.000 < 3 5A 01 01 | регистр 76 = 1"},
+        {"Время", "Ctrl+1", "< 3 5A 01 01 | регистр 76 = 1"},
+    };
+    for (const auto& step : steps) {
+        QAction* item = log.action(QString::fromUtf8(step.item));
+        ASSERT_NE(item, nullptr) << step.item;
+        EXPECT_EQ(item->shortcut(), QKeySequence(QString::fromLatin1(step.keys))) << step.item;
+        item->trigger();
+        EXPECT_EQ(view.line(0), QString::fromUtf8(step.line)) << step.item;
+        EXPECT_EQ(kept.Log, log.form()) << step.item;
+    }
+
+    // Another log over the same settings opens in that form.
+    LogView otherView;
+    ExchangeLog other(otherView, enabled, &kept);
+    EXPECT_EQ(other.form(), (link::LogForm{.direction = true, .meaning = true}));
+    EXPECT_FALSE(other.action(QStringLiteral("Время"))->isChecked());
+    EXPECT_TRUE(other.action(QStringLiteral("Расшифровка"))->isChecked());
 }
 
 TEST(ExchangeLog, KeepsTheLastTenThousandLines) {

@@ -57,7 +57,7 @@ TEST(ExchangeLogWindow, ARegisterReadShowsItsRequestThenItsReplyTimedAndNamedAnd
 
     // Saved as shown: exactly the kept lines. Time off first, through the menu item.
     log.action(QStringLiteral("Время"))->trigger();
-    h.form().connection().stop();  // no more lines while the file is compared
+    h.form().session().connection().stop();  // no more lines while the file is compared
     QApplication::processEvents();
     TempDir dir;
     const auto file = dir / "log.txt";

@@ -260,12 +260,13 @@ TEST(MainWindow, CancelledConnectionDialogLeavesTheExchangeRunningOnTheSamePort)
     WindowHarness h({kFastBoard, settings});
     h.answerer.answers = {Answer::Connect};
     h.form().show();
-    ASSERT_TRUE(WindowHarness::waitUntil([&] { return h.form().connection().running(); }));
+    ASSERT_TRUE(
+        WindowHarness::waitUntil([&] { return h.form().session().connection().running(); }));
 
     h.answerer.answers = {Answer::Cancel};
     h.action("N13")->trigger();
     EXPECT_EQ(h.answerer.count("dialog"), 2);
-    EXPECT_TRUE(h.form().connection().running());
+    EXPECT_TRUE(h.form().session().connection().running());
     // Requests still reach the board, at the same address.
     h.action("N9")->trigger();
     EXPECT_TRUE(WindowHarness::waitUntil([&] { return h.boardRequestCount("70 00 07") == 1; }));
@@ -276,7 +277,8 @@ TEST(MainWindow, LostLineAnsweredOkClosesTheOldPortBeforeTheDialogShows) {
     bool portClosedWhenDialogShown = false;
     h.answerer.beforeAnswer = [&](QWidget* modal) {
         if (qobject_cast<ui::TForm5*>(modal) != nullptr && h.answerer.count("dialog") == 1) {
-            portClosedWhenDialogShown = !h.form().portOpen() && !h.form().connection().running();
+            portClosedWhenDialogShown =
+                !h.form().portOpen() && !h.form().session().connection().running();
         }
     };
     h.answerer.answers = {Answer::Connect, Answer::Ok, Answer::Cancel};
@@ -358,7 +360,8 @@ TEST(MainWindow, ConnectionChangesThatCannotBeMadeLeaveTheExchangeGoingAtTheOldS
     WindowHarness h({kFastBoard, settings});
     h.answerer.answers = {Answer::Connect};
     h.form().show();
-    ASSERT_TRUE(WindowHarness::waitUntil([&] { return h.form().connection().running(); }));
+    ASSERT_TRUE(
+        WindowHarness::waitUntil([&] { return h.form().session().connection().running(); }));
     const Case* current = nullptr;
     h.answerer.beforeAnswer = [&](QWidget* modal) {
         if (qobject_cast<ui::TForm5*>(modal) != nullptr && current != nullptr) {
@@ -376,8 +379,8 @@ TEST(MainWindow, ConnectionChangesThatCannotBeMadeLeaveTheExchangeGoingAtTheOldS
         h.answerer.answers = {Answer::Connect};
         h.action("N13")->trigger();
         EXPECT_EQ(h.answerer.seen, c.said);
-        EXPECT_TRUE(h.form().connection().running());
-        EXPECT_EQ(h.form().connection().speed(), 115200U);
+        EXPECT_TRUE(h.form().session().connection().running());
+        EXPECT_EQ(h.form().session().connection().speed(), 115200U);
         EXPECT_EQ(h.form().programSettings().ComSpeed, 115200);
         // The board is still reached.
         const int before = h.boardRequestCount("73 00 07");

@@ -39,7 +39,8 @@ TEST(ScanWindow, ChooseTakesTheBoardsSpeedAndAddressIntoTheDialogAndConnectsTher
     };
     h.answerer.answers = {Answer::Scan, Answer::Ok, Answer::Connect};
     h.form().show();
-    ASSERT_TRUE(WindowHarness::waitUntil([&] { return h.form().connection().running(); }));
+    ASSERT_TRUE(
+        WindowHarness::waitUntil([&] { return h.form().session().connection().running(); }));
 
     EXPECT_EQ(h.answerer.seen, (std::vector<std::string>{"dialog", "scan", "dialog"}));
     EXPECT_EQ(shownAfterScan, "115200 $4D/77 enabled");
@@ -60,7 +61,8 @@ TEST(ScanWindow, CancelStopsTheScanAndTheDialogThenConnectsAsBefore) {
     };
     h.answerer.answers = {Answer::Scan, Answer::Cancel, Answer::Connect};
     h.form().show();
-    ASSERT_TRUE(WindowHarness::waitUntil([&] { return h.form().connection().running(); }));
+    ASSERT_TRUE(
+        WindowHarness::waitUntil([&] { return h.form().session().connection().running(); }));
 
     EXPECT_TRUE(scanningWhenCancelled);
     EXPECT_EQ(h.answerer.seen, (std::vector<std::string>{"dialog", "scan", "dialog"}));
@@ -87,7 +89,7 @@ TEST(ScanWindow, AnAddressTypedIntoThePortBoxIsTheLineScanned) {
     h.answerer.answers = {Answer::Scan, Answer::Ok, Answer::Connect};
     h.form().show();
     const bool connected =
-        WindowHarness::waitUntil([&] { return h.form().connection().running(); });
+        WindowHarness::waitUntil([&] { return h.form().session().connection().running(); });
     std::filesystem::remove(typed);
     ASSERT_TRUE(connected);
 

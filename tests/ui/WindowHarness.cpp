@@ -201,7 +201,7 @@ WindowHarness::~WindowHarness() {
 }
 
 void WindowHarness::createWindows() {
-    ui::MainWindowOptions options;
+    ui::ProgramOptions options;
     options.settingsFile = settingsFile_;
     options.clock = &clock;
     options.clockDisciplined = [] { return false; };

@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
              "[Interface]\nComPort=%PORT%\nComSpeed=115200\nsysnum=1\nDelayTime=50\n"});
         boards.answerer.stop();  // the person looking answers
         if (std::strcmp(which, "scan") == 0) {
-            horalux::ui::ScanDialog scan(boards.form().scanParts(), boards.port(), 115200);
+            horalux::ui::ScanDialog scan(boards.form().session(), boards.port(), 115200);
             return scan.run() ? 0 : 1;
         }
         horalux::ui::ConnectionChoice choice{boards.port(), 115200, 1};

@@ -1,13 +1,17 @@
 #include "CliCommandTable.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "CliCommands.h"
 #include "CliOptions.h"
 #include "CliScan.h"
 #include "CliSession.h"
 #include "KeepTime.h"
+#include "platform/PortKind.h"
 #include "platform/PortNaming.h"
+#include "settings/LogItems.h"
 
 namespace horalux::cli {
 namespace {
@@ -68,15 +72,36 @@ Problem setModeArguments(ArgumentReader& args, CliOptions& options) {
     return std::nullopt;
 }
 
+const settings::LogItem* logItemOfFlag(std::string_view flag) {
+    for (const settings::LogItem& item : settings::kLogItems) {
+        if (!item.companionFlag.empty() && item.companionFlag == flag) {
+            return &item;
+        }
+    }
+    return nullptr;
+}
+
+// "[--time] [--decode]": the log items monitor takes.
+std::string logItemArguments() {
+    std::string text;
+    for (const settings::LogItem& item : settings::kLogItems) {
+        if (!item.companionFlag.empty()) {
+            text.append(" [").append(item.companionFlag).append("]");
+        }
+    }
+    return text;
+}
+
+const std::string kMonitorArguments =
+    "[--seconds S] [--raw]" + logItemArguments() + " [--log FILE]";
+
 Problem monitorArguments(ArgumentReader& args, CliOptions& options) {
     while (args.more()) {
         const std::string flag = *args.take();
         if (flag == "--raw") {
             options.raw = true;
-        } else if (flag == "--time") {
-            options.time = true;
-        } else if (flag == "--decode") {
-            options.decode = true;
+        } else if (const settings::LogItem* item = logItemOfFlag(flag)) {
+            options.lineForm.*item->flag = true;
         } else if (flag == "--log") {
             const auto file = args.take();
             if (!file || file->empty()) {
@@ -138,7 +163,7 @@ const CliCommand kCommands[] = {
      writeFieldArguments, writeField},
     {"set-mode", "master|slave", "make the board time master or slave", true, setModeArguments,
      setMode, true},
-    {"monitor", "[--seconds S] [--raw] [--time] [--decode] [--log FILE]",
+    {"monitor", kMonitorArguments,
      "print the board's fields as they change; --raw: the line\n"
      "too, --time: when each read or write happened, --decode:\n"
      "what each frame meant (both with > written, < read);\n"
@@ -175,7 +200,6 @@ constexpr std::string_view kUsageHead =
     "\n";
 
 constexpr std::string_view kUsageOptions =
-    "                  device server's port: rfc2217://HOST:PORT or tcp://HOST:PORT\n"
     "                  (--port repeated, or @FILE with a port a line: the ports are\n"
     "                  worked at the same time, each with the boards of --address)\n"
     "  --speed BPS     9600 or 115200 (default 9600)\n"
@@ -199,6 +223,63 @@ constexpr std::string_view kUsageTail =
     "  systemctl enable --now horalux-keep-time@ttyUSB0\n"
 #endif
     ;
+
+// "serial port: FORM (default NAME), or a\n" then the other groups of kinds, a line each
+// (wrapped at the usage's width), their forms joined as "A, B or C".
+std::string portOptionUsage() {
+    constexpr std::string_view kLead = "  --port NAME     ";
+    constexpr std::size_t kWidth = 90;
+    const auto kinds = platform::portKinds();
+    std::vector<std::string_view> groups;
+    for (const platform::PortKind* kind : kinds) {
+        if (std::find(groups.begin(), groups.end(), kind->usageGroup) == groups.end()) {
+            groups.push_back(kind->usageGroup);
+        }
+    }
+    // The platform's own ports come first, as the default is one.
+    const std::string_view local = platform::portKindOf(platform::kDefaultPortName).usageGroup;
+    std::stable_partition(groups.begin(), groups.end(),
+                          [&](std::string_view group) { return group == local; });
+    std::string text;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        std::vector<std::string_view> forms;
+        for (const platform::PortKind* kind : kinds) {
+            if (kind->usageGroup == groups[g]) {
+                forms.push_back(kind->usageForm);
+            }
+        }
+        std::string words(groups[g]);
+        words += ": ";
+        for (std::size_t i = 0; i < forms.size(); ++i) {
+            words += i == 0 ? "" : i + 1 == forms.size() ? " or " : ", ";
+            words += forms[i];
+        }
+        if (groups[g] == local) {
+            words += " (default " + std::string(platform::kDefaultPortName) + ")";
+        }
+        if (g + 1 < groups.size()) {
+            words += ", or a";
+        }
+        // Wrapped at spaces, each line under the option's description column.
+        std::string line = g == 0 ? std::string(kLead) : std::string(kLead.size(), ' ');
+        std::size_t start = 0;
+        while (start < words.size()) {
+            std::size_t end = words.find(' ', start);
+            end = end == std::string::npos ? words.size() : end;
+            const std::string_view word(words.data() + start, end - start);
+            if (line.size() > kLead.size() && line.size() + 1 + word.size() > kWidth) {
+                text += line + "\n";
+                line.assign(kLead.size(), ' ');
+            } else if (line.size() > kLead.size()) {
+                line += ' ';
+            }
+            line += word;
+            start = end + 1;
+        }
+        text += line + "\n";
+    }
+    return text;
+}
 
 void appendCommandUsage(const CliCommand& command, std::string& out) {
     std::string line(kIndent - 1, ' ');
@@ -258,12 +339,7 @@ const CliCommand* findCliCommand(std::string_view name) {
 
 std::string usageText() {
     std::string text(kUsageHead);
-    // The port option names the platform's own ports.
-    text += "  --port NAME     serial port: ";
-    text += platform::kPortNameForms;
-    text += " (default ";
-    text += platform::kDefaultPortName;
-    text += "), or a\n";
+    text += portOptionUsage();
     text += kUsageOptions;
     for (const CliCommand& command : kCommands) {
         appendCommandUsage(command, text);

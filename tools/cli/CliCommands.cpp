@@ -22,6 +22,7 @@
 #include "platform/MachineClock.h"
 #include "platform/PortNameText.h"
 #include "settings/FileText.h"
+#include "settings/LogItems.h"
 #include "timesync/CivilTime.h"
 #include "timesync/SntpClient.h"
 
@@ -414,9 +415,7 @@ int monitor(CommandContext& c) {
             shown = now;
         },
         options.raw);
-    session.setLineForm({.time = options.time,
-                         .direction = options.time || options.decode,
-                         .meaning = options.decode});
+    session.setLineForm(settings::companionForm(options.lineForm));
     if (!session.connect()) {
         return kFailed;
     }

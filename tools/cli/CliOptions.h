@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/PortNaming.h"
+#include "settings/LogItems.h"
 
 namespace horalux::cli {
 
@@ -25,8 +26,7 @@ struct CliOptions {
     bool master = false;                   // set-mode
     std::optional<std::uint32_t> seconds;  // monitor --seconds
     bool raw = false;                      // monitor --raw
-    bool time = false;                     // monitor --time
-    bool decode = false;                   // monitor --decode
+    settings::LogForm lineForm;            // monitor --time, --decode (kLogItems' flags)
     std::string logFile;                   // monitor --log FILE
     bool setAddress = false;               // write-registers --set-address
     std::string host;                      // sntp HOST[:PORT]

@@ -39,8 +39,11 @@ CliSession::CliSession(const CliOptions& options, std::ostream& out, std::ostrea
       out_(out),
       err_(err),
       interrupted_(interrupted),
-      session_(
-          {.events = this, .prompts = this, .pump = this, .settings = sessionSettings(options)}) {}
+      session_({.events = this,
+                .prompts = this,
+                .stop = &interrupted,
+                .afterCalls = [this] { afterCalls(); },
+                .settings = sessionSettings(options)}) {}
 
 CliSession::~CliSession() = default;
 
@@ -71,19 +74,16 @@ void CliSession::selectBoard(std::uint8_t address) {
     lastMode_ = 0;
 }
 
-void CliSession::dispatch(std::uint32_t maxWaitMs) {
-    session_.calls().waitPending(std::chrono::milliseconds(maxWaitMs));
-    session_.calls().drain();
+void CliSession::afterCalls() {
     if (!out_ && !failed_ && !interrupted_) {
         // Nobody reads the output any more (a pipe closed): monitor would go on unseen.
         fail(std::string("cannot write standard output: ") + writeErrorText());
     }
-    if (interrupted_ && !failed_) {
-        // Stopping the exchange ends the wait that pumps here; the command then returns.
+    if (interrupted_) {
+        // The session stops the exchange, which ends the wait it serves; the command then
+        // returns.
         failed_ = true;
-        session_.connection().stop();
     }
-    session_.connection().settle();
 }
 
 std::uint32_t CliSession::stallLimitMs() const {
@@ -145,7 +145,7 @@ bool CliSession::waitForRing() {
 void CliSession::runFor(std::uint32_t ms) {
     const std::uint32_t t0 = session_.tick().nowMs();
     while (!stopped() && platform::elapsedMs(t0, session_.tick().nowMs()) < ms) {
-        dispatch(50);
+        session_.serve(50);
     }
 }
 

@@ -19,11 +19,9 @@ namespace horalux::cli {
 // For sessions no signal can interrupt (benchmarks, tests).
 inline const std::atomic<bool> kNeverInterrupted{false};
 
-// The command-line companion's main side: it connects, and answers the exchange thread from its
-// own loop, the way the main window does with its events.
-class CliSession final : public link::ExchangeEvents,
-                         public link::Prompts,
-                         public link::MessagePump {
+// The command-line companion's main side: it connects, and answers the exchange thread from the
+// session's loop, the way the main window does with its events.
+class CliSession final : public link::ExchangeEvents, public link::Prompts {
   public:
     // `interrupted` is set by Ctrl+C or SIGTERM: every wait then ends at once, the exchange stops
     // and nothing more is reported (the line going down with a stand-in board that got the same
@@ -88,10 +86,9 @@ class CliSession final : public link::ExchangeEvents,
     void error(std::string_view text) override;
     bool askRetry(std::string_view text) override;
 
-    // MessagePump
-    void dispatch(std::uint32_t maxWaitMs) override;
-
   private:
+    // What the session's loop does after each batch of the exchange thread's calls.
+    void afterCalls();
     void fail(const std::string& why);
     std::uint32_t stallLimitMs() const;
     void say(std::string_view text);

@@ -1,7 +1,6 @@
 #include "KeepTimeLine.h"
 
 #include <algorithm>
-#include <chrono>
 #include <ostream>
 
 #include "CliCommands.h"
@@ -42,7 +41,7 @@ SessionKeptLine::SessionKeptLine(const CliOptions& options, std::ostream& err,
                 .tick = parts.tick,
                 .clock = parts.clock,
                 .opener = parts.opener,
-                .pump = this,
+                .stop = &stop,
                 .settings = sessionSettings(options)}) {}
 
 SessionKeptLine::~SessionKeptLine() = default;
@@ -119,7 +118,7 @@ void SessionKeptLine::serve(std::uint32_t ms) {
         }
         const std::uint32_t slice = std::min(kSliceMs, ms - spent);
         if (session_.connection().running()) {
-            dispatch(slice);
+            session_.serve(slice);
         } else {
             tick.sleepMs(slice);
         }
@@ -157,16 +156,6 @@ void SessionKeptLine::tellHeldError() {
 bool SessionKeptLine::askRetry(std::string_view text) {
     say(std::string(text) + " (no)");
     return false;
-}
-
-void SessionKeptLine::dispatch(std::uint32_t maxWaitMs) {
-    session_.calls().waitPending(std::chrono::milliseconds(maxWaitMs));
-    session_.calls().drain();
-    if (stop_ && session_.connection().running()) {
-        // Ends the wait that pumps here; the keeper then closes the port.
-        session_.connection().stop();
-    }
-    session_.connection().settle();
 }
 
 void SessionKeptLine::say(std::string_view text) {

@@ -18,10 +18,7 @@ namespace horalux::cli {
 // The keeper's line on a board session. Unlike the one-shot commands' session it outlives
 // failures: a board that does not answer is dropped and reported, a lost line is closed and
 // opened again, all in the same process.
-class SessionKeptLine final : public KeptLine,
-                              private link::ExchangeEvents,
-                              private link::Prompts,
-                              private link::MessagePump {
+class SessionKeptLine final : public KeptLine, private link::ExchangeEvents, private link::Prompts {
   public:
     // Each part left nullptr is the session's own: the monotonic tick, the PC clock and the
     // program's port opener.
@@ -59,9 +56,6 @@ class SessionKeptLine final : public KeptLine,
     void notify(std::string_view text) override { say(text); }
     void error(std::string_view text) override;
     bool askRetry(std::string_view text) override;
-
-    // MessagePump
-    void dispatch(std::uint32_t maxWaitMs) override;
 
     void say(std::string_view text);
     // Tells a read error held back, unless the line went down with it.

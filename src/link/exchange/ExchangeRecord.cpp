@@ -23,8 +23,7 @@ void fillExchangeRecord(const ExchangeBytes& bytes, TStrMsg& record) {
     record.Text.clear();
     appendHexBytes(bytes.bytes, record.Text);
     record.Count = static_cast<std::int32_t>(bytes.bytes.size());
-    record.Direction = bytes.direction;
-    record.Tick = bytes.tick;
+    record.Head = bytes.head;
     record.Meaning.assign(bytes.meaning);
 }
 
@@ -36,7 +35,7 @@ TStrMsg makeExchangeRecord(const ExchangeBytes& bytes) {
 }
 
 TStrMsg makeExchangeRecord(std::span<const std::uint8_t> bytes) {
-    return makeExchangeRecord(ExchangeBytes{LogDirection::Read, 0, bytes, {}});
+    return makeExchangeRecord(ExchangeBytes{.head = {}, .bytes = bytes, .meaning = {}});
 }
 
 void appendTimeOfDay(std::int32_t timeMs, std::string& out) {
@@ -53,14 +52,14 @@ void appendTimeOfDay(std::int32_t timeMs, std::string& out) {
     appendDigits(timeMs % 1000, 3, out);
 }
 
-void appendLogLine(std::string_view countAndBytes, LogDirection direction, std::int32_t timeMs,
-                   std::string_view meaning, LogForm form, std::string& out) {
+void appendLogLine(std::string_view countAndBytes, const RecordHead& head, std::string_view meaning,
+                   LogForm form, std::string& out) {
     if (form.time) {
-        appendTimeOfDay(timeMs, out);
+        appendTimeOfDay(head.timeMs, out);
         out += ' ';
     }
     if (form.direction) {
-        out += direction == LogDirection::Written ? "> " : "< ";
+        out += head.direction == LogDirection::Written ? "> " : "< ";
     }
     out += countAndBytes;
     if (form.meaning && !meaning.empty()) {
@@ -75,7 +74,7 @@ std::string formatLogLine(const TStrMsg& record, LogForm form) {
     countAndBytes += ' ';
     countAndBytes += record.Text;
     std::string line;
-    appendLogLine(countAndBytes, record.Direction, record.TimeMs, record.Meaning, form, line);
+    appendLogLine(countAndBytes, record.Head, record.Meaning, form, line);
     return line;
 }
 

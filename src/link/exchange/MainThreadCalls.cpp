@@ -25,7 +25,7 @@ void MainThread::postExchangeInfo(ExchangeEvents& events, const ExchangeBytes& b
             if (events.takesExchangeInfo()) {
                 TStrMsg record = makeExchangeRecord(bytes);
                 readClock();
-                stamp(record);
+                stamp(record.Head);
                 events.onExchangeInfo(record);
             }
         },
@@ -41,15 +41,15 @@ void MainThread::readClock() {
     clockDayMs_ = ((now.hour * 60 + now.minute) * 60 + now.second) * 1000 + now.millisecond;
 }
 
-void MainThread::stamp(TStrMsg& record) const {
+void MainThread::stamp(RecordHead& head) const {
     if (clockDayMs_ == kNoTime) {
-        record.TimeMs = kNoTime;
+        head.timeMs = kNoTime;
         return;
     }
     // The record is older than the clock reading by the ticks between them.
     constexpr std::int64_t kDayMs = 24LL * 60 * 60 * 1000;
-    const std::int64_t age = platform::elapsedMs(record.Tick, clockTick_);
-    record.TimeMs = static_cast<std::int32_t>(((clockDayMs_ - age) % kDayMs + kDayMs) % kDayMs);
+    const std::int64_t age = platform::elapsedMs(head.tick, clockTick_);
+    head.timeMs = static_cast<std::int32_t>(((clockDayMs_ - age) % kDayMs + kDayMs) % kDayMs);
 }
 
 void MainThread::postRingState(ExchangeEvents& events, bool empty, const std::stop_token& stop) {
@@ -106,9 +106,9 @@ void MainThreadCalls::postExchangeInfo(ExchangeEvents& events, const ExchangeByt
     posted_.events = &events;
     posted_.bytes.insert(posted_.bytes.end(), bytes.bytes.begin(), bytes.bytes.end());
     posted_.meanings.append(bytes.meaning);
-    posted_.records.push_back({static_cast<std::uint32_t>(bytes.bytes.size()),
-                               static_cast<std::uint32_t>(bytes.meaning.size()), bytes.tick,
-                               bytes.direction});
+    posted_.records.push_back({.head = bytes.head,
+                               .length = static_cast<std::uint32_t>(bytes.bytes.size()),
+                               .meaningLength = static_cast<std::uint32_t>(bytes.meaning.size())});
     posted_.bound();
 }
 
@@ -179,8 +179,8 @@ void MainThreadCalls::deliverPosted(std::unique_lock<std::mutex>& lock) {
         at += posted.length;
         meaningAt += posted.meaningLength;
         if (events.takesExchangeInfo()) {
-            fillExchangeRecord({posted.direction, posted.tick, bytes, meaning}, record_);
-            stamp(record_);
+            fillExchangeRecord({.head = posted.head, .bytes = bytes, .meaning = meaning}, record_);
+            stamp(record_.Head);
             runGuarded([&] { events.onExchangeInfo(record_); });
         }
     }

@@ -71,8 +71,8 @@ class MainThread {
     // Main side, once per delivery: reads the clock, so the records delivered next are timed
     // from the ticks the worker took.
     void readClock();
-    // The local time of day of the record's tick, by the clock read last.
-    void stamp(TStrMsg& record) const;
+    // The local time of day of the head's tick, by the clock read last.
+    void stamp(RecordHead& head) const;
 
   private:
     platform::SystemClock* clock_ = nullptr;
@@ -126,10 +126,9 @@ class MainThreadCalls final : public MainThread {
         bool threw = false;
     };
     struct PostedRecord {
+        RecordHead head;
         std::uint32_t length = 0;
         std::uint32_t meaningLength = 0;
-        std::uint32_t tick = 0;
-        LogDirection direction = LogDirection::Read;
     };
     // Posted records as one byte run and one meaning run plus what each record holds of them,
     // so posting allocates nothing once the buffers have grown. Dropped records are skipped by

@@ -21,17 +21,18 @@ void WorkerSide::exchangeInfo(LogDirection direction, std::span<const std::uint8
     if (stop_.stop_requested()) {
         return;
     }
-    const std::uint32_t now = tick_ != nullptr ? tick_->nowMs() : 0;
+    const RecordHead head{.direction = direction, .tick = tick_ != nullptr ? tick_->nowMs() : 0};
     postHeld();
     if (direction == LogDirection::Read) {
+        heldHead_ = head;
         heldBytes_.assign(bytes.begin(), bytes.end());
-        heldTick_ = now;
         heldMeaning_.clear();
         holding_ = true;
         return;
     }
     const std::string meaning = describeRequestFrame(bytes);
-    mainThread_.postExchangeInfo(events_, {direction, now, bytes, meaning}, stop_);
+    mainThread_.postExchangeInfo(events_, {.head = head, .bytes = bytes, .meaning = meaning},
+                                 stop_);
     posted();
 }
 
@@ -49,8 +50,8 @@ void WorkerSide::postHeld() {
     if (stop_.stop_requested()) {
         return;
     }
-    mainThread_.postExchangeInfo(events_, {LogDirection::Read, heldTick_, heldBytes_, heldMeaning_},
-                                 stop_);
+    mainThread_.postExchangeInfo(
+        events_, {.head = heldHead_, .bytes = heldBytes_, .meaning = heldMeaning_}, stop_);
     posted();
 }
 

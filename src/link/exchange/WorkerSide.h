@@ -80,8 +80,8 @@ class WorkerSide final : public Prompts {
     std::uint32_t batchStartMs_ = 0;
     // The read record held back for its meaning.
     bool holding_ = false;
+    RecordHead heldHead_;
     std::vector<std::uint8_t> heldBytes_;
-    std::uint32_t heldTick_ = 0;
     std::string heldMeaning_;
 };
 

@@ -11,6 +11,11 @@ namespace {
 constexpr std::size_t kValueNameSkip = 8;  // the length of "\Device\"
 constexpr std::size_t kValueNameShown = 50;
 
+// A port offered by its name: the name, after its kind's mark.
+std::string nameLabel(const std::string& name) {
+    return std::string(platform::portKindOf(name).listMark) + name;
+}
+
 std::string makeLabel(const PortValue& value) {
     std::string shown;
     if (value.valueName.size() > kValueNameSkip) {
@@ -55,7 +60,7 @@ PortList FillPortList(const std::vector<PortValue>& values, std::string& comPort
 }
 
 void RememberNetworkPort(std::vector<std::string>& remembered, const std::string& port) {
-    if (platform::portKindOf(port) == platform::PortKind::Device) {
+    if (!platform::portKindOf(port).remembered) {
         return;
     }
     std::erase(remembered, port);
@@ -71,12 +76,17 @@ PortList ListPorts(std::string& comPort, const std::vector<std::string>& remembe
         values.push_back({portValueName(port.description), port.name});
     }
     PortList list = FillPortList(values, comPort, platform::unlistedPortExists(comPort));
+    for (PortListEntry& entry : list.entries) {
+        if (entry.label == entry.name) {  // the configured port, listed by no enumeration
+            entry.label = nameLabel(entry.name);
+        }
+    }
     for (const std::string& port : remembered) {
         const bool listed = std::any_of(list.entries.begin(), list.entries.end(),
                                         [&](const PortListEntry& e) { return e.name == port; });
         if (!listed && list.entries.size() < kMaxPortListEntries &&
-            platform::portKindOf(port) != platform::PortKind::Device) {
-            list.entries.push_back({port, port});
+            platform::portKindOf(port).remembered) {
+            list.entries.push_back({port, nameLabel(port)});
         }
     }
     if (list.selected < 0 && !list.entries.empty()) {

@@ -39,13 +39,14 @@ PortList FillPortList(const std::vector<PortValue>& values, std::string& comPort
 
 inline constexpr std::size_t kMaxRememberedNetworkPorts = 16;
 
-// Puts `port` first among the remembered network ports (those that connected once), when it is
-// a network port; the oldest beyond 16 are forgotten.
+// Puts `port` first among the remembered network ports (those that connected once), when its
+// kind is one the settings file remembers; the oldest beyond 16 are forgotten.
 void RememberNetworkPort(std::vector<std::string>& remembered, const std::string& port);
 
 // The ports this machine offers now, for the connection dialog and the companion: the serial
 // devices the system lists and the configured port when it can be opened unlisted, through
-// FillPortList; then the remembered network ports not listed yet, labelled by their names.
+// FillPortList; then the remembered network ports not listed yet. A port offered by its name is
+// labelled by it, after its kind's mark.
 PortList ListPorts(std::string& comPort, const std::vector<std::string>& remembered = {});
 
 }  // namespace horalux::link

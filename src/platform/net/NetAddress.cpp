@@ -8,16 +8,12 @@
 namespace horalux::platform {
 
 std::optional<NetAddress> parseNetAddress(std::string_view name) {
-    switch (portKindOf(name)) {
-        case PortKind::Tcp:
-            name.remove_prefix(kTcpPrefix.size());
-            break;
-        case PortKind::Rfc2217:
-            name.remove_prefix(kRfc2217Prefix.size());
-            break;
-        case PortKind::Device:
-            return std::nullopt;
+    // Whatever the kind, its scheme is followed by HOST:PORT; a name without one is a device.
+    const std::string_view prefix = portKindOf(name).prefix;
+    if (prefix.empty()) {
+        return std::nullopt;
     }
+    name.remove_prefix(prefix.size());
     NetAddress address;
     std::string_view rest;
     if (name.starts_with('[')) {

@@ -15,9 +15,9 @@ struct NetAddress {
     friend bool operator==(const NetAddress&, const NetAddress&) = default;
 };
 
-// The address of a network port name, "tcp://HOST:PORT" or "rfc2217://HOST:PORT" (an IPv6
-// address in brackets, "rfc2217://[fd00::7]:4001"). Empty when the name has no scheme of a
-// network port, no host, or no port in 1…65535.
+// The address of a network port name, its kind's scheme and HOST:PORT (an IPv6 address in
+// brackets, "rfc2217://[fd00::7]:4001"). Empty when the name has no scheme of a kind of port, no
+// host, or no port in 1…65535.
 std::optional<NetAddress> parseNetAddress(std::string_view name);
 
 // RFC 6761: names under "invalid" never resolve, so there is nothing to ask the network.

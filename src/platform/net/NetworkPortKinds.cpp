@@ -1,0 +1,83 @@
+#include "platform/net/NetworkPortKinds.h"
+
+#include "platform/PortNameText.h"
+#include "platform/net/NetAddress.h"
+#include "platform/net/NetworkPort.h"
+#include "platform/net/RawLayer.h"
+#include "platform/net/Rfc2217Layer.h"
+#include "platform/net/TcpConnection.h"
+
+namespace horalux::platform {
+namespace {
+
+constexpr std::string_view kDeviceServersPort = "device server's port";
+
+void fail(const PortOpenRequest& request, const std::string& cause) {
+    request.failure = shownPortName(request.name) + ": " + cause;
+}
+
+bool wellFormedAddress(const std::string& name) {
+    return parseNetAddress(name).has_value();
+}
+
+template <class Layer>
+std::unique_ptr<SerialPort> openOverTcp(const PortOpenRequest& request) {
+    std::unique_ptr<BytePipe> pipe = connectToPortHost(request);
+    if (!pipe) {
+        return nullptr;
+    }
+    return openOverPipe(request, std::move(pipe), std::make_unique<Layer>());
+}
+
+}  // namespace
+
+std::unique_ptr<BytePipe> connectToPortHost(const PortOpenRequest& request) {
+    const std::optional<NetAddress> address = parseNetAddress(request.name);
+    if (!address) {
+        fail(request,
+             "not a network address; write tcp://HOST:PORT or rfc2217://HOST:PORT "
+             "(an IPv6 address in brackets)");
+        return nullptr;
+    }
+    std::string cause;
+    std::unique_ptr<TcpConnection> connection =
+        TcpConnection::connect(*address, request.network.connectMs, cause);
+    if (!connection) {
+        fail(request, cause);
+    }
+    return connection;
+}
+
+std::unique_ptr<SerialPort> openOverPipe(const PortOpenRequest& request,
+                                         std::unique_ptr<BytePipe> pipe,
+                                         std::unique_ptr<LineLayer> layer) {
+    std::string cause;
+    std::unique_ptr<SerialPort> port =
+        NetworkPort::open(std::move(pipe), std::move(layer), request.speed, request.network, cause);
+    if (!port) {
+        fail(request, cause);
+    }
+    return port;
+}
+
+constinit const PortKind kRfc2217PortKind{
+    .prefix = "rfc2217://",
+    .remembered = true,
+    .listMark = "",
+    .usageGroup = kDeviceServersPort,
+    .usageForm = "rfc2217://HOST:PORT",
+    .offerable = wellFormedAddress,
+    .open = openOverTcp<Rfc2217Layer>,
+};
+
+constinit const PortKind kTcpPortKind{
+    .prefix = "tcp://",
+    .remembered = true,
+    .listMark = "",
+    .usageGroup = kDeviceServersPort,
+    .usageForm = "tcp://HOST:PORT",
+    .offerable = wellFormedAddress,
+    .open = openOverTcp<RawLayer>,
+};
+
+}  // namespace horalux::platform
