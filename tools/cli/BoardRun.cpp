@@ -84,6 +84,7 @@ PortOutcome runBoards(const CliOptions& options, std::string_view portPrefix, Li
             board = {board.address, interrupted ? BoardOutcome::NotDone : BoardOutcome::Failed,
                      why};
         }
+        result.portFailure = interrupted ? std::string() : why;
         return result;
     };
     // One session, and so one open port, for every board of the line. A port that cannot be
@@ -161,6 +162,13 @@ std::string summaryText(const std::vector<BoardOutcome>& boards, bool withReason
         text += ", " + std::to_string(notDone) + " not done";
     }
     return text;
+}
+
+std::string summaryText(const PortOutcome& port) {
+    if (port.portFailure.empty()) {
+        return summaryText(port.boards);
+    }
+    return summaryText(port.boards, false) + " (" + port.portFailure + ")";
 }
 
 }  // namespace horalux::cli

@@ -36,7 +36,8 @@ struct BoardOutcome {
 
 struct PortOutcome {
     std::vector<BoardOutcome> boards;
-    bool badUsage = false;  // a file the command cannot use: nothing more was tried
+    bool badUsage = false;    // a file the command cannot use: nothing more was tried
+    std::string portFailure;  // why no board of the port was tried (it could not be opened)
 };
 
 // "board-077.cs": the register file of a board in a folder of them.
@@ -51,5 +52,7 @@ PortOutcome runBoards(const CliOptions& options, std::string_view portPrefix, Li
 
 // "3 boards: 2 done, 1 failed ($C8/200: no answer to ...)", the reasons only `withReasons`.
 std::string summaryText(const std::vector<BoardOutcome>& boards, bool withReasons = true);
+// The summary of a port's run: the port's own failure once rather than per board.
+std::string summaryText(const PortOutcome& port);
 
 }  // namespace horalux::cli

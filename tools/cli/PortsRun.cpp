@@ -52,7 +52,7 @@ int runPerBoard(const CliOptions& options, std::ostream& out, std::ostream& err,
         const std::string shown = several ? platform::shownPortName(ports[i]) + " " : "";
         outcomes[i] = runBoards(perPort[i], shown, sink, interrupted);
         sink.write(several ? platform::shownPortName(ports[i]) + ": " : "",
-                   summaryText(outcomes[i].boards) + "\n", {});
+                   summaryText(outcomes[i]) + "\n", {});
     };
     if (several) {
         // Each port's session is driven from the thread that owns it.
