@@ -1,6 +1,8 @@
 #include "settings/ProgramSettings.h"
 
 #include <algorithm>
+#include <exception>
+#include <string>
 
 #include "settings/FileText.h"
 #include "settings/IniFile.h"
@@ -37,6 +39,87 @@ std::string joinList(const std::vector<std::string>& items) {
     return text;
 }
 
+constexpr std::string_view kLineBoards = "LineBoards";
+
+std::string boardsKey(std::size_t index) {
+    return "Boards" + std::to_string(index + 1);
+}
+
+std::optional<ScannedBoard> scannedBoard(const std::string& text) {
+    std::vector<std::string> parts;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t end = text.find(':', from);
+        parts.push_back(text.substr(from, end == std::string::npos ? end : end - from));
+        if (end == std::string::npos) {
+            break;
+        }
+        from = end + 1;
+    }
+    if (parts.size() != 4) {
+        return std::nullopt;
+    }
+    ScannedBoard b;
+    try {
+        const unsigned long address = std::stoul(parts[0]);
+        const unsigned long speed = std::stoul(parts[1]);
+        if (address < 1 || address > 254 || speed == 0 || speed > 4000000) {
+            return std::nullopt;
+        }
+        b.address = static_cast<std::uint8_t>(address);
+        b.speed = static_cast<std::uint32_t>(speed);
+        if (!parts[3].empty()) {
+            b.clockDifferenceS = std::stoll(parts[3]);
+        }
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    b.mode = parts[2] == "M"   ? ScannedBoard::Master
+             : parts[2] == "S" ? ScannedBoard::Slave
+                               : ScannedBoard::Unknown;
+    return b;
+}
+
+std::string scannedBoardText(const ScannedBoard& b) {
+    std::string text = std::to_string(b.address) + ":" + std::to_string(b.speed) + ":" +
+                       (b.mode == ScannedBoard::Master  ? "M"
+                        : b.mode == ScannedBoard::Slave ? "S"
+                                                        : "?") +
+                       ":";
+    if (b.clockDifferenceS) {
+        text += (*b.clockDifferenceS > 0 ? "+" : "") + std::to_string(*b.clockDifferenceS);
+    }
+    return text;
+}
+
+std::vector<LineScan> readLineScans(const IniFile& file) {
+    std::vector<LineScan> scans;
+    const std::vector<std::string> ports = splitList(file.readString(kLineBoards, "Ports", {}));
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        LineScan scan{ports[i], {}};
+        for (const std::string& item : splitList(file.readString(kLineBoards, boardsKey(i), {}))) {
+            if (const std::optional<ScannedBoard> b = scannedBoard(item)) {
+                scan.boards.push_back(*b);
+            }
+        }
+        scans.push_back(std::move(scan));
+    }
+    return scans;
+}
+
+void writeLineScans(IniFile& file, const std::vector<LineScan>& scans) {
+    std::vector<std::string> ports;
+    for (std::size_t i = 0; i < scans.size(); ++i) {
+        ports.push_back(scans[i].port);
+        std::vector<std::string> items;
+        for (const ScannedBoard& b : scans[i].boards) {
+            items.push_back(scannedBoardText(b));
+        }
+        file.writeString(kLineBoards, boardsKey(i), joinList(items));
+    }
+    file.writeString(kLineBoards, "Ports", joinList(ports));
+}
+
 }  // namespace
 
 ProgramSettings loadSettings(const std::filesystem::path& path) {
@@ -60,6 +143,7 @@ ProgramSettings loadSettings(const std::filesystem::path& path) {
         s.Log.*item.flag = file.readBool(kView, item.settingsKey, defaults.Log.*item.flag);
     }
     s.NetworkPorts = splitList(file.readString(kInterface, "NetworkPorts", {}));
+    s.LineScans = readLineScans(file);
 
     if (s.DelayTime < kMinDelayTime || s.DelayTime > kMaxDelayTime) {
         s.DelayTime = defaults.DelayTime;
@@ -103,6 +187,9 @@ void saveSettings(const std::filesystem::path& path, const ProgramSettings& s) {
         file.writeString(kInterface, "NetworkPorts", joinList(s.NetworkPorts));
     }
     file.writeInteger(kInterface, "Period_sinhr", s.SyncPeriodChoice);
+    if (!s.LineScans.empty() || file.hasSection(kLineBoards)) {
+        writeLineScans(file, s.LineScans);
+    }
     file.save(path);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,26 @@ inline constexpr int kDefaultPeriodChoice = 4;  // "Сутки"
 // next frame, and above the maximum every exchange would stall for good.
 inline constexpr std::int32_t kMinDelayTime = 50;
 inline constexpr std::int32_t kMaxDelayTime = 10000;
+
+// A board the last scan of a port found: its address, speed, mode (master, slave, or not known)
+// and how many seconds its clock was ahead of the PC's then.
+struct ScannedBoard {
+    enum Mode { Unknown, Master, Slave };
+    std::uint8_t address = 0;
+    std::uint32_t speed = 0;
+    Mode mode = Unknown;
+    std::optional<std::int64_t> clockDifferenceS;
+
+    friend bool operator==(const ScannedBoard&, const ScannedBoard&) = default;
+};
+
+// The last scan of one port.
+struct LineScan {
+    std::string port;
+    std::vector<ScannedBoard> boards;
+
+    friend bool operator==(const LineScan&, const LineScan&) = default;
+};
 
 // The program's connection and synchronisation settings; fields are named after their keys.
 struct ProgramSettings {
@@ -36,6 +57,9 @@ struct ProgramSettings {
     // Key "NetworkPorts" (names separated by ";"): the ports that connected once, of the kinds
     // remembered (network ports), newest first, offered again after the local ports.
     std::vector<std::string> NetworkPorts{};
+    // Section "LineBoards": key "Ports" names the scanned ports (";"), key "BoardsN" the boards
+    // of the Nth as "77:9600:M:+2" (address, speed, M, S or ?, clock seconds or nothing).
+    std::vector<LineScan> LineScans{};
 
     friend bool operator==(const ProgramSettings&, const ProgramSettings&) = default;
 };

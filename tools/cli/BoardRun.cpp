@@ -60,12 +60,6 @@ void LineSink::write(std::string_view prefix, std::string_view outText, std::str
     err_ << errLines << std::flush;
 }
 
-std::string boardFileName(std::uint8_t address) {
-    char name[32];
-    std::snprintf(name, sizeof name, "board-%03u.cs", unsigned{address});
-    return name;
-}
-
 PortOutcome runBoards(const CliOptions& options, std::string_view portPrefix, LineSink& sink,
                       const std::atomic<bool>& interrupted) {
     PortOutcome result;

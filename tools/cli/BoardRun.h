@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CliOptions.h"
+#include "link/boardset/BoardSteps.h"
 
 namespace horalux::cli {
 
@@ -40,8 +41,7 @@ struct PortOutcome {
     std::string portFailure;  // why no board of the port was tried (it could not be opened)
 };
 
-// "board-077.cs": the register file of a board in a folder of them.
-std::string boardFileName(std::uint8_t address);
+using link::boardset::boardFileName;
 
 // Runs the command of `options` for each board of its address list in turn, on the one port
 // of `options` opened once; each board's lines go to `sink` together, prefixed with

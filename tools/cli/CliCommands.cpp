@@ -16,6 +16,7 @@
 #include "config/RegisterFileCheck.h"
 #include "config/RegisterMap.h"
 #include "config/WritePlan.h"
+#include "link/boardset/BoardSteps.h"
 #include "link/exchange/SegmentCode.h"
 #include "link/wire/Commands.h"
 #include "link/wire/PortList.h"
@@ -34,8 +35,7 @@ bool connectAndReadAll(CliSession& session) {
     if (!session.connect()) {
         return false;
     }
-    session.ops().ReadAllRegisters();
-    return session.waitForRing();
+    return link::boardset::readAll(session.ops(), [&] { return session.waitForRing(); });
 }
 
 namespace {
@@ -135,26 +135,16 @@ bool readFieldsInto(CliSession& session) {
 // acknowledge a write it did not keep (a value out of its range, a register it lacks).
 bool readBackMatches(CommandContext& c, const std::vector<config::RegisterWrite>& plan) {
     CliSession& session = c.session();
-    if (plan.empty()) {
-        return true;
-    }
-    for (const config::RegisterWrite& w : plan) {
-        session.ops().queue(link::op::kReadTries, link::op::kReadIntervalMs,
-                            link::cmd::ReadRegister, w.number, 0);
-    }
-    if (!session.waitForRing()) {
+    const auto mismatches = link::boardset::readBack(session.ops(), session.board(), plan,
+                                                     [&] { return session.waitForRing(); });
+    if (!mismatches) {
         return false;
     }
-    const config::RegisterImage board = session.board().lock()->BoardCopy;
-    std::size_t differing = 0;
-    for (const config::RegisterWrite& w : plan) {
-        const std::optional<std::uint8_t> now = config::readRegister(board, w.number);
-        if (now && *now != w.edit) {
-            c.err << "horalux-cli: register " << int{w.number} << " reads back " << int{*now}
-                  << " after " << int{w.edit} << " was written\n";
-            ++differing;
-        }
+    for (const link::boardset::ReadBackMismatch& m : *mismatches) {
+        c.err << "horalux-cli: register " << int{m.number} << " reads back " << int{m.read}
+              << " after " << int{m.written} << " was written\n";
     }
+    const std::size_t differing = mismatches->size();
     if (differing > 0) {
         c.err << "horalux-cli: " << differing << " written register"
               << (differing == 1 ? " does" : "s do") << " not read back as written\n";
@@ -258,22 +248,10 @@ int writeRegisters(CommandContext& c) {
     if (!connectAndReadAll(session)) {
         return kFailed;
     }
-    std::vector<config::RegisterWrite> plan;
-    std::optional<std::uint8_t> newAddress;
-    {
-        auto data = session.board().lock();
-        config::RegisterImage edit = *fromFile;
-        // The file carries no mode flags, so the board's stay as they are.
-        edit.modeFlags = data->BoardCopy.modeFlags;
-        if (!options.setAddress) {
-            edit.address = data->BoardCopy.address;
-        }
-        plan = config::makeWritePlan(edit, data->BoardCopy);
-        if (config::addressDiffers(edit, data->BoardCopy)) {
-            newAddress = edit.address;
-        }
-        data->EditCopy = edit;
-    }
+    const link::boardset::FileWrite write =
+        link::boardset::prepareFileWrite(session.board(), *fromFile, options.setAddress);
+    const std::vector<config::RegisterWrite>& plan = write.plan;
+    const std::optional<std::uint8_t>& newAddress = write.newAddress;
     session.ops().WriteRegisters();
     if (!session.waitForRing()) {
         return kFailed;

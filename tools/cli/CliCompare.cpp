@@ -2,21 +2,15 @@
 #include <cstddef>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "CliCommands.h"
 #include "CliFormat.h"
 #include "CliSession.h"
-#include "config/RegisterMap.h"
+#include "config/RegisterCompare.h"
 
 namespace horalux::cli {
 namespace {
-
-// What write-registers keeps on every board is no difference: its own address, and its mode,
-// which a register file does not carry.
-bool compared(const config::RegisterEntry& entry) {
-    return entry.half != config::Half::Low && entry.number != config::kAddressRegister &&
-           entry.number != config::kModeFlagsRegister;
-}
 
 // At least two spaces after each column, however long its text.
 void column(std::string& line, const std::string& text, std::size_t width) {
@@ -36,27 +30,19 @@ int compareRegisters(CommandContext& c) {
         return 1;
     }
     const config::RegisterImage board = session.board().lock()->BoardCopy;
-    std::size_t differing = 0;
-    for (const std::uint8_t reg : config::kReadList) {
-        const config::RegisterEntry* entry = config::findRegister(reg);
-        if (entry == nullptr || !compared(*entry)) {
-            continue;
+    const std::vector<config::RegisterDifference> differences = config::compareImages(board, *file);
+    for (const config::RegisterDifference& d : differences) {
+        if (&d == &differences.front()) {
+            c.out << "reg  field             board   file\n";
         }
-        const std::string onBoard = registerValueText(board, *entry);
-        const std::string inFile = registerValueText(*file, *entry);
-        if (onBoard != inFile) {
-            if (differing == 0) {
-                c.out << "reg  field             board   file\n";
-            }
-            std::string line;
-            column(line, std::to_string(reg), 5);
-            column(line, registerLabel(*entry), 18);
-            column(line, onBoard, 8);
-            line += inFile;
-            c.out << line << "\n";
-            ++differing;
-        }
+        std::string line;
+        column(line, std::to_string(d.number), 5);
+        column(line, d.label, 18);
+        column(line, d.onBoard, 8);
+        line += d.inFile;
+        c.out << line << "\n";
     }
+    const std::size_t differing = differences.size();
     if (differing == 0) {
         c.out << "the board matches the file\n";
         return 0;

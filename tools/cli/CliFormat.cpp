@@ -3,56 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "config/Codec.h"
 #include "timesync/CivilTime.h"
 
 namespace horalux::cli {
-namespace {
-
-const char* fieldName(config::Field field) {
-    static constexpr std::array<const char*, 19> kNames = {
-        "displayTimes", "timeZone",        "lowerLevel",     "dimStart",    "dimEnd",
-        "freeS6",       "alarm1",          "alarm2",         "signalFlags", "volume",
-        "dimLevel",     "normalLevel",     "address",        "modeFlags",   "upperLevel",
-        "freeSE",       "dailyCorrection", "displayFormats", "userScreens"};
-    return kNames[static_cast<std::size_t>(field)];
-}
-
-}  // namespace
-
-std::string registerLabel(const config::RegisterEntry& entry) {
-    std::string label = fieldName(entry.field);
-    if (entry.field == config::Field::DisplayTimes ||
-        entry.field == config::Field::DisplayFormats || entry.field == config::Field::UserScreens) {
-        label += "[" + std::to_string(entry.index) + "]";
-    }
-    return label;
-}
-
-std::string registerValueText(const config::RegisterImage& image,
-                              const config::RegisterEntry& entry) {
-    const std::uint8_t high = *config::readRegister(image, entry.number);
-    if (entry.field == config::Field::LowerLevel || entry.field == config::Field::UpperLevel) {
-        return std::to_string(high <= 128 ? int{high} : int{high} - 256);  // 0x80 counts as +128
-    }
-    if (entry.half != config::Half::High) {
-        return std::to_string(high);
-    }
-    const std::uint8_t low =
-        *config::readRegister(image, static_cast<std::uint8_t>(entry.number + 1));
-    const auto word = static_cast<std::uint16_t>(high * 256U + low);
-    if (entry.field == config::Field::DailyCorrection) {
-        return std::to_string(high == 0x80 ? -int{low} : int{low});
-    }
-    const auto time = config::bcdTime(word);
-    if (!time) {
-        return high == 0x25 ? "off" : "invalid (" + std::to_string(word) + ")";
-    }
-    char text[8];
-    std::snprintf(text, sizeof text, "%02d:%02d", time->first, time->second);
-    return text;
-}
-
 std::string writtenText(const std::vector<config::RegisterWrite>& plan,
                         std::optional<std::uint8_t> newAddress) {
     std::string text = plan.empty() ? "wrote no registers" : "wrote registers ";

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "CliOptions.h"
+#include "config/RegisterCompare.h"
 #include "config/RegisterImage.h"
 #include "config/RegisterMap.h"
 #include "config/WritePlan.h"
@@ -21,12 +22,8 @@ inline constexpr std::array<const char*, 8> kSensorNames = {
     "",         "temperature 1", "temperature 2", "temperature 3",
     "pressure", "humidity",      "radiation",     "date"};
 
-// A register's field, as in "alarm1" or "userScreens[3]".
-std::string registerLabel(const config::RegisterEntry& entry);
-// A register's value; a word (whose high half `entry` is) as one value: times of day as HH:MM or
-// "off", the trigger levels and the daily correction with their sign.
-std::string registerValueText(const config::RegisterImage& image,
-                              const config::RegisterEntry& entry);
+using config::registerLabel;
+using config::registerValueText;
 
 // "wrote registers 44, 57, 216, then the clock", from the plan the write follows.
 std::string writtenText(const std::vector<config::RegisterWrite>& plan,
