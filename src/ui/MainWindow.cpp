@@ -128,6 +128,7 @@ void TForm1::buildStatusBar() {
 
 void TForm1::connectMenus() {
     connect(ui_->N2, &QAction::triggered, this, &QWidget::close);
+    connect(ui_->LineBoardsItem, &QAction::triggered, this, &TForm1::lineBoardsRequested);
     connect(ui_->N8, &QAction::triggered, this, [this] {
         // It opens unconnected too: register files need no board.
         operations().checkConnected();

@@ -120,6 +120,8 @@ class TForm1 final : public QMainWindow,
   signals:
     // The busy indication changed; the remote settings window follows it.
     void busyStateChanged(bool busy);
+    // "Устройство" → "Табло на линии...": the root opens the window of the line's boards.
+    void lineBoardsRequested();
 
   protected:
     void closeEvent(QCloseEvent* event) override;

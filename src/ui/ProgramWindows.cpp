@@ -7,6 +7,7 @@
 #include "ui/ConnectionDialog.h"
 #include "ui/FieldEditBox.h"
 #include "ui/FieldPanel.h"
+#include "ui/LineBoardsWindow.h"
 #include "ui/ParametersWindow.h"
 #include "ui/RegisterFileDialogs.h"
 #include "ui/SettingsWindow.h"
@@ -52,6 +53,19 @@ ProgramWindows::ProgramWindows(ProgramOptions options, RegisterFileDialogs* dial
 
     main.setWindows(form6_.get(), form3_.get(), form5_.get());
     QObject::connect(&main, &TForm1::busyStateChanged, form6_.get(), &TForm6::followBusyState);
+    lineBoards_ = std::make_unique<LineBoardsWindow>(
+        LineBoardsWindow::Parts{
+            session_, main, main, *dialogs,
+            [this](std::uint8_t address, std::uint32_t speed) { useBoard(address, speed); }},
+        &main);
+    QObject::connect(&main, &TForm1::lineBoardsRequested, lineBoards_.get(), [this] {
+        if (!lineBoards_->isVisible()) {
+            lineBoards_->showBoards();
+        }
+        lineBoards_->show();
+        lineBoards_->raise();
+        lineBoards_->activateWindow();
+    });
     // A click on a field opens the edit box in place; OK sends the field through the session.
     main.fieldPanel().attach(session_.board(), session_.operations(), *editBox_);
 }
@@ -61,10 +75,25 @@ ProgramWindows::~ProgramWindows() {
     // children); the main window's shutdown closes the port and saves the settings through this
     // object, whose session it is.
     editBox_.reset();
+    lineBoards_.reset();
     form5_.reset();
     form3_.reset();
     form6_.reset();
     form1_.reset();
+}
+
+void ProgramWindows::useBoard(std::uint8_t address, std::uint32_t speed) {
+    settings::ProgramSettings& s = session_.settings();
+    if (!form1_->connectTo(s.ComPort, speed)) {
+        return;
+    }
+    s.ComSpeed = static_cast<std::int32_t>(speed);
+    session_.operations().setCurrentAddress(address);
+    *session_.board().lock() = link::BoardData{};
+    session_.board().StatusFrameSeen = false;
+    if (session_.connection().running()) {
+        session_.operations().ReadAllRegisters();
+    }
 }
 
 void ProgramWindows::saveSettings(bool ask) {

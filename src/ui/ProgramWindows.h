@@ -17,6 +17,7 @@
 namespace horalux::ui {
 
 class FieldPanel;
+class LineBoardsWindow;
 class RegisterFileDialogs;
 class TForm3;
 class TForm5;
@@ -55,11 +56,14 @@ class ProgramWindows {
     TForm5& connection() { return *form5_; }
     Tfmodf& editBox() { return *editBox_; }
     FieldPanel& fieldPanel() { return form1_->fieldPanel(); }
+    LineBoardsWindow& lineBoards() { return *lineBoards_; }
 
   private:
     // The settings file at shutdown; when it cannot be written and `ask`, the user may mend the
     // cause and try again.
     void saveSettings(bool ask);
+    // The line's board at `address` becomes the connected one, at `speed`.
+    void useBoard(std::uint8_t address, std::uint32_t speed);
 
     ProgramOptions options_;
     QtMainThread mainThread_;
@@ -73,6 +77,7 @@ class ProgramWindows {
     std::unique_ptr<TForm6> form6_;
     std::unique_ptr<TForm3> form3_;
     std::unique_ptr<TForm5> form5_;
+    std::unique_ptr<LineBoardsWindow> lineBoards_;
     std::unique_ptr<Tfmodf> editBox_;
 };
 

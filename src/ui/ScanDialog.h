@@ -31,6 +31,8 @@ class ScanDialog final : public QDialog {
 
     // Shows the window modally; the board chosen with "Выбрать", or nothing.
     std::optional<link::FoundBoard> run();
+    // Every board found, also when the scan was stopped before its end.
+    const std::vector<link::FoundBoard>& found() const { return boards_; }
     bool scanning() const { return worker_.joinable() && !finished_; }
 
     // A list entry: "$4D/77   115200 бит/с   Мастер   часы +2 с".
