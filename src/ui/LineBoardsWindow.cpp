@@ -257,6 +257,8 @@ bool LineBoardsWindow::runOnChecked(const QString& title, const BoardStep& step)
         setResult(row, QString());
     }
     const std::uint8_t ownAddress = session.operations().currentAddress();
+    const link::BoardData ownBoard = *session.board().lock();
+    const bool ownStatusSeen = session.board().StatusFrameSeen;
     setWorking(true);
     stopRequested_ = false;
     session.attach(this, &parts_.ownerBusy);
@@ -296,18 +298,16 @@ bool LineBoardsWindow::runOnChecked(const QString& title, const BoardStep& step)
             setResult(row, QStringLiteral("не выполнено"));
         }
     }
-    // The main window's own board is served again, from a fresh read.
+    // The main window's own board is served again, as it was known before.
     session.operations().setCurrentAddress(ownAddress);
-    *session.board().lock() = link::BoardData{};
-    session.board().StatusFrameSeen = false;
+    *session.board().lock() = ownBoard;
+    session.board().StatusFrameSeen = ownStatusSeen;
     session.attach(&parts_.ownerEvents, &parts_.ownerBusy);
     if (!session.connection().running() && session.connection().isOpen() &&
         !session.connection().linkDown()) {
         session.connection().start();
     }
-    if (session.connection().running()) {
-        session.operations().ReadAllRegisters();
-    }
+    parts_.ownerEvents.refreshBoardView();
     const std::size_t notDone = rows.size() - done - failures;
     ui_->StatusLabel->setText(QStringLiteral("%1: готово %2, ошибок %3, не выполнено %4")
                                   .arg(title)

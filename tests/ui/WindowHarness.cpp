@@ -181,7 +181,7 @@ WindowHarness::WindowHarness(const Setup& setup)
     if (setup.writeSettings) {
         std::string text = setup.settingsText;
         const std::string mark = "%PORT%";
-        if (const auto at = text.find(mark); at != std::string::npos) {
+        for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark, at)) {
             text.replace(at, mark.size(), port_);
         }
         std::ofstream(settingsFile_) << text;

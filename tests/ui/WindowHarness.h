@@ -140,7 +140,7 @@ class WindowHarness : public link::ExchangeEvents,
   public:
     struct Setup {
         std::vector<std::string> boardArgs;
-        std::string settingsText;  // "%PORT%" is replaced with the board's device
+        std::string settingsText;  // each "%PORT%" is replaced with the board's device
         bool writeSettings = true;
         bool windows = true;  // false: only the harness's own session
     };

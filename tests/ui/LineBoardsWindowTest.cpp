@@ -1,0 +1,142 @@
+// "Устройство" → "Табло на линии...", against the stand-in board serving several addresses.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <QAction>
+#include <QPushButton>
+#include <QTimer>
+#include <filesystem>
+
+#include "config/RegisterFile.h"
+#include "ui/LineBoardsWindow.h"
+#include "ui/WindowHarness.h"
+
+namespace horalux::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// What every board of the line holds besides its address.
+config::RegisterImage lineSettings() {
+    config::RegisterImage image;
+    image.displayTimes[0] = 10;
+    image.timeZone = 3;
+    image.volume = 5;
+    image.dimLevel = 2;
+    return image;
+}
+
+class LineBoardsWindowTest : public testing::Test {
+  protected:
+    // Boards 3 and 77 answer, 200 is known from the last scan but stays silent; the main window
+    // is connected to board 3.
+    LineBoardsWindowTest()
+        : dir_(fs::temp_directory_path() / ("horalux-line-window-" + std::to_string(::getpid()))),
+          h_({{"--speed", "115200", "--address", "3", "--address", "77", "--address", "200",
+               "--mute", "200", "--registers",
+               saveTemporaryRegisterFile("line-boards", lineSettings())},
+              "[Interface]\nComPort=%PORT%\nComSpeed=115200\nsysnum=3\nDelayTime=50\n"
+              "[LineBoards]\nPorts=%PORT%\nBoards1=3:115200:S:+1;77:115200:S:;200:115200:?:\n"}) {
+        fs::remove_all(dir_);
+        h_.answerer.answers = {Answer::Connect};
+        h_.form().show();
+        const bool ready = WindowHarness::waitUntil(
+            [&] { return h_.windows().session().connection().running() && !h_.form().busy(); });
+        EXPECT_TRUE(ready) << "the main window connected and read its board";
+        h_.action("LineBoardsItem")->trigger();
+    }
+    ~LineBoardsWindowTest() override { fs::remove_all(dir_); }
+
+    ui::LineBoardsWindow& window() { return h_.windows().lineBoards(); }
+    int rowOf(const char* address) {
+        for (int row = 0; row < window().rowCount(); ++row) {
+            if (window().cellText(row, 0).startsWith(address)) {
+                return row;
+            }
+        }
+        return -1;
+    }
+    QString resultOf(const char* address) { return window().cellText(rowOf(address), 3); }
+    // The main window's own board is served again: its address, and requests answered.
+    void expectOwnBoardServedAgain() {
+        EXPECT_EQ(h_.form().programSettings().sysnum, 3);
+        EXPECT_TRUE(h_.windows().session().connection().running());
+        EXPECT_TRUE(WindowHarness::waitUntil([&] { return !h_.form().busy(); }));
+        // Nothing asked the user meanwhile: a silent board failed its row alone.
+        EXPECT_EQ(h_.answerer.seen, std::vector<std::string>{"dialog"});
+    }
+
+    fs::path dir_;
+    WindowHarness h_;
+};
+
+TEST_F(LineBoardsWindowTest, BackupSavesEachAnsweringBoardsRegistersAndFailsTheSilentOneInItsRow) {
+    ASSERT_EQ(window().rowCount(), 3);
+    EXPECT_EQ(window().cellText(rowOf("$03/3"), 2), "+1 с");
+    for (int row = 0; row < 3; ++row) {
+        window().setChecked(row, true);
+    }
+    ASSERT_TRUE(window().backupTo(dir_));
+
+    for (const auto& [address, file] :
+         {std::pair{"$03/3", "board-003.cs"}, std::pair{"$4D/77", "board-077.cs"}}) {
+        EXPECT_EQ(resultOf(address), QStringLiteral("сохранено в ") + file);
+        config::RegisterImage expected = lineSettings();
+        const config::RegisterImage saved = config::loadRegisterFile(dir_ / file, {});
+        expected.address = saved.address;
+        expected.modeFlags = saved.modeFlags;
+        EXPECT_EQ(saved, expected) << file;
+    }
+    EXPECT_EQ(config::loadRegisterFile(dir_ / "board-077.cs", {}).address, 77);
+    EXPECT_TRUE(resultOf("$C8/200").startsWith(QStringLiteral("ошибка: нет ответа")))
+        << resultOf("$C8/200").toStdString();
+    EXPECT_FALSE(fs::exists(dir_ / "board-200.cs"));
+    expectOwnBoardServedAgain();
+}
+
+TEST_F(LineBoardsWindowTest, CompareAfterWritingOneBoardShowsTheCountsAndTheDifferingRegister) {
+    config::RegisterImage louder = lineSettings();
+    louder.volume = 9;
+    louder.address = 200;  // each board keeps its own address
+    fs::create_directories(dir_);
+    config::saveRegisterFile(dir_ / "louder.cs", louder);
+
+    window().setChecked(rowOf("$03/3"), true);
+    ASSERT_TRUE(window().writeFile(dir_ / "louder.cs"));
+    EXPECT_EQ(resultOf("$03/3"), "записано регистров: 1");
+
+    window().setChecked(rowOf("$4D/77"), true);
+    ASSERT_TRUE(window().compareWith(dir_ / "louder.cs"));
+    EXPECT_EQ(resultOf("$03/3"), "совпадает с файлом");
+    EXPECT_EQ(resultOf("$4D/77"), "отличий: 1");
+    EXPECT_EQ(window().differencesText(rowOf("$4D/77")), "67  volume: на табло 5, в файле 9\n");
+    EXPECT_EQ(window().differencesText(rowOf("$03/3")), "");
+    expectOwnBoardServedAgain();
+}
+
+TEST_F(LineBoardsWindowTest, StopEndsTheWorkAfterTheCurrentBoard) {
+    window().setChecked(rowOf("$03/3"), true);
+    window().setChecked(rowOf("$4D/77"), true);
+    auto* stop = window().findChild<QPushButton*>("StopButton");
+    QTimer watcher;
+    bool stopWasEnabled = false;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        // Its waits let the click in while the first board is being served.
+        if (window().working()) {
+            stopWasEnabled = stop->isEnabled();
+            stop->click();
+            watcher.stop();
+        }
+    });
+    watcher.start(5);
+    ASSERT_TRUE(window().syncTime());
+
+    EXPECT_TRUE(stopWasEnabled);
+    EXPECT_EQ(resultOf("$03/3"), "время записано");
+    EXPECT_EQ(resultOf("$4D/77"), "не выполнено");
+    EXPECT_FALSE(stop->isEnabled());
+    expectOwnBoardServedAgain();
+}
+
+}  // namespace
+}  // namespace horalux::test
