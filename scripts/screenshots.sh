@@ -44,11 +44,11 @@ sleep 15            # the first reads of all registers at 9600 bit/s
 shoot main-window.png
 kill "$app"; wait "$app" 2>/dev/null || true
 
-preview() {  # file, preview arguments...
+preview() {  # file, preview arguments... (PREVIEW_WAIT: seconds before the picture)
   local file=$1; shift
   build/tests/window_preview "$@" &
   local pid=$!
-  sleep 2
+  sleep "${PREVIEW_WAIT:-2}"
   shoot "$file"
   kill "$pid"; wait "$pid" 2>/dev/null || true
 }
@@ -57,3 +57,4 @@ for tab in 0 1 2 3 4 5 6 7 8 9; do
 done
 preview parameters-window.png parameters
 preview edit-box.png editbox
+PREVIEW_WAIT=14 preview line-boards.png lineboards  # connects, then syncs two boards

@@ -67,6 +67,7 @@ LineBoardsWindow::LineBoardsWindow(const Parts& parts, QWidget* parent)
     ui_->setupUi(this);
     ui_->BoardTable->horizontalHeader()->setStretchLastSection(true);
     ui_->BoardTable->verticalHeader()->hide();
+    ui_->BoardTable->setWordWrap(false);
     connect(ui_->FindButton, &QPushButton::clicked, this, &LineBoardsWindow::find);
     connect(ui_->CloseButton, &QPushButton::clicked, this, &QDialog::close);
     connect(ui_->StopButton, &QPushButton::clicked, this, &LineBoardsWindow::stop);
@@ -116,6 +117,7 @@ void LineBoardsWindow::showBoards() {
     for (std::size_t i = 0; i < boards_.size(); ++i) {
         setRow(static_cast<int>(i), boards_[i]);
     }
+    ui_->BoardTable->resizeColumnsToContents();
     ui_->AllBox->setChecked(false);
     ui_->StatusLabel->setText(
         scan == nullptr ? QStringLiteral("Порт %1 ещё не просматривался: нажмите «Найти».")

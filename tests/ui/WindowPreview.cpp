@@ -4,6 +4,7 @@
 //   window_preview editbox           the user-field edit box for field 3
 //   window_preview connection        the connection dialog, with a stand-in board on its port
 //   window_preview scan              the scan window on three stand-in boards at 115200 bit/s
+//   window_preview lineboards        the line's boards, the time synchronised on two of three
 #include <QApplication>
 #include <QTabWidget>
 #include <QTimer>
@@ -13,6 +14,7 @@
 
 #include "ui/ConnectionDialog.h"
 #include "ui/FieldEditBox.h"
+#include "ui/LineBoardsWindow.h"
 #include "ui/ParametersWindow.h"
 #include "ui/ScanDialog.h"
 #include "ui/SettingsWindow.h"
@@ -44,6 +46,22 @@ int main(int argc, char** argv) {
         }
         horalux::ui::ConnectionChoice choice{boards.port(), 115200, 1};
         return boards.windows().connection().run(choice) ? 0 : 1;
+    }
+    if (std::strcmp(which, "lineboards") == 0) {
+        horalux::test::WindowHarness boards(
+            {{"--address", "3", "--address", "77", "--address", "200", "--mute", "200", "--speed",
+              "115200"},
+             "[Interface]\nComPort=%PORT%\nComSpeed=115200\nsysnum=3\nDelayTime=50\n"
+             "[LineBoards]\nPorts=%PORT%\nBoards1=3:115200:M:+2;77:115200:S:-41;200:115200:?:\n"});
+        boards.answerer.answers = {horalux::test::Answer::Connect};
+        boards.form().show();
+        horalux::test::WindowHarness::waitUntil([&] { return !boards.form().busy(); });
+        boards.action("LineBoardsItem")->trigger();
+        horalux::ui::LineBoardsWindow& window = boards.windows().lineBoards();
+        window.setChecked(0, true);
+        window.setChecked(1, true);
+        QTimer::singleShot(500, &window, [&] { window.syncTime(); });
+        return app.exec();
     }
     horalux::test::WindowHarness harness;
     {
