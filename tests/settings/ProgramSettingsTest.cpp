@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "settings/IniFile.h"
 #include "settings/KeptText.h"
 #include "settings/TempDir.h"
@@ -216,6 +218,30 @@ TEST(ProgramSettings, RememberedNetworkPortsRoundTripAndAreWrittenOnlyOnceThereA
     s.NetworkPorts.clear();  // an emptied list is written as such, not left as it was
     saveSettings(path, s);
     EXPECT_TRUE(loadSettings(path).NetworkPorts.empty());
+}
+
+TEST(ProgramSettings, LastScansPerPortRoundTripSkipDamagedBoardsAndAreWrittenOnlyOnceThereAreAny) {
+    test::TempDir dir;
+    const auto path = dir / "horalux.ini";
+    ProgramSettings s = loadSettings(path);
+    saveSettings(path, s);
+    EXPECT_FALSE(IniFile::load(path).hasSection("LineBoards"));
+
+    s.LineScans = {{"/dev/ttyUSB0",
+                    {{3, 9600, ScannedBoard::Master, 2}, {77, 115200, ScannedBoard::Slave, -41}}},
+                   {"tcp://10.0.0.5:4002", {{200, 9600, ScannedBoard::Unknown, std::nullopt}}},
+                   {"/dev/ttyS1", {}}};
+    saveSettings(path, s);
+    EXPECT_EQ(IniFile::load(path).value("LineBoards", "Boards1"), "3:9600:M:+2;77:115200:S:-41");
+    EXPECT_EQ(loadSettings(path), s);
+
+    // Hand-edited: an address out of range, a missing field and words are passed over.
+    std::ofstream(path)
+        << "[LineBoards]\nPorts=COM3\nBoards1=0:9600:M:;5:9600:S;x:y:z:;9:9600:S:\n";
+    const ProgramSettings edited = loadSettings(path);
+    ASSERT_EQ(edited.LineScans.size(), 1U);
+    EXPECT_EQ(edited.LineScans[0].boards,
+              (std::vector<ScannedBoard>{{9, 9600, ScannedBoard::Slave, std::nullopt}}));
 }
 
 }  // namespace
