@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <QAction>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTimer>
 #include <filesystem>
 
@@ -136,6 +137,18 @@ TEST_F(LineBoardsWindowTest, StopEndsTheWorkAfterTheCurrentBoard) {
     EXPECT_EQ(resultOf("$4D/77"), "не выполнено");
     EXPECT_FALSE(stop->isEnabled());
     expectOwnBoardServedAgain();
+}
+
+TEST_F(LineBoardsWindowTest, DoubleClickOnAnAddressConnectsToThatBoardAndTheMainWindowReadsIt) {
+    auto* table = window().findChild<QTableWidget*>("BoardTable");
+    // What the table reports of a double click on the row's address cell.
+    emit table->cellDoubleClicked(rowOf("$4D/77"), 0);
+
+    EXPECT_EQ(h_.form().programSettings().sysnum, 77);
+    EXPECT_EQ(h_.form().programSettings().ComSpeed, 115200);
+    EXPECT_TRUE(WindowHarness::waitUntil([&] {
+        return h_.windows().session().board().lock()->BoardCopy.address == 77;
+    })) << "the main window reads the board it is now connected to";
 }
 
 }  // namespace
