@@ -7,7 +7,7 @@
 #include <QMenu>
 #include <algorithm>
 
-#include "link/exchange/SegmentCode.h"
+#include "link/session/UserFieldPayload.h"
 #include "ui/WindowPlacement.h"
 #include "ui_FieldEditBox.h"
 
@@ -43,11 +43,11 @@ bool Tfmodf::Edit1KeyPress(QChar key) {
     if (key == u'\b' || key == u'\t') {
         return true;
     }
-    const char16_t c = key.unicode();
-    if (c > 0x7F || !link::isFieldTextChar(static_cast<char>(c))) {
+    const char32_t c = key.unicode();
+    if (!link::isUserFieldKey(c)) {
         return false;
     }
-    if (key == u'.') {
+    if (!link::takesDigitPosition(c)) {
         ui_->Edit1->setMaxLength(ui_->Edit1->maxLength() + 1);
     }
     return true;

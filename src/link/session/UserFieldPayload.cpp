@@ -31,3 +31,30 @@ std::vector<std::uint8_t> buildUserFieldPayload(std::span<const std::string> tex
 }
 
 }  // namespace horalux::link
+
+namespace horalux::link {
+
+bool isUserFieldKey(char32_t key) {
+    return key <= 0x7F && isFieldTextChar(static_cast<char>(key));
+}
+
+bool takesDigitPosition(char32_t key) {
+    return key != U'.';
+}
+
+FieldTextFault checkUserFieldText(std::string_view text, std::size_t digits) {
+    std::size_t positions = 0;
+    for (const char c : text) {
+        // A byte of a multi-byte UTF-8 character is above 0x7F and refused with it.
+        const auto key = static_cast<char32_t>(static_cast<unsigned char>(c));
+        if (!isUserFieldKey(key)) {
+            return FieldTextFault::Character;
+        }
+        if (takesDigitPosition(key)) {
+            ++positions;
+        }
+    }
+    return positions > digits ? FieldTextFault::Length : FieldTextFault::None;
+}
+
+}  // namespace horalux::link

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace horalux::link {
@@ -16,5 +17,16 @@ std::vector<std::uint8_t> buildUserFieldPayload(std::span<const std::string> tex
 // The sum of the field lengths up to the first 0 (at most 32 fields): the number of segment
 // bytes the user-field read asks for, before it is cut to its low 8 bits.
 std::size_t userFieldTotalLength(std::span<const std::uint8_t, 32> lengths);
+
+// The edit box's check of a field text, shared with everything else that takes one from a user.
+// A character may go in when a digit row can show it; a "." lights the point of a digit rather
+// than taking a position, so it does not count towards the field's digits.
+bool isUserFieldKey(char32_t key);
+bool takesDigitPosition(char32_t key);
+
+enum class FieldTextFault { None, Character, Length };
+// Whether `text` (UTF-8) could have been typed into the edit box of a field of `digits`
+// positions: only field characters, and no more of them than the field has digits, dots aside.
+FieldTextFault checkUserFieldText(std::string_view text, std::size_t digits);
 
 }  // namespace horalux::link

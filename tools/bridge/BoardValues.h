@@ -1,0 +1,48 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "BridgeNames.h"
+#include "link/exchange/BoardState.h"
+
+namespace horalux::bridge {
+
+// What is published of a board, each value as its payload; a value the board does not have (its
+// sensor field off, or nothing received yet) is absent, never 0.
+struct BoardValues {
+    std::array<std::optional<std::string>, 3> temperatures;  // °C, "-3" or "21.25"
+    std::optional<std::string> pressure;                     // mmHg, "745"
+    std::optional<std::string> humidity;                     // %, "56"
+    std::optional<std::string> radiation;                    // "0.013"
+    std::optional<std::string> mainText;                     // as the main field shows it
+    std::optional<std::string> mode;                         // "master" or "slave"
+    std::optional<std::string> clockDifference;              // board minus PC, seconds
+    std::vector<std::string> userFields;                     // the texts of the fields in use
+};
+
+// What the owner knows besides the decoded state: the mode the board last reported and the
+// clock difference last read; both absent until known.
+struct BoardExtras {
+    std::optional<bool> master;
+    std::optional<std::int64_t> clockDifferenceS;
+};
+
+BoardValues boardValuesOf(const link::BoardData& data, const BoardExtras& extras);
+
+// A displayed value read back as a number; absent when the text is not one.
+std::optional<std::string> temperatureOfText(std::string_view text);
+std::optional<std::string> pressureOfText(std::string_view text);
+std::optional<std::string> humidityOfText(std::string_view text);
+std::optional<std::string> radiationOfText(std::string_view text);
+
+// The state messages (topic, payload) of the values present.
+std::vector<std::pair<std::string, std::string>> stateMessages(const BoardValues& values,
+                                                               const BoardTopics& topics);
+
+}  // namespace horalux::bridge
