@@ -40,8 +40,8 @@ Command fieldCommand(std::string_view entity, std::string_view text,
                            " holds a character the board cannot show (digits, '-', '_', '.' "
                            "and spaces only)"};
         case link::FieldTextFault::Length:
-            return Refusal{"field " + std::to_string(index) + ": " + shown(text) + " is longer than its " +
-                           std::to_string(digits) + " digit positions"};
+            return Refusal{"field " + std::to_string(index) + ": " + shown(text) +
+                           " is longer than its " + std::to_string(digits) + " digit positions"};
         case link::FieldTextFault::None:
             break;
     }

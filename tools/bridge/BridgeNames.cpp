@@ -12,7 +12,8 @@ std::string topicSafeLineName(std::string_view port) {
     }
     std::string name;
     for (const char ch : port) {
-        const bool kept = std::isalnum(static_cast<unsigned char>(ch)) != 0 || ch == '-' || ch == '_';
+        const bool kept =
+            std::isalnum(static_cast<unsigned char>(ch)) != 0 || ch == '-' || ch == '_';
         name += kept ? ch : '_';
     }
     return name.empty() ? std::string("port") : name;

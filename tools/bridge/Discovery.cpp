@@ -39,23 +39,22 @@ std::vector<Entity> entitiesOf(const BoardShape& shape) {
     std::vector<Entity> out;
     for (std::size_t n = 0; n < 3; ++n) {
         const std::string name = "Температура " + std::to_string(n + 1);
-        out.push_back({"sensor", "temperature_" + std::to_string(n + 1),
-                       when(shape.temperatures[n],
-                            sensorConfig(name.c_str(), "temperature", "°C"))});
+        out.push_back(
+            {"sensor", "temperature_" + std::to_string(n + 1),
+             when(shape.temperatures[n], sensorConfig(name.c_str(), "temperature", "°C"))});
     }
     out.push_back({"sensor", "pressure",
-                   when(shape.pressure,
-                        sensorConfig("Давление", "atmospheric_pressure", "mmHg"))});
-    out.push_back({"sensor", "humidity",
-                   when(shape.humidity, sensorConfig("Влажность", "humidity", "%"))});
+                   when(shape.pressure, sensorConfig("Давление", "atmospheric_pressure", "mmHg"))});
+    out.push_back(
+        {"sensor", "humidity", when(shape.humidity, sensorConfig("Влажность", "humidity", "%"))});
     out.push_back(
         {"sensor", "radiation", when(shape.radiation, sensorConfig("Радиация", nullptr, nullptr))});
     out.push_back({"sensor", "main_text", json{{"name", "Основное поле"}}});
     json clock = sensorConfig("Разница часов", nullptr, "s");
     clock["entity_category"] = "diagnostic";
     out.push_back({"sensor", "clock_difference", clock});
-    out.push_back({"select", "mode",
-                   json{{"name", "Режим"}, {"options", json::array({"master", "slave"})}}});
+    out.push_back(
+        {"select", "mode", json{{"name", "Режим"}, {"options", json::array({"master", "slave"})}}});
     out.push_back({"button", "sync_time", json{{"name", "Синхронизировать время"}}});
     for (std::size_t i = 0; i < link::kMaxUserFields; ++i) {
         const bool present = i < shape.fieldDigits.size() && shape.fieldDigits[i] != 0;
@@ -102,16 +101,15 @@ std::vector<Message> discoveryMessages(const BoardDevice& device, const BoardSha
     const std::string id = deviceId(device.port, device.address);
     const BoardTopics topics = boardTopics(device.prefix, device.port, device.address);
     // Named as the connection dialog lists the board, after its line.
-    const json deviceJson{
-        {"identifiers", json::array({id})},
-        {"name", platform::shownPortName(device.port) + " " +
-                     link::boardAddressText(device.address)},
-        {"model", "Табло"},
-        {"sw_version", device.version}};
+    const json deviceJson{{"identifiers", json::array({id})},
+                          {"name", platform::shownPortName(device.port) + " " +
+                                       link::boardAddressText(device.address)},
+                          {"model", "Табло"},
+                          {"sw_version", device.version}};
     // Both must be online: the bridge running and the board answering.
-    const json availability = json::array(
-        {json{{"topic", bridgeStatusTopic(device.prefix, device.port)}},
-         json{{"topic", topics.availability()}}});
+    const json availability =
+        json::array({json{{"topic", bridgeStatusTopic(device.prefix, device.port)}},
+                     json{{"topic", topics.availability()}}});
 
     std::vector<Message> out;
     for (Entity& entity : entitiesOf(shape)) {

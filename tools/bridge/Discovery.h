@@ -42,7 +42,6 @@ std::vector<Message> discoveryMessages(const BoardDevice& device, const BoardSha
                                        const std::string& discoveryPrefix);
 
 // Empty configs for every entity a board can have: it disappears.
-std::vector<Message> removalMessages(const BoardDevice& device,
-                                     const std::string& discoveryPrefix);
+std::vector<Message> removalMessages(const BoardDevice& device, const std::string& discoveryPrefix);
 
 }  // namespace horalux::bridge
