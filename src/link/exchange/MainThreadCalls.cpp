@@ -89,7 +89,12 @@ CallOutcome MainThreadCalls::run(RoutineRef routine, const std::stop_token& stop
         (*wake)();
     }
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, stop, [&] { return entry.state == Entry::State::Done; });
+    // The stop is looked at now and then rather than through a stop callback: removing a
+    // callback that the stopping thread is running waits on a semaphore, and that wait has
+    // hung for good in the Windows build, leaving a thread that can never be joined.
+    while (entry.state == Entry::State::Pending && !stop.stop_requested()) {
+        changed_.wait_for(lock, kStopLookInterval);
+    }
     if (entry.state == Entry::State::Pending) {
         // Told to stop before the main side took it: withdraw it.
         std::erase(queue_, &entry);

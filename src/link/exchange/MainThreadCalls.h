@@ -99,6 +99,9 @@ inline constexpr std::size_t kMaxPostedBytes = 4 * 1024 * 1024;
 // queued and once per ended batch of posts, so the main side can post itself an event and drain.
 class MainThreadCalls final : public MainThread {
   public:
+    // How soon a worker waiting in a call notices that it was told to stop.
+    static constexpr std::chrono::milliseconds kStopLookInterval{10};
+
     MainThreadCalls();
     CallOutcome run(RoutineRef routine, const std::stop_token& stop) override;
     void postExchangeInfo(ExchangeEvents& events, const ExchangeBytes& bytes,
@@ -162,7 +165,7 @@ class MainThreadCalls final : public MainThread {
     void deliverPosted(std::unique_lock<std::mutex>& lock);
 
     mutable std::mutex mutex_;
-    mutable std::condition_variable_any changed_;
+    mutable std::condition_variable changed_;
     std::vector<Entry*> queue_;
     std::function<void()> wake_;
     Posted posted_;
