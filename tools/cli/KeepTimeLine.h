@@ -15,6 +15,17 @@
 
 namespace horalux::cli {
 
+// Told what the keeper's line itself passes over, for an owner that shares the line (the
+// bridge). Main thread.
+class LineWatcher {
+  public:
+    virtual ~LineWatcher() = default;
+    // kBoardModeMaster, kBoardModeSlave or the mode register's value, as the exchange tells it.
+    virtual void onBoardMode(std::uint8_t code) = 0;
+    // A request went unanswered through all its tries.
+    virtual void onRequestFailed() = 0;
+};
+
 // The keeper's line on a board session. Unlike the one-shot commands' session it outlives
 // failures: a board that does not answer is dropped and reported, a lost line is closed and
 // opened again, all in the same process.
@@ -39,12 +50,17 @@ class SessionKeptLine final : public KeptLine, private link::ExchangeEvents, pri
     void serve(std::uint32_t ms) override;
     bool lost() const override { return lost_; }
 
+    // For an owner that asks more of the boards on the same line, between the keeper's requests.
+    link::Session& session() { return session_; }
+    // nullptr: none.
+    void watch(LineWatcher* watcher) { watcher_ = watcher; }
+
   private:
     Outcome await();
 
     // ExchangeEvents
     void onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override;
-    void onBoardMode(std::uint8_t) override {}
+    void onBoardMode(std::uint8_t code) override;
     void onExchangeInfo(const link::TStrMsg&) override {}
     bool takesExchangeInfo() const override { return false; }
     void onRingState(bool) override {}
@@ -64,6 +80,7 @@ class SessionKeptLine final : public KeptLine, private link::ExchangeEvents, pri
     const CliOptions& options_;
     std::ostream& err_;
     const std::atomic<bool>& stop_;
+    LineWatcher* watcher_ = nullptr;
     link::Session session_;
     bool opening_ = false;  // the keeper tells open failures itself, at its own pace
     bool lost_ = true;      // no port is open yet

@@ -1,0 +1,433 @@
+#include "BridgeRun.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <ostream>
+
+#include "BridgeCommands.h"
+#include "BrokerSettings.h"
+#include "CliCommands.h"
+#include "CliFormat.h"
+#include "MosquittoClient.h"
+#include "link/exchange/Messages.h"
+#include "link/scan/BoardScan.h"
+#include "link/wire/Commands.h"
+#include "platform/MachineClock.h"
+#include "platform/PortNameText.h"
+
+namespace horalux::cli {
+namespace {
+
+// A board is looked at (its clock and user fields read) this often, so that one that stops
+// answering goes offline within a minute, as keep-time's checks do.
+constexpr std::uint32_t kLookIntervalMs = 60000;
+// How often the bridge's step runs while the line is served: what the broker sent and what the
+// board sent reach the other side within it.
+constexpr std::uint32_t kStepMs = 20;
+constexpr std::uint32_t kRegistersWaitMs = 30000;
+constexpr std::uint32_t kReadWaitMs = 10000;
+constexpr std::uint32_t kLongestPauseS = 60;
+
+constexpr int kBadUsage = 2;
+constexpr int kFailed = 1;
+
+// The keeper's line with the bridge's step between its waits and its requests aimed at the
+// keeper's address (the bridge aims the line at each board in turn).
+class BridgeLine final : public KeptLine {
+  public:
+    BridgeLine(SessionKeptLine& line, Bridge& bridge, std::uint8_t keeperAddress,
+               const std::atomic<bool>& stop)
+        : line_(line), bridge_(bridge), keeperAddress_(keeperAddress), stop_(stop) {}
+
+    std::optional<std::string> open() override {
+        auto problem = line_.open();
+        if (!problem) {
+            bridge_.lineOpened();
+        }
+        return problem;
+    }
+    void close() override {
+        line_.close();
+        bridge_.lineClosed();
+    }
+    Outcome writeTime() override {
+        bridge_.aimAt(keeperAddress_);
+        return line_.writeTime();
+    }
+    Reading readClock() override {
+        bridge_.aimAt(keeperAddress_);
+        const Reading reading = line_.readClock();
+        bridge_.clockRead(keeperAddress_, reading);
+        return reading;
+    }
+    void serve(std::uint32_t ms) override {
+        platform::Tick& tick = line_.session().tick();
+        const std::uint32_t t0 = tick.nowMs();
+        for (;;) {
+            bridge_.step();
+            const std::uint32_t spent = platform::elapsedMs(t0, tick.nowMs());
+            // A line lost while open goes back to the keeper, which closes and reopens it.
+            if (stop_ || spent >= ms || (line_.lost() && line_.session().connection().isOpen())) {
+                return;
+            }
+            line_.serve(std::min(kStepMs, ms - spent));
+        }
+    }
+    bool lost() const override { return line_.lost(); }
+
+  private:
+    SessionKeptLine& line_;
+    Bridge& bridge_;
+    std::uint8_t keeperAddress_;
+    const std::atomic<bool>& stop_;
+};
+
+}  // namespace
+
+bridge::MqttClient::Handlers BrokerInbox::handlers() {
+    bridge::MqttClient::Handlers h;
+    h.connected = [this] {
+        const std::lock_guard lock(mutex_);
+        news_.push_back({Event::Connected, {}, {}});
+    };
+    h.disconnected = [this](const std::string& why) {
+        const std::lock_guard lock(mutex_);
+        news_.push_back({Event::Problem, why, {}});
+    };
+    h.message = [this](const std::string& topic, const std::string& payload) {
+        const std::lock_guard lock(mutex_);
+        news_.push_back({Event::Message, topic, payload});
+    };
+    return h;
+}
+
+std::vector<BrokerInbox::Event> BrokerInbox::take() {
+    const std::lock_guard lock(mutex_);
+    return std::exchange(news_, {});
+}
+
+Bridge::Bridge(const Settings& settings, SessionKeptLine& line, bridge::MqttClient& client,
+               BrokerInbox& inbox, std::ostream& err)
+    : settings_(settings),
+      line_(line),
+      client_(client),
+      inbox_(inbox),
+      err_(err),
+      publisher_(line.session().tick()),
+      statusTopic_(bridge::bridgeStatusTopic(settings.prefix, settings.port)) {
+    for (const std::uint8_t address : settings_.addresses) {
+        Board board;
+        board.address = address;
+        board.topics = bridge::boardTopics(settings_.prefix, settings_.port, address);
+        board.device = {settings_.prefix, settings_.port, address, settings_.version};
+        boards_.push_back(std::move(board));
+    }
+    publisher_.set(statusTopic_, "online");
+    line_.watch(this);
+}
+
+Bridge::~Bridge() {
+    line_.watch(nullptr);
+}
+
+void Bridge::say(const std::string& text) {
+    err_ << "horalux-cli: " << text << std::endl;
+}
+
+void Bridge::aimAt(std::uint8_t address) {
+    line_.session().operations().setCurrentAddress(address);
+}
+
+void Bridge::clockRead(std::uint8_t address, const KeptLine::Reading& reading) {
+    if (!reading.clock) {
+        return;
+    }
+    for (Board& board : boards_) {
+        if (board.address == address) {
+            board.extras.clockDifferenceS =
+                boardAheadSeconds(*reading.clock, line_.session().clock().now());
+        }
+    }
+}
+
+void Bridge::lineOpened() {
+    lineUp_ = true;
+    liveMaster_.reset();
+    for (Board& board : boards_) {
+        // The board may have been changed or replaced meanwhile: everything is read anew.
+        board.registersRead = false;
+        board.nextLookAt.reset();
+    }
+}
+
+void Bridge::lineClosed() {
+    lineUp_ = false;
+    for (Board& board : boards_) {
+        board.answered = false;
+    }
+}
+
+void Bridge::onBoardMode(std::uint8_t code) {
+    // Status frames carry no board of their own: with one board they are that board's.
+    if (boards_.size() == 1 && (code == link::kBoardModeMaster || code == link::kBoardModeSlave)) {
+        liveMaster_ = code == link::kBoardModeMaster;
+    }
+}
+
+bool Bridge::waitForRing(std::uint32_t limitMs) {
+    const bool drained = line_.session().operations().WaitForRing(limitMs);
+    return drained && !line_.lost() && line_.session().connection().running();
+}
+
+bool Bridge::look(Board& board) {
+    link::Session& session = line_.session();
+    link::BoardOperations& ops = session.operations();
+    aimAt(board.address);
+    failures_ = 0;
+    if (!board.registersRead) {
+        if (!ops.ReadAllRegisters() || !waitForRing(kRegistersWaitMs) || failures_ != 0) {
+            return false;
+        }
+        board.registersRead = true;
+    }
+    session.board().lock()->BoardClock.reset();
+    if (!ops.readClockAndFields() || !waitForRing(kReadWaitMs) || failures_ != 0) {
+        return false;
+    }
+    board.data = session.board().snapshot();
+    if (board.data.BoardClock) {
+        board.extras.clockDifferenceS = boardAheadSeconds(*board.data.BoardClock, session.clock().now());
+    }
+    return true;
+}
+
+bool Bridge::online(const Board& board) const {
+    if (!lineUp_) {
+        return false;
+    }
+    // A master is heard every second; a slave only when asked.
+    return board.answered ||
+           (boards_.size() == 1 && line_.session().board().StatusFrameSeen.load());
+}
+
+void Bridge::refreshValues() {
+    std::optional<link::BoardData> live;
+    if (lineUp_) {
+        live = line_.session().board().snapshot();
+    }
+    for (Board& board : boards_) {
+        if (live && board.registersRead) {
+            if (boards_.size() == 1) {
+                board.data = *live;
+            } else if ((board.data.BoardCopy.modeFlags & link::op::kMasterBit) != 0 &&
+                       line_.session().board().StatusFrameSeen.load()) {
+                // Only the master sends status frames: what they carry is its.
+                board.data.MainFieldTexts = live->MainFieldTexts;
+                board.data.SensorFieldTexts = live->SensorFieldTexts;
+                board.data.CurrentMainItem = live->CurrentMainItem;
+            }
+        }
+        if (boards_.size() == 1 && liveMaster_) {
+            board.extras.master = liveMaster_;
+        } else if (board.registersRead) {
+            board.extras.master = (board.data.BoardCopy.modeFlags & link::op::kMasterBit) != 0;
+        }
+        publisher_.set(board.topics.availability(), online(board) ? "online" : "offline");
+        if (!board.registersRead) {
+            continue;
+        }
+        for (const auto& [topic, payload] :
+             bridge::stateMessages(bridge::boardValuesOf(board.data, board.extras), board.topics)) {
+            publisher_.set(topic, payload);
+        }
+        if (!settings_.discoveryPrefix.empty()) {
+            const bridge::BoardShape shape = bridge::boardShapeOf(board.data);
+            if (shape != board.shapeSent) {
+                publisher_.set(bridge::discoveryMessages(board.device, shape,
+                                                         settings_.discoveryPrefix));
+                board.shapeSent = shape;
+            }
+        }
+    }
+}
+
+void Bridge::handleBroker() {
+    for (BrokerInbox::Event& event : inbox_.take()) {
+        if (event.kind == BrokerInbox::Event::Problem) {
+            // Said again only when the cause changes, as keep-time tells a port it cannot open.
+            if (event.text != toldProblem_) {
+                say("the broker " + settings_.broker + ": " + event.text +
+                    "; trying again with pauses growing to " + std::to_string(kLongestPauseS) +
+                    " s");
+                toldProblem_ = event.text;
+            }
+        } else if (event.kind == BrokerInbox::Event::Connected) {
+            say((everConnected_ ? "reconnected to the broker " : "connected to the broker ") +
+                settings_.broker);
+            everConnected_ = true;
+            toldProblem_.clear();
+            client_.subscribe(settings_.prefix + "/" + bridge::topicSafeLineName(settings_.port) +
+                              "/+/+/set");
+            // The broker may have lost what it kept: everything goes out again.
+            publisher_.reconnected();
+        } else {
+            for (Board& board : boards_) {
+                if (event.text.starts_with(board.topics.base + "/")) {
+                    handleCommand(board, event.text, event.payload);
+                }
+            }
+        }
+    }
+}
+
+void Bridge::refuse(Board& board, const std::string& topic, const std::string& why) {
+    say(link::boardAddressText(board.address) + ": " + topic + " refused: " + why);
+    client_.publish(board.topics.error(), topic + ": " + why, false);
+}
+
+void Bridge::handleCommand(Board& board, const std::string& topic, const std::string& payload) {
+    const bridge::Command command =
+        bridge::commandOf(board.topics, topic, payload, bridge::boardShapeOf(board.data).fieldDigits);
+    if (const auto* refusal = std::get_if<bridge::Refusal>(&command)) {
+        refuse(board, topic, refusal->text);
+        return;
+    }
+    if (!lineUp_) {
+        refuse(board, topic, "the line to " + platform::shownPortName(settings_.port) +
+                                 " is down; nothing was sent");
+        return;
+    }
+    link::BoardOperations& ops = line_.session().operations();
+    aimAt(board.address);
+    failures_ = 0;
+    bool queued = true;
+    if (const auto* write = std::get_if<bridge::WriteUserField>(&command)) {
+        // The window writes every field in use with the texts it read: so does the bridge.
+        if (!ops.readUserFields() || !waitForRing(kReadWaitMs) || failures_ != 0) {
+            refuse(board, topic, "the board did not answer the user-field read; nothing was sent");
+            return;
+        }
+        ops.writeUserField(write->index, write->text);
+    } else if (std::holds_alternative<bridge::SyncTime>(command)) {
+        ops.Sinkhr_date();
+    } else if (const auto* mode = std::get_if<bridge::SetMode>(&command)) {
+        ops.SetBoardMode(mode->master);
+    } else {
+        queued = false;
+    }
+    if (!queued || !waitForRing(kReadWaitMs) || failures_ != 0) {
+        refuse(board, topic, "the board did not take it");
+        return;
+    }
+    if (const auto* mode = std::get_if<bridge::SetMode>(&command)) {
+        liveMaster_.reset();
+        board.data.BoardCopy.modeFlags =
+            static_cast<std::uint8_t>(mode->master ? board.data.BoardCopy.modeFlags | link::op::kMasterBit
+                                                   : board.data.BoardCopy.modeFlags & ~link::op::kMasterBit);
+        board.registersRead = false;
+    }
+    say(link::boardAddressText(board.address) + ": " + topic + " done");
+    // What the board holds now is read back and published at once.
+    board.nextLookAt = line_.session().tick().nowMs();
+}
+
+void Bridge::step() {
+    handleBroker();
+    if (lineUp_) {
+        for (Board& board : boards_) {
+            const std::uint32_t now = line_.session().tick().nowMs();
+            if (board.nextLookAt && !platform::tickReached(now, *board.nextLookAt)) {
+                continue;
+            }
+            board.answered = look(board);
+            board.nextLookAt = line_.session().tick().nowMs() + kLookIntervalMs;
+            if (!lineUp_ || line_.lost()) {
+                break;
+            }
+        }
+    }
+    refreshValues();
+    for (const bridge::Message& message : publisher_.due()) {
+        client_.publish(message.topic, message.payload, true);
+    }
+}
+
+void Bridge::finish() {
+    for (const Board& board : boards_) {
+        client_.publish(board.topics.availability(), "offline", true);
+    }
+    client_.publish(statusTopic_, "offline", true);
+    client_.stop();
+}
+
+int bridge(CommandContext& c) {
+    const CliOptions& o = c.options;
+    auto parsed = bridge::parseBrokerUrl(o.broker);
+    if (const auto* problem = std::get_if<std::string>(&parsed)) {
+        c.err << "horalux-cli: " << *problem << "\n";
+        return kBadUsage;
+    }
+    bridge::BrokerSettings broker = std::get<bridge::BrokerSettings>(parsed);
+    if (!o.brokerCa.empty() && !broker.tls) {
+        c.err << "horalux-cli: --ca is the CA of an mqtts:// broker; " << o.broker
+              << " is not one\n";
+        return kBadUsage;
+    }
+    broker.caFile = o.brokerCa;
+    if (!o.mqttUser.empty()) {
+        std::string path = o.passwordFile;
+        if (path.empty()) {
+            // systemd's LoadCredential= hands the password in here, off the command line.
+            const char* credentials = std::getenv("CREDENTIALS_DIRECTORY");
+            if (credentials == nullptr) {
+                c.err << "horalux-cli: --user needs --password-file F (or the credential "
+                         "mqtt-password of a systemd unit)\n";
+                return kBadUsage;
+            }
+            path = std::string(credentials) + "/mqtt-password";
+        }
+        const bridge::PasswordRead read = bridge::readPasswordFile(path);
+        if (!read.password) {
+            c.err << "horalux-cli: " << read.problem << "\n";
+            return kBadUsage;
+        }
+        broker.user = o.mqttUser;
+        broker.password = *read.password;
+    }
+    broker.clientId = "horalux_bridge_" + bridge::topicSafeLineName(o.port);
+    broker.willTopic = bridge::bridgeStatusTopic(o.topicPrefix, o.port);
+
+    platform::MonotonicTick tick;
+    platform::MachineClock clock;
+    SessionKeptLine line(o, c.err, c.interrupted, {.tick = &tick, .clock = &clock});
+    bridge::MosquittoClient client(broker);
+    BrokerInbox inbox;
+    Bridge::Settings settings;
+    settings.port = o.port;
+    settings.addresses = o.addresses.empty() ? std::vector<std::uint8_t>{o.address} : o.addresses;
+    settings.prefix = o.topicPrefix;
+    settings.discoveryPrefix = o.discoveryPrefix;
+    settings.version = HORALUX_VERSION;
+    settings.broker = bridge::brokerText(broker);
+    Bridge bridgeSide(settings, line, client, inbox, c.err);
+    if (const std::string problem = client.start(inbox.handlers()); !problem.empty()) {
+        c.err << "horalux-cli: the broker " << settings.broker << ": " << problem << "\n";
+        return kFailed;
+    }
+
+    KeepTimeSettings keep;
+    keep.writes = o.bridgeKeepPeriodS.has_value();
+    keep.periodS = o.bridgeKeepPeriodS.value_or(keep.periodS);
+    keep.trustPcClock = o.trustPcClock;
+    // Several boards get the time at once, as keep-time gives it to all boards.
+    keep.address = settings.addresses.size() == 1 ? settings.addresses.front() : link::kAllBoards;
+    keep.port = o.port;
+    BridgeLine kept(line, bridgeSide, keep.address, c.interrupted);
+    TimeKeeper keeper(keep,
+                      {kept, tick, clock, platform::systemClockSynchronised, c.err, c.interrupted});
+    keeper.run();
+    bridgeSide.finish();
+    return 0;
+}
+
+}  // namespace horalux::cli
