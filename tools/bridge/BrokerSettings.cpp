@@ -74,7 +74,8 @@ std::string brokerText(const BrokerSettings& broker) {
 PasswordRead readPasswordFile(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        return {std::nullopt, "cannot read the password file " + path + ": " + std::strerror(errno)};
+        return {std::nullopt,
+                "cannot read the password file " + path + ": " + std::strerror(errno)};
     }
     if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
         return {std::nullopt, "the password file " + path +

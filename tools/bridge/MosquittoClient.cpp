@@ -3,10 +3,11 @@
 #include <mosquitto.h>
 
 #include <cerrno>
-#include <cstring>
 #include <chrono>
+#include <cstring>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace horalux::bridge {
 namespace {
@@ -57,7 +58,8 @@ MosquittoClient::~MosquittoClient() {
 
 std::string MosquittoClient::start(const Handlers& handlers) {
     handlers_ = handlers;
-    mosq_ = mosquitto_new(broker_.clientId.empty() ? nullptr : broker_.clientId.c_str(), true, this);
+    mosq_ =
+        mosquitto_new(broker_.clientId.empty() ? nullptr : broker_.clientId.c_str(), true, this);
     if (mosq_ == nullptr) {
         return "cannot make an MQTT client: out of memory";
     }
@@ -100,8 +102,7 @@ std::string MosquittoClient::start(const Handlers& handlers) {
     return {};
 }
 
-bool MosquittoClient::publish(const std::string& topic, const std::string& payload,
-                              bool retain) {
+bool MosquittoClient::publish(const std::string& topic, const std::string& payload, bool retain) {
     if (mosq_ == nullptr) {
         return false;
     }
@@ -140,15 +141,19 @@ void MosquittoClient::onConnect(mosquitto*, void* self, int rc) {
         if (client.handlers_.connected) {
             client.handlers_.connected();
         }
-    } else if (client.handlers_.disconnected) {
-        client.handlers_.disconnected(refusalText(rc));
+    } else {
+        // The broker hangs up after a refusal: that is no news of its own.
+        client.refused_ = true;
+        if (client.handlers_.disconnected) {
+            client.handlers_.disconnected(refusalText(rc));
+        }
     }
 }
 
 void MosquittoClient::onDisconnect(mosquitto*, void* self, int rc) {
     auto& client = *static_cast<MosquittoClient*>(self);
     // 0: our own disconnect.
-    if (rc != 0 && client.handlers_.disconnected) {
+    if (rc != 0 && !std::exchange(client.refused_, false) && client.handlers_.disconnected) {
         client.handlers_.disconnected("the connection was lost (" +
                                       std::string(mosquitto_strerror(rc)) + ")");
     }
@@ -162,10 +167,10 @@ void MosquittoClient::onMessage(mosquitto*, void* self, const mosquitto_message*
     auto& client = *static_cast<MosquittoClient*>(self);
     if (client.handlers_.message && message->topic != nullptr) {
         const auto* bytes = static_cast<const char*>(message->payload);
-        client.handlers_.message(message->topic,
-                                 bytes == nullptr ? std::string()
-                                                  : std::string(bytes, static_cast<std::size_t>(
-                                                                           message->payloadlen)));
+        client.handlers_.message(
+            message->topic,
+            bytes == nullptr ? std::string()
+                             : std::string(bytes, static_cast<std::size_t>(message->payloadlen)));
     }
 }
 

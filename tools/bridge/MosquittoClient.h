@@ -36,6 +36,7 @@ class MosquittoClient final : public MqttClient {
     Handlers handlers_;
     mosquitto* mosq_ = nullptr;
     bool started_ = false;
+    bool refused_ = false;  // the client's thread only
     std::atomic<int> unacknowledged_{0};
 };
 

@@ -196,7 +196,8 @@ bool Bridge::look(Board& board) {
     }
     board.data = session.board().snapshot();
     if (board.data.BoardClock) {
-        board.extras.clockDifferenceS = boardAheadSeconds(*board.data.BoardClock, session.clock().now());
+        board.extras.clockDifferenceS =
+            boardAheadSeconds(*board.data.BoardClock, session.clock().now());
     }
     return true;
 }
@@ -243,8 +244,8 @@ void Bridge::refreshValues() {
         if (!settings_.discoveryPrefix.empty()) {
             const bridge::BoardShape shape = bridge::boardShapeOf(board.data);
             if (shape != board.shapeSent) {
-                publisher_.set(bridge::discoveryMessages(board.device, shape,
-                                                         settings_.discoveryPrefix));
+                publisher_.set(
+                    bridge::discoveryMessages(board.device, shape, settings_.discoveryPrefix));
                 board.shapeSent = shape;
             }
         }
@@ -286,15 +287,16 @@ void Bridge::refuse(Board& board, const std::string& topic, const std::string& w
 }
 
 void Bridge::handleCommand(Board& board, const std::string& topic, const std::string& payload) {
-    const bridge::Command command =
-        bridge::commandOf(board.topics, topic, payload, bridge::boardShapeOf(board.data).fieldDigits);
+    const bridge::Command command = bridge::commandOf(board.topics, topic, payload,
+                                                      bridge::boardShapeOf(board.data).fieldDigits);
     if (const auto* refusal = std::get_if<bridge::Refusal>(&command)) {
         refuse(board, topic, refusal->text);
         return;
     }
     if (!lineUp_) {
-        refuse(board, topic, "the line to " + platform::shownPortName(settings_.port) +
-                                 " is down; nothing was sent");
+        refuse(board, topic,
+               "the line to " + platform::shownPortName(settings_.port) +
+                   " is down; nothing was sent");
         return;
     }
     link::BoardOperations& ops = line_.session().operations();
@@ -321,9 +323,9 @@ void Bridge::handleCommand(Board& board, const std::string& topic, const std::st
     }
     if (const auto* mode = std::get_if<bridge::SetMode>(&command)) {
         liveMaster_.reset();
-        board.data.BoardCopy.modeFlags =
-            static_cast<std::uint8_t>(mode->master ? board.data.BoardCopy.modeFlags | link::op::kMasterBit
-                                                   : board.data.BoardCopy.modeFlags & ~link::op::kMasterBit);
+        board.data.BoardCopy.modeFlags = static_cast<std::uint8_t>(
+            mode->master ? board.data.BoardCopy.modeFlags | link::op::kMasterBit
+                         : board.data.BoardCopy.modeFlags & ~link::op::kMasterBit);
         board.registersRead = false;
     }
     say(link::boardAddressText(board.address) + ": " + topic + " done");

@@ -162,8 +162,7 @@ Problem bridgeArguments(ArgumentReader& args, CliOptions& options) {
         } else if (flag == "--prefix") {
             // One or more topic levels, no wildcards: the command topics are subscribed below it.
             if (v->empty() || v->front() == '/' || v->back() == '/' ||
-                v->find_first_of("+#") != std::string::npos ||
-                v->find("//") != std::string::npos) {
+                v->find_first_of("+#") != std::string::npos || v->find("//") != std::string::npos) {
                 return "--prefix must be topic levels without wildcards, such as horalux";
             }
             options.topicPrefix = *v;

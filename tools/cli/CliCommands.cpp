@@ -477,7 +477,7 @@ int runCommand(const CliOptions& options, std::ostream& out, std::ostream& err,
     CommandContext context(options, out, err, interrupted);
     const int status = options.perBoard() && options.command->perBoard
                            ? runPerBoard(options, out, err, interrupted)
-                                          : options.command->run(context);
+                           : options.command->run(context);
     out.flush();
     if (!out && status == 0 && !interrupted) {
         // A closed pipe or a full disk behind standard output: what was asked is not all there.
