@@ -232,18 +232,17 @@ const CliCommand kCommands[] = {
      "than S seconds (default 2); reopen a lost line; write nothing\n"
      "while the PC clock is not synchronised unless trusted",
      false, keepTimeArguments, keepTime},
-    {"bridge",
-     "--broker URL [--ca FILE] [--user U --password-file F] [--prefix P] "
-     "[--discovery homeassistant|off] [--keep-time PERIOD [--trust-pc-clock]]",
-     "the boards of --address on the MQTT broker at URL\n"
+    {"bridge", "--broker URL [--ca F] [--user U --password-file F] [OPTIONS]",
+     "put the boards of --address on the MQTT broker at URL\n"
      "(mqtt://HOST[:PORT] or mqtts://HOST[:PORT], --ca its CA)\n"
-     "until stopped:\n"
-     "their values and availability published (retained, under\n"
-     "P/LINE/ADDR, P horalux), user fields, time sync and mode\n"
-     "taken from the .../set topics, Home Assistant discovery\n"
-     "(unless off); --keep-time keeps the clocks as keep-time\n"
-     "does; the password is the first line of F (or of\n"
-     "$CREDENTIALS_DIRECTORY/mqtt-password); not on Windows",
+     "until stopped: their values and availability published\n"
+     "(retained, under P/LINE/ADDR), user fields, time sync and\n"
+     "mode taken from the .../set topics; the password is the\n"
+     "first line of F (or of $CREDENTIALS_DIRECTORY/mqtt-password);\n"
+     "OPTIONS: --prefix P (default horalux), --discovery\n"
+     "homeassistant|off (default homeassistant), --keep-time\n"
+     "PERIOD [--trust-pc-clock] (keeps the clocks as keep-time\n"
+     "does); not on Windows",
      true, bridgeArguments, bridge, false, true},
     {"scan", "[--speeds 9600,115200] [--addresses FROM-TO] [--out FILE]",
      "find the boards on the line, every address (default 1-254)\n"
