@@ -127,10 +127,11 @@ TEST(CliOptions, RejectsBadUsageWithAReason) {
 }
 
 TEST(CliOptions, TheBridgeTakesAWholeAddressListOnOnePortAndTheBrokersCaAfterItsName) {
-    const CliOptions o =
-        parsed({"--port", "/tmp/b", "--address", "1-3,77", "bridge", "--broker", "mqtts://h",
-                "--ca", "ca.pem", "--user", "u", "--password-file", "pw", "--prefix",
-                "site/boards", "--discovery", "off", "--keep-time", "1h", "--trust-pc-clock"});
+    const CliOptions o = parsed({"--port", "/tmp/b",      "--address",   "1-3,77",
+                                 "bridge", "--broker",    "mqtts://h",   "--ca",
+                                 "ca.pem", "--user",      "u",           "--password-file",
+                                 "pw",     "--prefix",    "site/boards", "--discovery",
+                                 "off",    "--keep-time", "1h",          "--trust-pc-clock"});
     EXPECT_EQ(o.addresses, (std::vector<std::uint8_t>{1, 2, 3, 77}));
     EXPECT_EQ(o.broker, "mqtts://h");
     EXPECT_EQ(o.brokerCa, "ca.pem");

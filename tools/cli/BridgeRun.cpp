@@ -142,6 +142,7 @@ void Bridge::clockRead(std::uint8_t address, const KeptLine::Reading& reading) {
     if (!reading.clock) {
         return;
     }
+    changed_ = true;
     for (Board& board : boards_) {
         if (board.address == address) {
             board.extras.clockDifferenceS =
@@ -152,6 +153,7 @@ void Bridge::clockRead(std::uint8_t address, const KeptLine::Reading& reading) {
 
 void Bridge::lineOpened() {
     lineUp_ = true;
+    changed_ = true;
     liveMaster_.reset();
     for (Board& board : boards_) {
         // The board may have been changed or replaced meanwhile: everything is read anew.
@@ -162,6 +164,7 @@ void Bridge::lineOpened() {
 
 void Bridge::lineClosed() {
     lineUp_ = false;
+    changed_ = true;
     for (Board& board : boards_) {
         board.answered = false;
     }
@@ -172,6 +175,7 @@ void Bridge::onBoardMode(std::uint8_t code) {
     if (boards_.size() == 1 && (code == link::kBoardModeMaster || code == link::kBoardModeSlave)) {
         liveMaster_ = code == link::kBoardModeMaster;
     }
+    changed_ = true;
 }
 
 bool Bridge::waitForRing(std::uint32_t limitMs) {
@@ -212,6 +216,9 @@ bool Bridge::online(const Board& board) const {
 }
 
 void Bridge::refreshValues() {
+    if (!std::exchange(changed_, false)) {
+        return;
+    }
     std::optional<link::BoardData> live;
     if (lineUp_) {
         live = line_.session().board().snapshot();
@@ -328,6 +335,7 @@ void Bridge::handleCommand(Board& board, const std::string& topic, const std::st
                          : board.data.BoardCopy.modeFlags & ~link::op::kMasterBit);
         board.registersRead = false;
     }
+    changed_ = true;
     say(link::boardAddressText(board.address) + ": " + topic + " done");
     // What the board holds now is read back and published at once.
     board.nextLookAt = line_.session().tick().nowMs();
@@ -342,6 +350,7 @@ void Bridge::step() {
                 continue;
             }
             board.answered = look(board);
+            changed_ = true;
             board.nextLookAt = line_.session().tick().nowMs() + kLookIntervalMs;
             if (!lineUp_ || line_.lost()) {
                 break;

@@ -68,6 +68,7 @@ class Bridge final : public LineWatcher {
 
     void onBoardMode(std::uint8_t code) override;
     void onRequestFailed() override { ++failures_; }
+    void onBoardChanged() override { changed_ = true; }
 
   private:
     struct Board {
@@ -103,6 +104,8 @@ class Bridge final : public LineWatcher {
     std::string statusTopic_;
     bool lineUp_ = false;
     unsigned failures_ = 0;
+    // Something the published values come from changed since they were last made.
+    bool changed_ = true;
     std::optional<bool> liveMaster_;  // one board: what its status frames say
     bool brokerUp_ = false;
     std::string toldProblem_;

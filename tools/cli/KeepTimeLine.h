@@ -24,6 +24,8 @@ class LineWatcher {
     virtual void onBoardMode(std::uint8_t code) = 0;
     // A request went unanswered through all its tries.
     virtual void onRequestFailed() = 0;
+    // The decoded board state changed (a status frame, a reply).
+    virtual void onBoardChanged() = 0;
 };
 
 // The keeper's line on a board session. Unlike the one-shot commands' session it outlives
@@ -64,8 +66,13 @@ class SessionKeptLine final : public KeptLine, private link::ExchangeEvents, pri
     void onExchangeInfo(const link::TStrMsg&) override {}
     bool takesExchangeInfo() const override { return false; }
     void onRingState(bool) override {}
-    void refreshBoardView() override {}
-    void refreshUserFields() override {}
+    void refreshBoardView() override { boardChanged(); }
+    void refreshUserFields() override { boardChanged(); }
+    void boardChanged() {
+        if (watcher_ != nullptr) {
+            watcher_->onBoardChanged();
+        }
+    }
     void onLinkDown() override;
 
     // Prompts: no one is there to answer; what the core says goes to the journal.

@@ -36,9 +36,9 @@ TEST(BrokerSettings, BrokerUrlsGiveHostPortAndTlsOrAReason) {
     }
     EXPECT_EQ(brokerText(std::get<BrokerSettings>(parseBrokerUrl("mqtt://[::1]"))),
               "mqtt://[::1]:1883");
-    for (const char* bad : {"broker.lan", "tcp://h:1", "mqtt://", "mqtt://h:", "mqtt://h:0",
-                            "mqtt://h:65536", "mqtt://h:1x", "mqtt://u@h", "mqtt://[::1",
-                            "mqtt://[::1]x"}) {
+    for (const char* bad :
+         {"broker.lan", "tcp://h:1", "mqtt://", "mqtt://h:", "mqtt://h:0", "mqtt://h:65536",
+          "mqtt://h:1x", "mqtt://u@h", "mqtt://[::1", "mqtt://[::1]x"}) {
         EXPECT_TRUE(std::holds_alternative<std::string>(parseBrokerUrl(bad))) << bad;
     }
 }
