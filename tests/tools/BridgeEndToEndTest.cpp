@@ -213,13 +213,23 @@ TEST_F(Bridge, TheStateIsBackAfterTheBrokerRestartsAndTheBoardGoesOfflineWhilePu
                                              line.string()};
     std::optional<BoardProcess> board(std::in_place, boardArgs);
     board->devicePath();
+    // Board 7 of this line was bridged once; it is not now, so its entities go.
+    const std::string lineName = "_tmp_" + dir_.filename().string() + "_line";
+    publish(broker, "homeassistant/sensor/horalux_" + lineName + "_7/main_text/config", "{}", "-r");
     Watched bridge = bridgeProcess(
         line.string(), {"--broker", "mqtt://127.0.0.1:" + std::to_string(broker.port())});
-    const std::string base = "horalux/_tmp_" + dir_.filename().string() + "_line/1";
+    const std::string base = "horalux/" + lineName + "/1";
     {
         Watched sub = subscriber(broker);
         ASSERT_TRUE(sub.saw(base + "/temperature_1 21.50")) << sub.text() << bridge.text();
+        EXPECT_TRUE(bridge.saw("$07/7 is bridged no more")) << bridge.text();
     }
+    // What the broker keeps has no config of board 7 any more (a retained one would come at
+    // once; a second without one is the absence).
+    const CommandRun kept = runCommand(
+        "mosquitto_sub -h 127.0.0.1 -p " + std::to_string(broker.port()) +
+        " -C 1 -W 1 -v -t 'homeassistant/sensor/horalux_" + lineName + "_7/main_text/config'");
+    EXPECT_EQ(kept.output.find("{}"), std::string::npos) << kept.output;
 
     // A broker that lost everything gets it all again once the bridge is back.
     broker.kill();

@@ -1,6 +1,7 @@
 #include "BridgeRun.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <ostream>
 
@@ -21,6 +22,9 @@ namespace {
 // A board is looked at (its clock and user fields read) this often, so that one that stops
 // answering goes offline within a minute, as keep-time's checks do.
 constexpr std::uint32_t kLookIntervalMs = 60000;
+// Every tenth look reads the registers again too: a sensor switched on or off at the board, or
+// a user field added, shows within ten minutes.
+constexpr unsigned kLooksPerRegisterRead = 10;
 // How often the bridge's step runs while the line is served: what the broker sent and what the
 // board sent reach the other side within it.
 constexpr std::uint32_t kStepMs = 20;
@@ -188,11 +192,12 @@ bool Bridge::look(Board& board) {
     link::BoardOperations& ops = session.operations();
     aimAt(board.address);
     failures_ = 0;
-    if (!board.registersRead) {
+    if (!board.registersRead || ++board.looksSinceRegisters >= kLooksPerRegisterRead) {
         if (!ops.ReadAllRegisters() || !waitForRing(kRegistersWaitMs) || failures_ != 0) {
             return false;
         }
         board.registersRead = true;
+        board.looksSinceRegisters = 0;
     }
     session.board().lock()->BoardClock.reset();
     if (!ops.readClockAndFields() || !waitForRing(kReadWaitMs) || failures_ != 0) {
@@ -276,8 +281,15 @@ void Bridge::handleBroker() {
             toldProblem_.clear();
             client_.subscribe(settings_.prefix + "/" + bridge::topicSafeLineName(settings_.port) +
                               "/+/+/set");
+            if (!settings_.discoveryPrefix.empty()) {
+                // Every board has this entity: its retained configs tell the boards once bridged.
+                client_.subscribe(settings_.discoveryPrefix + "/sensor/+/main_text/config");
+            }
             // The broker may have lost what it kept: everything goes out again.
             publisher_.reconnected();
+        } else if (event.text.starts_with(settings_.discoveryPrefix + "/") &&
+                   !settings_.discoveryPrefix.empty()) {
+            removeStranger(event.text, event.payload);
         } else {
             for (Board& board : boards_) {
                 if (event.text.starts_with(board.topics.base + "/")) {
@@ -286,6 +298,33 @@ void Bridge::handleBroker() {
             }
         }
     }
+}
+
+void Bridge::removeStranger(const std::string& topic, const std::string& payload) {
+    // ".../sensor/horalux_LINE_ADDR/main_text/config"; an empty one is a removal already.
+    const std::string head = bridge::deviceId(settings_.port, 0);
+    const std::string ours = head.substr(0, head.size() - 1);
+    const std::size_t at = topic.find("/" + ours);
+    if (payload.empty() || at == std::string::npos) {
+        return;
+    }
+    const std::size_t from = at + 1 + ours.size();
+    const std::size_t end = topic.find('/', from);
+    unsigned address = 0;
+    const auto [stop, ec] = std::from_chars(topic.data() + from, topic.data() + end, address);
+    if (ec != std::errc{} || stop != topic.data() + end || address > 254 ||
+        std::any_of(boards_.begin(), boards_.end(),
+                    [&](const Board& b) { return b.address == address; })) {
+        return;
+    }
+    const bridge::BoardDevice gone{settings_.prefix, settings_.port,
+                                   static_cast<std::uint8_t>(address), settings_.version};
+    for (const bridge::Message& message :
+         bridge::removalMessages(gone, settings_.discoveryPrefix)) {
+        client_.publish(message.topic, message.payload, true);
+    }
+    say(link::boardAddressText(static_cast<std::uint8_t>(address)) +
+        " is bridged no more: its entities are removed");
 }
 
 void Bridge::refuse(Board& board, const std::string& topic, const std::string& why) {

@@ -78,6 +78,7 @@ class Bridge final : public LineWatcher {
         link::BoardData data;
         bridge::BoardExtras extras;
         bool registersRead = false;
+        unsigned looksSinceRegisters = 0;
         bool answered = false;  // its last look was answered
         std::optional<std::uint32_t> nextLookAt;
         std::optional<bridge::BoardShape> shapeSent;
@@ -85,6 +86,8 @@ class Bridge final : public LineWatcher {
 
     void handleBroker();
     void handleCommand(Board& board, const std::string& topic, const std::string& payload);
+    // A discovery config of a board of this line that is no longer bridged: its entities go.
+    void removeStranger(const std::string& topic, const std::string& payload);
     // Reads the board's registers (when not yet read), clock and user fields; whether it
     // answered them all.
     bool look(Board& board);
