@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -61,9 +62,10 @@ Watched subscriber(const MosquittoProcess& broker, const std::string& user = {},
     return Watched(argv);
 }
 
-Watched bridgeProcess(const std::string& port, const std::vector<std::string>& options) {
-    std::vector<std::string> argv{HORALUX_CLI_PATH, "--port",  port, "--speed",
-                                  "115200",         "--delay", "0",  "bridge"};
+Watched bridgeProcess(const std::string& port, const std::vector<std::string>& options,
+                      const std::string& addresses = "1") {
+    std::vector<std::string> argv{HORALUX_CLI_PATH, "--port", port,        "--speed", "115200",
+                                  "--delay",        "0",      "--address", addresses, "bridge"};
     argv.insert(argv.end(), options.begin(), options.end());
     return Watched(argv);
 }
@@ -248,6 +250,29 @@ TEST_F(Bridge, TheStateIsBackAfterTheBrokerRestartsAndTheBoardGoesOfflineWhilePu
     board.emplace(boardArgs);
     board->devicePath();
     EXPECT_TRUE(sub.next(base + "/availability online") != "") << sub.text() << bridge.text();
+    EXPECT_EQ(bridge.terminate(), 143);
+}
+
+TEST_F(Bridge, ALineOfBoardsGivesEachItsDeviceAndTheStatusFramesValuesToTheMasterOnly) {
+    MosquittoProcess broker({});
+    BoardProcess board({"--address", "1", "--address", "2", "--master", "--speed", "115200"});
+    Watched bridge = bridgeProcess(
+        board.devicePath(), {"--broker", "mqtt://127.0.0.1:" + std::to_string(broker.port())},
+        "1,2");
+    Watched sub = subscriber(broker);
+    // "/dev/pts/3" is the line "pts_3".
+    std::string lineName = board.devicePath().substr(5);
+    std::replace(lineName.begin(), lineName.end(), '/', '_');
+    const std::string topicLine = "horalux/" + lineName;
+    for (const std::string part :
+         {"/1/temperature_1 21.50", "/1/mode master", "/2/mode slave", "/2/field_0 12.34",
+          "/1/availability online", "/2/availability online"}) {
+        EXPECT_TRUE(sub.saw(topicLine + part)) << part << "\n" << sub.text();
+    }
+    const CommandRun kept = runCommand("mosquitto_sub -h 127.0.0.1 -p " +
+                                       std::to_string(broker.port()) + " -W 1 -v -t '" + topicLine +
+                                       "/2/temperature_1' -t '" + topicLine + "/2/main_text'");
+    EXPECT_EQ(kept.output.find(topicLine), std::string::npos) << kept.output;
     EXPECT_EQ(bridge.terminate(), 143);
 }
 

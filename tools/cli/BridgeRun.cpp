@@ -204,6 +204,13 @@ bool Bridge::look(Board& board) {
         return false;
     }
     board.data = session.board().snapshot();
+    if (boards_.size() > 1 && (board.data.BoardCopy.modeFlags & link::op::kMasterBit) == 0) {
+        // What the status frames brought is the master's, not this slave's.
+        board.data.MainFieldTexts = {};
+        board.data.SensorFieldTexts = {};
+        board.data.CurrentMainItem = 0;
+        board.data.TemperatureNoReading = {};
+    }
     if (board.data.BoardClock) {
         board.extras.clockDifferenceS =
             boardAheadSeconds(*board.data.BoardClock, session.clock().now());
