@@ -118,7 +118,7 @@ void BridgeStatusFrameToBroker(benchmark::State& state) {
     horalux::bridge::MosquittoClient subscriber(settings);
     horalux::bridge::MqttClient::Handlers handlers;
     handlers.connected = [&] { subscriber.subscribe("horalux/+/1/main_text"); };
-    handlers.message = [&](const std::string&, const std::string&) {
+    handlers.message = [&](const std::string&, const std::string&, bool) {
         const std::lock_guard lock(mutex);
         arrivals.push_back(Clock::now());
     };

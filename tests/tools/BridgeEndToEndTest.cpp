@@ -218,9 +218,12 @@ TEST_F(Bridge, TheStateIsBackAfterTheBrokerRestartsAndTheBoardGoesOfflineWhilePu
     // Board 7 of this line was bridged once; it is not now, so its entities go.
     const std::string lineName = "_tmp_" + dir_.filename().string() + "_line";
     publish(broker, "homeassistant/sensor/horalux_" + lineName + "_7/main_text/config", "{}", "-r");
+    // A command left retained would run again at every reconnection: it is refused.
+    publish(broker, "horalux/" + lineName + "/1/field_2/set", "77", "-r");
     Watched bridge = bridgeProcess(
         line.string(), {"--broker", "mqtt://127.0.0.1:" + std::to_string(broker.port())});
     const std::string base = "horalux/" + lineName + "/1";
+    EXPECT_TRUE(bridge.saw("field_2/set refused: a retained command")) << bridge.text();
     {
         Watched sub = subscriber(broker);
         ASSERT_TRUE(sub.saw(base + "/temperature_1 21.50")) << sub.text() << bridge.text();
@@ -256,9 +259,9 @@ TEST_F(Bridge, TheStateIsBackAfterTheBrokerRestartsAndTheBoardGoesOfflineWhilePu
 TEST_F(Bridge, ALineOfBoardsGivesEachItsDeviceAndTheStatusFramesValuesToTheMasterOnly) {
     MosquittoProcess broker({});
     BoardProcess board({"--address", "1", "--address", "2", "--master", "--speed", "115200"});
-    Watched bridge = bridgeProcess(
-        board.devicePath(), {"--broker", "mqtt://127.0.0.1:" + std::to_string(broker.port())},
-        "1,2");
+    Watched bridge =
+        bridgeProcess(board.devicePath(),
+                      {"--broker", "mqtt://127.0.0.1:" + std::to_string(broker.port())}, "1,2");
     Watched sub = subscriber(broker);
     // "/dev/pts/3" is the line "pts_3".
     std::string lineName = board.devicePath().substr(5);

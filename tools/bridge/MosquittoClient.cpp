@@ -170,7 +170,8 @@ void MosquittoClient::onMessage(mosquitto*, void* self, const mosquitto_message*
         client.handlers_.message(
             message->topic,
             bytes == nullptr ? std::string()
-                             : std::string(bytes, static_cast<std::size_t>(message->payloadlen)));
+                             : std::string(bytes, static_cast<std::size_t>(message->payloadlen)),
+            message->retain);
     }
 }
 

@@ -15,7 +15,9 @@ class MqttClient {
         // The broker refused the connection or it was lost; `why` names the cause. The client
         // tries again by itself, with pauses growing to a minute.
         std::function<void(const std::string& why)> disconnected;
-        std::function<void(const std::string& topic, const std::string& payload)> message;
+        // `retained`: kept by the broker from before, not sent now.
+        std::function<void(const std::string& topic, const std::string& payload, bool retained)>
+            message;
     };
 
     virtual ~MqttClient() = default;

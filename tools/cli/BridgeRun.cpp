@@ -98,15 +98,21 @@ bridge::MqttClient::Handlers BrokerInbox::handlers() {
         const std::lock_guard lock(mutex_);
         news_.push_back({Event::Problem, why, {}});
     };
-    h.message = [this](const std::string& topic, const std::string& payload) {
+    h.message = [this](const std::string& topic, const std::string& payload, bool retained) {
         const std::lock_guard lock(mutex_);
-        news_.push_back({Event::Message, topic, payload});
+        // A flood of commands is not kept without end while the boards are busy.
+        if (news_.size() >= kMostHeldNews) {
+            ++dropped_;
+            return;
+        }
+        news_.push_back({Event::Message, topic, payload, retained});
     };
     return h;
 }
 
-std::vector<BrokerInbox::Event> BrokerInbox::take() {
+std::vector<BrokerInbox::Event> BrokerInbox::take(std::size_t& dropped) {
     const std::lock_guard lock(mutex_);
+    dropped = std::exchange(dropped_, 0);
     return std::exchange(news_, {});
 }
 
@@ -272,7 +278,13 @@ void Bridge::refreshValues() {
 }
 
 void Bridge::handleBroker() {
-    for (BrokerInbox::Event& event : inbox_.take()) {
+    std::size_t dropped = 0;
+    std::vector<BrokerInbox::Event> news = inbox_.take(dropped);
+    if (dropped > 0) {
+        say(std::to_string(dropped) +
+            " messages from the broker were dropped: they came faster than the boards take them");
+    }
+    for (BrokerInbox::Event& event : news) {
         if (event.kind == BrokerInbox::Event::Problem) {
             // Said again only when the cause changes, as keep-time tells a port it cannot open.
             if (event.text != toldProblem_) {
@@ -299,7 +311,14 @@ void Bridge::handleBroker() {
             removeStranger(event.text, event.payload);
         } else {
             for (Board& board : boards_) {
-                if (event.text.starts_with(board.topics.base + "/")) {
+                if (!event.text.starts_with(board.topics.base + "/")) {
+                    continue;
+                }
+                if (event.retained) {
+                    // It would run again at every reconnection.
+                    refuse(board, event.text,
+                           "a retained command is not taken; publish it without retain");
+                } else {
                     handleCommand(board, event.text, event.payload);
                 }
             }

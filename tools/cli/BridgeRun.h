@@ -27,14 +27,18 @@ class BrokerInbox {
         enum Kind { Connected, Problem, Message } kind;
         std::string text;  // the problem, or the message's topic
         std::string payload;
+        bool retained = false;
     };
     bridge::MqttClient::Handlers handlers();
-    // What came since the last call, in order.
-    std::vector<Event> take();
+    // What came since the last call, in order; `dropped` the messages left out since.
+    std::vector<Event> take(std::size_t& dropped);
 
   private:
+    static constexpr std::size_t kMostHeldNews = 1000;
+
     std::mutex mutex_;
     std::vector<Event> news_;
+    std::size_t dropped_ = 0;
 };
 
 // The bridge's main side: the boards of one line between their session and the broker. Its
