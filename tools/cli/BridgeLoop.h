@@ -45,6 +45,10 @@ class BrokerInbox {
 // step runs between the line's waits, on the main thread.
 class Bridge final : public LineWatcher {
   public:
+    // How often the step runs while the line is served: what the broker sent and what the
+    // board sent reach the other side within it.
+    static constexpr std::uint32_t kStepMs = 20;
+
     struct Settings {
         std::string port;
         std::vector<std::uint8_t> addresses;
