@@ -256,12 +256,14 @@ TEST_F(Bridge, TheStateIsBackAfterTheBrokerRestartsAndTheBoardGoesOfflineWhilePu
     EXPECT_EQ(bridge.terminate(), 143);
 }
 
-TEST_F(Bridge, ALineOfBoardsGivesEachItsDeviceAndTheStatusFramesValuesToTheMasterOnly) {
+TEST_F(Bridge, ALineOfBoardsGetsADeviceEachTheStatusValuesGoToTheMasterAndClocksAreKept) {
     MosquittoProcess broker({});
     BoardProcess board({"--address", "1", "--address", "2", "--master", "--speed", "115200"});
-    Watched bridge =
-        bridgeProcess(board.devicePath(),
-                      {"--broker", "mqtt://127.0.0.1:" + std::to_string(broker.port())}, "1,2");
+    // Keep-time's clock keeping in the same process: all boards of the list at once.
+    Watched bridge = bridgeProcess(board.devicePath(),
+                                   {"--broker", "mqtt://127.0.0.1:" + std::to_string(broker.port()),
+                                    "--keep-time", "1h", "--trust-pc-clock"},
+                                   "1,2");
     Watched sub = subscriber(broker);
     // "/dev/pts/3" is the line "pts_3".
     std::string lineName = board.devicePath().substr(5);
@@ -276,6 +278,7 @@ TEST_F(Bridge, ALineOfBoardsGivesEachItsDeviceAndTheStatusFramesValuesToTheMaste
                                        std::to_string(broker.port()) + " -W 1 -v -t '" + topicLine +
                                        "/2/temperature_1' -t '" + topicLine + "/2/main_text'");
     EXPECT_EQ(kept.output.find(topicLine), std::string::npos) << kept.output;
+    EXPECT_TRUE(bridge.saw("time written to all boards (on connecting)")) << bridge.text();
     EXPECT_EQ(bridge.terminate(), 143);
 }
 
