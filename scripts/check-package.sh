@@ -23,25 +23,30 @@ for f in usr/share/applications/horalux.desktop usr/share/icons/hicolor/scalable
          usr/share/icons/hicolor/48x48/apps/horalux.png usr/share/icons/hicolor/256x256/apps/horalux.png \
          usr/share/man/man1/horalux-cli.1.gz usr/share/man/man1/horalux-board.1.gz \
          usr/share/man/man1/horalux.1.gz lib/systemd/system/horalux-keep-time@.service \
-         etc/default/horalux-keep-time; do
+         etc/default/horalux-keep-time lib/systemd/system/horalux-bridge@.service \
+         etc/default/horalux-bridge; do
   [[ -s $scratch/$f ]] || { echo "missing from the package: /$f" >&2; exit 1; }
 done
-dpkg-deb --info "$deb" conffiles | grep -qx /etc/default/horalux-keep-time ||
-  { echo "/etc/default/horalux-keep-time is no conffile" >&2; exit 1; }
+for conffile in /etc/default/horalux-keep-time /etc/default/horalux-bridge; do
+  dpkg-deb --info "$deb" conffiles | grep -qx "$conffile" ||
+    { echo "$conffile is no conffile" >&2; exit 1; }
+done
 
-# The unit checked as the package installs it, but for its program, which it finds in the
-# unpacked package. Any warning fails the check. The manual page it names is checked above
+# The units checked as the package installs them, but for their program, which they find in the
+# unpacked package. Any warning fails the check. The manual page they name is checked above
 # (verify would ask man, which a build machine need not have).
 units=$scratch/units
 mkdir "$units"
-sed "s|/usr/bin/horalux-cli|$scratch/usr/bin/horalux-cli|" \
-  "$scratch/lib/systemd/system/horalux-keep-time@.service" >"$units/horalux-keep-time@.service"
 verify_log=$scratch/verify.log
-SYSTEMD_LOG_LEVEL=warning systemd-analyze verify --man=no \
-  "$units/horalux-keep-time@ttyUSB0.service" >"$verify_log" 2>&1 ||
-  { cat "$verify_log"; echo "systemd-analyze verify failed" >&2; exit 1; }
-if grep -F horalux-keep-time "$verify_log"; then
-  echo "systemd-analyze verify warns about the unit" >&2
-  exit 1
-fi
+for unit in horalux-keep-time horalux-bridge; do
+  sed "s|/usr/bin/horalux-cli|$scratch/usr/bin/horalux-cli|" \
+    "$scratch/lib/systemd/system/$unit@.service" >"$units/$unit@.service"
+  SYSTEMD_LOG_LEVEL=warning systemd-analyze verify --man=no \
+    "$units/$unit@ttyUSB0.service" >"$verify_log" 2>&1 ||
+    { cat "$verify_log"; echo "systemd-analyze verify failed for $unit" >&2; exit 1; }
+  if grep -F "$unit" "$verify_log"; then
+    echo "systemd-analyze verify warns about $unit" >&2
+    exit 1
+  fi
+done
 echo "package check passed"

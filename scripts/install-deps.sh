@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           chrony ser2net qt6-base-dev nlohmann-json3-dev
+          libmosquitto-dev mosquitto mosquitto-clients openssl
           dpkg-dev file help2man lintian desktop-file-utils appstream systemd "$@")
 
 missing=()
@@ -23,8 +24,9 @@ if [[ $(id -u) -ne 0 ]]; then
   sudo_cmd=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
-# chrony is wanted for its daemon binary only (the tests run their own copy that never touches
-# the clock): keep package installs from starting any system service.
+# chrony and mosquitto are wanted for their daemon binaries only (the tests run their own
+# copies; chrony's never touches the clock): keep package installs from starting any system
+# service.
 policy=/usr/sbin/policy-rc.d
 if [[ ! -e $policy ]]; then
   printf '#!/bin/sh\nexit 101\n' | "${sudo_cmd[@]}" tee "$policy" >/dev/null

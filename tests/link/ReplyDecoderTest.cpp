@@ -173,6 +173,22 @@ TEST_F(ReplyDecoderTest, ViewZeroKeepsTheMainTextsButStillUpdatesTemperaturesAnd
     EXPECT_EQ(s.SensorFieldTexts[7], "07.03 ");
 }
 
+TEST_F(ReplyDecoderTest, ASensorsNoReadingShowsAsZeroButIsMarkedAsNoMeasurement) {
+    setFormats({5, 3, 3, 0, 4, 4, 4, 3});
+    Status status;
+    status.temperature(1, 0x00, 0, 1);  // a real 0 °C
+    status.temperature(2, 0x80, 0, 1);
+    deliverStatus(status);
+    BoardData s = state();
+    EXPECT_EQ(s.SensorFieldTexts[1], s.SensorFieldTexts[2]);  // the board shows both as 0
+    EXPECT_EQ(s.TemperatureNoReading, (std::array<bool, 3>{false, true, false}));
+
+    // The next frame with a reading clears the mark.
+    status.temperature(2, 0x05, 0, 1);
+    deliverStatus(status);
+    EXPECT_EQ(state().TemperatureNoReading, (std::array<bool, 3>{}));
+}
+
 TEST_F(ReplyDecoderTest, SensorFormatsFollowTheirTables) {
     const struct {
         std::size_t entry;  // sensor text

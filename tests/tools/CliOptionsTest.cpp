@@ -108,6 +108,15 @@ TEST(CliOptions, RejectsBadUsageWithAReason) {
         {"sntp", "host:65536"},
         {"sntp", "host:12x"},
         {"write-registers", "a.cs", "--set-addr"},
+        {"bridge"},
+        {"bridge", "--broker"},
+        {"--port", "a", "--port", "b", "bridge", "--broker", "mqtt://h"},
+        {"bridge", "--broker", "mqtt://h", "--prefix", "a/+"},
+        {"bridge", "--broker", "mqtt://h", "--prefix", "/a"},
+        {"bridge", "--broker", "mqtt://h", "--password-file", "f"},
+        {"bridge", "--broker", "mqtt://h", "--discovery", "yes"},
+        {"bridge", "--broker", "mqtt://h", "--keep-time", "5x"},
+        {"--address", "1,2", "keep-time"},
     };
     for (const auto& args : bad) {
         const auto result = parseCliOptions(args);
@@ -115,6 +124,28 @@ TEST(CliOptions, RejectsBadUsageWithAReason) {
             << (args.empty() ? "(none)" : args.back());
         EXPECT_FALSE(std::get<UsageError>(result).message.empty());
     }
+}
+
+TEST(CliOptions, TheBridgeTakesAWholeAddressListOnOnePortAndTheBrokersCaAfterItsName) {
+    const CliOptions o = parsed({"--port", "/tmp/b",      "--address",   "1-3,77",
+                                 "bridge", "--broker",    "mqtts://h",   "--ca",
+                                 "ca.pem", "--user",      "u",           "--password-file",
+                                 "pw",     "--prefix",    "site/boards", "--discovery",
+                                 "off",    "--keep-time", "1h",          "--trust-pc-clock"});
+    EXPECT_EQ(o.addresses, (std::vector<std::uint8_t>{1, 2, 3, 77}));
+    EXPECT_EQ(o.broker, "mqtts://h");
+    EXPECT_EQ(o.brokerCa, "ca.pem");
+    EXPECT_EQ(o.mqttUser, "u");
+    EXPECT_EQ(o.passwordFile, "pw");
+    EXPECT_EQ(o.topicPrefix, "site/boards");
+    EXPECT_EQ(o.discoveryPrefix, "");
+    EXPECT_EQ(o.bridgeKeepPeriodS, 3600U);
+    EXPECT_TRUE(o.trustPcClock);
+
+    const CliOptions plain = parsed({"bridge", "--broker", "mqtt://h"});
+    EXPECT_EQ(plain.topicPrefix, "horalux");
+    EXPECT_EQ(plain.discoveryPrefix, "homeassistant");
+    EXPECT_FALSE(plain.bridgeKeepPeriodS.has_value());
 }
 
 TEST(CliOptions, HelpAndVersionWinOverEverythingElse) {

@@ -141,8 +141,10 @@ struct Keeping : ::testing::Test {
         stop = false;
         err.str("");
     }
-    void keep(std::uint32_t periodS, std::uint8_t address, bool trusted = false) {
+    void keep(std::uint32_t periodS, std::uint8_t address, bool trusted = false,
+              bool writes = true) {
         KeepTimeSettings settings;
+        settings.writes = writes;
         settings.periodS = periodS;
         settings.address = address;
         settings.trustPcClock = trusted;
@@ -176,6 +178,17 @@ TEST_F(Keeping, AllBoardsGetTheTimeOnConnectingAndEveryPeriodAndAreNeverRead) {
     EXPECT_EQ(said("connected to ttyUSB0"), 1U);
     EXPECT_EQ(said("time written to all boards"), 4U);
     EXPECT_EQ(said("\n"), 5U) << err.str();  // nothing per poll
+}
+
+TEST_F(Keeping, AKeeperThatDoesNotWriteOnlyKeepsTheLineOpenAndReopensIt) {
+    line->rate = 1.5;  // far off: a writing keeper would write at once
+    line->upFor = {s(100)};
+    line->stopAt = s(400);
+    keep(60, 1, true, false);
+    EXPECT_TRUE(line->writes.empty());
+    EXPECT_TRUE(line->reads.empty());
+    EXPECT_EQ(line->opens.size(), 2U);
+    EXPECT_EQ(said("reopened ttyUSB0"), 1U) << err.str();
 }
 
 TEST_F(Keeping, OneBoardIsWrittenAgainOnlyOnceItsClockIsOffPastTheLimit) {

@@ -108,7 +108,7 @@ BoardValues boardValuesOf(const link::BoardData& data, const BoardExtras& extras
     const auto& sensor = data.SensorFieldTexts;
     for (std::size_t n = 0; n < 3; ++n) {
         const std::uint8_t format = formats[1 + n];
-        if (format == 0) {
+        if (format == 0 || data.TemperatureNoReading[n]) {
             continue;
         }
         // The main field's text keeps the sign and, in some styles, the hundredths.

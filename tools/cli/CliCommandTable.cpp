@@ -138,6 +138,58 @@ Problem sntpArguments(ArgumentReader& args, CliOptions& options) {
     return std::nullopt;
 }
 
+Problem bridgeArguments(ArgumentReader& args, CliOptions& options) {
+    // Each takes a value; the broker's --ca is read here, after the command's name, so it never
+    // meets the options before it.
+    while (args.more()) {
+        const std::string flag = *args.take();
+        if (flag == "--trust-pc-clock") {
+            options.trustPcClock = true;
+            continue;
+        }
+        const auto v = args.take();
+        if (!v) {
+            return flag + " needs a value";
+        }
+        if (flag == "--broker") {
+            options.broker = *v;
+        } else if (flag == "--ca") {
+            options.brokerCa = *v;
+        } else if (flag == "--user") {
+            options.mqttUser = *v;
+        } else if (flag == "--password-file") {
+            options.passwordFile = *v;
+        } else if (flag == "--prefix") {
+            // One or more topic levels, no wildcards: the command topics are subscribed below it.
+            if (v->empty() || v->front() == '/' || v->back() == '/' ||
+                v->find_first_of("+#") != std::string::npos || v->find("//") != std::string::npos) {
+                return "--prefix must be topic levels without wildcards, such as horalux";
+            }
+            options.topicPrefix = *v;
+        } else if (flag == "--discovery") {
+            if (*v != "homeassistant" && *v != "off") {
+                return "--discovery must be homeassistant or off";
+            }
+            options.discoveryPrefix = *v == "off" ? "" : *v;
+        } else if (flag == "--keep-time") {
+            const auto period = parseKeepPeriod(*v);
+            if (!period) {
+                return "--keep-time needs a time such as 60s, 1h, 3h or 1d";
+            }
+            options.bridgeKeepPeriodS = *period;
+        } else {
+            return "unknown bridge option " + flag;
+        }
+    }
+    if (options.broker.empty()) {
+        return "bridge needs --broker mqtt://HOST[:PORT] or mqtts://HOST[:PORT]";
+    }
+    if (!options.passwordFile.empty() && options.mqttUser.empty()) {
+        return "--password-file needs --user";
+    }
+    return std::nullopt;
+}
+
 const CliCommand kCommands[] = {
     {"ports", "", "list the serial ports", false, nullptr, listPorts},
     {"read-registers", "[--out FILE | --out-dir DIR]",
@@ -180,6 +232,18 @@ const CliCommand kCommands[] = {
      "than S seconds (default 2); reopen a lost line; write nothing\n"
      "while the PC clock is not synchronised unless trusted",
      false, keepTimeArguments, keepTime},
+    {"bridge", "--broker URL [--ca F] [--user U --password-file F] [OPTIONS]",
+     "put the boards of --address on the MQTT broker at URL\n"
+     "(mqtt://HOST[:PORT] or mqtts://HOST[:PORT], --ca its CA)\n"
+     "until stopped: their values and availability published\n"
+     "(retained, under P/LINE/ADDR), user fields, time sync and\n"
+     "mode taken from the .../set topics; the password is the\n"
+     "first line of F (or of $CREDENTIALS_DIRECTORY/mqtt-password);\n"
+     "OPTIONS: --prefix P (default horalux), --discovery\n"
+     "homeassistant|off (default homeassistant), --keep-time\n"
+     "PERIOD [--trust-pc-clock] (keeps the clocks as keep-time\n"
+     "does); not on Windows",
+     true, bridgeArguments, bridge, false, true},
     {"scan", "[--speeds 9600,115200] [--addresses FROM-TO] [--out FILE]",
      "find the boards on the line, every address (default 1-254)\n"
      "at every speed: a line per board with its address, speed,\n"
@@ -221,6 +285,8 @@ constexpr std::string_view kUsageTail =
     "\n"
     "keep-time as a service for a port, with its settings in /etc/default/horalux-keep-time:\n"
     "  systemctl enable --now horalux-keep-time@ttyUSB0\n"
+    "bridge likewise, with /etc/default/horalux-bridge:\n"
+    "  systemctl enable --now horalux-bridge@ttyUSB0\n"
 #endif
     ;
 

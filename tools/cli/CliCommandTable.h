@@ -85,6 +85,8 @@ struct CliCommand {
     int (*run)(CommandContext& context) = nullptr;
     // Runs for each board of an address list, and on several ports at once.
     bool perBoard = false;
+    // Takes an address list whole, on one port, rather than board after board.
+    bool wholeList = false;
 };
 
 // Every command, in the order the usage lists them.

@@ -475,8 +475,9 @@ int runCommand(const CliOptions& options, std::ostream& out, std::ostream& err,
         return kBadUsage;
     }
     CommandContext context(options, out, err, interrupted);
-    const int status = options.perBoard() ? runPerBoard(options, out, err, interrupted)
-                                          : options.command->run(context);
+    const int status = options.perBoard() && options.command->perBoard
+                           ? runPerBoard(options, out, err, interrupted)
+                           : options.command->run(context);
     out.flush();
     if (!out && status == 0 && !interrupted) {
         // A closed pipe or a full disk behind standard output: what was asked is not all there.

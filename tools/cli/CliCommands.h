@@ -38,5 +38,8 @@ int monitor(CommandContext& c);
 int sntp(CommandContext& c);
 // Runs until a signal, on the real port, clock and tick (KeepTimeLine.cpp).
 int keepTime(CommandContext& c);
+// Runs until a signal: the boards of the address list to an MQTT broker and back (BridgeRun.cpp;
+// on Windows it says it is not there).
+int bridge(CommandContext& c);
 
 }  // namespace horalux::cli

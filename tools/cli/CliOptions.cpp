@@ -87,7 +87,11 @@ std::variant<CliOptions, UsageError> parseCliOptions(const std::vector<std::stri
     if (p.more()) {
         return UsageError{"unexpected argument " + p.peek()};
     }
-    if (options.perBoard() && !options.command->perBoard) {
+    if (options.command->wholeList && options.ports.size() > 1) {
+        return UsageError{std::string(options.command->name) +
+                          " works on one port: run one for each port"};
+    }
+    if (options.perBoard() && !options.command->perBoard && !options.command->wholeList) {
         return UsageError{std::string(options.command->name) +
                           " works on one board of one port: give one --address and one --port"};
     }

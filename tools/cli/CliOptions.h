@@ -37,7 +37,14 @@ struct CliOptions {
     std::vector<std::uint32_t> scanSpeeds{9600, 115200};  // scan --speeds
     std::uint8_t scanFirst = 1;                           // scan --addresses FROM-TO
     std::uint8_t scanLast = 254;
-    std::string scanOut;  // scan --out FILE
+    std::string scanOut;                             // scan --out FILE
+    std::string broker;                              // bridge --broker URL
+    std::string brokerCa;                            // bridge --ca FILE
+    std::string mqttUser;                            // bridge --user U
+    std::string passwordFile;                        // bridge --password-file F
+    std::string topicPrefix{"horalux"};              // bridge --prefix
+    std::string discoveryPrefix{"homeassistant"};    // bridge --discovery; empty: off
+    std::optional<std::uint32_t> bridgeKeepPeriodS;  // bridge --keep-time PERIOD
 
     // Every --port (one session each) and every board of --address, in order; `port` and
     // `address` are their first.

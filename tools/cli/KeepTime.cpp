@@ -235,6 +235,12 @@ bool TimeKeeper::write(Reason reason) {
 }
 
 void TimeKeeper::keepConnected() {
+    if (!settings_.writes) {
+        while (!stopped() && !parts_.line.lost()) {
+            parts_.line.serve(kLongestCheckMs);
+        }
+        return;
+    }
     const bool oneBoard = settings_.address != link::kAllBoards;
     const std::uint32_t periodMs = settings_.periodS * kMsPerS;
     std::uint32_t now = parts_.tick.nowMs();

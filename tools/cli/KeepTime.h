@@ -57,6 +57,9 @@ struct KeepTimeSettings {
     bool trustPcClock = false;
     std::uint8_t address = 1;
     std::string port;  // for the messages
+    // False: the line is kept open and reopened, but no time is written or read (the bridge
+    // without --keep-time shares the keeper's way of keeping a line).
+    bool writes = true;
 };
 
 // What the keeper works with; everything outlives it.

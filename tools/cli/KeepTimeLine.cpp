@@ -129,6 +129,15 @@ void SessionKeptLine::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) 
     // Dropped, so the ring goes on; the keeper asks again at its next look.
     noAnswer_ = true;
     session_.connection().dropFailedRequest(std::move(copy));
+    if (watcher_ != nullptr) {
+        watcher_->onRequestFailed();
+    }
+}
+
+void SessionKeptLine::onBoardMode(std::uint8_t code) {
+    if (watcher_ != nullptr) {
+        watcher_->onBoardMode(code);
+    }
 }
 
 void SessionKeptLine::error(std::string_view text) {

@@ -15,6 +15,19 @@
 
 namespace horalux::cli {
 
+// Told what the keeper's line itself passes over, for an owner that shares the line (the
+// bridge). Main thread.
+class LineWatcher {
+  public:
+    virtual ~LineWatcher() = default;
+    // kBoardModeMaster, kBoardModeSlave or the mode register's value, as the exchange tells it.
+    virtual void onBoardMode(std::uint8_t code) = 0;
+    // A request went unanswered through all its tries.
+    virtual void onRequestFailed() = 0;
+    // The decoded board state changed (a status frame, a reply).
+    virtual void onBoardChanged() = 0;
+};
+
 // The keeper's line on a board session. Unlike the one-shot commands' session it outlives
 // failures: a board that does not answer is dropped and reported, a lost line is closed and
 // opened again, all in the same process.
@@ -39,17 +52,27 @@ class SessionKeptLine final : public KeptLine, private link::ExchangeEvents, pri
     void serve(std::uint32_t ms) override;
     bool lost() const override { return lost_; }
 
+    // For an owner that asks more of the boards on the same line, between the keeper's requests.
+    link::Session& session() { return session_; }
+    // nullptr: none.
+    void watch(LineWatcher* watcher) { watcher_ = watcher; }
+
   private:
     Outcome await();
 
     // ExchangeEvents
     void onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override;
-    void onBoardMode(std::uint8_t) override {}
+    void onBoardMode(std::uint8_t code) override;
     void onExchangeInfo(const link::TStrMsg&) override {}
     bool takesExchangeInfo() const override { return false; }
     void onRingState(bool) override {}
-    void refreshBoardView() override {}
-    void refreshUserFields() override {}
+    void refreshBoardView() override { boardChanged(); }
+    void refreshUserFields() override { boardChanged(); }
+    void boardChanged() {
+        if (watcher_ != nullptr) {
+            watcher_->onBoardChanged();
+        }
+    }
     void onLinkDown() override;
 
     // Prompts: no one is there to answer; what the core says goes to the journal.
@@ -64,6 +87,7 @@ class SessionKeptLine final : public KeptLine, private link::ExchangeEvents, pri
     const CliOptions& options_;
     std::ostream& err_;
     const std::atomic<bool>& stop_;
+    LineWatcher* watcher_ = nullptr;
     link::Session session_;
     bool opening_ = false;  // the keeper tells open failures itself, at its own pace
     bool lost_ = true;      // no port is open yet

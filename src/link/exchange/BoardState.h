@@ -26,6 +26,9 @@ struct BoardData {
     // 1..3 temperatures, 4 pressure, 5 humidity, 6 radiation, 7 date.
     std::array<std::string, kSensorFieldEntries> SensorFieldTexts;
     std::array<std::string, kUserFieldEntries> UserFieldTexts;
+    // The last status frame had "no reading" for temperature 1..3: its texts show 0, which is
+    // not a measurement.
+    std::array<bool, 3> TemperatureNoReading{};
     int UserFieldCount = 0;
     // The board's date and time from its last clock reply, shifted by its time zone as the
     // field texts show it; empty until one arrives.

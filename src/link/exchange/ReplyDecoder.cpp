@@ -213,6 +213,7 @@ void ReplyDecoder::decodeStatus() {
 
     for (std::size_t n = 0; n < 3; ++n) {
         const int t = decodeSignedByte(at(status::kTemperatures + n));
+        data->TemperatureNoReading[n] = at(status::kTemperatures + n) == kNoSensorReading;
         values_.temperature.setDecimal(t, 2);
         values_.absTemperature.setDecimal(std::abs(t), 2);
         values_.hundredths.setDecimal(at(status::kHundredths + n), 2);

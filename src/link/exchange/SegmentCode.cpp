@@ -60,7 +60,7 @@ std::vector<std::uint8_t> encodeFieldText(std::string_view text) {
 }
 
 int decodeSignedByte(std::uint8_t byte) {
-    if (byte == 0x80) {
+    if (byte == kNoSensorReading) {
         return 0;
     }
     return byte < 0x80 ? static_cast<int>(byte) : static_cast<int>(byte) - 256;

@@ -41,7 +41,9 @@ bool isFieldTextChar(char c);
 // blank digit.
 std::vector<std::uint8_t> encodeFieldText(std::string_view text);
 
-// Two's complement, except that 0x80 reads as 0 (a sensor's "no reading").
+// A temperature sensor's "no reading".
+inline constexpr std::uint8_t kNoSensorReading = 0x80;
+// Two's complement, except that kNoSensorReading reads as 0, as the board shows it.
 int decodeSignedByte(std::uint8_t byte);
 
 }  // namespace horalux::link

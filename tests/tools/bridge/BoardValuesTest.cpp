@@ -106,6 +106,16 @@ TEST(BoardValues, ABoardsValuesAreTakenWithTheirSignAndOnlyWhileItsSensorIsOn) {
     EXPECT_TRUE(stateMessages(boardValuesOf(fresh, {}), boardTopics("h", "x", 1)).empty());
 }
 
+TEST(BoardValues, ASensorWithNoReadingIsAbsentThoughItsTextReadsZero) {
+    link::BoardData data = weatherBoard();
+    data.MainFieldTexts[3] = "00°";
+    data.SensorFieldTexts[1] = "00";
+    data.TemperatureNoReading[0] = true;
+    EXPECT_EQ(boardValuesOf(data, {}).temperatures[0], std::nullopt);
+    data.TemperatureNoReading[0] = false;  // a real 0 °C
+    EXPECT_EQ(boardValuesOf(data, {}).temperatures[0], "0");
+}
+
 TEST(BoardValues, ASignlessSensorTextAloneLeavesTheTemperatureAbsent) {
     link::BoardData data = weatherBoard();
     data.MainFieldTexts[3].clear();  // a style that builds no main text

@@ -1,0 +1,320 @@
+// horalux-cli bridge run as a program between a real mosquitto broker on loopback and stand-in
+// boards on pseudo-terminals, watched with mosquitto_sub. Every wait is for a message or a line;
+// the deadline only ends a test that failed.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "link/session/UserFieldPayload.h"
+#include "support/BoardProcess.h"
+#include "support/ChildProcess.h"
+#include "support/CommandRun.h"
+#include "support/MosquittoProcess.h"
+
+namespace horalux::test {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+constexpr int kDeadlineMs = 30000;
+
+// A program of the test whose output is read line by line.
+class Watched {
+  public:
+    explicit Watched(const std::vector<std::string>& argv)
+        : process_(argv, ChildProcess::Output::Pipe) {}
+    // Whether a line holding `part` came, before or within the deadline.
+    bool saw(const std::string& part, int timeoutMs = kDeadlineMs) {
+        return process_.output().find(part) != std::string::npos ||
+               process_.waitForLine(part, timeoutMs).has_value();
+    }
+    // The next line holding `part`, after the last one taken; empty when none comes.
+    std::string next(const std::string& part) {
+        return process_.waitForLine(part, kDeadlineMs).value_or("");
+    }
+    int terminate() { return process_.stop(SIGTERM); }
+    const std::string& text() const { return process_.output(); }
+
+  private:
+    ChildProcess process_;
+};
+
+// Every message of the broker as "topic payload" lines, the retained ones first.
+Watched subscriber(const MosquittoProcess& broker, const std::string& user = {},
+                   const std::string& password = {}) {
+    std::vector<std::string> argv{"/usr/bin/mosquitto_sub",      "-h", "127.0.0.1", "-p",
+                                  std::to_string(broker.port()), "-v", "-t",        "#"};
+    if (!user.empty()) {
+        argv.insert(argv.end(), {"-u", user, "-P", password});
+    }
+    return Watched(argv);
+}
+
+Watched bridgeProcess(const std::string& port, const std::vector<std::string>& options,
+                      const std::string& addresses = "1") {
+    std::vector<std::string> argv{HORALUX_CLI_PATH, "--port", port,        "--speed", "115200",
+                                  "--delay",        "0",      "--address", addresses, "bridge"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    return Watched(argv);
+}
+
+void publish(const MosquittoProcess& broker, const std::string& topic, const std::string& payload,
+             const std::string& credentials = {}) {
+    const CommandRun run =
+        runCommand("mosquitto_pub -h 127.0.0.1 -p " + std::to_string(broker.port()) + " " +
+                   credentials + " -t '" + topic + "' -m '" + payload + "'");
+    ASSERT_EQ(run.status, 0) << run.output;
+}
+
+std::string fileText(const fs::path& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// The payload of the line on `topic` (the line as mosquitto_sub -v prints it).
+json configOf(const std::string& output, const std::string& topic) {
+    const std::size_t at = output.find(topic + " {");
+    if (at == std::string::npos) {
+        return {};
+    }
+    const std::size_t start = at + topic.size() + 1;
+    return json::parse(output.substr(start, output.find('\n', start) - start));
+}
+
+class Bridge : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("horalux-bridge-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path passwordFile(const std::string& password, mode_t mode = 0600) {
+        const fs::path path = dir_ / "password";
+        std::ofstream(path) << password << "\n";
+        ::chmod(path.c_str(), mode);
+        return path;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(Bridge, OverTlsWithAPasswordTheBoardAppearsWithItsValuesAndTakesGoodCommandsOnly) {
+    MosquittoProcess broker({.user = "hass", .password = "s3cret word", .tls = true});
+    const fs::path line = dir_ / "line";
+    const fs::path boardLog = dir_ / "board.log";
+    // The clock runs fast, so that the main field's time changes every second or so.
+    BoardProcess board({"--master", "--speed", "115200", "--clock-rate", "60", "--verbose",
+                        "--link", line.string()},
+                       boardLog.string());
+    board.devicePath();
+    Watched sub = subscriber(broker, "hass", "s3cret word");
+    Watched bridge = bridgeProcess(
+        line.string(), {"--broker", "mqtts://127.0.0.1:" + std::to_string(broker.tlsPort()), "--ca",
+                        broker.caFile(), "--user", "hass", "--password-file",
+                        passwordFile("s3cret word").string()});
+    ASSERT_TRUE(bridge.saw("connected to the broker mqtts://127.0.0.1:")) << bridge.text();
+
+    const std::string lineName = "_tmp_" + dir_.filename().string() + "_line";
+    const std::string id = "horalux_" + lineName + "_1";
+    const std::string base = "horalux/" + lineName + "/1";
+    for (const char* part :
+         {"/temperature_1 21.50", "/temperature_2 -3", "/pressure 745", "/humidity 56",
+          "/radiation 0.013", "/mode master", "/field_0 12.34", "/availability online"}) {
+        EXPECT_TRUE(sub.saw(base + part)) << part << "\n" << sub.text();
+    }
+    EXPECT_TRUE(sub.saw("horalux/" + lineName + "/status online"));
+    // Temperature 3 is switched off on the board: no value, and no entity.
+    EXPECT_EQ(sub.text().find(base + "/temperature_3 "), std::string::npos);
+
+    // The discovery configs: what Home Assistant needs of each kind.
+    const std::string ha = "homeassistant/";
+    ASSERT_TRUE(sub.saw(ha + "text/" + id + "/field_2/config {")) << sub.text();
+    const json temperature = configOf(sub.text(), ha + "sensor/" + id + "/temperature_1/config");
+    EXPECT_EQ(temperature.value("device_class", ""), "temperature");
+    EXPECT_EQ(temperature.value("unit_of_measurement", ""), "°C");
+    EXPECT_EQ(temperature.value("state_class", ""), "measurement");
+    EXPECT_EQ(temperature.value("state_topic", ""), base + "/temperature_1");
+    EXPECT_EQ(temperature["device"]["identifiers"], json::array({id}));
+    EXPECT_EQ(temperature["availability"].size(), 2U);
+    const json field = configOf(sub.text(), ha + "text/" + id + "/field_0/config");
+    EXPECT_EQ(field.value("command_topic", ""), base + "/field_0/set");
+    EXPECT_EQ(field.value("max", 0), 4);
+    const json button = configOf(sub.text(), ha + "button/" + id + "/sync_time/config");
+    EXPECT_EQ(button.value("name", ""), "Синхронизировать время");
+    const json mode = configOf(sub.text(), ha + "select/" + id + "/mode/config");
+    EXPECT_EQ(mode["options"], json::array({"master", "slave"}));
+    for (const json* config : {&temperature, &field, &button, &mode}) {
+        EXPECT_TRUE(config->contains("unique_id") && config->contains("name") &&
+                    config->contains("device"))
+            << config->dump();
+    }
+
+    // The board's values change: the main field's time is published as it moves on.
+    const std::string first = sub.next(base + "/main_text ");
+    std::string later = first;
+    while (later == first && !later.empty()) {
+        later = sub.next(base + "/main_text ");
+    }
+    EXPECT_NE(later, "") << sub.text();
+
+    // A good text reaches the board as the window's write of every field; a bad one nothing.
+    publish(broker, base + "/field_1/set", "42.7", "-u hass -P 's3cret word'");
+    ASSERT_TRUE(sub.saw(base + "/field_1 42.7")) << sub.text() << bridge.text();
+    const std::array<std::string, 3> texts{"12.34", "42.7", "123456"};
+    std::array<std::uint8_t, 32> lengths{4, 4, 6};
+    std::string written = "command 00 '?' params 00 0E, data [";
+    for (const std::uint8_t byte : link::buildUserFieldPayload(texts, lengths)) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02X ", byte);
+        written += hex;
+    }
+    written.back() = ']';
+    EXPECT_EQ(occurrences(fileText(boardLog), written), 1U) << written;
+    publish(broker, base + "/field_1/set", "ABCDE", "-u hass -P 's3cret word'");
+    publish(broker, base + "/field_0/set", "123456", "-u hass -P 's3cret word'");
+    EXPECT_TRUE(sub.saw(base + "/error " + base + "/field_1/set")) << sub.text();
+    EXPECT_TRUE(sub.saw(base + "/error " + base + "/field_0/set")) << sub.text();
+    EXPECT_TRUE(bridge.saw("field_0/set refused")) << bridge.text();
+    EXPECT_EQ(occurrences(fileText(boardLog), "command 00 '?'"), 1U);
+
+    // The select switches the board to slave; its status frames stop.
+    publish(broker, base + "/mode/set", "slave", "-u hass -P 's3cret word'");
+    EXPECT_TRUE(sub.saw(base + "/mode slave")) << sub.text() << bridge.text();
+
+    EXPECT_EQ(bridge.terminate(), 143);
+    EXPECT_TRUE(sub.saw(base + "/availability offline")) << sub.text();
+    EXPECT_TRUE(sub.saw("horalux/" + lineName + "/status offline")) << sub.text();
+    EXPECT_EQ(bridge.text().find("s3cret"), std::string::npos);
+}
+
+TEST_F(Bridge, TheStateIsBackAfterTheBrokerRestartsAndTheBoardGoesOfflineWhilePulled) {
+    MosquittoProcess broker({});
+    const fs::path line = dir_ / "line";
+    const std::vector<std::string> boardArgs{"--master", "--speed", "115200", "--link",
+                                             line.string()};
+    std::optional<BoardProcess> board(std::in_place, boardArgs);
+    board->devicePath();
+    // Board 7 of this line was bridged once; it is not now, so its entities go.
+    const std::string lineName = "_tmp_" + dir_.filename().string() + "_line";
+    publish(broker, "homeassistant/sensor/horalux_" + lineName + "_7/main_text/config", "{}", "-r");
+    // A command left retained would run again at every reconnection: it is refused.
+    publish(broker, "horalux/" + lineName + "/1/field_2/set", "77", "-r");
+    Watched bridge = bridgeProcess(
+        line.string(), {"--broker", "mqtt://127.0.0.1:" + std::to_string(broker.port())});
+    const std::string base = "horalux/" + lineName + "/1";
+    EXPECT_TRUE(bridge.saw("field_2/set refused: a retained command")) << bridge.text();
+    {
+        Watched sub = subscriber(broker);
+        ASSERT_TRUE(sub.saw(base + "/temperature_1 21.50")) << sub.text() << bridge.text();
+        EXPECT_TRUE(bridge.saw("$07/7 is bridged no more")) << bridge.text();
+    }
+    // What the broker keeps has no config of board 7 any more (a retained one would come at
+    // once; a second without one is the absence).
+    const CommandRun kept = runCommand(
+        "mosquitto_sub -h 127.0.0.1 -p " + std::to_string(broker.port()) +
+        " -C 1 -W 1 -v -t 'homeassistant/sensor/horalux_" + lineName + "_7/main_text/config'");
+    EXPECT_EQ(kept.output.find("{}"), std::string::npos) << kept.output;
+
+    // A broker that lost everything gets it all again once the bridge is back.
+    broker.kill();
+    ASSERT_TRUE(bridge.saw("the broker mqtt://127.0.0.1:" + std::to_string(broker.port()) + ": "))
+        << bridge.text();
+    broker.start();
+    ASSERT_TRUE(bridge.saw("reconnected to the broker")) << bridge.text();
+    Watched sub = subscriber(broker);
+    EXPECT_TRUE(sub.saw(base + "/temperature_1 21.50")) << sub.text();
+    EXPECT_TRUE(sub.saw("/temperature_1/config {")) << sub.text();
+    EXPECT_TRUE(sub.saw(base + "/availability online")) << sub.text();
+
+    // The board pulled: offline; plugged in again: online.
+    board.reset();
+    EXPECT_TRUE(sub.saw(base + "/availability offline")) << sub.text() << bridge.text();
+    board.emplace(boardArgs);
+    board->devicePath();
+    EXPECT_TRUE(sub.next(base + "/availability online") != "") << sub.text() << bridge.text();
+    EXPECT_EQ(bridge.terminate(), 143);
+}
+
+TEST_F(Bridge, ALineOfBoardsGetsADeviceEachTheStatusValuesGoToTheMasterAndClocksAreKept) {
+    MosquittoProcess broker({});
+    BoardProcess board({"--address", "1", "--address", "2", "--master", "--speed", "115200"});
+    // Keep-time's clock keeping in the same process: all boards of the list at once.
+    Watched bridge = bridgeProcess(board.devicePath(),
+                                   {"--broker", "mqtt://127.0.0.1:" + std::to_string(broker.port()),
+                                    "--keep-time", "1h", "--trust-pc-clock"},
+                                   "1,2");
+    Watched sub = subscriber(broker);
+    // "/dev/pts/3" is the line "pts_3".
+    std::string lineName = board.devicePath().substr(5);
+    std::replace(lineName.begin(), lineName.end(), '/', '_');
+    const std::string topicLine = "horalux/" + lineName;
+    for (const std::string part :
+         {"/1/temperature_1 21.50", "/1/mode master", "/2/mode slave", "/2/field_0 12.34",
+          "/1/availability online", "/2/availability online"}) {
+        EXPECT_TRUE(sub.saw(topicLine + part)) << part << "\n" << sub.text();
+    }
+    const CommandRun kept = runCommand("mosquitto_sub -h 127.0.0.1 -p " +
+                                       std::to_string(broker.port()) + " -W 1 -v -t '" + topicLine +
+                                       "/2/temperature_1' -t '" + topicLine + "/2/main_text'");
+    EXPECT_EQ(kept.output.find(topicLine), std::string::npos) << kept.output;
+    EXPECT_TRUE(bridge.saw("time written to all boards (on connecting)")) << bridge.text();
+    EXPECT_EQ(bridge.terminate(), 143);
+}
+
+TEST_F(Bridge, AWrongPasswordIsToldOnceAndRetriedWithGrowingPauses) {
+    MosquittoProcess broker({.user = "hass", .password = "right"});
+    BoardProcess board({"--speed", "115200"});
+    // A password file others may read is refused before anything, without showing it.
+    const CommandRun open = runCommand(
+        std::string(HORALUX_CLI_PATH) + " --port " + board.devicePath() +
+        " bridge --broker mqtt://127.0.0.1:" + std::to_string(broker.port()) +
+        " --user hass --password-file " + passwordFile("open-secret", 0644).string() + " 2>&1");
+    EXPECT_EQ(open.status, 2);
+    EXPECT_NE(open.output.find("may be read by others"), std::string::npos) << open.output;
+    EXPECT_EQ(open.output.find("open-secret"), std::string::npos) << open.output;
+
+    const auto start = std::chrono::steady_clock::now();
+    Watched bridge =
+        bridgeProcess(board.devicePath(),
+                      {"--broker", "mqtt://127.0.0.1:" + std::to_string(broker.port()), "--user",
+                       "hass", "--password-file", passwordFile("bad-pass-9").string()});
+    ASSERT_TRUE(bridge.saw("not authorised")) << bridge.text();
+    // The first try and two more, after pauses of a second and then longer: a busy loop would
+    // have made hundreds in that time.
+    while (broker.logCount("New connection from") < 3 &&
+           std::chrono::steady_clock::now() - start < std::chrono::milliseconds(kDeadlineMs)) {
+        ::usleep(20000);
+    }
+    const auto spent = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(broker.logCount("New connection from"), 3U);
+    EXPECT_GE(spent, std::chrono::milliseconds(2500));
+    EXPECT_EQ(occurrences(bridge.text(), "not authorised"), 1U) << bridge.text();
+    EXPECT_NE(bridge.text().find("mqtt://127.0.0.1:" + std::to_string(broker.port())),
+              std::string::npos);
+    EXPECT_EQ(bridge.terminate(), 143);
+    EXPECT_EQ(bridge.text().find("bad-pass-9"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace horalux::test

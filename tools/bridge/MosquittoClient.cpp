@@ -1,0 +1,178 @@
+#include "MosquittoClient.h"
+
+#include <mosquitto.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+namespace horalux::bridge {
+namespace {
+
+constexpr int kQos = 1;
+constexpr int kKeepAliveS = 30;
+constexpr unsigned kFirstPauseS = 1;
+constexpr unsigned kLongestPauseS = 60;
+constexpr int kFlushLimitMs = 2000;
+constexpr int kFlushLookMs = 10;
+
+// The library is set up once per process, whatever the number of clients.
+void initLibrary() {
+    static std::once_flag once;
+    std::call_once(once, [] { mosquitto_lib_init(); });
+}
+
+std::string refusalText(int rc) {
+    switch (rc) {
+        case 1:
+            return "the broker refused the protocol version";
+        case 2:
+            return "the broker refused the client id";
+        case 3:
+            return "the broker is unavailable";
+        case 4:
+            return "the broker refused the user name or password";
+        case 5:
+            return "the broker refused the connection: not authorised (wrong user or password?)";
+        default:
+            return std::string("the broker refused the connection: ") +
+                   mosquitto_connack_string(rc);
+    }
+}
+
+}  // namespace
+
+MosquittoClient::MosquittoClient(const BrokerSettings& broker) : broker_(broker) {
+    initLibrary();
+}
+
+MosquittoClient::~MosquittoClient() {
+    stop();
+    if (mosq_ != nullptr) {
+        mosquitto_destroy(mosq_);
+    }
+}
+
+std::string MosquittoClient::start(const Handlers& handlers) {
+    handlers_ = handlers;
+    mosq_ =
+        mosquitto_new(broker_.clientId.empty() ? nullptr : broker_.clientId.c_str(), true, this);
+    if (mosq_ == nullptr) {
+        return "cannot make an MQTT client: out of memory";
+    }
+    mosquitto_connect_callback_set(mosq_, &MosquittoClient::onConnect);
+    mosquitto_disconnect_callback_set(mosq_, &MosquittoClient::onDisconnect);
+    mosquitto_message_callback_set(mosq_, &MosquittoClient::onMessage);
+    mosquitto_publish_callback_set(mosq_, &MosquittoClient::onPublish);
+    mosquitto_reconnect_delay_set(mosq_, kFirstPauseS, kLongestPauseS, true);
+    int rc = MOSQ_ERR_SUCCESS;
+    if (!broker_.user.empty()) {
+        rc = mosquitto_username_pw_set(mosq_, broker_.user.c_str(), broker_.password.c_str());
+    }
+    if (rc == MOSQ_ERR_SUCCESS && !broker_.willTopic.empty()) {
+        rc = mosquitto_will_set(mosq_, broker_.willTopic.c_str(),
+                                static_cast<int>(broker_.willPayload.size()),
+                                broker_.willPayload.data(), kQos, true);
+    }
+    if (rc == MOSQ_ERR_SUCCESS && broker_.tls) {
+        rc = mosquitto_tls_set(mosq_, broker_.caFile.empty() ? nullptr : broker_.caFile.c_str(),
+                               broker_.caFile.empty() ? "/etc/ssl/certs" : nullptr, nullptr,
+                               nullptr, nullptr);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            return "cannot use the CA file " + broker_.caFile + ": " + mosquitto_strerror(rc);
+        }
+    }
+    if (rc != MOSQ_ERR_SUCCESS) {
+        return std::string("cannot set up the MQTT client: ") + mosquitto_strerror(rc);
+    }
+    rc = mosquitto_loop_start(mosq_);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        return std::string("cannot start the MQTT client's thread: ") + mosquitto_strerror(rc);
+    }
+    started_ = true;
+    // A broker not there yet is no reason to give up: the client's thread tries again.
+    rc = mosquitto_connect_async(mosq_, broker_.host.c_str(), broker_.port, kKeepAliveS);
+    if (rc != MOSQ_ERR_SUCCESS && handlers_.disconnected) {
+        handlers_.disconnected(rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno))
+                                                    : std::string(mosquitto_strerror(rc)));
+    }
+    return {};
+}
+
+bool MosquittoClient::publish(const std::string& topic, const std::string& payload, bool retain) {
+    if (mosq_ == nullptr) {
+        return false;
+    }
+    ++unacknowledged_;
+    if (mosquitto_publish(mosq_, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                          payload.data(), kQos, retain) != MOSQ_ERR_SUCCESS) {
+        --unacknowledged_;
+        return false;
+    }
+    return true;
+}
+
+bool MosquittoClient::subscribe(const std::string& pattern) {
+    return mosq_ != nullptr &&
+           mosquitto_subscribe(mosq_, nullptr, pattern.c_str(), kQos) == MOSQ_ERR_SUCCESS;
+}
+
+void MosquittoClient::stop() {
+    if (!started_) {
+        return;
+    }
+    started_ = false;
+    // The last messages (offline) go out before the goodbye; a broker that is gone gets 2 s.
+    for (int waited = 0; unacknowledged_.load() > 0 && waited < kFlushLimitMs;
+         waited += kFlushLookMs) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kFlushLookMs));
+    }
+    mosquitto_disconnect(mosq_);
+    // Forced: a broker that never answered leaves the thread in its reconnect pause.
+    mosquitto_loop_stop(mosq_, true);
+}
+
+void MosquittoClient::onConnect(mosquitto*, void* self, int rc) {
+    auto& client = *static_cast<MosquittoClient*>(self);
+    if (rc == 0) {
+        if (client.handlers_.connected) {
+            client.handlers_.connected();
+        }
+    } else {
+        // The broker hangs up after a refusal: that is no news of its own.
+        client.refused_ = true;
+        if (client.handlers_.disconnected) {
+            client.handlers_.disconnected(refusalText(rc));
+        }
+    }
+}
+
+void MosquittoClient::onDisconnect(mosquitto*, void* self, int rc) {
+    auto& client = *static_cast<MosquittoClient*>(self);
+    // 0: our own disconnect.
+    if (rc != 0 && !std::exchange(client.refused_, false) && client.handlers_.disconnected) {
+        client.handlers_.disconnected("the connection was lost (" +
+                                      std::string(mosquitto_strerror(rc)) + ")");
+    }
+}
+
+void MosquittoClient::onPublish(mosquitto*, void* self, int) {
+    --static_cast<MosquittoClient*>(self)->unacknowledged_;
+}
+
+void MosquittoClient::onMessage(mosquitto*, void* self, const mosquitto_message* message) {
+    auto& client = *static_cast<MosquittoClient*>(self);
+    if (client.handlers_.message && message->topic != nullptr) {
+        const auto* bytes = static_cast<const char*>(message->payload);
+        client.handlers_.message(
+            message->topic,
+            bytes == nullptr ? std::string()
+                             : std::string(bytes, static_cast<std::size_t>(message->payloadlen)),
+            message->retain);
+    }
+}
+
+}  // namespace horalux::bridge

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "BrokerSettings.h"
+#include "MqttClient.h"
+
+struct mosquitto;
+struct mosquitto_message;
+
+namespace horalux::bridge {
+
+// The MQTT client on libmosquitto, its network on the library's own thread: connecting,
+// reconnecting with pauses growing from 1 s to 60 s, the last will, TLS with a CA file.
+class MosquittoClient final : public MqttClient {
+  public:
+    explicit MosquittoClient(const BrokerSettings& broker);
+    ~MosquittoClient() override;
+    MosquittoClient(const MosquittoClient&) = delete;
+    MosquittoClient& operator=(const MosquittoClient&) = delete;
+
+    std::string start(const Handlers& handlers) override;
+    bool publish(const std::string& topic, const std::string& payload, bool retain) override;
+    bool subscribe(const std::string& pattern) override;
+    void stop() override;
+
+  private:
+    static void onConnect(mosquitto* m, void* self, int rc);
+    static void onDisconnect(mosquitto* m, void* self, int rc);
+    static void onPublish(mosquitto* m, void* self, int mid);
+    static void onMessage(mosquitto* m, void* self, const mosquitto_message* message);
+
+    BrokerSettings broker_;
+    Handlers handlers_;
+    mosquitto* mosq_ = nullptr;
+    bool started_ = false;
+    bool refused_ = false;  // the client's thread only
+    std::atomic<int> unacknowledged_{0};
+};
+
+}  // namespace horalux::bridge

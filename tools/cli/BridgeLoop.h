@@ -1,0 +1,126 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <iosfwd>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "BoardValues.h"
+#include "CliOptions.h"
+#include "Discovery.h"
+#include "KeepTime.h"
+#include "KeepTimeLine.h"
+#include "MqttClient.h"
+#include "RetainedPublisher.h"
+
+namespace horalux::cli {
+
+// What the MQTT client's thread hands to the main side; the session is touched there only.
+class BrokerInbox {
+  public:
+    struct Event {
+        enum Kind { Connected, Problem, Message } kind;
+        std::string text;  // the problem, or the message's topic
+        std::string payload;
+        bool retained = false;
+    };
+    bridge::MqttClient::Handlers handlers();
+    // What came since the last call, in order; `dropped` the messages left out since.
+    std::vector<Event> take(std::size_t& dropped);
+
+  private:
+    static constexpr std::size_t kMostHeldNews = 1000;
+
+    std::mutex mutex_;
+    std::vector<Event> news_;
+    std::size_t dropped_ = 0;
+};
+
+// The bridge's main side: the boards of one line between their session and the broker. Its
+// step runs between the line's waits, on the main thread.
+class Bridge final : public LineWatcher {
+  public:
+    // How often the step runs while the line is served: what the broker sent and what the
+    // board sent reach the other side within it.
+    static constexpr std::uint32_t kStepMs = 20;
+
+    struct Settings {
+        std::string port;
+        std::vector<std::uint8_t> addresses;
+        std::string prefix;
+        std::string discoveryPrefix;  // empty: no discovery
+        std::string version;
+        std::string broker;  // as the messages name it
+    };
+
+    Bridge(const Settings& settings, SessionKeptLine& line, bridge::MqttClient& client,
+           BrokerInbox& inbox, std::ostream& err);
+    ~Bridge() override;
+    Bridge(const Bridge&) = delete;
+    Bridge& operator=(const Bridge&) = delete;
+
+    // Handles what the broker sent, looks at a board when one is due, publishes what changed.
+    void step();
+    // Points the line's requests at `address` (the keeper's).
+    void aimAt(std::uint8_t address);
+    void clockRead(std::uint8_t address, const KeptLine::Reading& reading);
+    void lineOpened();
+    void lineClosed();
+    // Before the end: every board and the bridge itself offline, waited for briefly.
+    void finish();
+
+    void onBoardMode(std::uint8_t code) override;
+    void onRequestFailed() override { ++failures_; }
+    void onBoardChanged() override { changed_ = true; }
+
+  private:
+    struct Board {
+        std::uint8_t address = 0;
+        bridge::BoardTopics topics;
+        bridge::BoardDevice device;
+        link::BoardData data;
+        bridge::BoardExtras extras;
+        bool registersRead = false;
+        unsigned looksSinceRegisters = 0;
+        bool answered = false;  // its last look was answered
+        std::optional<std::uint32_t> nextLookAt;
+        std::optional<bridge::BoardShape> shapeSent;
+    };
+
+    void handleBroker();
+    void handleCommand(Board& board, const std::string& topic, const std::string& payload);
+    // A discovery config of a board of this line that is no longer bridged: its entities go.
+    void removeStranger(const std::string& topic, const std::string& payload);
+    // Reads the board's registers (when not yet read), clock and user fields; whether it
+    // answered them all.
+    bool look(Board& board);
+    bool waitForRing(std::uint32_t limitMs);
+    void refreshValues();
+    bool online(const Board& board) const;
+    void refuse(Board& board, const std::string& topic, const std::string& why);
+    void say(const std::string& text);
+
+    Settings settings_;
+    SessionKeptLine& line_;
+    bridge::MqttClient& client_;
+    BrokerInbox& inbox_;
+    std::ostream& err_;
+    bridge::RetainedPublisher publisher_;
+    std::vector<Board> boards_;
+    std::string statusTopic_;
+    bool lineUp_ = false;
+    unsigned failures_ = 0;
+    // Something the published values come from changed since they were last made.
+    bool changed_ = true;
+    std::optional<bool> liveMaster_;  // one board: what its status frames say
+    bool brokerUp_ = false;
+    std::string toldProblem_;
+    bool everConnected_ = false;
+};
+
+}  // namespace horalux::cli

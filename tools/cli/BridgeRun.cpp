@@ -1,0 +1,140 @@
+#include <cstdlib>
+#include <ostream>
+
+#include "BridgeLoop.h"
+#include "BrokerSettings.h"
+#include "CliCommands.h"
+#include "MosquittoClient.h"
+#include "link/wire/Commands.h"
+#include "platform/MachineClock.h"
+
+namespace horalux::cli {
+namespace {
+
+constexpr int kBadUsage = 2;
+constexpr int kFailed = 1;
+
+// The keeper's line with the bridge's step between its waits and its requests aimed at the
+// keeper's address (the bridge aims the line at each board in turn).
+class BridgeLine final : public KeptLine {
+  public:
+    BridgeLine(SessionKeptLine& line, Bridge& bridge, std::uint8_t keeperAddress,
+               const std::atomic<bool>& stop)
+        : line_(line), bridge_(bridge), keeperAddress_(keeperAddress), stop_(stop) {}
+
+    std::optional<std::string> open() override {
+        auto problem = line_.open();
+        if (!problem) {
+            bridge_.lineOpened();
+        }
+        return problem;
+    }
+    void close() override {
+        line_.close();
+        bridge_.lineClosed();
+    }
+    Outcome writeTime() override {
+        bridge_.aimAt(keeperAddress_);
+        return line_.writeTime();
+    }
+    Reading readClock() override {
+        bridge_.aimAt(keeperAddress_);
+        const Reading reading = line_.readClock();
+        bridge_.clockRead(keeperAddress_, reading);
+        return reading;
+    }
+    void serve(std::uint32_t ms) override {
+        platform::Tick& tick = line_.session().tick();
+        const std::uint32_t t0 = tick.nowMs();
+        for (;;) {
+            bridge_.step();
+            const std::uint32_t spent = platform::elapsedMs(t0, tick.nowMs());
+            // A line lost while open goes back to the keeper, which closes and reopens it.
+            if (stop_ || spent >= ms || (line_.lost() && line_.session().connection().isOpen())) {
+                return;
+            }
+            line_.serve(std::min(Bridge::kStepMs, ms - spent));
+        }
+    }
+    bool lost() const override { return line_.lost(); }
+
+  private:
+    SessionKeptLine& line_;
+    Bridge& bridge_;
+    std::uint8_t keeperAddress_;
+    const std::atomic<bool>& stop_;
+};
+
+}  // namespace
+
+int bridge(CommandContext& c) {
+    const CliOptions& o = c.options;
+    auto parsed = bridge::parseBrokerUrl(o.broker);
+    if (const auto* problem = std::get_if<std::string>(&parsed)) {
+        c.err << "horalux-cli: " << *problem << "\n";
+        return kBadUsage;
+    }
+    bridge::BrokerSettings broker = std::get<bridge::BrokerSettings>(parsed);
+    if (!o.brokerCa.empty() && !broker.tls) {
+        c.err << "horalux-cli: --ca is the CA of an mqtts:// broker; " << o.broker
+              << " is not one\n";
+        return kBadUsage;
+    }
+    broker.caFile = o.brokerCa;
+    if (!o.mqttUser.empty()) {
+        std::string path = o.passwordFile;
+        if (path.empty()) {
+            // systemd's LoadCredential= hands the password in here, off the command line.
+            const char* credentials = std::getenv("CREDENTIALS_DIRECTORY");
+            if (credentials == nullptr) {
+                c.err << "horalux-cli: --user needs --password-file F (or the credential "
+                         "mqtt-password of a systemd unit)\n";
+                return kBadUsage;
+            }
+            path = std::string(credentials) + "/mqtt-password";
+        }
+        const bridge::PasswordRead read = bridge::readPasswordFile(path);
+        if (!read.password) {
+            c.err << "horalux-cli: " << read.problem << "\n";
+            return kBadUsage;
+        }
+        broker.user = o.mqttUser;
+        broker.password = *read.password;
+    }
+    broker.clientId = "horalux_bridge_" + bridge::topicSafeLineName(o.port);
+    broker.willTopic = bridge::bridgeStatusTopic(o.topicPrefix, o.port);
+
+    platform::MonotonicTick tick;
+    platform::MachineClock clock;
+    SessionKeptLine line(o, c.err, c.interrupted, {.tick = &tick, .clock = &clock});
+    bridge::MosquittoClient client(broker);
+    BrokerInbox inbox;
+    Bridge::Settings settings;
+    settings.port = o.port;
+    settings.addresses = o.addresses.empty() ? std::vector<std::uint8_t>{o.address} : o.addresses;
+    settings.prefix = o.topicPrefix;
+    settings.discoveryPrefix = o.discoveryPrefix;
+    settings.version = HORALUX_VERSION;
+    settings.broker = bridge::brokerText(broker);
+    Bridge bridgeSide(settings, line, client, inbox, c.err);
+    if (const std::string problem = client.start(inbox.handlers()); !problem.empty()) {
+        c.err << "horalux-cli: the broker " << settings.broker << ": " << problem << "\n";
+        return kFailed;
+    }
+
+    KeepTimeSettings keep;
+    keep.writes = o.bridgeKeepPeriodS.has_value();
+    keep.periodS = o.bridgeKeepPeriodS.value_or(keep.periodS);
+    keep.trustPcClock = o.trustPcClock;
+    // Several boards get the time at once, as keep-time gives it to all boards.
+    keep.address = settings.addresses.size() == 1 ? settings.addresses.front() : link::kAllBoards;
+    keep.port = o.port;
+    BridgeLine kept(line, bridgeSide, keep.address, c.interrupted);
+    TimeKeeper keeper(keep,
+                      {kept, tick, clock, platform::systemClockSynchronised, c.err, c.interrupted});
+    keeper.run();
+    bridgeSide.finish();
+    return 0;
+}
+
+}  // namespace horalux::cli
