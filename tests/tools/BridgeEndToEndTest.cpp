@@ -10,6 +10,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -258,7 +259,19 @@ TEST_F(Bridge, TheStateIsBackAfterTheBrokerRestartsAndTheBoardGoesOfflineWhilePu
 
 TEST_F(Bridge, ALineOfBoardsGetsADeviceEachTheStatusValuesGoToTheMasterAndClocksAreKept) {
     MosquittoProcess broker({});
-    BoardProcess board({"--address", "1", "--address", "2", "--master", "--speed", "115200"});
+    // Boards that show the time two hours ahead: their own clocks still keep the PC's time.
+    {
+        BoardProcess plain({"--address", "1", "--master"});
+        const CommandRun read =
+            runCommand(std::string(HORALUX_CLI_PATH) + " --port " + plain.devicePath() +
+                       " read-registers --out " + (dir_ / "zone.cs").string());
+        ASSERT_EQ(read.status, 0) << read.output;
+        std::string text = fileText(dir_ / "zone.cs");
+        text.replace(text.find("\ns2=0\n"), 6, "\ns2=2\n");
+        std::ofstream(dir_ / "zone.cs") << text;
+    }
+    BoardProcess board({"--address", "1", "--address", "2", "--master", "--speed", "115200",
+                        "--registers", (dir_ / "zone.cs").string()});
     // Keep-time's clock keeping in the same process: all boards of the list at once.
     Watched bridge = bridgeProcess(board.devicePath(),
                                    {"--broker", "mqtt://127.0.0.1:" + std::to_string(broker.port()),
@@ -270,7 +283,7 @@ TEST_F(Bridge, ALineOfBoardsGetsADeviceEachTheStatusValuesGoToTheMasterAndClocks
     std::replace(lineName.begin(), lineName.end(), '/', '_');
     const std::string topicLine = "horalux/" + lineName;
     for (const std::string part :
-         {"/1/temperature_1 21.50", "/1/mode master", "/2/mode slave", "/2/field_0 12.34",
+         {"/1/temperature_1 21", "/1/mode master", "/2/mode slave", "/2/field_0 12.34",
           "/1/availability online", "/2/availability online"}) {
         EXPECT_TRUE(sub.saw(topicLine + part)) << part << "\n" << sub.text();
     }
@@ -279,6 +292,13 @@ TEST_F(Bridge, ALineOfBoardsGetsADeviceEachTheStatusValuesGoToTheMasterAndClocks
                                        "/2/temperature_1' -t '" + topicLine + "/2/main_text'");
     EXPECT_EQ(kept.output.find(topicLine), std::string::npos) << kept.output;
     EXPECT_TRUE(bridge.saw("time written to all boards (on connecting)")) << bridge.text();
+    for (const std::string address : {"1", "2"}) {
+        const std::string topic = topicLine + "/" + address + "/clock_difference ";
+        ASSERT_TRUE(sub.saw(topic)) << sub.text();
+        const std::size_t at = sub.text().find(topic) + topic.size();
+        const int difference = std::stoi(sub.text().substr(at, sub.text().find('\n', at) - at));
+        EXPECT_LE(std::abs(difference), 2) << "the zone's shift is not a clock difference";
+    }
     EXPECT_EQ(bridge.terminate(), 143);
 }
 

@@ -155,9 +155,8 @@ bool Bridge::look(Board& board) {
         board.data.CurrentMainItem = 0;
         board.data.TemperatureNoReading = {};
     }
-    if (board.data.BoardClock) {
-        board.extras.clockDifferenceS =
-            boardAheadSeconds(*board.data.BoardClock, session.clock().now());
+    if (const auto own = link::boardOwnClock(board.data)) {
+        board.extras.clockDifferenceS = boardAheadSeconds(*own, session.clock().now());
     }
     return true;
 }

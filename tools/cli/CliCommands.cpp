@@ -24,7 +24,6 @@
 #include "platform/PortNameText.h"
 #include "settings/FileText.h"
 #include "settings/LogItems.h"
-#include "timesync/CivilTime.h"
 #include "timesync/SntpClient.h"
 
 namespace horalux::cli {
@@ -292,8 +291,7 @@ int readTime(CommandContext& c) {
     // the time it was written, the PC's local time, and that is what is compared.
     const platform::LocalDateTime shown = *data.BoardClock;
     const int zone = config::timeZoneShiftMinutes(data.BoardCopy.timeZone);
-    const platform::LocalDateTime own =
-        timesync::dateTimeOfEpochMs(timesync::epochMsOf(shown) - std::int64_t{zone} * 60000);
+    const platform::LocalDateTime own = *link::boardOwnClock(data);
     c.out << "time: " << timeText(own) << "\n"
           << "date: " << dateText(own) << "\n"
           << "shown with the time zone " << zoneText(zone) << ": " << timeText(shown) << " "

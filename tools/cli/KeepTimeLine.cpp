@@ -92,8 +92,8 @@ KeptLine::Outcome SessionKeptLine::writeTime() {
 KeptLine::Reading SessionKeptLine::readClock() {
     noAnswer_ = false;
     session_.board().lock()->BoardClock.reset();
-    // The time-zone register is left unread on purpose: with the zone at 0 the reply is
-    // taken as the board's clock keeps it, the local time it was written, not shifted for show.
+    // Compared is the time the board's clock keeps, not what it shows: the bridge reads the
+    // registers, time zone included, on the same session.
     Reading reading;
     if (!session_.operations().readClock()) {
         // Nothing queued: an empty ring would pass for a reply without a valid clock.
@@ -102,7 +102,7 @@ KeptLine::Reading SessionKeptLine::readClock() {
     }
     reading.outcome = await();
     if (reading.outcome == Outcome::Done) {
-        reading.clock = session_.board().snapshot().BoardClock;
+        reading.clock = link::boardOwnClock(session_.board().snapshot());
     }
     return reading;
 }

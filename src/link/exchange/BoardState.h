@@ -40,6 +40,10 @@ struct BoardData {
 // The main-field text the board shows now; empty when the board names an entry past the table.
 std::string_view currentMainText(const BoardData& data);
 
+// The time the board's clock keeps, the local time it was written: the clock reply less the
+// time zone's shift the decoder adds for show. Nothing when no valid clock reply came.
+std::optional<platform::LocalDateTime> boardOwnClock(const BoardData& data);
+
 // The decoded state shared by the exchange thread (which writes it while decoding) and the main
 // thread (which shows it, edits user texts and EditCopy, reads BoardCopy). One lock guards all of
 // it: BoardCopy and EditCopy.signalFlags are written by the exchange thread too. Never hold the
