@@ -302,7 +302,8 @@ bool tlsAvailable() {
     return true;
 }
 
-std::unique_ptr<BytePipe> startTls(std::unique_ptr<BytePipe> inner, const std::string& host,
+std::unique_ptr<BytePipe> startTls(const std::function<std::unique_ptr<BytePipe>()>& connect,
+                                   const std::string& host,
                                    const TlsSettings& settings, std::uint32_t handshakeMs,
                                    std::shared_ptr<TlsAfterword> afterword, std::string& cause) {
     std::optional<Sha256> pin;
@@ -315,6 +316,10 @@ std::unique_ptr<BytePipe> startTls(std::unique_ptr<BytePipe> inner, const std::s
     }
     SslContext context = makeClientContext(settings, cause);
     if (!context) {
+        return nullptr;
+    }
+    std::unique_ptr<BytePipe> inner = connect();
+    if (!inner) {
         return nullptr;
     }
     auto pipe = std::make_unique<TlsPipe>(std::move(inner), std::move(context), host, pin,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -20,11 +21,13 @@ struct TlsAfterword {
 // Whether this build has a TLS library (the Windows one has none).
 bool tlsAvailable();
 
-// Puts TLS over `inner`: the handshake within `handshakeMs`, the server's certificate checked
-// for `host` (a name or an address) by `settings`. The pipe it returns carries the line's
-// bytes encrypted. Empty, with the cause in words, when the handshake fails ("interrupted" at
-// a signal). Where the build has no TLS library, always empty.
-std::unique_ptr<BytePipe> startTls(std::unique_ptr<BytePipe> inner, const std::string& host,
+// Puts TLS over the pipe `connect` makes once the files of `settings` are found usable: the
+// handshake within `handshakeMs`, the server's certificate checked for `host` (a name or an
+// address). The pipe it returns carries the line's bytes encrypted. Empty, with the cause in
+// words, when a file cannot be used or the handshake fails ("interrupted" at a signal), or
+// with no cause when `connect` gave nothing. Where the build has no TLS library, always empty.
+std::unique_ptr<BytePipe> startTls(const std::function<std::unique_ptr<BytePipe>()>& connect,
+                                   const std::string& host,
                                    const TlsSettings& settings, std::uint32_t handshakeMs,
                                    std::shared_ptr<TlsAfterword> afterword, std::string& cause);
 

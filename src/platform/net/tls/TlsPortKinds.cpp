@@ -23,18 +23,23 @@ std::unique_ptr<SerialPort> openOverTls(const PortOpenRequest& request) {
         request.failure = shownPortName(request.name) + ": TLS ports are not available in this build";
         return nullptr;
     }
-    std::unique_ptr<BytePipe> connection = connectToPortHost(request);
-    if (!connection) {
+    const std::optional<NetAddress> address = parseNetAddress(request.name);
+    if (!address) {
+        // Not an address: the step that connects says so in the words every kind uses.
+        (void)connectToPortHost(request);
         return nullptr;
     }
     static const TlsSettings kNoSettings;
     const TlsSettings& settings = request.tls != nullptr ? *request.tls : kNoSettings;
     auto afterword = std::make_shared<TlsAfterword>();
     std::string cause;
-    std::unique_ptr<BytePipe> pipe = startTls(std::move(connection), parseNetAddress(request.name)->host,
-                                              settings, request.network.setupMs, afterword, cause);
+    std::unique_ptr<BytePipe> pipe =
+        startTls([&request] { return connectToPortHost(request); }, address->host, settings,
+                 request.network.setupMs, afterword, cause);
     if (!pipe) {
-        request.failure = shownPortName(request.name) + ": " + cause;
+        if (!cause.empty()) {
+            request.failure = shownPortName(request.name) + ": " + cause;
+        }
         return nullptr;
     }
     std::unique_ptr<SerialPort> port =
