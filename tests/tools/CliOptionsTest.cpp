@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "CliCommandTable.h"
+#include "CliSession.h"
 #include "platform/PortKind.h"
 
 namespace horalux::cli {
@@ -61,6 +62,19 @@ TEST(CliOptions, ReadsGlobalOptionsAndEachCommandsOwnArguments) {
     EXPECT_TRUE(parsed({"write-registers", "a.cs", "--set-address"}).setAddress);
 }
 
+TEST(CliOptions, TlsOptionsComeBeforeTheCommandAndReachTheSession) {
+    const std::string pin = "SHA256:" + std::string(64, 'a');
+    const CliOptions o =
+        parsed({"--ca", "ca.pem", "--pin", pin, "--cert", "c.pem", "--key", "k.pem", "sync-time"});
+    EXPECT_EQ(o.tls, (platform::TlsSettings{
+                         .caFile = "ca.pem", .pin = pin, .certFile = "c.pem", .keyFile = "k.pem"}));
+    const settings::ProgramSettings s = sessionSettings(o);
+    EXPECT_EQ(s.TlsCaFile, "ca.pem");
+    EXPECT_EQ(s.TlsPin, pin);
+    EXPECT_EQ(s.TlsCertFile, "c.pem");
+    EXPECT_EQ(s.TlsKeyFile, "k.pem");
+}
+
 TEST(CliOptions, MonitorsTimeAndDecodeEachAddTheirPartAndEitherAddsTheDirection) {
     using settings::LogForm;
     const struct {
@@ -108,6 +122,10 @@ TEST(CliOptions, RejectsBadUsageWithAReason) {
         {"sntp", "host:65536"},
         {"sntp", "host:12x"},
         {"write-registers", "a.cs", "--set-addr"},
+        {"--pin", "SHA256:00", "ports"},
+        {"--cert", "c.pem", "ports"},
+        {"--key", "k.pem", "ports"},
+        {"ports", "--ca", "ca.pem"},  // a global option after the command word
     };
     for (const auto& args : bad) {
         const auto result = parseCliOptions(args);

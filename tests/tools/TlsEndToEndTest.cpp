@@ -1,15 +1,23 @@
 // TLS ports: the companion against the stand-in board behind a real ser2net speaking TLS on the
 // loopback interface, with certificates made by the test.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "TlsRelay.h"
+#include "platform/PortOpener.h"
+#include "platform/Tick.h"
 #include "support/BoardProcess.h"
+#include "support/ChildProcess.h"
 #include "support/CommandRun.h"
 #include "support/Ser2netProcess.h"
 #include "support/TestCertificates.h"
@@ -25,6 +33,46 @@ CommandRun cli(const std::string& port, const std::string& args) {
         std::string(HORALUX_CLI_PATH) + " --port '" + port + "' --delay 0 " + args + " 2>&1";
     return finishCommand(::popen(command.c_str(), "r"));
 }
+
+// A server on 127.0.0.1 that takes a connection and never says a word.
+class SilentServer {
+  public:
+    SilentServer() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(listener_, 4) != 0 ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            throw std::runtime_error("cannot listen on 127.0.0.1");
+        }
+        port_ = ntohs(address.sin_port);
+    }
+    ~SilentServer() {
+        if (client_ >= 0) {
+            ::close(client_);
+        }
+        ::close(listener_);
+    }
+    std::string name() const { return "tcp+tls://127.0.0.1:" + std::to_string(port_); }
+    // Whether a client connected and began its handshake within 10 s.
+    bool helloCame() {
+        pollfd waiting{listener_, POLLIN, 0};
+        if (::poll(&waiting, 1, 10000) != 1) {
+            return false;
+        }
+        client_ = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        pollfd hello{client_, POLLIN, 0};
+        return ::poll(&hello, 1, 10000) == 1;
+    }
+
+  private:
+    int listener_ = -1;
+    int client_ = -1;
+    std::uint16_t port_ = 0;
+};
 
 // The board with its --verbose log, for what reached its line.
 class Board {
@@ -109,9 +157,11 @@ TEST_F(TlsPorts, ServersThatCannotBeTrustedGiveErrorOpeningPortWithTheCause) {
     const TestAuthority rogue(dir_, "Rogue CA");
     const CertFiles unknown = rogue.issue("unknown", kLoopbackServer);
     const CertFiles otherName = authority_->issue(
-        "other", {.commonName = "other", .dnsNames = {"other.example"}, .ipAddresses = {"10.9.8.7"}});
+        "other",
+        {.commonName = "other", .dnsNames = {"other.example"}, .ipAddresses = {"10.9.8.7"}});
     const CertFiles expired = authority_->issue(
-        "expired", {.commonName = "old", .ipAddresses = {"127.0.0.1"}, .fromDay = -30, .toDay = -2});
+        "expired",
+        {.commonName = "old", .ipAddresses = {"127.0.0.1"}, .fromDay = -30, .toDay = -2});
     const CertFiles selfSigned = TestAuthority::selfSigned(dir_, "self", kLoopbackServer);
     const CertFiles another = TestAuthority::selfSigned(dir_, "another", kLoopbackServer);
     struct Case {
@@ -153,19 +203,20 @@ TEST_F(TlsPorts, AMutualTlsServerTakesUsOnlyWithACertificateItKnows) {
     const TestAuthority rogue(dir_, "Rogue CA");
     const CertFiles stranger = rogue.issue("stranger", {.commonName = "horalux"});
     Board board(logFile("board.log"));
-    Ser2netProcess ser2net(board.device(), 9600,
-                           Ser2netTls{.key = server_.key,
-                                      .cert = server_.cert,
-                                      .clientAuthDir = (dir_ / "auth").string()});
+    Ser2netProcess ser2net(
+        board.device(), 9600,
+        Ser2netTls{
+            .key = server_.key, .cert = server_.cert, .clientAuthDir = (dir_ / "auth").string()});
     struct Case {
         const char* what;
         std::string options;
         std::string cause;  // empty: taken
     };
     const Case cases[] = {
-        {"no certificate", ca(), "the device server asks for a client certificate, and none is set"},
-        {"a certificate it does not know", ca() + "--cert " + stranger.cert + " --key " +
-                                               stranger.key + " ",
+        {"no certificate", ca(),
+         "the device server asks for a client certificate, and none is set"},
+        {"a certificate it does not know",
+         ca() + "--cert " + stranger.cert + " --key " + stranger.key + " ",
          "the device server refused our certificate"},
         {"ours", ca() + "--cert " + client_.cert + " --key " + client_.key + " ", ""},
     };
@@ -216,7 +267,8 @@ TEST_F(TlsPorts, AManInTheMiddleWithItsOwnCertificateIsRefusedAndAnOutdatedServe
         << refused.output;
     EXPECT_EQ(board.received(), "");
     // The relay works: trusted by its pin, it carries the line.
-    const CommandRun pinned = cli(middle.name("tcp+tls://"), "--pin " + pinOf(own.cert) + " sync-time");
+    const CommandRun pinned =
+        cli(middle.name("tcp+tls://"), "--pin " + pinOf(own.cert) + " sync-time");
     EXPECT_EQ(pinned.status, 0) << pinned.output;
     EXPECT_NE(board.received(), "");
 
@@ -227,6 +279,26 @@ TEST_F(TlsPorts, AManInTheMiddleWithItsOwnCertificateIsRefusedAndAnOutdatedServe
                               ": the device server offers only TLS versions older than 1.2"),
               std::string::npos)
         << old.output;
+}
+
+TEST(TlsHandshake, ASilentServerIsGivenUpAtTheSetUpLimitAndCtrlCEndsTheWaitAtOnce) {
+    {
+        SilentServer server;
+        platform::PortOpener opener;
+        opener.setNetworkTimeouts({.setupMs = 300});
+        const std::int64_t start = platform::monotonicMs();
+        EXPECT_EQ(opener.open(server.name(), 9600), nullptr);
+        EXPECT_GE(platform::monotonicMs() - start, 300);
+        EXPECT_EQ(opener.lastFailureCause(),
+                  server.name() +
+                      ": the device server did not complete the TLS handshake (is it a TLS port?)");
+    }
+    SilentServer server;
+    ChildProcess cli({HORALUX_CLI_PATH, "--port", server.name(), "sync-time"},
+                     ChildProcess::Output::Pipe);
+    ASSERT_TRUE(server.helloCame());
+    // Within the handshake's 3 s, or the stop's SIGKILL ends it (-1).
+    EXPECT_EQ(cli.stop(SIGINT, 2000), 130);
 }
 
 }  // namespace

@@ -52,8 +52,8 @@ std::unique_ptr<SerialPort> openOverTcp(const PortOpenRequest& request) {
 std::unique_ptr<BytePipe> connectToPortHost(const PortOpenRequest& request) {
     const std::optional<NetAddress> address = parseNetAddress(request.name);
     if (!address) {
-        fail(request, "not a network address; write " + networkForms() +
-                          " (an IPv6 address in brackets)");
+        fail(request,
+             "not a network address; write " + networkForms() + " (an IPv6 address in brackets)");
         return nullptr;
     }
     std::string cause;

@@ -17,8 +17,9 @@ bool keyKeptPrivate(const std::string& file, std::string& cause) {
         return false;
     }
     if ((info.st_mode & (S_IRGRP | S_IROTH)) != 0) {
-        cause = file + ": the private key is readable by others than its owner; make it "
-                       "readable by its owner alone (chmod 600)";
+        cause = file +
+                ": the private key is readable by others than its owner; make it "
+                "readable by its owner alone (chmod 600)";
         return false;
     }
     return true;
@@ -43,10 +44,10 @@ SslContext makeClientContext(const TlsSettings& settings, std::string& cause) {
         cause = libraryError("the TLS library could not be set up");
         return nullptr;
     }
-    const bool trusted = settings.caFile.empty()
-                             ? SSL_CTX_set_default_verify_paths(context.get()) == 1
-                             : SSL_CTX_load_verify_locations(context.get(),
-                                                             settings.caFile.c_str(), nullptr) == 1;
+    const bool trusted =
+        settings.caFile.empty()
+            ? SSL_CTX_set_default_verify_paths(context.get()) == 1
+            : SSL_CTX_load_verify_locations(context.get(), settings.caFile.c_str(), nullptr) == 1;
     if (!trusted) {
         cause = (settings.caFile.empty() ? "the system's trusted authorities" : settings.caFile) +
                 ": " + libraryError("cannot be read");

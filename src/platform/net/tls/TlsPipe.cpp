@@ -171,8 +171,8 @@ std::string TlsPipe::handshakeFailure(int reason) const {
         reason == SSL_R_RECORD_LENGTH_MISMATCH) {
         return "the device server does not speak TLS on this port";
     }
-    const char* text = ERR_reason_error_string(static_cast<unsigned long>(ERR_PACK(
-        ERR_LIB_SSL, 0, reason)));
+    const char* text =
+        ERR_reason_error_string(static_cast<unsigned long>(ERR_PACK(ERR_LIB_SSL, 0, reason)));
     return std::string("the TLS handshake failed: ") + (text != nullptr ? text : "unknown error");
 }
 
@@ -184,9 +184,8 @@ NetResult TlsPipe::flush(std::uint32_t stallMs) {
         if (n <= 0) {
             break;
         }
-        const NetResult sent =
-            inner_->sendAll(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(n)),
-                            stallMs);
+        const NetResult sent = inner_->sendAll(
+            std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(n)), stallMs);
         if (sent.status != NetStatus::Ok) {
             result.status = sent.status;
             return result;
@@ -303,8 +302,8 @@ bool tlsAvailable() {
 }
 
 std::unique_ptr<BytePipe> startTls(const std::function<std::unique_ptr<BytePipe>()>& connect,
-                                   const std::string& host,
-                                   const TlsSettings& settings, std::uint32_t handshakeMs,
+                                   const std::string& host, const TlsSettings& settings,
+                                   std::uint32_t handshakeMs,
                                    std::shared_ptr<TlsAfterword> afterword, std::string& cause) {
     std::optional<Sha256> pin;
     if (!settings.pin.empty()) {

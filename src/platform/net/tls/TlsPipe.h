@@ -27,8 +27,8 @@ bool tlsAvailable();
 // words, when a file cannot be used or the handshake fails ("interrupted" at a signal), or
 // with no cause when `connect` gave nothing. Where the build has no TLS library, always empty.
 std::unique_ptr<BytePipe> startTls(const std::function<std::unique_ptr<BytePipe>()>& connect,
-                                   const std::string& host,
-                                   const TlsSettings& settings, std::uint32_t handshakeMs,
+                                   const std::string& host, const TlsSettings& settings,
+                                   std::uint32_t handshakeMs,
                                    std::shared_ptr<TlsAfterword> afterword, std::string& cause);
 
 }  // namespace horalux::platform

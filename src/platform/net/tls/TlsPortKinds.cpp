@@ -20,7 +20,8 @@ bool wellFormedAddress(const std::string& name) {
 template <class Layer>
 std::unique_ptr<SerialPort> openOverTls(const PortOpenRequest& request) {
     if (!tlsAvailable()) {
-        request.failure = shownPortName(request.name) + ": TLS ports are not available in this build";
+        request.failure =
+            shownPortName(request.name) + ": TLS ports are not available in this build";
         return nullptr;
     }
     const std::optional<NetAddress> address = parseNetAddress(request.name);

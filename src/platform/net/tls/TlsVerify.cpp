@@ -39,8 +39,8 @@ std::string addressText(const ASN1_OCTET_STRING* ip) {
     const int length = ASN1_STRING_length(ip);
     char text[INET6_ADDRSTRLEN] = "";
     if ((length != 4 && length != 16) ||
-        inet_ntop(length == 4 ? AF_INET : AF_INET6, ASN1_STRING_get0_data(ip), text,
-                  sizeof text) == nullptr) {
+        inet_ntop(length == 4 ? AF_INET : AF_INET6, ASN1_STRING_get0_data(ip), text, sizeof text) ==
+            nullptr) {
         return "an unreadable address";
     }
     return text;
@@ -53,8 +53,8 @@ std::string heldNames(X509* cert) {
         names += names.empty() ? "" : ", ";
         names += name;
     };
-    auto* alt = static_cast<GENERAL_NAMES*>(
-        X509_get_ext_d2i(cert, NID_subject_alt_name, nullptr, nullptr));
+    auto* alt =
+        static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(cert, NID_subject_alt_name, nullptr, nullptr));
     for (int i = 0; alt != nullptr && i < sk_GENERAL_NAME_num(alt); ++i) {
         const GENERAL_NAME* entry = sk_GENERAL_NAME_value(alt, i);
         if (entry->type == GEN_DNS) {
@@ -128,8 +128,8 @@ bool ServerCheck::attach(SSL* ssl) {
 }
 
 int ServerCheck::onFinding(int ok, X509_STORE_CTX* store) {
-    auto* ssl = static_cast<SSL*>(
-        X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+    auto* ssl =
+        static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
     auto* check = static_cast<ServerCheck*>(SSL_get_ex_data(ssl, checkIndex()));
     return check->judge(ok, store);
 }
@@ -156,9 +156,9 @@ int ServerCheck::judge(int ok, X509_STORE_CTX* store) {
     if (at == nullptr) {
         at = server;
     }
-    const std::string which = at == server ? "the device server's certificate"
-                                           : "the certificate of its authority " +
-                                                 nameText(X509_get_subject_name(at));
+    const std::string which =
+        at == server ? "the device server's certificate"
+                     : "the certificate of its authority " + nameText(X509_get_subject_name(at));
     switch (error) {
         case X509_V_ERR_CERT_HAS_EXPIRED:
             refusal_ = which + " expired on " + whenText(X509_get0_notAfter(at));

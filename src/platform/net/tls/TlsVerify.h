@@ -15,8 +15,7 @@ class ServerCheck {
   public:
     // `host` is the name or address the port names: the certificate must hold it, unless it is
     // the pinned one.
-    ServerCheck(std::string host, std::optional<Sha256> pin)
-        : host_(std::move(host)), pin_(pin) {}
+    ServerCheck(std::string host, std::optional<Sha256> pin) : host_(std::move(host)), pin_(pin) {}
     ServerCheck(const ServerCheck&) = delete;
     ServerCheck& operator=(const ServerCheck&) = delete;
 
