@@ -61,11 +61,12 @@ SslContext makeClientContext(const TlsSettings& settings, std::string& cause) {
     if (settings.certFile.empty()) {
         return context;
     }
-    if (SSL_CTX_use_certificate_chain_file(context.get(), settings.certFile.c_str()) != 1) {
-        cause = settings.certFile + ": " + libraryError("not a certificate");
+    // An exposed key is refused before anything else is tried with it.
+    if (!keyKeptPrivate(settings.keyFile, cause)) {
         return nullptr;
     }
-    if (!keyKeptPrivate(settings.keyFile, cause)) {
+    if (SSL_CTX_use_certificate_chain_file(context.get(), settings.certFile.c_str()) != 1) {
+        cause = settings.certFile + ": " + libraryError("not a certificate");
         return nullptr;
     }
     if (SSL_CTX_use_PrivateKey_file(context.get(), settings.keyFile.c_str(), SSL_FILETYPE_PEM) !=
