@@ -253,7 +253,7 @@ TEST_F(TlsPorts, APrivateKeyOthersCanReadIsRefusedByName) {
         << run.output;
 }
 
-TEST_F(TlsPorts, AManInTheMiddleWithItsOwnCertificateIsRefusedAndAnOutdatedServerToo) {
+TEST_F(TlsPorts, AManInTheMiddleAPortInClearAndAnOutdatedServerAreRefused) {
     Board board(logFile("board.log"));
     Ser2netProcess ser2net(board.device());
     // The relay passes on what it reads in clear: only the check of its certificate stops it.
@@ -271,6 +271,14 @@ TEST_F(TlsPorts, AManInTheMiddleWithItsOwnCertificateIsRefusedAndAnOutdatedServe
         cli(middle.name("tcp+tls://"), "--pin " + pinOf(own.cert) + " sync-time");
     EXPECT_EQ(pinned.status, 0) << pinned.output;
     EXPECT_NE(board.received(), "");
+
+    // A port in clear: its Telnet server speaks first, and not TLS.
+    const std::string clear = "rfc2217+tls://" + ser2net.rfc2217Name().substr(10);
+    const CommandRun plain = cli(clear, ca() + "sync-time");
+    EXPECT_EQ(plain.status, 1) << plain.output;
+    EXPECT_NE(plain.output.find(clear + ": the device server does not speak TLS on this port"),
+              std::string::npos)
+        << plain.output;
 
     const TlsRelay outdated(server_.cert, server_.key, 0, TLS1_1_VERSION);
     const CommandRun old = cli(outdated.name("tcp+tls://"), ca() + "sync-time");

@@ -8,6 +8,7 @@
 
 #include "platform/Tick.h"
 #include "platform/net/tls/TlsContext.h"
+#include "platform/net/tls/TlsFailures.h"
 #include "platform/net/tls/TlsPin.h"
 #include "platform/net/tls/TlsVerify.h"
 
@@ -21,34 +22,6 @@ constexpr std::uint32_t kGoodbyeStallMs = 0;
 struct SslFree {
     void operator()(SSL* ssl) const { SSL_free(ssl); }
 };
-
-bool isAlertOnOurCertificate(int reason) {
-    switch (reason) {
-        case SSL_R_SSLV3_ALERT_BAD_CERTIFICATE:
-        case SSL_R_SSLV3_ALERT_CERTIFICATE_UNKNOWN:
-        case SSL_R_SSLV3_ALERT_CERTIFICATE_EXPIRED:
-        case SSL_R_SSLV3_ALERT_CERTIFICATE_REVOKED:
-        case SSL_R_SSLV3_ALERT_UNSUPPORTED_CERTIFICATE:
-        case SSL_R_TLSV1_ALERT_UNKNOWN_CA:
-        case SSL_R_TLSV1_ALERT_ACCESS_DENIED:
-        case SSL_R_TLSV13_ALERT_CERTIFICATE_REQUIRED:
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool isVersionRefusal(int reason) {
-    switch (reason) {
-        case SSL_R_UNSUPPORTED_PROTOCOL:
-        case SSL_R_TLSV1_ALERT_PROTOCOL_VERSION:
-        case SSL_R_VERSION_TOO_LOW:
-        case SSL_R_NO_PROTOCOLS_AVAILABLE:
-            return true;
-        default:
-            return false;
-    }
-}
 
 class TlsPipe final : public BytePipe {
   public:
@@ -79,13 +52,7 @@ class TlsPipe final : public BytePipe {
     NetResult flush(std::uint32_t stallMs);
     // Takes in what the server sent, waiting up to `timeoutMs`.
     NetResult fill(std::uint32_t timeoutMs);
-    // Why the handshake failed, from the library's error.
-    std::string handshakeFailure(int reason) const;
-    std::string refusedOurs() const {
-        return haveCertificate_ ? "the device server refused our certificate"
-                                : "the device server asks for a client certificate, and none "
-                                  "is set";
-    }
+    std::string refusedOurs() const { return refusedOurCertificate(haveCertificate_); }
     // The connection ended: when it ended as a refusal of us, the set-up is told so.
     void noteEnd(int reason);
 
@@ -130,7 +97,7 @@ bool TlsPipe::handshake(std::uint32_t limitMs, std::string& cause) {
             return true;
         }
         if (error != SSL_ERROR_WANT_READ && done != 1) {
-            cause = handshakeFailure(reason);
+            cause = handshakeFailure(reason, check_.refusal(), haveCertificate_);
             return false;
         }
         if (sent.status != NetStatus::Ok) {
@@ -155,25 +122,6 @@ bool TlsPipe::handshake(std::uint32_t limitMs, std::string& cause) {
             return false;
         }
     }
-}
-
-std::string TlsPipe::handshakeFailure(int reason) const {
-    if (!check_.refusal().empty()) {
-        return check_.refusal();
-    }
-    if (isVersionRefusal(reason)) {
-        return "the device server offers only TLS versions older than 1.2, the oldest taken";
-    }
-    if (isAlertOnOurCertificate(reason)) {
-        return refusedOurs();
-    }
-    if (reason == SSL_R_WRONG_VERSION_NUMBER || reason == SSL_R_PACKET_LENGTH_TOO_LONG ||
-        reason == SSL_R_RECORD_LENGTH_MISMATCH) {
-        return "the device server does not speak TLS on this port";
-    }
-    const char* text =
-        ERR_reason_error_string(static_cast<unsigned long>(ERR_PACK(ERR_LIB_SSL, 0, reason)));
-    return std::string("the TLS handshake failed: ") + (text != nullptr ? text : "unknown error");
 }
 
 NetResult TlsPipe::flush(std::uint32_t stallMs) {

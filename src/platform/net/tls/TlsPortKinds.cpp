@@ -30,8 +30,8 @@ std::unique_ptr<SerialPort> openOverTls(const PortOpenRequest& request) {
         (void)connectToPortHost(request);
         return nullptr;
     }
-    static const TlsSettings kNoSettings;
-    const TlsSettings& settings = request.tls != nullptr ? *request.tls : kNoSettings;
+    const TlsSettings none;
+    const TlsSettings& settings = request.tls != nullptr ? *request.tls : none;
     auto afterword = std::make_shared<TlsAfterword>();
     std::string cause;
     std::unique_ptr<BytePipe> pipe =

@@ -9,10 +9,8 @@
 namespace horalux::platform {
 namespace {
 
-int checkIndex() {
-    static const int index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
-    return index;
-}
+// The connection's own slot for its owner's data (the library reserves index 0 for it).
+constexpr int kOwnerSlot = 0;
 
 std::string nameText(const X509_NAME* name) {
     if (name == nullptr) {
@@ -122,7 +120,7 @@ bool ServerCheck::attach(SSL* ssl) {
         }
         X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
     }
-    SSL_set_ex_data(ssl, checkIndex(), this);
+    SSL_set_ex_data(ssl, kOwnerSlot, this);
     SSL_set_verify(ssl, SSL_VERIFY_PEER, &ServerCheck::onFinding);
     return true;
 }
@@ -130,7 +128,7 @@ bool ServerCheck::attach(SSL* ssl) {
 int ServerCheck::onFinding(int ok, X509_STORE_CTX* store) {
     auto* ssl =
         static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
-    auto* check = static_cast<ServerCheck*>(SSL_get_ex_data(ssl, checkIndex()));
+    auto* check = static_cast<ServerCheck*>(SSL_get_ex_data(ssl, kOwnerSlot));
     return check->judge(ok, store);
 }
 
