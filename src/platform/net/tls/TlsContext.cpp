@@ -2,6 +2,7 @@
 
 #include <openssl/err.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -25,6 +26,20 @@ bool keyKeptPrivate(const std::string& file, std::string& cause) {
     return true;
 }
 
+// A file the library would only call unreadable is named with the system's reason.
+bool readable(const std::string& file, std::string& cause) {
+    if (::access(file.c_str(), R_OK) != 0) {
+        cause = file + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+// What is wrong with a file's content, from the library's latest error.
+std::string contentProblem(const std::string& file, const std::string& expected) {
+    return file + ": not " + expected + " (" + libraryError("unreadable") + ")";
+}
+
 }  // namespace
 
 std::string libraryError(const std::string& otherwise) {
@@ -44,13 +59,16 @@ SslContext makeClientContext(const TlsSettings& settings, std::string& cause) {
         cause = libraryError("the TLS library could not be set up");
         return nullptr;
     }
-    const bool trusted =
-        settings.caFile.empty()
-            ? SSL_CTX_set_default_verify_paths(context.get()) == 1
-            : SSL_CTX_load_verify_locations(context.get(), settings.caFile.c_str(), nullptr) == 1;
-    if (!trusted) {
-        cause = (settings.caFile.empty() ? "the system's trusted authorities" : settings.caFile) +
-                ": " + libraryError("cannot be read");
+    if (settings.caFile.empty()) {
+        if (SSL_CTX_set_default_verify_paths(context.get()) != 1) {
+            cause = "the system's trusted authorities: " + libraryError("cannot be read");
+            return nullptr;
+        }
+    } else if (!readable(settings.caFile, cause)) {
+        return nullptr;
+    } else if (SSL_CTX_load_verify_locations(context.get(), settings.caFile.c_str(), nullptr) !=
+               1) {
+        cause = contentProblem(settings.caFile, "a file of certificates (PEM)");
         return nullptr;
     }
     if (settings.certFile.empty() != settings.keyFile.empty()) {
@@ -65,16 +83,21 @@ SslContext makeClientContext(const TlsSettings& settings, std::string& cause) {
     if (!keyKeptPrivate(settings.keyFile, cause)) {
         return nullptr;
     }
+    if (!readable(settings.certFile, cause) || !readable(settings.keyFile, cause)) {
+        return nullptr;
+    }
     if (SSL_CTX_use_certificate_chain_file(context.get(), settings.certFile.c_str()) != 1) {
-        cause = settings.certFile + ": " + libraryError("not a certificate");
+        cause = contentProblem(settings.certFile, "a certificate (PEM)");
         return nullptr;
     }
-    if (SSL_CTX_use_PrivateKey_file(context.get(), settings.keyFile.c_str(), SSL_FILETYPE_PEM) !=
-        1) {
-        cause = settings.keyFile + ": " + libraryError("not a private key");
+    const bool keyTaken =
+        SSL_CTX_use_PrivateKey_file(context.get(), settings.keyFile.c_str(), SSL_FILETYPE_PEM) == 1;
+    if (!keyTaken && ERR_GET_REASON(ERR_peek_last_error()) != X509_R_KEY_VALUES_MISMATCH) {
+        cause = contentProblem(settings.keyFile, "a private key (PEM)");
         return nullptr;
     }
-    if (SSL_CTX_check_private_key(context.get()) != 1) {
+    if (!keyTaken || SSL_CTX_check_private_key(context.get()) != 1) {
+        ERR_clear_error();
         cause = settings.keyFile + ": not the private key of " + settings.certFile;
         return nullptr;
     }
