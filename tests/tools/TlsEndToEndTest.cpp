@@ -168,7 +168,8 @@ TEST_F(TlsPorts, ServersThatCannotBeTrustedGiveErrorOpeningPortWithTheCause) {
         const char* what;
         CertFiles server;
         std::string options;
-        std::string cause;  // after "Error opening port\nPORT: "
+        std::string cause;    // after "Error opening port\nPORT: "
+        bool byName = false;  // the port names the host "localhost", not its address
     };
     const Case cases[] = {
         {"an authority we do not trust", unknown, ca(),
@@ -179,6 +180,8 @@ TEST_F(TlsPorts, ServersThatCannotBeTrustedGiveErrorOpeningPortWithTheCause) {
          "CN = device server)"},
         {"another name", otherName, ca(),
          "the device server's certificate is for other.example, 10.9.8.7, not for 127.0.0.1"},
+        {"another name, the host named", otherName, ca(),
+         "the device server's certificate is for other.example, 10.9.8.7, not for localhost", true},
         {"expired", expired, ca(), "the device server's certificate expired on 20"},
         {"another certificate than the pinned one", selfSigned,
          " --pin " + pinOf(another.cert) + " ",
@@ -190,13 +193,24 @@ TEST_F(TlsPorts, ServersThatCannotBeTrustedGiveErrorOpeningPortWithTheCause) {
         Board board(logFile("board.log"));
         Ser2netProcess ser2net(board.device(), 9600,
                                Ser2netTls{.key = c.server.key, .cert = c.server.cert});
-        const CommandRun run = cli(ser2net.tcpName(), c.options + "sync-time");
+        const std::string port = c.byName
+                                     ? "tcp+tls://localhost:" + std::to_string(ser2net.rawPort())
+                                     : ser2net.tcpName();
+        const CommandRun run = cli(port, c.options + "sync-time");
         EXPECT_EQ(run.status, 1) << run.output;
-        EXPECT_NE(run.output.find("Error opening port\n" + ser2net.tcpName() + ": " + c.cause),
+        EXPECT_NE(run.output.find("Error opening port\n" + port + ": " + c.cause),
                   std::string::npos)
             << run.output;
         EXPECT_EQ(board.received(), "");
     }
+    // The name the certificate holds is taken as its address is.
+    Board board(logFile("board.log"));
+    Ser2netProcess ser2net(board.device(), 9600,
+                           Ser2netTls{.key = server_.key, .cert = server_.cert});
+    const CommandRun byName =
+        cli("tcp+tls://localhost:" + std::to_string(ser2net.rawPort()), ca() + "sync-time");
+    EXPECT_EQ(byName.status, 0) << byName.output;
+    EXPECT_NE(board.received(), "");
 }
 
 TEST_F(TlsPorts, AMutualTlsServerTakesUsOnlyWithACertificateItKnows) {
