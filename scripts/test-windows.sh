@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows core, its tests and horalux-cli.exe with mingw-w64 (build-win/), runs
 # the core suites under Wine, and checks the companion under Wine: --help, --version, the port
-# list, a port that does not exist, the registers of a stand-in board read through Wine's COM1
+# list, a port that does not exist, a TLS port (refused), the registers of a stand-in board read through Wine's COM1
 # (byte for byte as the Linux companion reads them), sync-time, a port held by another program,
 # Ctrl+C ending monitor, and the installer installing and uninstalling cleanly.
 # HORALUX_JOBS sets the build's parallel jobs (default: every core).
@@ -53,6 +53,10 @@ win --port COM9 read-registers >"$work/missing" || status=$?
 check "a port that does not exist fails" test "$status" -ne 0
 check "... with \"Error opening port\" and its cause" \
   bash -c "grep -q 'Error opening port' '$work/missing' && grep -q 'COM9: no such device' '$work/missing'"
+status=0
+win --port tcp+tls://127.0.0.1:9 sync-time >"$work/tls" || status=$?
+check "a TLS port is refused: this build has no TLS library" \
+  bash -c "test $status -ne 0 && grep -q 'tcp+tls://127.0.0.1:9: TLS ports are not available in this build' '$work/tls'"
 
 # Wine's COM1 is the stand-in board's pseudo-terminal; the server reads the mapping at start.
 build/bin/horalux-board --master --verbose >"$work/board" 2>"$work/board.err" &

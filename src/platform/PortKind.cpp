@@ -6,6 +6,7 @@
 
 #include "platform/SerialDeviceKind.h"
 #include "platform/net/NetworkPortKinds.h"
+#include "platform/net/tls/TlsPortKinds.h"
 
 namespace horalux::platform {
 namespace {
@@ -14,6 +15,8 @@ namespace {
 constexpr const PortKind* kKinds[] = {
     &kRfc2217PortKind,
     &kTcpPortKind,
+    &kRfc2217TlsPortKind,
+    &kTcpTlsPortKind,
     &kSerialDevicePortKind,
 };
 

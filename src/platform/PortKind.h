@@ -8,6 +8,7 @@
 
 #include "platform/SerialPort.h"
 #include "platform/net/NetworkTimeouts.h"
+#include "platform/net/tls/TlsSettings.h"
 
 namespace horalux::platform {
 
@@ -15,9 +16,10 @@ namespace horalux::platform {
 struct PortOpenRequest {
     const std::string& name;
     std::uint32_t speed = 0;
-    SerialDeviceOpener& devices;     // the local serial devices (tests hand in in-memory lines)
-    const NetworkTimeouts& network;  // how long a device server is waited for
-    std::string& failure;            // set, as one line naming the port, when it cannot be had
+    SerialDeviceOpener& devices;       // the local serial devices (tests hand in in-memory lines)
+    const NetworkTimeouts& network;    // how long a device server is waited for
+    std::string& failure;              // set, as one line naming the port, when it cannot be had
+    const TlsSettings* tls = nullptr;  // what a TLS port checks the server by; none: defaults
 };
 
 // One kind of port: a row of the table of kinds (PortKind.cpp), defined beside its code.

@@ -14,11 +14,13 @@ PortOpener::~PortOpener() = default;
 
 std::unique_ptr<SerialPort> PortOpener::open(const std::string& name, std::uint32_t speed) {
     lastFailure_.clear();
-    return portKindOf(name).open({name, speed, *devices_, networkTimeouts_, lastFailure_});
+    return portKindOf(name).open({name, speed, *devices_, networkTimeouts_, lastFailure_, &tls_});
 }
 
-std::unique_ptr<SerialDeviceOpener> makePortOpener() {
-    return std::make_unique<PortOpener>();
+std::unique_ptr<SerialDeviceOpener> makePortOpener(const TlsSettings& tls) {
+    auto opener = std::make_unique<PortOpener>();
+    opener->setTlsSettings(tls);
+    return opener;
 }
 
 }  // namespace horalux::platform

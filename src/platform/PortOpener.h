@@ -5,6 +5,7 @@
 
 #include "platform/SerialPort.h"
 #include "platform/net/NetworkTimeouts.h"
+#include "platform/net/tls/TlsSettings.h"
 
 namespace horalux::platform {
 
@@ -21,6 +22,8 @@ class PortOpener final : public SerialDeviceOpener {
     PortOpener& operator=(const PortOpener&) = delete;
     // Network ports wait this long for the device server.
     void setNetworkTimeouts(const NetworkTimeouts& timeouts) { networkTimeouts_ = timeouts; }
+    // TLS ports check their servers, and show themselves, by these.
+    void setTlsSettings(const TlsSettings& tls) { tls_ = tls; }
 
     std::unique_ptr<SerialPort> open(const std::string& name, std::uint32_t speed) override;
     std::string lastFailureCause() const override { return lastFailure_; }
@@ -30,9 +33,10 @@ class PortOpener final : public SerialDeviceOpener {
     SerialDeviceOpener* devices_;
     std::string lastFailure_;
     NetworkTimeouts networkTimeouts_;
+    TlsSettings tls_;
 };
 
 // The program's opener, for a holder that needs only the interface.
-std::unique_ptr<SerialDeviceOpener> makePortOpener();
+std::unique_ptr<SerialDeviceOpener> makePortOpener(const TlsSettings& tls = {});
 
 }  // namespace horalux::platform

@@ -12,6 +12,17 @@ namespace horalux::settings {
 namespace {
 
 constexpr std::string_view kInterface = "Interface";
+
+struct TlsKey {
+    std::string_view key;
+    std::string ProgramSettings::*field;
+};
+constexpr TlsKey kTlsKeys[] = {
+    {"TlsCaFile", &ProgramSettings::TlsCaFile},
+    {"TlsPin", &ProgramSettings::TlsPin},
+    {"TlsCertFile", &ProgramSettings::TlsCertFile},
+    {"TlsKeyFile", &ProgramSettings::TlsKeyFile},
+};
 constexpr std::string_view kView = "View";
 constexpr char kListSeparator = ';';
 
@@ -143,6 +154,9 @@ ProgramSettings loadSettings(const std::filesystem::path& path) {
         s.Log.*item.flag = file.readBool(kView, item.settingsKey, defaults.Log.*item.flag);
     }
     s.NetworkPorts = splitList(file.readString(kInterface, "NetworkPorts", {}));
+    for (const auto& [key, field] : kTlsKeys) {
+        s.*field = file.readString(kInterface, key, {});
+    }
     s.LineScans = readLineScans(file);
 
     if (s.DelayTime < kMinDelayTime || s.DelayTime > kMaxDelayTime) {
@@ -185,6 +199,12 @@ void saveSettings(const std::filesystem::path& path, const ProgramSettings& s) {
     }
     if (!s.NetworkPorts.empty() || !file.readString(kInterface, "NetworkPorts", {}).empty()) {
         file.writeString(kInterface, "NetworkPorts", joinList(s.NetworkPorts));
+    }
+    for (const auto& [key, field] : kTlsKeys) {
+        // Written by hand: left as the file has them unless set otherwise.
+        if (!(s.*field).empty() || !file.readString(kInterface, key, {}).empty()) {
+            file.writeString(kInterface, key, s.*field);
+        }
     }
     file.writeInteger(kInterface, "Period_sinhr", s.SyncPeriodChoice);
     if (!s.LineScans.empty() || file.hasSection(kLineBoards)) {

@@ -57,6 +57,14 @@ struct ProgramSettings {
     // Key "NetworkPorts" (names separated by ";"): the ports that connected once, of the kinds
     // remembered (network ports), newest first, offered again after the local ports.
     std::vector<std::string> NetworkPorts{};
+    // Keys "TlsCaFile", "TlsPin", "TlsCertFile", "TlsKeyFile": what TLS ports check their
+    // device server by (a CA file instead of the system's authorities, or the SHA-256 pin of
+    // its certificate) and our certificate and key for a server that asks for one. Written by
+    // hand; empty: the system's authorities, no certificate of ours.
+    std::string TlsCaFile{};
+    std::string TlsPin{};
+    std::string TlsCertFile{};
+    std::string TlsKeyFile{};
     // Section "LineBoards": key "Ports" names the scanned ports (";"), key "BoardsN" the boards
     // of the Nth as "77:9600:M:+2" (address, speed, M, S or ?, clock seconds or nothing).
     std::vector<LineScan> LineScans{};

@@ -71,7 +71,8 @@ TEST(OpenPort, TheProgramsOpenerChoosesByTheNameAndNamesTheCauseOfANetworkPortsF
         {"RFC2217://[fd00::7:4002",
          false,
          {"error: Error opening port\nRFC2217://[fd00::7:4002: not a network address; write "
-          "tcp://HOST:PORT or rfc2217://HOST:PORT (an IPv6 address in brackets)"}},
+          "rfc2217://HOST:PORT, tcp://HOST:PORT, rfc2217+tls://HOST:PORT or tcp+tls://HOST:PORT "
+          "(an IPv6 address in brackets)"}},
         {"ttyUSB0", true, {}},
         {"/tmp/tcp://board", true, {}},  // a path is a local device whatever it holds
     };

@@ -113,5 +113,21 @@ TEST(ListPorts, OffersRememberedNetworkPortsAfterTheOthersAndSelectsTheConfigure
     }
 }
 
+TEST(ListPorts, RemembersTlsPortsAsNetworkPortsAndShowsThemBehindALock) {
+    std::vector<std::string> remembered;
+    RememberNetworkPort(remembered, "tcp+tls://a:1");
+    RememberNetworkPort(remembered, "RFC2217+TLS://[fd00::7]:2");
+    RememberNetworkPort(remembered, "tcp://c:3");
+    ASSERT_EQ(remembered.size(), 3U);
+    std::string comPort = "tcp://c:3";
+    const PortList list = ListPorts(comPort, remembered);
+    ASSERT_GE(list.entries.size(), 3U);
+    const std::size_t n = list.entries.size();
+    EXPECT_EQ(list.entries[n - 3].label, "tcp://c:3");
+    EXPECT_EQ(list.entries[n - 2].label, "\xF0\x9F\x94\x92 RFC2217+TLS://[fd00::7]:2");
+    EXPECT_EQ(list.entries[n - 2].name, "RFC2217+TLS://[fd00::7]:2");
+    EXPECT_EQ(list.entries[n - 1].label, "\xF0\x9F\x94\x92 tcp+tls://a:1");
+}
+
 }  // namespace
 }  // namespace horalux::link

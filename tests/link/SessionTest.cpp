@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <latch>
 #include <string>
 #include <thread>
@@ -137,6 +138,35 @@ TEST(Sessions, ASessionPassesTheExchangeToItsAttachedViewAndEndsItsWaitsOnTheSto
     EXPECT_FALSE(session.operations().WaitForRing(60000));
     EXPECT_FALSE(session.connection().running());
     EXPECT_TRUE(session.connection().isOpen()) << "the owner closes the port";
+}
+
+}  // namespace
+}  // namespace horalux::link
+
+namespace horalux::link {
+namespace {
+
+TEST(Sessions, ASessionsOwnOpenerChecksTlsPortsByItsSettings) {
+    // A key others may read is refused before any connection: it shows the settings' key file
+    // reached the opener the session made.
+    const auto key =
+        std::filesystem::temp_directory_path() / ("horalux-key-" + std::to_string(::getpid()));
+    { std::ofstream(key) << "not used"; }
+    std::filesystem::permissions(key, std::filesystem::perms::owner_read |
+                                          std::filesystem::perms::owner_write |
+                                          std::filesystem::perms::group_read);
+    test::RecordingPrompts prompts;
+    settings::ProgramSettings settings;
+    settings.TlsCertFile = "/nonexistent/me.pem";
+    settings.TlsKeyFile = key.string();
+    Session session({.prompts = &prompts, .settings = settings});
+    EXPECT_FALSE(session.connection().connect("tcp+tls://127.0.0.1:9", 9600));
+    std::filesystem::remove(key);
+    EXPECT_EQ(prompts.said(),
+              std::vector<std::string>{
+                  "error: Error opening port\ntcp+tls://127.0.0.1:9: " + key.string() +
+                  ": the private key is readable by others than its owner; "
+                  "make it readable by its owner alone (chmod 600)"});
 }
 
 }  // namespace

@@ -220,6 +220,29 @@ TEST(ProgramSettings, RememberedNetworkPortsRoundTripAndAreWrittenOnlyOnceThereA
     EXPECT_TRUE(loadSettings(path).NetworkPorts.empty());
 }
 
+TEST(ProgramSettings, TlsFilesAndPinWrittenByHandAreReadAndKeptButNeverAddedUnset) {
+    test::TempDir dir;
+    const auto path = dir / "horalux.ini";
+    saveSettings(path, loadSettings(path));
+    for (const char* key : {"TlsCaFile", "TlsPin", "TlsCertFile", "TlsKeyFile"}) {
+        EXPECT_FALSE(IniFile::load(path).value("Interface", key).has_value()) << key;
+    }
+    IniFile byHand = IniFile::load(path);
+    byHand.writeString("Interface", "TlsCaFile", "/etc/horalux/ca.pem");
+    byHand.writeString("Interface", "TlsPin", "SHA256:ab");
+    byHand.writeString("Interface", "TlsCertFile", "/etc/horalux/me.pem");
+    byHand.writeString("Interface", "TlsKeyFile", "/etc/horalux/me.key");
+    byHand.save(path);
+    ProgramSettings s = loadSettings(path);
+    EXPECT_EQ(s.TlsCaFile, "/etc/horalux/ca.pem");
+    EXPECT_EQ(s.TlsPin, "SHA256:ab");
+    EXPECT_EQ(s.TlsCertFile, "/etc/horalux/me.pem");
+    EXPECT_EQ(s.TlsKeyFile, "/etc/horalux/me.key");
+    s.ComSpeed = 115200;
+    saveSettings(path, s);
+    EXPECT_EQ(loadSettings(path), s);
+}
+
 TEST(ProgramSettings, LastScansPerPortRoundTripSkipDamagedBoardsAndAreWrittenOnlyOnceThereAreAny) {
     test::TempDir dir;
     const auto path = dir / "horalux.ini";

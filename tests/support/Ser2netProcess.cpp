@@ -67,7 +67,9 @@ std::uint16_t freeLoopbackPort() {
     return ntohs(address.sin_port);
 }
 
-Ser2netProcess::Ser2netProcess(const std::string& device, std::uint32_t speed) {
+Ser2netProcess::Ser2netProcess(const std::string& device, std::uint32_t speed,
+                               const std::optional<Ser2netTls>& tls)
+    : tls_(tls.has_value()) {
     char pattern[] = "/tmp/horalux-ser2net-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) {
         throw std::runtime_error("cannot make a temporary folder");
@@ -80,13 +82,23 @@ Ser2netProcess::Ser2netProcess(const std::string& device, std::uint32_t speed) {
     const std::filesystem::path config = dir_ / "ser2net.yaml";
     {
         const std::string line = "serialdev," + device + "," + std::to_string(speed) + "n81,local";
+        std::string ssl;
+        std::string options;
+        if (tls) {
+            ssl = "ssl(key=" + tls->key + ",cert=" + tls->cert +
+                  (tls->clientAuthDir.empty() ? "" : ",clientauth") + "),";
+            if (!tls->clientAuthDir.empty()) {
+                options = "  options:\n    authdir: " + tls->clientAuthDir + "\n";
+            }
+        }
         std::ofstream out(config);
         out << "connection: &raw\n"
-            << "  accepter: tcp,127.0.0.1," << rawPort_ << "\n"
+            << "  accepter: " << ssl << "tcp,127.0.0.1," << rawPort_ << "\n"
             << "  connector: " << line << "\n"
-            << "connection: &telnet\n"
-            << "  accepter: telnet(rfc2217),tcp,127.0.0.1," << telnetPort_ << "\n"
-            << "  connector: " << line << "\n";
+            << options << "connection: &telnet\n"
+            << "  accepter: telnet(rfc2217)," << ssl << "tcp,127.0.0.1," << telnetPort_ << "\n"
+            << "  connector: " << line << "\n"
+            << options;
     }
     try {
         process_.emplace(std::vector<std::string>{kSer2net, "-n", "-u", "-c", config.string()},

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "CliCommandTable.h"
+#include "CliSession.h"
 #include "platform/PortKind.h"
 
 namespace horalux::cli {
@@ -59,6 +60,19 @@ TEST(CliOptions, ReadsGlobalOptionsAndEachCommandsOwnArguments) {
     EXPECT_EQ(parsed({"write-registers", "a.cs"}).file, "a.cs");
     EXPECT_FALSE(parsed({"write-registers", "a.cs"}).setAddress);
     EXPECT_TRUE(parsed({"write-registers", "a.cs", "--set-address"}).setAddress);
+}
+
+TEST(CliOptions, TlsOptionsComeBeforeTheCommandAndReachTheSession) {
+    const std::string pin = "SHA256:" + std::string(64, 'a');
+    const CliOptions o =
+        parsed({"--ca", "ca.pem", "--pin", pin, "--cert", "c.pem", "--key", "k.pem", "sync-time"});
+    EXPECT_EQ(o.tls, (platform::TlsSettings{
+                         .caFile = "ca.pem", .pin = pin, .certFile = "c.pem", .keyFile = "k.pem"}));
+    const settings::ProgramSettings s = sessionSettings(o);
+    EXPECT_EQ(s.TlsCaFile, "ca.pem");
+    EXPECT_EQ(s.TlsPin, pin);
+    EXPECT_EQ(s.TlsCertFile, "c.pem");
+    EXPECT_EQ(s.TlsKeyFile, "k.pem");
 }
 
 TEST(CliOptions, MonitorsTimeAndDecodeEachAddTheirPartAndEitherAddsTheDirection) {
@@ -117,6 +131,10 @@ TEST(CliOptions, RejectsBadUsageWithAReason) {
         {"bridge", "--broker", "mqtt://h", "--discovery", "yes"},
         {"bridge", "--broker", "mqtt://h", "--keep-time", "5x"},
         {"--address", "1,2", "keep-time"},
+        {"--pin", "SHA256:00", "ports"},
+        {"--cert", "c.pem", "ports"},
+        {"--key", "k.pem", "ports"},
+        {"ports", "--ca", "ca.pem"},  // a global option after the command word
     };
     for (const auto& args : bad) {
         const auto result = parseCliOptions(args);

@@ -15,8 +15,12 @@ TEST(Help, SpeaksOfTheSystemsOwnPortsAndRightsAndOfEveryWayToReachABoard) {
         std::vector<const char*> said;
         std::vector<const char*> unsaid;
     } cases[] = {
-        {HelpPlatform::Linux, {"ttyUSB0", "dialout", "usermod", "root"}, {"COM", "администратор"}},
-        {HelpPlatform::Windows, {"COM3", "администратора"}, {"tty", "dialout", "usermod", "root"}},
+        {HelpPlatform::Linux,
+         {"ttyUSB0", "dialout", "usermod", "root", "rfc2217+tls://", "TlsCaFile"},
+         {"COM", "администратор", "недоступны"}},
+        {HelpPlatform::Windows,
+         {"COM3", "администратора", "tcp+tls://", "недоступны"},
+         {"tty", "dialout", "usermod", "root", "TlsCaFile"}},
     };
     for (const auto& c : cases) {
         const std::string text = ui::helpText(c.platform).toStdString();

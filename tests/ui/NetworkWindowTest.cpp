@@ -8,7 +8,9 @@
 #include <iterator>
 
 #include "WindowHarness.h"
+#include "platform/PortOpener.h"
 #include "support/Ser2netProcess.h"
+#include "support/TestCertificates.h"
 
 namespace horalux::test {
 namespace {
@@ -88,6 +90,49 @@ TEST(MainWindow, AnAddressTypedInTheDialogConnectsAndIsOfferedAgainAfterTheLocal
     ASSERT_GE(offered.size(), 2);
     EXPECT_EQ(offered.indexOf(QString::fromStdString(h.port())), offered.size() - 2);
     EXPECT_EQ(offered.back(), address);
+}
+
+TEST(MainWindow, ATlsAddressTypedInTheDialogConnectsIsRememberedAndIsListedBehindALock) {
+    WindowHarness h({kFastBoard, {}, false});
+    const std::filesystem::path dir = h.settingsFile().parent_path();
+    const TestAuthority authority(dir, "Window CA");
+    const CertFiles server =
+        authority.issue("server", {.commonName = "board server", .ipAddresses = {"127.0.0.1"}});
+    Ser2netProcess ser2net(h.port(), 115200, Ser2netTls{.key = server.key, .cert = server.cert});
+    // The program's opener with the CA the settings file would name.
+    platform::PortOpener opener;
+    opener.setTlsSettings({.caFile = authority.certFile()});
+    h.opener = &opener;
+    h.destroyWindows();
+    std::ofstream(h.settingsFile()) << networkSettings(h.port());
+    h.createWindows();
+    const std::string address = ser2net.tcpName();
+    QStringList labels;
+    h.answerer.beforeAnswer = [&](QWidget* modal) {
+        if (auto* box = modal->findChild<QComboBox*>(QStringLiteral("ComboBox1"))) {
+            for (int i = 0; i < box->count(); ++i) {
+                labels << box->itemText(i);
+            }
+            box->setEditText(QString::fromStdString(address));
+        }
+    };
+    h.answerer.answers = {Answer::Connect};
+    h.form().show();
+    ASSERT_TRUE(WindowHarness::waitUntil(
+        [&] { return h.form().portOpen() && h.boardRequests().size() >= 3; }));
+    h.form().close();
+    const std::string saved = savedSettings(h.settingsFile());
+    EXPECT_NE(saved.find("NetworkPorts=" + address + "\n"), std::string::npos) << saved;
+
+    std::ofstream(h.settingsFile()) << networkSettings(h.port(), address);
+    h.destroyWindows();
+    h.createWindows();
+    labels.clear();
+    h.answerer.answers = {Answer::Cancel};
+    h.form().show();
+    ASSERT_TRUE(WindowHarness::waitUntil([&] { return h.answerer.count("dialog") == 2; }));
+    ASSERT_FALSE(labels.isEmpty());
+    EXPECT_EQ(labels.back(), QString::fromStdString("\xF0\x9F\x94\x92 " + address));
 }
 
 }  // namespace

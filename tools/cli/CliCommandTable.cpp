@@ -259,7 +259,7 @@ constexpr std::size_t kIndent = 2;
 
 constexpr std::string_view kUsageHead =
     "usage: horalux-cli [--port NAME]... [--speed 9600|115200] [--address LIST] [--delay MS]\n"
-    "                   COMMAND\n"
+    "                   [--ca FILE] [--pin SHA256:DIGEST] [--cert FILE --key FILE] COMMAND\n"
     "       horalux-cli --help | -h | --version\n"
     "\n";
 
@@ -273,6 +273,14 @@ constexpr std::string_view kUsageOptions =
     "                  each board in turn, each line prefixed with the board ($4D/77: ...),\n"
     "                  and ends with a summary; exit 0 only when every board succeeded\n"
     "  --delay MS      extra pause after each frame, 0..10000 ms (default 100)\n"
+    "  --ca FILE       TLS ports: trust the device server's certificate by the authorities\n"
+    "                  in FILE (PEM) instead of the system's\n"
+    "  --pin SHA256:DIGEST\n"
+    "                  TLS ports: take only the server certificate of this SHA-256 digest\n"
+    "                  (hex or base64), self-signed or not\n"
+    "  --cert FILE --key FILE\n"
+    "                  TLS ports: our certificate and its private key (readable by its\n"
+    "                  owner alone) for a device server that asks for one\n"
     "\n"
     "commands:\n";
 

@@ -5,6 +5,7 @@
 
 #include "AddressList.h"
 #include "CliCommandTable.h"
+#include "platform/net/tls/TlsPin.h"
 
 namespace horalux::cli {
 
@@ -67,9 +68,23 @@ std::variant<CliOptions, UsageError> parseCliOptions(const std::vector<std::stri
             if (!parseNumber(*v, options.delayMs, 0U, 10000U)) {
                 return UsageError{"--delay must be a number of milliseconds from 0 to 10000"};
             }
+        } else if (flag == "--ca") {
+            options.tls.caFile = *v;
+        } else if (flag == "--pin") {
+            if (!platform::parsePin(*v)) {
+                return UsageError{"--pin must be " + std::string(platform::kPinForm)};
+            }
+            options.tls.pin = *v;
+        } else if (flag == "--cert") {
+            options.tls.certFile = *v;
+        } else if (flag == "--key") {
+            options.tls.keyFile = *v;
         } else {
             return UsageError{"unknown option " + flag};
         }
+    }
+    if (options.tls.certFile.empty() != options.tls.keyFile.empty()) {
+        return UsageError{"--cert and --key come together"};
     }
     const auto name = p.take();
     if (!name) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/PortNaming.h"
+#include "platform/net/tls/TlsSettings.h"
 #include "settings/LogItems.h"
 
 namespace horalux::cli {
@@ -18,6 +19,7 @@ struct CliOptions {
     std::uint32_t speed = 9600;
     std::uint8_t address = 1;
     std::uint32_t delayMs = 100;
+    platform::TlsSettings tls;  // --ca, --pin, --cert, --key: for TLS ports
 
     const CliCommand* command = nullptr;   // an entry of cliCommands()
     std::string file;                      // read-registers --out, write-registers FILE

@@ -30,6 +30,10 @@ settings::ProgramSettings sessionSettings(const CliOptions& options) {
     s.ComSpeed = static_cast<std::int32_t>(options.speed);
     s.sysnum = options.address;
     s.DelayTime = static_cast<std::int32_t>(options.delayMs);
+    s.TlsCaFile = options.tls.caFile;
+    s.TlsPin = options.tls.pin;
+    s.TlsCertFile = options.tls.certFile;
+    s.TlsKeyFile = options.tls.keyFile;
     return s;
 }
 

@@ -27,7 +27,10 @@ Session::Session(const SessionOptions& options)
       afterCalls_(options.afterCalls),
       settings_(options.settings) {
     if (options.opener == nullptr) {
-        ownOpener_ = platform::makePortOpener();
+        ownOpener_ = platform::makePortOpener({.caFile = settings_.TlsCaFile,
+                                               .pin = settings_.TlsPin,
+                                               .certFile = settings_.TlsCertFile,
+                                               .keyFile = settings_.TlsKeyFile});
     }
     if (options.prompts == nullptr) {
         throw std::logic_error("a session needs its owner's prompts");

@@ -1,5 +1,7 @@
 #include "platform/net/NetworkPortKinds.h"
 
+#include <vector>
+
 #include "platform/PortNameText.h"
 #include "platform/net/NetAddress.h"
 #include "platform/net/NetworkPort.h"
@@ -14,6 +16,22 @@ constexpr std::string_view kDeviceServersPort = "device server's port";
 
 void fail(const PortOpenRequest& request, const std::string& cause) {
     request.failure = shownPortName(request.name) + ": " + cause;
+}
+
+// "tcp://HOST:PORT, rfc2217://HOST:PORT or ...": the forms of every kind with an address.
+std::string networkForms() {
+    std::vector<std::string_view> forms;
+    for (const PortKind* kind : portKinds()) {
+        if (!kind->prefix.empty()) {
+            forms.push_back(kind->usageForm);
+        }
+    }
+    std::string text;
+    for (std::size_t i = 0; i < forms.size(); ++i) {
+        text += i == 0 ? "" : i + 1 == forms.size() ? " or " : ", ";
+        text += forms[i];
+    }
+    return text;
 }
 
 bool wellFormedAddress(const std::string& name) {
@@ -35,8 +53,7 @@ std::unique_ptr<BytePipe> connectToPortHost(const PortOpenRequest& request) {
     const std::optional<NetAddress> address = parseNetAddress(request.name);
     if (!address) {
         fail(request,
-             "not a network address; write tcp://HOST:PORT or rfc2217://HOST:PORT "
-             "(an IPv6 address in brackets)");
+             "not a network address; write " + networkForms() + " (an IPv6 address in brackets)");
         return nullptr;
     }
     std::string cause;
