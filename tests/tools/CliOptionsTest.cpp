@@ -160,6 +160,12 @@ TEST(CliOptions, TheBridgeTakesAWholeAddressListOnOnePortAndTheBrokersCaAfterIts
     EXPECT_EQ(o.bridgeKeepPeriodS, 3600U);
     EXPECT_TRUE(o.trustPcClock);
 
+    // A TLS port's CA before the command word, the broker's after it: each keeps its own.
+    const CliOptions both = parsed({"--port", "rfc2217+tls://h:1", "--ca", "port-ca.pem", "bridge",
+                                    "--broker", "mqtts://h", "--ca", "broker-ca.pem"});
+    EXPECT_EQ(both.tls.caFile, "port-ca.pem");
+    EXPECT_EQ(both.brokerCa, "broker-ca.pem");
+
     const CliOptions plain = parsed({"bridge", "--broker", "mqtt://h"});
     EXPECT_EQ(plain.topicPrefix, "horalux");
     EXPECT_EQ(plain.discoveryPrefix, "homeassistant");
