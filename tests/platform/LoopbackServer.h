@@ -18,6 +18,7 @@
 
 #include "platform/PortOpener.h"
 #include "platform/net/TelnetCodec.h"
+#include "support/LoopbackListener.h"
 
 namespace horalux::platform {
 
@@ -25,19 +26,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 class LoopbackServer {
   public:
-    LoopbackServer() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listener_, 4) != 0 ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            throw std::runtime_error("cannot listen on 127.0.0.1");
-        }
-        port_ = ntohs(address.sin_port);
-    }
+    LoopbackServer() { listener_ = test::listeningLoopbackSocket(&port_); }
     ~LoopbackServer() {
         closeClient();
         ::close(listener_);

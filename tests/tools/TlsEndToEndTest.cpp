@@ -19,6 +19,7 @@
 #include "support/BoardProcess.h"
 #include "support/ChildProcess.h"
 #include "support/CommandRun.h"
+#include "support/LoopbackListener.h"
 #include "support/Ser2netProcess.h"
 #include "support/TestCertificates.h"
 
@@ -37,19 +38,7 @@ CommandRun cli(const std::string& port, const std::string& args) {
 // A server on 127.0.0.1 that takes a connection and never says a word.
 class SilentServer {
   public:
-    SilentServer() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listener_, 4) != 0 ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            throw std::runtime_error("cannot listen on 127.0.0.1");
-        }
-        port_ = ntohs(address.sin_port);
-    }
+    SilentServer() { listener_ = test::listeningLoopbackSocket(&port_); }
     ~SilentServer() {
         if (client_ >= 0) {
             ::close(client_);

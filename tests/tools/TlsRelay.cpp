@@ -8,6 +8,8 @@
 #include <array>
 #include <stdexcept>
 
+#include "support/LoopbackListener.h"
+
 namespace horalux::test {
 namespace {
 
@@ -43,19 +45,12 @@ TlsRelay::TlsRelay(const std::string& cert, const std::string& key, std::uint16_
         SSL_CTX_free(context_);
         throw std::runtime_error("the relay cannot use its certificate");
     }
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener_, 4) != 0 ||
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ::close(listener_);
+    try {
+        listener_ = test::listeningLoopbackSocket(&port_);
+    } catch (...) {
         SSL_CTX_free(context_);
-        throw std::runtime_error("the relay cannot listen on 127.0.0.1");
+        throw;
     }
-    port_ = ntohs(address.sin_port);
     thread_ = std::thread([this] { serve(); });
 }
 

@@ -1,0 +1,34 @@
+#include "support/LoopbackListener.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <stdexcept>
+
+namespace horalux::test {
+
+int listeningLoopbackSocket(std::uint16_t* port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        throw std::runtime_error("cannot make a socket to listen on 127.0.0.1");
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr raw{};
+    std::memcpy(&raw, &address, sizeof address);
+    socklen_t length = sizeof address;
+    if (::bind(fd, &raw, sizeof address) != 0 || ::listen(fd, 4) != 0 ||
+        ::getsockname(fd, &raw, &length) != 0) {
+        ::close(fd);
+        throw std::runtime_error("cannot listen on 127.0.0.1");
+    }
+    std::memcpy(&address, &raw, sizeof address);
+    *port = ntohs(address.sin_port);
+    return fd;
+}
+
+}  // namespace horalux::test

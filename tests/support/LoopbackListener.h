@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstdint>
+
+namespace horalux::test {
+
+// A TCP socket listening on 127.0.0.1 on a port the system picks; returns its descriptor and
+// puts the port into `port`. Throws std::runtime_error when it cannot.
+int listeningLoopbackSocket(std::uint16_t* port);
+
+}  // namespace horalux::test
