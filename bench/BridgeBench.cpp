@@ -20,57 +20,25 @@
 #include <vector>
 
 #include "MosquittoClient.h"
+#include "QuietProcess.h"
 #include "support/BoardProcess.h"
 #include "support/MosquittoProcess.h"
 #include "support/PtyPair.h"
-
-extern char** environ;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 pid_t startBridge(const std::string& device, std::uint16_t brokerPort) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<std::string> args{HORALUX_CLI_PATH,
-                                  "--port",
-                                  device,
-                                  "--speed",
-                                  "115200",
-                                  "--delay",
-                                  "0",
-                                  "bridge",
-                                  "--broker",
-                                  "mqtt://127.0.0.1:" + std::to_string(brokerPort)};
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) {
-        throw std::runtime_error("cannot start horalux-cli");
-    }
-    return pid;
+    return horalux::bench::startQuietly({HORALUX_CLI_PATH, "--port", device, "--speed", "115200",
+                                         "--delay", "0", "bridge", "--broker",
+                                         "mqtt://127.0.0.1:" + std::to_string(brokerPort)});
 }
 
 // Ends the bridge; its user and system time in seconds.
 double stopBridge(pid_t pid) {
     ::kill(pid, SIGTERM);
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) {
-        throw std::runtime_error("lost the bridge process");
-    }
-    auto seconds = [](const timeval& tv) {
-        return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    return horalux::bench::cpuSecondsAtExit(pid);
 }
 
 void BridgeCpuOnABusyLine(benchmark::State& state) {

@@ -16,10 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "QuietProcess.h"
 #include "support/BoardProcess.h"
 #include "support/PtyPair.h"
-
-extern char** environ;
 
 namespace {
 
@@ -27,38 +26,8 @@ constexpr double kLineBytesPerSecond = 115200.0 / 10.0;
 
 // horalux-cli monitor on the device for `seconds`, its output dropped.
 pid_t startMonitor(const std::string& device, int seconds) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<std::string> args{
-        HORALUX_CLI_PATH, "--port",  device,      "--speed",
-        "115200",         "monitor", "--seconds", std::to_string(seconds)};
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) {
-        throw std::runtime_error("cannot start horalux-cli");
-    }
-    return pid;
-}
-
-// Waits for the monitor to end; its user and system time in seconds.
-double cpuSecondsOf(pid_t pid) {
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) {
-        throw std::runtime_error("lost the monitor process");
-    }
-    auto seconds = [](const timeval& tv) {
-        return static_cast<double>(tv.tv_sec) + static_cast<double>(tv.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    return horalux::bench::startQuietly({HORALUX_CLI_PATH, "--port", device, "--speed", "115200",
+                                         "monitor", "--seconds", std::to_string(seconds)});
 }
 
 void MonitorCpuOnABusyLine(benchmark::State& state) {
@@ -71,7 +40,7 @@ void MonitorCpuOnABusyLine(benchmark::State& state) {
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
         const pid_t pid = startMonitor(device, kSeconds);
-        cpu = cpuSecondsOf(pid);
+        cpu = horalux::bench::cpuSecondsAtExit(pid);
         wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         state.SetIterationTime(wall);
     }
@@ -113,7 +82,7 @@ void MonitorConsumptionOnAFullLine(benchmark::State& state) {
         }
         rate = counted / kMeasureSeconds;
         state.SetIterationTime(kMeasureSeconds);
-        cpuSecondsOf(pid);
+        horalux::bench::cpuSecondsAtExit(pid);
     }
     state.counters["bytes_per_s"] = rate;
     state.counters["times_line_rate"] = rate / kLineBytesPerSecond;
