@@ -31,18 +31,18 @@ void addExtension(X509* cert, X509* issuer, int nid, const std::string& value) {
     X509_EXTENSION_free(extension);
 }
 
-std::unique_ptr<X509, CertFree> makeCert(const CertSpec& spec, EVP_PKEY* key, X509* issuer,
+std::unique_ptr<X509, CertFree> makeCert(const CertShape& shape, EVP_PKEY* key, X509* issuer,
                                          EVP_PKEY* issuerKey, bool authority) {
     static long serial = 1;
     std::unique_ptr<X509, CertFree> cert(X509_new());
     X509_set_version(cert.get(), 2);
     ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), ++serial);
-    X509_gmtime_adj(X509_getm_notBefore(cert.get()), static_cast<long>(spec.fromDay) * 86400);
-    X509_gmtime_adj(X509_getm_notAfter(cert.get()), static_cast<long>(spec.toDay) * 86400);
+    X509_gmtime_adj(X509_getm_notBefore(cert.get()), static_cast<long>(shape.fromDay) * 86400);
+    X509_gmtime_adj(X509_getm_notAfter(cert.get()), static_cast<long>(shape.toDay) * 86400);
     X509_set_pubkey(cert.get(), key);
     X509_NAME* name = X509_get_subject_name(cert.get());
     X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8,
-                               reinterpret_cast<const unsigned char*>(spec.commonName.c_str()), -1,
+                               reinterpret_cast<const unsigned char*>(shape.commonName.c_str()), -1,
                                -1, 0);
     X509* signer = issuer != nullptr ? issuer : cert.get();
     X509_set_issuer_name(cert.get(), X509_get_subject_name(signer));
@@ -50,10 +50,10 @@ std::unique_ptr<X509, CertFree> makeCert(const CertSpec& spec, EVP_PKEY* key, X5
                  authority ? "critical,CA:TRUE" : "critical,CA:FALSE");
     addExtension(cert.get(), signer, NID_subject_key_identifier, "hash");
     std::string alt;
-    for (const std::string& dns : spec.dnsNames) {
+    for (const std::string& dns : shape.dnsNames) {
         alt += (alt.empty() ? "DNS:" : ",DNS:") + dns;
     }
-    for (const std::string& ip : spec.ipAddresses) {
+    for (const std::string& ip : shape.ipAddresses) {
         alt += (alt.empty() ? "IP:" : ",IP:") + ip;
     }
     if (!alt.empty()) {
@@ -107,9 +107,9 @@ TestAuthority::TestAuthority(std::filesystem::path dir, const std::string& name)
     writeCert(cert_.get(), certFile_);
 }
 
-CertFiles TestAuthority::issue(const std::string& file, const CertSpec& spec) const {
+CertFiles TestAuthority::issue(const std::string& file, const CertShape& shape) const {
     auto key = newKey();
-    auto cert = makeCert(spec, key.get(), cert_.get(), key_.get(), false);
+    auto cert = makeCert(shape, key.get(), cert_.get(), key_.get(), false);
     CertFiles files{(dir_ / (file + ".crt")).string(), (dir_ / (file + ".key")).string()};
     writeCert(cert.get(), files.cert);
     writeKey(key.get(), files.key);
@@ -117,9 +117,9 @@ CertFiles TestAuthority::issue(const std::string& file, const CertSpec& spec) co
 }
 
 CertFiles TestAuthority::selfSigned(const std::filesystem::path& dir, const std::string& file,
-                                    const CertSpec& spec) {
+                                    const CertShape& shape) {
     auto key = newKey();
-    auto cert = makeCert(spec, key.get(), nullptr, nullptr, false);
+    auto cert = makeCert(shape, key.get(), nullptr, nullptr, false);
     CertFiles files{(dir / (file + ".crt")).string(), (dir / (file + ".key")).string()};
     writeCert(cert.get(), files.cert);
     writeKey(key.get(), files.key);

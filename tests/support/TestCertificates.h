@@ -17,7 +17,7 @@ struct CertFiles {
 
 // What a test certificate says: its subject's common name, the names it holds, and its days of
 // validity counted from now (negative: in the past).
-struct CertSpec {
+struct CertShape {
     std::string commonName{};
     std::vector<std::string> dnsNames{};
     std::vector<std::string> ipAddresses{};
@@ -39,11 +39,11 @@ class TestAuthority {
     // Makes the authority's key and self-signed certificate, `name` its common name and file.
     TestAuthority(std::filesystem::path dir, const std::string& name);
     const std::string& certFile() const { return certFile_; }
-    // Issues a certificate by `spec`, written as FILE.crt and FILE.key in the folder.
-    CertFiles issue(const std::string& file, const CertSpec& spec) const;
+    // Issues a certificate by `shape`, written as FILE.crt and FILE.key in the folder.
+    CertFiles issue(const std::string& file, const CertShape& shape) const;
     // A certificate signed by its own key.
     static CertFiles selfSigned(const std::filesystem::path& dir, const std::string& file,
-                                const CertSpec& spec);
+                                const CertShape& shape);
 
   private:
     std::filesystem::path dir_;

@@ -26,7 +26,7 @@
 namespace horalux::test {
 namespace {
 
-const CertSpec kLoopbackServer{
+const CertShape kLoopbackServer{
     .commonName = "device server", .dnsNames = {"localhost"}, .ipAddresses = {"127.0.0.1"}};
 
 CommandRun cli(const std::string& port, const std::string& args) {
