@@ -269,10 +269,10 @@ TEST_F(Bridge, ALineOfBoardsGetsADeviceEachTheStatusValuesGoToTheMasterAndClocks
     MosquittoProcess broker({});
     // Boards that show the time two hours ahead: their own clocks still keep the PC's time.
     {
-        BoardProcess plain({"--address", "1", "--master"});
-        const CommandRun read =
-            runCommand(std::string(HORALUX_CLI_PATH) + " --port " + plain.devicePath() +
-                       " read-registers --out " + (dir_ / "zone.cs").string());
+        BoardProcess plain({"--address", "1", "--master", "--speed", "115200"});
+        const CommandRun read = runCommand(
+            std::string(HORALUX_CLI_PATH) + " --port " + plain.devicePath() +
+            " --speed 115200 --delay 0 read-registers --out " + (dir_ / "zone.cs").string());
         ASSERT_EQ(read.status, 0) << read.output;
         std::string text = fileText(dir_ / "zone.cs");
         text.replace(text.find("\ns2=0\n"), 6, "\ns2=2\n");
