@@ -18,7 +18,7 @@
 
 #include "platform/PortOpener.h"
 #include "platform/net/TelnetCodec.h"
-#include "support/LoopbackListener.h"
+#include "support/LoopbackSockets.h"
 
 namespace horalux::platform {
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "support/LoopbackUdp.h"
+#include "support/LoopbackSockets.h"
 
 namespace horalux::platform {
 namespace {

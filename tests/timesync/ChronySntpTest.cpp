@@ -18,7 +18,7 @@
 #include "platform/Tick.h"
 #include "support/ChildProcess.h"
 #include "support/FakeSystemClock.h"
-#include "support/LoopbackUdp.h"
+#include "support/LoopbackSockets.h"
 #include "timesync/CivilTime.h"
 #include "timesync/SntpClient.h"
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "support/LoopbackUdp.h"
+#include "support/LoopbackSockets.h"
 
 namespace horalux::test {
 namespace {

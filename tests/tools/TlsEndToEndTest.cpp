@@ -19,7 +19,7 @@
 #include "support/BoardProcess.h"
 #include "support/ChildProcess.h"
 #include "support/CommandRun.h"
-#include "support/LoopbackListener.h"
+#include "support/LoopbackSockets.h"
 #include "support/Ser2netProcess.h"
 #include "support/TestCertificates.h"
 

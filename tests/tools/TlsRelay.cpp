@@ -8,7 +8,7 @@
 #include <array>
 #include <stdexcept>
 
-#include "support/LoopbackListener.h"
+#include "support/LoopbackSockets.h"
 
 namespace horalux::test {
 namespace {

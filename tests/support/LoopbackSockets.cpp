@@ -1,4 +1,4 @@
-#include "support/LoopbackListener.h"
+#include "support/LoopbackSockets.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -9,11 +9,12 @@
 #include <stdexcept>
 
 namespace horalux::test {
+namespace {
 
-int listeningLoopbackSocket(std::uint16_t* port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+int loopbackSocket(int type, std::uint16_t* port) {
+    const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        throw std::runtime_error("cannot make a socket to listen on 127.0.0.1");
+        throw std::runtime_error("cannot make a socket on 127.0.0.1");
     }
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -21,14 +22,24 @@ int listeningLoopbackSocket(std::uint16_t* port) {
     sockaddr raw{};
     std::memcpy(&raw, &address, sizeof address);
     socklen_t length = sizeof address;
-    if (::bind(fd, &raw, sizeof address) != 0 || ::listen(fd, 4) != 0 ||
+    if (::bind(fd, &raw, sizeof address) != 0 || (type == SOCK_STREAM && ::listen(fd, 4) != 0) ||
         ::getsockname(fd, &raw, &length) != 0) {
         ::close(fd);
-        throw std::runtime_error("cannot listen on 127.0.0.1");
+        throw std::runtime_error("cannot bind a socket on 127.0.0.1");
     }
     std::memcpy(&address, &raw, sizeof address);
     *port = ntohs(address.sin_port);
     return fd;
+}
+
+}  // namespace
+
+int boundLoopbackSocket(std::uint16_t* port) {
+    return loopbackSocket(SOCK_DGRAM, port);
+}
+
+int listeningLoopbackSocket(std::uint16_t* port) {
+    return loopbackSocket(SOCK_STREAM, port);
 }
 
 }  // namespace horalux::test

@@ -8,4 +8,7 @@ namespace horalux::test {
 // the port into `port`. Throws std::runtime_error when it cannot.
 int boundLoopbackSocket(std::uint16_t* port);
 
+// The same for TCP, listening.
+int listeningLoopbackSocket(std::uint16_t* port);
+
 }  // namespace horalux::test
