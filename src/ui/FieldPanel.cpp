@@ -98,7 +98,8 @@ void FieldPanel::refreshBoardView() {
     }
     QString mainText;
     {
-        const auto state = board_->lock();
+        // The line's status frames: a slave's window shows its master's time.
+        const auto state = board_->lineStatus();
         mainText = QString::fromStdString(std::string(link::currentMainText(*state)));
     }
     setLabelText(ui_->Label8, mainText);
@@ -114,7 +115,7 @@ void FieldPanel::refreshSensorFields() {
     std::array<QString, kSensorEntries> values;
     std::array<bool, kSensorEntries> shown{};
     {
-        const auto state = board_->lock();
+        const auto state = board_->lineStatus();
         for (std::size_t i = 0; i < kSensorEntries; ++i) {
             values[i] =
                 QString::fromStdString(state->SensorFieldTexts[i + 1]).left(kSensorValueChars);

@@ -10,6 +10,7 @@
 
 #include "config/RegisterFile.h"
 #include "config/RegisterFileCheck.h"
+#include "link/boardset/BoardDriver.h"
 #include "link/boardset/BoardSteps.h"
 #include "link/exchange/FrameMeaning.h"
 #include "link/scan/BoardScan.h"
@@ -191,15 +192,21 @@ void LineBoardsWindow::find() {
     const std::string port = session.settings().ComPort;
     std::vector<link::FoundBoard> found;
     bool restart = false;
+    bool completed = false;
     {
         ScanDialog scan(session, port, static_cast<std::uint32_t>(session.settings().ComSpeed),
                         this);
         restart = session.connection().running();
         scan.run();
         found = scan.found();
+        completed = scan.completed();
     }  // the line is given back here
     if (restart && session.connection().isOpen() && !session.connection().running()) {
         session.connection().start();
+    }
+    // A search cancelled, failed or empty says nothing of the boards remembered.
+    if (!completed || found.empty()) {
+        return;
     }
     settings::LineScan fresh{port, {}};
     for (const link::FoundBoard& b : found) {
@@ -242,10 +249,12 @@ bool LineBoardsWindow::waitForRing() {
 bool LineBoardsWindow::runOnChecked(const QString& title, const BoardStep& step) {
     link::Session& session = parts_.session;
     std::vector<std::size_t> rows;
+    std::vector<std::uint8_t> addresses;
     for (std::size_t i = 0; i < boards_.size(); ++i) {
         if (ui_->BoardTable->item(static_cast<int>(i), AddressColumn)->checkState() ==
             Qt::Checked) {
             rows.push_back(i);
+            addresses.push_back(boards_[i].address);
         }
     }
     if (rows.empty()) {
@@ -258,52 +267,54 @@ bool LineBoardsWindow::runOnChecked(const QString& title, const BoardStep& step)
     for (const std::size_t row : rows) {
         setResult(row, QString());
     }
-    const std::uint8_t ownAddress = session.operations().currentAddress();
-    const link::BoardData ownBoard = *session.board().lock();
-    const bool ownStatusSeen = session.board().StatusFrameSeen;
     setWorking(true);
     stopRequested_ = false;
     session.attach(this, &parts_.ownerBusy);
     ui_->ProgressBar->setRange(0, static_cast<int>(rows.size()));
     ui_->ProgressBar->setValue(0);
+    std::size_t next = 0;  // the steps run in the order of the rows
+    link::boardset::BoardDriver driver(session.operations(), session.connection(), [&] {
+        const link::Connection& line = session.connection();
+        return stopRequested_ || !line.isOpen() || line.linkDown();
+    });
+    const auto outcomes =
+        driver.run(addresses, [&](std::uint8_t address) -> link::boardset::BoardOutcome {
+            const std::size_t row = rows[next++];
+            const settings::ScannedBoard& board = boards_[row];
+            ui_->StatusLabel->setText(
+                QStringLiteral("%1: табло %2").arg(title, text(link::boardAddressText(address))));
+            StepResult result;
+            if (board.speed != session.connection().speed()) {
+                result = failed(QStringLiteral("ошибка: табло на %1 бит/с, линия на %2 бит/с")
+                                    .arg(board.speed)
+                                    .arg(session.connection().speed()));
+            } else {
+                failure_.clear();
+                result = step(row);
+            }
+            setResult(row, result.text);
+            ui_->ProgressBar->setValue(ui_->ProgressBar->value() + 1);
+            return {address,
+                    result.done ? link::boardset::BoardOutcome::Done
+                                : link::boardset::BoardOutcome::Failed,
+                    {}};
+        });
     std::size_t done = 0;
     std::size_t failures = 0;
-    for (const std::size_t row : rows) {
-        if (stopRequested_ || !session.connection().running()) {
-            break;
-        }
-        const settings::ScannedBoard& board = boards_[row];
-        ui_->StatusLabel->setText(
-            QStringLiteral("%1: табло %2").arg(title, text(link::boardAddressText(board.address))));
-        StepResult result;
-        if (board.speed != session.connection().speed()) {
-            result = failed(QStringLiteral("ошибка: табло на %1 бит/с, линия на %2 бит/с")
-                                .arg(board.speed)
-                                .arg(session.connection().speed()));
-        } else {
-            session.operations().setCurrentAddress(board.address);
-            *session.board().lock() = link::BoardData{};
-            session.board().StatusFrameSeen = false;
-            failure_.clear();
-            result = step(row);
-            if (!session.connection().running() && session.connection().isOpen() &&
-                !session.connection().linkDown()) {
-                session.connection().start();  // after a board that did not answer
-            }
-        }
-        setResult(row, result.text);
-        ++(result.done ? done : failures);
-        ui_->ProgressBar->setValue(ui_->ProgressBar->value() + 1);
-    }
-    for (const std::size_t row : rows) {
-        if (cellText(static_cast<int>(row), ResultColumn).isEmpty()) {
-            setResult(row, QStringLiteral("не выполнено"));
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        switch (outcomes[i].state) {
+            case link::boardset::BoardOutcome::NotDone:
+                setResult(rows[i], QStringLiteral("не выполнено"));
+                break;
+            case link::boardset::BoardOutcome::Failed:
+                ++failures;
+                break;
+            default:
+                ++done;
+                break;
         }
     }
-    // The main window's own board is served again, as it was known before.
-    session.operations().setCurrentAddress(ownAddress);
-    *session.board().lock() = ownBoard;
-    session.board().StatusFrameSeen = ownStatusSeen;
+    // The main window's own board is served again.
     session.attach(&parts_.ownerEvents, &parts_.ownerBusy);
     if (!session.connection().running() && session.connection().isOpen() &&
         !session.connection().linkDown()) {
@@ -461,10 +472,9 @@ void LineBoardsWindow::onLinkDown() {
     parts_.ownerEvents.onLinkDown();
 }
 
+// The mode the worked board reports is not the main window's board's.
+void LineBoardsWindow::onBoardMode(std::uint8_t) {}
 // The rest goes on to the main window, which keeps showing the line.
-void LineBoardsWindow::onBoardMode(std::uint8_t code) {
-    parts_.ownerEvents.onBoardMode(code);
-}
 void LineBoardsWindow::onExchangeInfo(const link::TStrMsg& record) {
     parts_.ownerEvents.onExchangeInfo(record);
 }

@@ -141,6 +141,7 @@ void ScanDialog::addBoard(const link::FoundBoard& board) {
 
 void ScanDialog::showResult(const link::ScanResult& result) {
     finished_ = true;
+    completed_ = !result.stopped && result.failure.empty();
     ui_->ProgressBar->setValue(ui_->ProgressBar->maximum());
     if (!result.failure.empty()) {
         ui_->StatusLabel->setText(QStringLiteral("Поиск прерван: ") +

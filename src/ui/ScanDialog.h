@@ -34,6 +34,8 @@ class ScanDialog final : public QDialog {
     // Every board found, also when the scan was stopped before its end.
     const std::vector<link::FoundBoard>& found() const { return boards_; }
     bool scanning() const { return worker_.joinable() && !finished_; }
+    // Whether the scan went through every address at every speed (not stopped, no failure).
+    bool completed() const { return completed_; }
 
     // A list entry: "$4D/77   115200 бит/с   Мастер   часы +2 с".
     static QString boardText(const link::FoundBoard& board);
@@ -63,6 +65,7 @@ class ScanDialog final : public QDialog {
     std::jthread worker_;
     bool started_ = false;
     bool finished_ = false;
+    bool completed_ = false;
 };
 
 }  // namespace horalux::ui

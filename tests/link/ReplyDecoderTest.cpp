@@ -40,6 +40,8 @@ struct Status {
 
 class ReplyDecoderTest : public ::testing::Test {
   protected:
+    // The test frames come from board 1, the board the requests go to.
+    ReplyDecoderTest() { board.setCurrent(1); }
     // Hands the first byte to the decoder as the poll would and leaves the rest on the line.
     DecodeOutcome deliver(const Bytes& bytes) {
         line.feed(Bytes(bytes.begin() + 1, bytes.end()));

@@ -120,7 +120,7 @@ TEST_F(LineOfBoards, WritesOnlyWhatDiffersOnEachBoardAndComparesBoardByBoard) {
     EXPECT_EQ(differing.front().substr(0, 22), "$4D/77: 67   volume   ");
     EXPECT_EQ(linesOf(compare.output, "$4D/77: 1 register differs from the file").size(), 1U);
     EXPECT_EQ(
-        linesOf(compare.output, "2 boards: 1 done, 1 failed ($4D/77: 1 register differs").size(),
+        linesOf(compare.output, "2 boards: 1 done, 1 differ ($4D/77: 1 register differs").size(),
         1U)
         << compare.output;
 

@@ -14,7 +14,8 @@
 namespace horalux::bridge {
 
 // What is published of a board, each value as its payload; a value the board does not have (its
-// sensor field off, or nothing received yet) is absent, never 0.
+// sensor field off, or nothing received yet) is absent, never 0. The measured values come from
+// the numbers the board's status frames carry, not from the texts it shows them as.
 struct BoardValues {
     std::array<std::optional<std::string>, 3> temperatures;  // °C, "-3" or "21.25"
     std::optional<std::string> pressure;                     // mmHg, "745"
@@ -31,15 +32,12 @@ struct BoardValues {
 struct BoardExtras {
     std::optional<bool> master;
     std::optional<std::int64_t> clockDifferenceS;
+    // What a board shows now is known from its status frames, or of the line's only board from
+    // its clock too; a slave among others is asked for its clock alone.
+    bool onlyBoard = false;
 };
 
 BoardValues boardValuesOf(const link::BoardData& data, const BoardExtras& extras);
-
-// A displayed value read back as a number; absent when the text is not one.
-std::optional<std::string> temperatureOfText(std::string_view text);
-std::optional<std::string> pressureOfText(std::string_view text);
-std::optional<std::string> humidityOfText(std::string_view text);
-std::optional<std::string> radiationOfText(std::string_view text);
 
 // The state messages (topic, payload) of the values present.
 std::vector<std::pair<std::string, std::string>> stateMessages(const BoardValues& values,

@@ -8,6 +8,7 @@
 
 #include "CliCommandTable.h"
 #include "CliSession.h"
+#include "link/boardset/BoardDriver.h"
 #include "link/scan/BoardScan.h"
 
 namespace horalux::cli {
@@ -97,58 +98,77 @@ PortOutcome runBoards(const CliOptions& options, std::string_view portPrefix, Li
             return failAll(why + "\n", why);
         }
     }
-    for (BoardOutcome& board : result.boards) {
-        if (interrupted) {
-            break;
-        }
+    bool badUsage = false;
+    link::boardset::BoardDriver driver(session.ops(), session.connection(),
+                                       [&] { return interrupted.load() || badUsage; });
+    result.boards = driver.run(options.addresses, [&](std::uint8_t address) -> BoardOutcome {
         CliOptions one = options;
-        one.address = board.address;
-        one.addresses = {board.address};
+        one.address = address;
+        one.addresses = {address};
         if (!options.outDir.empty()) {
-            one.file =
-                (std::filesystem::path(options.outDir) / boardFileName(board.address)).string();
+            one.file = (std::filesystem::path(options.outDir) / boardFileName(address)).string();
         }
-        session.selectBoard(board.address);
+        session.selectBoard(address);
         CommandContext context(one, out, err, interrupted, &session);
         const int status = one.command->run(context);
         const std::string outText = taken(out);
         const std::string errText = taken(err);
-        sink.write(std::string(portPrefix) + link::boardAddressText(board.address) + ": ", outText,
+        sink.write(std::string(portPrefix) + link::boardAddressText(address) + ": ", outText,
                    errText);
         if (status == 0) {
-            board.state = BoardOutcome::Done;
-        } else if (!interrupted) {
-            board.state = BoardOutcome::Failed;
-            board.why = lastLine(errText.empty() ? outText : errText);
-            if (status == 2 && options.outDir.empty()) {
-                // The same file would fail every other board the same way (a board's own file in
-                // a folder fails that board alone).
-                result.badUsage = true;
-                break;
-            }
+            return {address, BoardOutcome::Done, {}};
         }
-    }
+        if (interrupted) {
+            return {address, BoardOutcome::NotDone, {}};
+        }
+        const std::string why = lastLine(errText.empty() ? outText : errText);
+        if (context.differs) {
+            return {address, BoardOutcome::Differs, why};
+        }
+        // The same file would fail every other board the same way (a board's own file in a
+        // folder fails that board alone).
+        badUsage = status == 2 && options.outDir.empty();
+        return {address, BoardOutcome::Failed, why};
+    });
+    result.badUsage = badUsage;
     return result;
 }
 
 std::string summaryText(const std::vector<BoardOutcome>& boards, bool withReasons) {
     std::size_t done = 0;
+    std::size_t differ = 0;
     std::size_t notDone = 0;
+    std::string differences;
     std::string failures;
+    auto reason = [](std::string& to, const BoardOutcome& b, std::string_view otherwise) {
+        to += (to.empty() ? "" : "; ") + link::boardAddressText(b.address) + ": " +
+              (b.text.empty() ? std::string(otherwise) : b.text);
+    };
     for (const BoardOutcome& b : boards) {
         if (b.state == BoardOutcome::Done) {
             ++done;
         } else if (b.state == BoardOutcome::NotDone) {
             ++notDone;
+        } else if (b.state == BoardOutcome::Differs) {
+            ++differ;
+            reason(differences, b, "differs");
         } else {
-            failures += (failures.empty() ? "" : "; ") + link::boardAddressText(b.address) + ": " +
-                        (b.why.empty() ? "failed" : b.why);
+            reason(failures, b, "failed");
         }
     }
-    const std::size_t failed = boards.size() - done - notDone;
+    const std::size_t failed = boards.size() - done - differ - notDone;
     std::string text = std::to_string(boards.size()) +
                        (boards.size() == 1 ? " board: " : " boards: ") + std::to_string(done) +
-                       " done, " + std::to_string(failed) + " failed";
+                       " done, ";
+    // A board that answered and differs from the file did not fail.
+    if (differ > 0) {
+        text += std::to_string(differ) + " differ";
+        if (withReasons) {
+            text += " (" + differences + ")";
+        }
+        text += ", ";
+    }
+    text += std::to_string(failed) + " failed";
     if (withReasons && !failures.empty()) {
         text += " (" + failures + ")";
     }

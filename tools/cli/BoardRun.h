@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CliOptions.h"
+#include "link/boardset/BoardDriver.h"
 #include "link/boardset/BoardSteps.h"
 
 namespace horalux::cli {
@@ -27,13 +28,9 @@ class LineSink {
     std::ostream& err_;
 };
 
-// How one board of a list ended.
-struct BoardOutcome {
-    enum State { Done, Failed, NotDone };
-    std::uint8_t address = 0;
-    State state = NotDone;
-    std::string why;  // for Failed: the last thing said about it
-};
+// How one board of a list ended; its text is the last thing said of it when it failed or
+// differs.
+using link::boardset::BoardOutcome;
 
 struct PortOutcome {
     std::vector<BoardOutcome> boards;
@@ -50,7 +47,8 @@ using link::boardset::boardFileName;
 PortOutcome runBoards(const CliOptions& options, std::string_view portPrefix, LineSink& sink,
                       const std::atomic<bool>& interrupted);
 
-// "3 boards: 2 done, 1 failed ($C8/200: no answer to ...)", the reasons only `withReasons`.
+// "3 boards: 1 done, 1 differ ($05/5: ...), 1 failed ($C8/200: no answer to ...)", the
+// reasons only `withReasons`.
 std::string summaryText(const std::vector<BoardOutcome>& boards, bool withReasons = true);
 // The summary of a port's run: the port's own failure once rather than per board.
 std::string summaryText(const PortOutcome& port);

@@ -62,6 +62,8 @@ Bridge::Bridge(const Settings& settings, SessionKeptLine& line, bridge::MqttClie
       inbox_(inbox),
       err_(err),
       publisher_(line.session().tick()),
+      driver_(line.session().operations(), line.session().connection(),
+              [this] { return !lineUp_ || line_.lost(); }),
       statusTopic_(bridge::bridgeStatusTopic(settings.prefix, settings.port)) {
     for (const std::uint8_t address : settings_.addresses) {
         Board board;
@@ -133,28 +135,28 @@ bool Bridge::waitForRing(std::uint32_t limitMs) {
 
 bool Bridge::look(Board& board) {
     link::Session& session = line_.session();
-    link::BoardOperations& ops = session.operations();
-    aimAt(board.address);
-    failures_ = 0;
-    if (!board.registersRead || ++board.looksSinceRegisters >= kLooksPerRegisterRead) {
-        if (!ops.ReadAllRegisters() || !waitForRing(kRegistersWaitMs) || failures_ != 0) {
-            return false;
+    const auto outcome = driver_.runOne(board.address, [&](std::uint8_t address) {
+        link::BoardOperations& ops = session.operations();
+        const link::boardset::BoardOutcome failed{
+            address, link::boardset::BoardOutcome::Failed, {}};
+        failures_ = 0;
+        if (!board.registersRead || ++board.looksSinceRegisters >= kLooksPerRegisterRead) {
+            if (!ops.ReadAllRegisters() || !waitForRing(kRegistersWaitMs) || failures_ != 0) {
+                return failed;
+            }
+            board.registersRead = true;
+            board.looksSinceRegisters = 0;
         }
-        board.registersRead = true;
-        board.looksSinceRegisters = 0;
-    }
-    session.board().lock()->BoardClock.reset();
-    if (!ops.readClockAndFields() || !waitForRing(kReadWaitMs) || failures_ != 0) {
+        session.board().lock()->BoardClock.reset();
+        if (!ops.readClockAndFields() || !waitForRing(kReadWaitMs) || failures_ != 0) {
+            return failed;
+        }
+        return link::boardset::BoardOutcome{address, link::boardset::BoardOutcome::Done, {}};
+    });
+    if (outcome.state != link::boardset::BoardOutcome::Done) {
         return false;
     }
-    board.data = session.board().snapshot();
-    if (boards_.size() > 1 && (board.data.BoardCopy.modeFlags & link::op::kMasterBit) == 0) {
-        // What the status frames brought is the master's, not this slave's.
-        board.data.MainFieldTexts = {};
-        board.data.SensorFieldTexts = {};
-        board.data.CurrentMainItem = 0;
-        board.data.TemperatureNoReading = {};
-    }
+    board.data = session.board().snapshot(board.address);
     if (const auto own = link::boardOwnClock(board.data)) {
         board.extras.clockDifferenceS = boardAheadSeconds(*own, session.clock().now());
     }
@@ -174,22 +176,12 @@ void Bridge::refreshValues() {
     if (!std::exchange(changed_, false)) {
         return;
     }
-    std::optional<link::BoardData> live;
-    if (lineUp_) {
-        live = line_.session().board().snapshot();
-    }
     for (Board& board : boards_) {
-        if (live && board.registersRead) {
-            if (boards_.size() == 1) {
-                board.data = *live;
-            } else if ((board.data.BoardCopy.modeFlags & link::op::kMasterBit) != 0 &&
-                       line_.session().board().StatusFrameSeen.load()) {
-                // Only the master sends status frames: what they carry is its.
-                board.data.MainFieldTexts = live->MainFieldTexts;
-                board.data.SensorFieldTexts = live->SensorFieldTexts;
-                board.data.CurrentMainItem = live->CurrentMainItem;
-            }
+        if (lineUp_ && board.registersRead) {
+            // Each board's own entry: a status frame changes its sender's values only.
+            board.data = line_.session().board().snapshot(board.address);
         }
+        board.extras.onlyBoard = boards_.size() == 1;
         if (boards_.size() == 1 && liveMaster_) {
             board.extras.master = liveMaster_;
         } else if (board.registersRead) {
@@ -309,25 +301,36 @@ void Bridge::handleCommand(Board& board, const std::string& topic, const std::st
         return;
     }
     link::BoardOperations& ops = line_.session().operations();
-    aimAt(board.address);
-    failures_ = 0;
-    bool queued = true;
-    if (const auto* write = std::get_if<bridge::WriteUserField>(&command)) {
-        // The window writes every field in use with the texts it read: so does the bridge.
-        if (!ops.readUserFields() || !waitForRing(kReadWaitMs) || failures_ != 0) {
-            refuse(board, topic, "the board did not answer the user-field read; nothing was sent");
-            return;
+    std::string refusal;
+    driver_.runOne(board.address, [&](std::uint8_t address) {
+        const link::boardset::BoardOutcome done{address, link::boardset::BoardOutcome::Done, {}};
+        failures_ = 0;
+        bool queued = true;
+        if (const auto* write = std::get_if<bridge::WriteUserField>(&command)) {
+            // The window writes every field in use with the texts it read: so does the bridge,
+            // with this board's own field layout.
+            if (!ops.readUserFields() || !waitForRing(kReadWaitMs) || failures_ != 0) {
+                refusal = "the board did not answer the user-field read; nothing was sent";
+                return link::boardset::BoardOutcome{address, link::boardset::BoardOutcome::Failed,
+                                                    refusal};
+            }
+            ops.writeUserField(write->index, write->text);
+        } else if (std::holds_alternative<bridge::SyncTime>(command)) {
+            ops.Sinkhr_date();
+        } else if (const auto* mode = std::get_if<bridge::SetMode>(&command)) {
+            ops.SetBoardMode(mode->master);
+        } else {
+            queued = false;
         }
-        ops.writeUserField(write->index, write->text);
-    } else if (std::holds_alternative<bridge::SyncTime>(command)) {
-        ops.Sinkhr_date();
-    } else if (const auto* mode = std::get_if<bridge::SetMode>(&command)) {
-        ops.SetBoardMode(mode->master);
-    } else {
-        queued = false;
-    }
-    if (!queued || !waitForRing(kReadWaitMs) || failures_ != 0) {
-        refuse(board, topic, "the board did not take it");
+        if (!queued || !waitForRing(kReadWaitMs) || failures_ != 0) {
+            refusal = "the board did not take it";
+            return link::boardset::BoardOutcome{address, link::boardset::BoardOutcome::Failed,
+                                                refusal};
+        }
+        return done;
+    });
+    if (!refusal.empty()) {
+        refuse(board, topic, refusal);
         return;
     }
     if (const auto* mode = std::get_if<bridge::SetMode>(&command)) {

@@ -17,6 +17,7 @@
 #include "KeepTimeLine.h"
 #include "MqttClient.h"
 #include "RetainedPublisher.h"
+#include "link/boardset/BoardDriver.h"
 
 namespace horalux::cli {
 
@@ -111,6 +112,7 @@ class Bridge final : public LineWatcher {
     BrokerInbox& inbox_;
     std::ostream& err_;
     bridge::RetainedPublisher publisher_;
+    link::boardset::BoardDriver driver_;
     std::vector<Board> boards_;
     std::string statusTopic_;
     bool lineUp_ = false;

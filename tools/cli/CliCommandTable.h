@@ -64,6 +64,9 @@ class CommandContext {
     std::ostream& out;
     std::ostream& err;
     const std::atomic<bool>& interrupted;
+    // Set by a command that failed because the board differs from what it was compared with, not
+    // because the board did not answer.
+    bool differs = false;
 
   private:
     CliSession* shared_;

@@ -371,7 +371,14 @@ int monitor(CommandContext& c) {
     link::BoardData shown;
     session.setMonitor(
         [&] {
-            const link::BoardData now = session.board().snapshot();
+            // The line's status frames, as the main window shows them; the fields are the
+            // board's own.
+            link::BoardData now = *session.board().lineStatus();
+            {
+                const auto own = session.board().lock();
+                now.UserFieldCount = own->UserFieldCount;
+                now.UserFieldTexts = own->UserFieldTexts;
+            }
             const std::string_view main = link::currentMainText(now);
             if (main != link::currentMainText(shown) ||
                 now.CurrentMainItem != shown.CurrentMainItem) {

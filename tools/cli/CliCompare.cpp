@@ -49,6 +49,7 @@ int compareRegisters(CommandContext& c) {
     }
     c.out << differing << " register" << (differing == 1 ? " differs" : "s differ")
           << " from the file\n";
+    c.differs = true;
     return 1;
 }
 

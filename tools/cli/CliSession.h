@@ -54,6 +54,7 @@ class CliSession final : public link::ExchangeEvents, public link::Prompts {
     platform::SystemClock& clock() { return session_.clock(); }
 
     link::BoardOperations& ops() { return session_.operations(); }
+    link::Connection& connection() { return session_.connection(); }
     link::BoardState& board() { return session_.board(); }
     bool failed() const { return failed_; }
 

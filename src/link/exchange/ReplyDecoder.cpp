@@ -30,6 +30,8 @@ constexpr std::size_t kDay = 56;
 constexpr std::size_t kMonth = 57;
 constexpr std::size_t kYear = 58;
 constexpr std::size_t kSignalFlags = 62;
+// The pressure byte is what the board shows after "P7": the hundreds are always 7.
+constexpr int kPressureBase = 700;
 }  // namespace status
 
 // Offsets in the layout frame's data block.
@@ -114,11 +116,12 @@ DecodeOutcome ReplyDecoder::decodeIncoming(std::uint8_t wakingByte) {
 std::string ReplyDecoder::describe(const ReplyHeader& header) const {
     switch (header.code) {
         case cmd::StatusFrame:
-            return describeStatusFrame(currentMainText(*board_.lock()));
+            return describeStatusFrame(currentMainText(*board_.lock(header.address)));
         case cmd::LayoutFrame:
-            return describeLayoutFrame(static_cast<std::size_t>(board_.lock()->UserFieldCount));
+            return describeLayoutFrame(
+                static_cast<std::size_t>(board_.lock(header.address)->UserFieldCount));
         case cmd::ReadUserFields: {
-            auto data = board_.lock();
+            auto data = board_.lock(header.address);
             return describeUserFields(std::span<const std::string>(data->UserFieldTexts)
                                           .first(static_cast<std::size_t>(data->UserFieldCount)));
         }
@@ -153,21 +156,21 @@ void ReplyDecoder::completeCurrent(const ReplyHeader& header) {
 void ReplyDecoder::decode(const ReplyHeader& header) {
     switch (header.code) {
         case cmd::StatusFrame:
-            decodeStatus();
+            decodeStatus(header.address);
             main_.refreshBoardView();
             break;
         case cmd::LayoutFrame:
-            decodeLayout();
+            decodeLayout(header.address);
             break;
         case cmd::ReadUserFields:
-            decodeUserValues();
+            decodeUserValues(header.address);
             main_.refreshUserFields();
             break;
         case cmd::ReadClock:
-            decodeClock();
+            decodeClock(header.address);
             break;
         case cmd::ReadRegister:
-            decodeRegister(header.param1, header.param2);
+            decodeRegister(header.address, header.param1, header.param2);
             break;
         default:
             // Acknowledgements, the dropped 0x81 block and unknown codes: nothing to decode.
@@ -175,12 +178,16 @@ void ReplyDecoder::decode(const ReplyHeader& header) {
     }
 }
 
-void ReplyDecoder::decodeStatus() {
+void ReplyDecoder::decodeStatus(std::uint8_t address) {
     std::array<std::uint8_t, 3> styles{};
     board_.StatusFrameSeen.store(true);
     statusFrame_ = true;
     {
-        auto data = board_.lock();
+        auto data = board_.received(address, true);
+        data->SentStatus = true;
+        // Only a time master sends status frames.
+        data->BoardCopy.modeFlags |= config::kMasterBit;
+        storeReadings(data->Measured);
         data->EditCopy.signalFlags = at(status::kSignalFlags);
         auto& times = data->BoardCopy.displayTimes;
         for (std::size_t item = 0; item < times.size(); ++item) {
@@ -195,9 +202,11 @@ void ReplyDecoder::decodeStatus() {
         }
         data->CurrentMainItem = at(status::kCurrentItem);
     }
-    main_.boardMode(kBoardModeMaster);
+    if (board_.isCurrent(address)) {
+        main_.boardMode(kBoardModeMaster);
+    }
 
-    auto data = board_.lock();
+    auto data = board_.lock(address);
     const auto& formats = data->BoardCopy.displayFormats;
     const std::uint8_t view = formats[0];
     values_.hour.setHex(at(status::kHour));
@@ -244,6 +253,34 @@ void ReplyDecoder::decodeStatus() {
                 data->SensorFieldTexts[kSensorRadiation]);
 }
 
+void ReplyDecoder::storeReadings(Readings& measured) const {
+    for (std::size_t n = 0; n < 3; ++n) {
+        const std::uint8_t byte = at(status::kTemperatures + n);
+        if (byte == kNoSensorReading) {
+            measured.temperatureHundredths[n].reset();
+            continue;
+        }
+        const int whole = decodeSignedByte(byte);
+        const std::uint8_t hundredths = at(status::kHundredths + n);
+        // A hundredths byte past 99 is no fraction the board could show.
+        const int fraction = hundredths <= 99 ? hundredths : 0;
+        measured.temperatureHundredths[n] =
+            whole < 0 ? whole * 100 - fraction : whole * 100 + fraction;
+    }
+    const std::uint8_t pressure = at(status::kPressure);
+    measured.pressureMmHg =
+        pressure <= 99 ? std::optional<int>(status::kPressureBase + pressure) : std::nullopt;
+    measured.humidityPercent = at(status::kHumidity);
+    int thousandths = 0;
+    bool digits = true;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::uint8_t digit = at(status::kRadiation + i);
+        digits = digits && digit <= 9;
+        thousandths = thousandths * 10 + digit;
+    }
+    measured.radiationThousandths = digits ? std::optional<int>(thousandths) : std::nullopt;
+}
+
 void ReplyDecoder::decodeSegments(std::size_t from, std::size_t count, std::string& out) const {
     out.clear();
     for (std::size_t i = 0; i < count; ++i) {
@@ -251,8 +288,8 @@ void ReplyDecoder::decodeSegments(std::size_t from, std::size_t count, std::stri
     }
 }
 
-void ReplyDecoder::decodeLayout() {
-    auto data = board_.lock();
+void ReplyDecoder::decodeLayout(std::uint8_t address) {
+    auto data = board_.received(address, false);
     auto& formats = data->BoardCopy.displayFormats;
     for (std::size_t i = 0; i < formats.size(); ++i) {
         formats[i] = at(layout::kFormats + i);
@@ -270,8 +307,8 @@ void ReplyDecoder::decodeLayout() {
     }
 }
 
-void ReplyDecoder::decodeUserValues() {
-    auto data = board_.lock();
+void ReplyDecoder::decodeUserValues(std::uint8_t address) {
+    auto data = board_.received(address, false);
     const auto& screens = data->BoardCopy.userScreens;
     std::size_t fields = 0;
     while (fields < screens.size() && screens[fields] != 0) {
@@ -285,7 +322,7 @@ void ReplyDecoder::decodeUserValues() {
     }
 }
 
-void ReplyDecoder::decodeClock() {
+void ReplyDecoder::decodeClock(std::uint8_t address) {
     std::array<std::uint8_t, timesync::BoardTimePayload{}.size()> block{};
     for (std::size_t i = 0; i < block.size(); ++i) {
         block[i] = at(i);
@@ -296,7 +333,7 @@ void ReplyDecoder::decodeClock() {
         return;
     }
     {
-        auto data = board_.lock();
+        auto data = board_.received(address, false);
         const std::int64_t shiftMinutes = config::timeZoneShiftMinutes(data->BoardCopy.timeZone);
         const platform::LocalDateTime shifted =
             timesync::dateTimeOfEpochMs(timesync::epochMsOf(*time) + shiftMinutes * 60000);
@@ -312,14 +349,14 @@ void ReplyDecoder::decodeClock() {
     main_.refreshBoardView();
 }
 
-void ReplyDecoder::decodeRegister(std::uint8_t number, std::uint8_t value) {
+void ReplyDecoder::decodeRegister(std::uint8_t address, std::uint8_t number, std::uint8_t value) {
     {
-        auto data = board_.lock();
+        auto data = board_.received(address, false);
         if (!config::storeRegister(data->BoardCopy, number, value)) {
             return;
         }
     }
-    if (number == config::kModeFlagsRegister) {
+    if (number == config::kModeFlagsRegister && board_.isCurrent(address)) {
         main_.boardMode(value);
     }
 }

@@ -52,11 +52,13 @@ class ReplyDecoder {
     void decode(const ReplyHeader& header);
     // What the exchange log says the decoded frame meant.
     std::string describe(const ReplyHeader& header) const;
-    void decodeStatus();
-    void decodeLayout();
-    void decodeUserValues();
-    void decodeClock();
-    void decodeRegister(std::uint8_t number, std::uint8_t value);
+    // Each frame goes to the entry of the board that sent it (header byte 1).
+    void decodeStatus(std::uint8_t address);
+    void storeReadings(Readings& measured) const;
+    void decodeLayout(std::uint8_t address);
+    void decodeUserValues(std::uint8_t address);
+    void decodeClock(std::uint8_t address);
+    void decodeRegister(std::uint8_t address, std::uint8_t number, std::uint8_t value);
     void decodeSegments(std::size_t from, std::size_t count, std::string& out) const;
 
     Line& line_;

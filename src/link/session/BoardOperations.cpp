@@ -17,7 +17,14 @@ BoardOperations::BoardOperations(platform::Tick& tick, platform::SystemClock& cl
       board_(board),
       busy_(busy),
       pump_(pump),
-      settings_(settings) {}
+      settings_(settings) {
+    board_.setCurrent(settings_.sysnum);
+}
+
+void BoardOperations::setCurrentAddress(std::uint8_t address) {
+    settings_.sysnum = address;
+    board_.setCurrent(address);
+}
 
 bool BoardOperations::checkConnected() {
     if (!connected()) {

@@ -70,9 +70,10 @@ class BoardOperations {
     // how to connect, since nothing the action queued would reach the board.
     bool checkConnected();
 
-    // The board every request goes to (`sysnum`); 255 reaches all boards.
+    // The board every request goes to (`sysnum`); 255 reaches all boards. The board state's
+    // current entry follows it.
     std::uint8_t currentAddress() const { return settings_.sysnum; }
-    void setCurrentAddress(std::uint8_t address) { settings_.sysnum = address; }
+    void setCurrentAddress(std::uint8_t address);
 
     // Set and cleared by the main side's handler of the ring state. A report of an empty ring
     // that was sent before the latest requests were queued is stale and does not count.
