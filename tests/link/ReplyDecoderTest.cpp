@@ -84,7 +84,8 @@ TEST_F(ReplyDecoderTest, StatusFrameFillsDisplayTimesSignalFlagsAndReportsAMaste
 
     const BoardData s = state();
     EXPECT_EQ(s.CurrentMainItem, 6);
-    EXPECT_EQ(s.BoardCopy.displayTimes, (std::array<std::uint8_t, 9>{4, 5, 6, 7, 1, 0, 8, 0, 9}));
+    // A temperature's register holds the style in the tens: the frame's digits swapped.
+    EXPECT_EQ(s.BoardCopy.displayTimes, (std::array<std::uint8_t, 9>{4, 5, 6, 37, 1, 0, 8, 0, 9}));
     EXPECT_EQ(s.EditCopy.signalFlags, 0xC1);
     EXPECT_EQ(s.BoardCopy.signalFlags, 0) << "the board's copy is not the one the frame sets";
     EXPECT_TRUE(board.StatusFrameSeen.load());

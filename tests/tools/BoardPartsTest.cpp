@@ -39,7 +39,7 @@ TEST(BoardOptions, TakesEveryOptionInBothSpellings) {
     const auto& o = std::get<BoardOptions>(parsed);
     EXPECT_EQ(o.addresses, (std::vector<std::uint8_t>{3, 7}));
     EXPECT_EQ(o.linkPath, "/tmp/b");
-    EXPECT_EQ(o.registersPath, "set.cs");
+    EXPECT_EQ(o.registersPaths, (std::vector<std::string>{"set.cs"}));
     EXPECT_TRUE(o.master && o.lineTiming && o.verbose && o.deafClock);
     EXPECT_EQ(o.speed, 115200U);
     EXPECT_EQ(o.muted, (std::vector<std::uint8_t>{7}));

@@ -209,5 +209,57 @@ TEST_F(LineOfBoards, WorksTwoLinesAtOnceEachInAFolderOfItsOwn) {
         << run.output;
 }
 
+// A time master sends its status frame every second, and its layout frame with it now and then;
+// each slave keeps registers and a field layout of its own.
+TEST_F(LineOfBoards, ALinesMasterAndSlavesAreEachBackedUpComparedAndWrittenAsThemselves) {
+    {
+        const std::string plain = line({"1"});
+        ASSERT_EQ(cli("--port " + plain, "read-registers --out " + (dir_ / "r.cs").string()).status,
+                  0);
+    }
+    const std::string base = readAll(dir_ / "r.cs");
+    struct Own {
+        const char* address;
+        const char* p0;  // the first display time: the status frame carries the master's
+        const char* fields;
+    };
+    const Own boards[] = {{"1", "10", "4"}, {"5", "7", "2"}, {"6", "9", "3"}};
+    std::vector<std::string> args = {"--master"};
+    for (const Own& b : boards) {
+        const fs::path file = dir_ / (std::string("start-") + b.address + ".cs");
+        std::ofstream(file) << withKey(withKey(base, "p0", b.p0), "L00_0", b.fields);
+        args.insert(args.end(), {"--registers", file.string()});
+    }
+    const std::string port = "--port " + line({"1", "5", "6"}, args);
+    const fs::path backups = dir_ / "backups";
+    const CommandRun backup =
+        cli(port, "--address 1,5,6 read-registers --out-dir " + backups.string());
+    ASSERT_EQ(backup.status, 0) << backup.output;
+    for (const Own& b : boards) {
+        const std::string file = (backups / ("board-00" + std::string(b.address) + ".cs")).string();
+        EXPECT_EQ(key(file, "p0"), b.p0) << b.address;
+        EXPECT_EQ(key(file, "L00_0"), b.fields) << b.address;
+        const CommandRun same =
+            cli(port, std::string("--address ") + b.address + " compare " + file);
+        EXPECT_EQ(same.status, 0) << same.output;
+    }
+    // A write that changes the first display time reaches each board, master and slave alike.
+    for (const Own& b : boards) {
+        const fs::path changed = dir_ / (std::string("changed-") + b.address + ".cs");
+        const std::string file = (backups / ("board-00" + std::string(b.address) + ".cs")).string();
+        std::ofstream(changed) << withKey(readAll(file), "p0", "12");
+        const CommandRun write = cli(
+            port, std::string("--address ") + b.address + " write-registers " + changed.string());
+        EXPECT_EQ(write.status, 0) << write.output;
+        const fs::path after = dir_ / (std::string("after-") + b.address + ".cs");
+        ASSERT_EQ(cli(port, std::string("--address ") + b.address + " read-registers --out " +
+                                after.string())
+                      .status,
+                  0);
+        EXPECT_EQ(key(after.string(), "p0"), "12") << b.address;
+        EXPECT_EQ(key(after.string(), "L00_0"), b.fields) << b.address;
+    }
+}
+
 }  // namespace
 }  // namespace horalux::test

@@ -13,7 +13,8 @@ first line of its output and serves the line until interrupted.
 
   --address N        emulate a board at address N (0..254); repeatable, default 1
   --link PATH        also make a symlink PATH to the device (removed at exit)
-  --registers FILE   start from the register values of a register file (.cs)
+  --registers FILE   start from the register values of a register file (.cs); given once
+                     per --address, each board starts from its own
   --master           the first board sends status and field layout frames as time master
   --speed BPS        line speed in bit/s (default 9600)
   --line-timing      let every byte take ten bit times at that speed, both ways: bytes
@@ -138,7 +139,11 @@ std::variant<BoardOptions, std::string> parseBoardOptions(std::span<const std::s
             if (!text || text->empty()) {
                 return "option " + std::string(name) + " needs a path";
             }
-            (name == "--link" ? options.linkPath : options.registersPath) = std::string(*text);
+            if (name == "--link") {
+                options.linkPath = std::string(*text);
+            } else {
+                options.registersPaths.emplace_back(*text);
+            }
             continue;
         }
         const auto* number = std::find_if(std::begin(kNumberOptions), std::end(kNumberOptions),
@@ -180,6 +185,12 @@ std::variant<BoardOptions, std::string> parseBoardOptions(std::span<const std::s
     }
     if (options.addresses.empty()) {
         options.addresses.push_back(1);
+    }
+    if (options.registersPaths.size() > 1 &&
+        options.registersPaths.size() != options.addresses.size()) {
+        return "--registers is given " + std::to_string(options.registersPaths.size()) +
+               " times for " + std::to_string(options.addresses.size()) +
+               " boards: give it once, or once per --address";
     }
     for (const std::uint8_t m : options.muted) {
         if (std::find(options.addresses.begin(), options.addresses.end(), m) ==

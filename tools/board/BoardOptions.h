@@ -13,7 +13,8 @@ namespace horalux::board {
 struct BoardOptions {
     std::vector<std::uint8_t> addresses;  // one board per address; {1} when none is given
     std::string linkPath;                 // symlink to the device, or empty
-    std::string registersPath;            // register file to start from, or empty
+    // Register files to start from: one for every board, or the n-th for the n-th --address.
+    std::vector<std::string> registersPaths;
     bool master = false;                  // the first board starts as time master
     std::uint32_t speed = 9600;
     bool lineTiming = false;   // bytes cost ten bit times at `speed`

@@ -2,6 +2,8 @@
 
 #include <signal.h>
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <iostream>
 #include <string_view>
@@ -49,15 +51,15 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    std::optional<std::array<std::uint8_t, 256>> settings;
-    if (!options.registersPath.empty()) {
-        const auto path = config::registerFilePath(options.registersPath);
+    std::vector<std::array<std::uint8_t, 256>> settings;
+    for (const std::string& registersPath : options.registersPaths) {
+        const auto path = config::registerFilePath(registersPath);
         std::error_code ec;
         if (!std::filesystem::is_regular_file(path, ec)) {
             return usageError("no register file " + path.string());
         }
         try {
-            settings = config::toRegisterBytes(config::loadRegisterFile(path, {}));
+            settings.push_back(config::toRegisterBytes(config::loadRegisterFile(path, {})));
         } catch (const settings::FileReadError& e) {
             return usageError(e.what());
         }
@@ -90,8 +92,8 @@ int main(int argc, char** argv) {
         std::vector<board::Board> boards;
         for (const std::uint8_t address : options.addresses) {
             boards.emplace_back(address, now, tick.nowMs(), options.clockRate);
-            if (settings) {
-                boards.back().loadSettings(*settings);
+            if (!settings.empty()) {
+                boards.back().loadSettings(settings[std::min(boards.size(), settings.size()) - 1]);
             }
         }
         if (options.master) {

@@ -193,8 +193,10 @@ void ReplyDecoder::decodeStatus(std::uint8_t address) {
         for (std::size_t item = 0; item < times.size(); ++item) {
             const std::uint8_t byte = at(status::kDisplayTimes[item]);
             if (item >= 3 && item <= 5) {
-                // Temperatures carry the display time in the tens and the style in the units.
-                times[item] = static_cast<std::uint8_t>(byte / 10);
+                // Temperatures carry the display time in the tens and the style in the units;
+                // their register holds them the other way round, and a backup or compare of a
+                // master reads this copy.
+                times[item] = static_cast<std::uint8_t>(byte % 10 * 10 + byte / 10 % 10);
                 styles[item - 3] = static_cast<std::uint8_t>(byte % 10);
             } else {
                 times[item] = byte;
