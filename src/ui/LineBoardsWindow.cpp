@@ -66,6 +66,9 @@ settings::ScannedBoard scannedOf(const link::FoundBoard& found) {
 LineBoardsWindow::LineBoardsWindow(const Parts& parts, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::LineBoardsWindow>()), parts_(parts) {
     ui_->setupUi(this);
+    // The line's work switches the session's board from one to the next: the main window's own
+    // actions would land on whichever board is being worked, so it waits while this is open.
+    setWindowModality(Qt::ApplicationModal);
     ui_->BoardTable->horizontalHeader()->setStretchLastSection(true);
     ui_->BoardTable->verticalHeader()->hide();
     ui_->BoardTable->setWordWrap(false);

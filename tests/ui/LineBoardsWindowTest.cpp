@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 #include <QAction>
+#include <QApplication>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
@@ -149,6 +150,87 @@ TEST_F(LineBoardsWindowTest, DoubleClickOnAnAddressConnectsToThatBoardAndTheMain
     EXPECT_TRUE(WindowHarness::waitUntil([&] {
         return h_.windows().session().board().lock()->BoardCopy.address == 77;
     })) << "the main window reads the board it is now connected to";
+}
+
+// A time master (1) sends its status and layout frames every second; the slave the main window is
+// connected to (5) keeps other display times and another field layout.
+class MasterLineWindowTest : public testing::Test {
+  protected:
+    static config::RegisterImage own(std::uint8_t firstDisplayTime, std::uint8_t firstField) {
+        config::RegisterImage image = lineSettings();
+        image.displayTimes[0] = firstDisplayTime;
+        image.userScreens = {firstField, 4, 6};
+        return image;
+    }
+    MasterLineWindowTest()
+        : dir_(fs::temp_directory_path() / ("horalux-master-line-" + std::to_string(::getpid()))),
+          h_({{"--speed", "115200", "--address", "1", "--address", "5", "--master", "--registers",
+               saveTemporaryRegisterFile("master", own(10, 4)), "--registers",
+               saveTemporaryRegisterFile("slave", own(7, 2))},
+              "[Interface]\nComPort=%PORT%\nComSpeed=115200\nsysnum=5\nDelayTime=50\n"
+              "[LineBoards]\nPorts=%PORT%\nBoards1=1:115200:M:;5:115200:S:\n"}) {
+        fs::remove_all(dir_);
+        h_.answerer.answers = {Answer::Connect};
+        h_.form().show();
+        EXPECT_TRUE(WindowHarness::waitUntil(
+            [&] { return h_.windows().session().connection().running() && !h_.form().busy(); }));
+        h_.action("LineBoardsItem")->trigger();
+    }
+    ~MasterLineWindowTest() override { fs::remove_all(dir_); }
+    ui::LineBoardsWindow& window() { return h_.windows().lineBoards(); }
+
+    fs::path dir_;
+    WindowHarness h_;
+};
+
+TEST_F(MasterLineWindowTest, EachBoardIsBackedUpAndComparedAsItselfWhileTheMainWindowWaits) {
+    ASSERT_EQ(window().rowCount(), 2);
+    window().setChecked(0, true);
+    window().setChecked(1, true);
+    QTimer watcher;
+    bool mainWindowWaited = false;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (window().working()) {
+            mainWindowWaited = QApplication::activeModalWidget() == &window();
+            watcher.stop();
+        }
+    });
+    watcher.start(5);
+    ASSERT_TRUE(window().backupTo(dir_));
+    EXPECT_TRUE(mainWindowWaited) << "the main window takes no action while the line is worked";
+
+    for (const auto& [file, expected] :
+         {std::pair{"board-001.cs", own(10, 4)}, std::pair{"board-005.cs", own(7, 2)}}) {
+        config::RegisterImage saved = config::loadRegisterFile(dir_ / file, {});
+        saved.address = 0;
+        saved.modeFlags = 0;
+        EXPECT_EQ(saved, expected) << file;
+    }
+    for (const char* file : {"board-001.cs", "board-005.cs"}) {
+        window().setChecked(0, std::string(file) == "board-001.cs");
+        window().setChecked(1, std::string(file) == "board-005.cs");
+        ASSERT_TRUE(window().compareWith(dir_ / file));
+        const int row = std::string(file) == "board-001.cs" ? 0 : 1;
+        EXPECT_EQ(window().cellText(row, 3), "совпадает с файлом") << file;
+    }
+    // The main window still serves its slave, with the slave's own registers.
+    EXPECT_EQ(h_.form().programSettings().sysnum, 5);
+    EXPECT_EQ(h_.windows().session().board().lock()->BoardCopy.displayTimes[0], 7);
+}
+
+TEST_F(MasterLineWindowTest, ASearchCancelledAtOnceKeepsTheBoardsRemembered) {
+    QTimer::singleShot(0, [] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == "ScanDialog" && w->isVisible()) {
+                static_cast<QDialog*>(w)->reject();
+            }
+        }
+    });
+    window().findChild<QPushButton*>("FindButton")->click();
+    ASSERT_EQ(window().rowCount(), 2);
+    EXPECT_TRUE(window().cellText(1, 0).startsWith("$05/5"));
+    ASSERT_EQ(h_.windows().session().settings().LineScans.size(), 1U);
+    EXPECT_EQ(h_.windows().session().settings().LineScans.front().boards.size(), 2U);
 }
 
 }  // namespace
