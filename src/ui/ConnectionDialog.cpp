@@ -1,6 +1,7 @@
 #include "ui/ConnectionDialog.h"
 
 #include <QEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <algorithm>
 
@@ -117,6 +118,8 @@ void TForm5::refreshPortList() {
     ui_->ComboBox1->setCurrentIndex(list.selected);
     if (typed) {
         ui_->ComboBox1->setEditText(text);
+    } else if (QLineEdit* edit = ui_->ComboBox1->lineEdit()) {
+        edit->setCursorPosition(0);  // a long address shows from its kind on
     }
 }
 
