@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          chrony ser2net qt6-base-dev nlohmann-json3-dev libssl-dev openssl
+          chrony ser2net qt6-base-dev qt6-translations-l10n nlohmann-json3-dev libssl-dev openssl
           libmosquitto-dev mosquitto mosquitto-clients
           dpkg-dev file help2man lintian desktop-file-utils appstream systemd "$@")
 

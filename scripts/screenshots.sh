@@ -24,8 +24,14 @@ trap cleanup EXIT
 
 start_virtual_display 85
 
-shoot() {  # file: the active window, frame included
-  import -window "$(xdotool getactivewindow)" -frame "$out/$1"
+shoot() {  # file [title]: the active window, or the one of that title, frame included
+  local window
+  if [[ -n ${2:-} ]]; then
+    window=$(xdotool search --name "^$2\$" | tail -n 1)
+  else
+    window=$(xdotool getactivewindow)
+  fi
+  import -window "$window" -frame "$out/$1"
   echo "saved $out/$1"
 }
 
@@ -44,12 +50,13 @@ sleep 15            # the first reads of all registers at 9600 bit/s
 shoot main-window.png
 kill "$app"; wait "$app" 2>/dev/null || true
 
-preview() {  # file, preview arguments... (PREVIEW_WAIT: seconds before the picture)
+preview() {  # file, preview arguments... (PREVIEW_WAIT: seconds before the picture;
+           # PREVIEW_TITLE: the window's title, when it is not sure to be the active one)
   local file=$1; shift
   build/tests/window_preview "$@" &
   local pid=$!
   sleep "${PREVIEW_WAIT:-2}"
-  shoot "$file"
+  shoot "$file" "${PREVIEW_TITLE:-}"
   kill "$pid"; wait "$pid" 2>/dev/null || true
 }
 for tab in 0 1 2 3 4 5 6 7 8 9; do
@@ -57,4 +64,6 @@ for tab in 0 1 2 3 4 5 6 7 8 9; do
 done
 preview parameters-window.png parameters
 preview edit-box.png editbox
-PREVIEW_WAIT=14 preview line-boards.png lineboards  # connects, then syncs two boards
+preview connection-dialog-tls.png connection-tls
+# Connects, then syncs three boards, the last of which never answers.
+PREVIEW_WAIT=${LINE_BOARDS_WAIT:-25} PREVIEW_TITLE="Табло на линии" preview line-boards.png lineboards

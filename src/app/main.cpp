@@ -10,6 +10,7 @@
 #include "app/StartingConsole.h"
 #include "settings/SettingsPath.h"
 #include "ui/ProgramWindows.h"
+#include "ui/QtTranslations.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
     app::catchEndSignals();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Horalux"));
+    ui::loadQtTranslations(application);
 
     ui::TForm1* mainWindow = nullptr;
     app::onEndSignal([&mainWindow] {

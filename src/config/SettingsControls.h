@@ -67,6 +67,7 @@ inline constexpr std::array<std::string_view, 8> kFormatLabels = {
 };
 
 inline constexpr std::string_view kTimeZoneList = "ComboBox51";
+inline constexpr std::string_view kTimeZoneLabel = "Часовой пояс";
 inline constexpr int kTimeZoneFallbackPosition = 30;  // the item 3.0
 
 inline constexpr PositionList kPercentLists[] = {
@@ -82,6 +83,7 @@ inline constexpr PositionList kLevelLists[] = {
 };
 inline constexpr int kLevelLimit = 99;
 inline constexpr std::string_view kCorrectionList = "ComboBox57";
+inline constexpr std::string_view kCorrectionLabel = "Суточная коррекция времени";
 inline constexpr int kCorrectionLimit = 59;
 
 // A time of day: the picker's time when the box is checked, else off (hour 25).
@@ -90,29 +92,41 @@ struct TimeControls {
     std::string_view checkBox;
     std::uint8_t reg;  // high half: BCD hour; the next register the BCD minute
     int defaultHour;
+    std::string_view label;
 };
 inline constexpr TimeControls kTimeControls[] = {
-    {"DateTimePicker1", "CheckBox1", 57, 18},
-    {"DateTimePicker2", "CheckBox2", 59, 9},
-    {"DateTimePicker3", "CheckBox12", 62, 9},
-    {"DateTimePicker4", "CheckBox3", 64, 18},
+    {"DateTimePicker1", "CheckBox1", 57, 18, "Время включения пониженной яркости"},
+    {"DateTimePicker2", "CheckBox2", 59, 9, "Время выключения пониженной яркости"},
+    {"DateTimePicker3", "CheckBox12", 62, 9, "Мелодия 1"},
+    {"DateTimePicker4", "CheckBox3", 64, 18, "Мелодия 2"},
 };
 inline constexpr std::uint16_t kTimeOff = 0x2500;
 
 struct FlagBox {
     std::string_view name;
     std::uint8_t bit;
+    std::string_view caption;
 };
 inline constexpr FlagBox kModeBoxes[] = {
-    {"CheckBox4", 0x80}, {"CheckBox11", 0x40}, {"CheckBox10", 0x20}, {"CheckBox9", 0x10},
-    {"CheckBox8", 0x08}, {"CheckBox7", 0x04},  {"CheckBox6", 0x02},  {"CheckBox5", 0x01},
+    {"CheckBox4", 0x80, "Ведущий"},       {"CheckBox11", 0x40, "Радиация"},
+    {"CheckBox10", 0x20, "Влажность"},    {"CheckBox9", 0x10, "Давление"},
+    {"CheckBox8", 0x08, "Температура 3"}, {"CheckBox7", 0x04, "Температура 2"},
+    {"CheckBox6", 0x02, "Температура 1"}, {"CheckBox5", 0x01, "Время, дата"},
 };
 inline constexpr FlagBox kSignalBoxes[] = {
-    {"CheckBox29", 0x80}, {"CheckBox30", 0x40}, {"CheckBox31", 0x20}, {"CheckBox32", 0x10},
-    {"CheckBox33", 0x08}, {"CheckBox34", 0x04}, {"CheckBox35", 0x02}, {"CheckBox36", 0x01},
+    {"CheckBox29", 0x80, "Сигнал хх:00"},
+    {"CheckBox30", 0x40, "Сигнал хх:15"},
+    {"CheckBox31", 0x20, "Сигнал хх:30"},
+    {"CheckBox32", 0x10, "Сигнал хх:45"},
+    {"CheckBox33", 0x08, "Сигнал датчика радиации"},
+    {"CheckBox34", 0x04, "Переход на летнее время"},
+    {"CheckBox35", 0x02, "115200/9600"},
+    {"CheckBox36", 0x01, "Полный \"slave\""},
 };
 
-// The user-field length list of field k + 1: "cb0" … "cb18", "Cb19" … "Cb31".
+// The user-field length list of field k + 1: "cb0" … "cb18", "Cb19" … "Cb31", on the tab of this
+// name, each list labelled with its field's number.
+inline constexpr std::string_view kUserScreensLabel = "Польз. экраны";
 inline std::string userScreenListName(std::size_t k) {
     return (k < 19 ? "cb" : "Cb") + std::to_string(k);
 }

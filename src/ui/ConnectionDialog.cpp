@@ -1,6 +1,7 @@
 #include "ui/ConnectionDialog.h"
 
 #include <QEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <algorithm>
 
@@ -14,7 +15,23 @@
 namespace horalux::ui {
 
 namespace {
+
 constexpr int kAddressCount = 256;
+
+// The port field's hint names every kind of port reached by an address.
+QString portToolTip() {
+    QString forms;
+    for (const std::string_view prefix : link::addressPortPrefixes()) {
+        forms += (forms.isEmpty() ? QString() : QStringLiteral(", ")) +
+                 QString::fromUtf8(prefix.data(), static_cast<qsizetype>(prefix.size())) +
+                 QStringLiteral("АДРЕС:ПОРТ");
+    }
+    return QStringLiteral(
+               "Порт табло, или адрес сервера портов: %1. Замок отмечает порт с "
+               "шифрованием.")
+        .arg(forms);
+}
+
 }  // namespace
 
 QString TForm5::addressItemText(int address) {
@@ -29,6 +46,7 @@ TForm5::TForm5(PortControl& control, QWidget* parent)
     setFixedSize(424, 216);
     ui_->SpeedButton1->setIcon(refreshIcon());
     ui_->BitBtn1->setIcon(connectIcon());
+    ui_->ComboBox1->setToolTip(portToolTip());
     for (int a = 0; a < kAddressCount; ++a) {
         ui_->ComboBox3->addItem(addressItemText(a));
     }
@@ -92,12 +110,16 @@ void TForm5::refreshPortList() {
     const bool typed = !text.isEmpty() && (index < 0 || text != ui_->ComboBox1->itemText(index));
     ui_->ComboBox1->clear();
     for (const link::PortListEntry& entry : list.entries) {
-        ui_->ComboBox1->addItem(QString::fromStdString(entry.label),
+        // The only mark is the encrypted kinds' lock: drawn beside the name, not typed into it.
+        ui_->ComboBox1->addItem(entry.mark.empty() ? QIcon() : lockIcon(),
+                                QString::fromStdString(entry.label),
                                 QString::fromStdString(entry.name));
     }
     ui_->ComboBox1->setCurrentIndex(list.selected);
     if (typed) {
         ui_->ComboBox1->setEditText(text);
+    } else if (QLineEdit* edit = ui_->ComboBox1->lineEdit()) {
+        edit->setCursorPosition(0);  // a long address shows from its kind on
     }
 }
 

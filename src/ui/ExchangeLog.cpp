@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -10,14 +9,14 @@
 #include "settings/ProgramSettings.h"
 #include "ui/LogFindDialog.h"
 #include "ui/LogView.h"
+#include "ui/RegisterFileDialogs.h"
 
 namespace horalux::ui {
 
 namespace {
 
 std::optional<std::filesystem::path> askLogName(QWidget* parent) {
-    const QString name =
-        QFileDialog::getSaveFileName(parent, QStringLiteral("Сохранить журнал"), QString(),
+    const QString name = askSaveFile(parent, QStringLiteral("Сохранить журнал"),
                                      QStringLiteral("Текстовые файлы (*.txt);;Все файлы (*)"));
     if (name.isEmpty()) {
         return std::nullopt;

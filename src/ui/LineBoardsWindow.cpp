@@ -1,22 +1,26 @@
 #include "ui/LineBoardsWindow.h"
 
 #include <QCheckBox>
-#include <QFileDialog>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "config/RegisterFile.h"
 #include "config/RegisterFileCheck.h"
+#include "config/SettingDifferences.h"
 #include "link/boardset/BoardDriver.h"
 #include "link/boardset/BoardSteps.h"
 #include "link/exchange/FrameMeaning.h"
 #include "link/scan/BoardScan.h"
 #include "settings/FileText.h"
+#include "ui/LineBoardsResults.h"
 #include "ui/RegisterFileDialogs.h"
 #include "ui/ScanDialog.h"
+#include "ui/SettingsBinder.h"
 #include "ui/WindowPlacement.h"
 #include "ui_LineBoardsWindow.h"
 
@@ -71,7 +75,8 @@ LineBoardsWindow::LineBoardsWindow(const Parts& parts, QWidget* parent)
     setWindowModality(Qt::ApplicationModal);
     ui_->BoardTable->horizontalHeader()->setStretchLastSection(true);
     ui_->BoardTable->verticalHeader()->hide();
-    ui_->BoardTable->setWordWrap(false);
+    // A long result (a failure naming its request) wraps in its row rather than being cut.
+    ui_->BoardTable->setWordWrap(true);
     connect(ui_->FindButton, &QPushButton::clicked, this, &LineBoardsWindow::find);
     connect(ui_->CloseButton, &QPushButton::clicked, this, &QDialog::close);
     connect(ui_->StopButton, &QPushButton::clicked, this, &LineBoardsWindow::stop);
@@ -82,20 +87,24 @@ LineBoardsWindow::LineBoardsWindow(const Parts& parts, QWidget* parent)
     });
     connect(ui_->BoardTable, &QTableWidget::cellDoubleClicked, this,
             &LineBoardsWindow::onCellDoubleClicked);
+    // The wrapped results take the height the result column's new width needs.
+    connect(ui_->BoardTable->horizontalHeader(), &QHeaderView::sectionResized, ui_->BoardTable,
+            &QTableWidget::resizeRowsToContents);
     connect(ui_->BackupButton, &QPushButton::clicked, this, [this] {
-        const QString folder = QFileDialog::getExistingDirectory(
-            this, QStringLiteral("Папка для файлов настроек табло"));
+        const QString folder = askFolder(this, QStringLiteral("Папка для файлов настроек табло"));
         if (!folder.isEmpty()) {
             backupTo(folder.toStdString());
         }
     });
     connect(ui_->WriteButton, &QPushButton::clicked, this, [this] {
-        if (const auto file = parts_.dialogs.openName(this)) {
+        if (const auto file =
+                parts_.dialogs.openName(this, QStringLiteral("Записать файл на табло"))) {
             writeFile(*file);
         }
     });
     connect(ui_->CompareButton, &QPushButton::clicked, this, [this] {
-        if (const auto file = parts_.dialogs.openName(this)) {
+        if (const auto file =
+                parts_.dialogs.openName(this, QStringLiteral("Сравнить табло с файлом"))) {
             compareWith(*file);
         }
     });
@@ -121,7 +130,7 @@ void LineBoardsWindow::showBoards() {
     for (std::size_t i = 0; i < boards_.size(); ++i) {
         setRow(static_cast<int>(i), boards_[i]);
     }
-    ui_->BoardTable->resizeColumnsToContents();
+    fitColumns();
     ui_->AllBox->setChecked(false);
     ui_->StatusLabel->setText(
         scan == nullptr ? QStringLiteral("Порт %1 ещё не просматривался: нажмите «Найти».")
@@ -163,9 +172,8 @@ QString LineBoardsWindow::differencesText(int row) const {
         return {};
     }
     QString lines;
-    for (const config::RegisterDifference& d : differences_[static_cast<std::size_t>(row)]) {
-        lines += QStringLiteral("%1  %2: на табло %3, в файле %4\n")
-                     .arg(d.number)
+    for (const config::SettingDifference& d : differences_[static_cast<std::size_t>(row)]) {
+        lines += QStringLiteral("%1: на табло %2, в файле %3\n")
                      .arg(text(d.label), text(d.onBoard), text(d.inFile));
     }
     return lines;
@@ -181,7 +189,7 @@ void LineBoardsWindow::onCellDoubleClicked(int row, int column) {
     } else if (column == ResultColumn && !differencesText(row).isEmpty()) {
         QMessageBox::information(
             this, QStringLiteral("Отличия от файла"),
-            QStringLiteral("Табло %1, регистры, которые отличаются:\n\n%2")
+            QStringLiteral("Табло %1, настройки, которые отличаются от файла:\n\n%2")
                 .arg(text(link::boardAddressText(boards_[static_cast<std::size_t>(row)].address)),
                      differencesText(row)));
     }
@@ -194,21 +202,39 @@ void LineBoardsWindow::find() {
     link::Session& session = parts_.session;
     const std::string port = session.settings().ComPort;
     std::vector<link::FoundBoard> found;
+    std::optional<link::FoundBoard> chosen;
     bool restart = false;
     bool completed = false;
     {
         ScanDialog scan(session, port, static_cast<std::uint32_t>(session.settings().ComSpeed),
                         this);
         restart = session.connection().running();
-        scan.run();
+        chosen = scan.run();
         found = scan.found();
         completed = scan.completed();
     }  // the line is given back here
     if (restart && session.connection().isOpen() && !session.connection().running()) {
         session.connection().start();
     }
-    // A search cancelled, failed or empty says nothing of the boards remembered.
+    // A search cancelled, failed or empty says nothing of the boards remembered: only the board
+    // chosen in it joins them.
     if (!completed || found.empty()) {
+        if (chosen) {
+            settings::LineScan* kept = lastScan();
+            if (kept == nullptr) {
+                kept = &session.settings().LineScans.emplace_back(settings::LineScan{port, {}});
+            }
+            const auto same = std::find_if(
+                kept->boards.begin(), kept->boards.end(),
+                [&](const settings::ScannedBoard& b) { return b.address == chosen->address; });
+            if (same != kept->boards.end()) {
+                *same = scannedOf(*chosen);
+            } else {
+                kept->boards.push_back(scannedOf(*chosen));
+            }
+            showBoards();
+            pickBoard(*chosen);
+        }
         return;
     }
     settings::LineScan fresh{port, {}};
@@ -221,10 +247,14 @@ void LineBoardsWindow::find() {
         session.settings().LineScans.push_back(std::move(fresh));
     }
     showBoards();
+    if (chosen) {
+        pickBoard(*chosen);
+    }
 }
 
 void LineBoardsWindow::setResult(std::size_t row, const QString& result) {
-    ui_->BoardTable->item(static_cast<int>(row), ResultColumn)->setText(result);
+    showResult(*ui_->BoardTable->item(static_cast<int>(row), ResultColumn), result);
+    ui_->BoardTable->resizeRowToContents(static_cast<int>(row));
 }
 
 void LineBoardsWindow::setWorking(bool working) {
@@ -267,6 +297,7 @@ bool LineBoardsWindow::runOnChecked(const QString& title, const BoardStep& step)
     if (working_ || !session.operations().checkConnected()) {
         return false;
     }
+    markResultsOlder();
     for (const std::size_t row : rows) {
         setResult(row, QString());
     }
@@ -434,7 +465,8 @@ bool LineBoardsWindow::compareWith(const std::filesystem::path& file) {
         if (!link::boardset::readAll(session.operations(), [this] { return waitForRing(); })) {
             return failed(text(failure_));
         }
-        differences_[row] = config::compareImages(session.board().lock()->BoardCopy, *image);
+        differences_[row] = config::settingDifferences(session.board().lock()->BoardCopy, *image,
+                                                       localeDecimalSeparator());
         if (differences_[row].empty()) {
             return {true, QStringLiteral("совпадает с файлом")};
         }
@@ -458,8 +490,8 @@ bool LineBoardsWindow::syncTime() {
 
 void LineBoardsWindow::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
     if (failure_.empty()) {
-        failure_ = "нет ответа на " +
-                   link::describeRequest(copy->address, copy->command, copy->param1, copy->param2);
+        failure_ = "нет ответа на " + link::describeRequestInRussian(copy->address, copy->command,
+                                                                     copy->param1, copy->param2);
     }
     parts_.session.connection().dropFailedRequest(std::move(copy));
     // The rest of this board's batch would fail the same way, one slow retry after another: a

@@ -9,14 +9,18 @@
 #include <string>
 #include <vector>
 
-#include "config/RegisterCompare.h"
 #include "config/RegisterImage.h"
+#include "config/SettingDifferences.h"
 #include "link/exchange/ExchangeEvents.h"
 #include "link/session/Session.h"
 #include "settings/ProgramSettings.h"
 
 namespace Ui {
 class LineBoardsWindow;
+}
+
+namespace horalux::link {
+struct FoundBoard;
 }
 
 namespace horalux::ui {
@@ -77,6 +81,12 @@ class LineBoardsWindow final : public QDialog, private link::ExchangeEvents {
     void find();
     void setRow(int row, const settings::ScannedBoard& board);
     void setResult(std::size_t row, const QString& text);
+    // The results an action does not renew stay, marked as older (LineBoardsResults.cpp).
+    void markResultsOlder();
+    // The first columns fit their contents; the result column takes the rest and wraps.
+    void fitColumns();
+    // The board chosen in the search window: checked, selected and scrolled to.
+    void pickBoard(const link::FoundBoard& board);
     void onCellDoubleClicked(int row, int column);
     void setWorking(bool working);
     std::optional<config::RegisterImage> readFile(const std::filesystem::path& file);
@@ -95,7 +105,7 @@ class LineBoardsWindow final : public QDialog, private link::ExchangeEvents {
     std::unique_ptr<Ui::LineBoardsWindow> ui_;
     Parts parts_;
     std::vector<settings::ScannedBoard> boards_;
-    std::vector<std::vector<config::RegisterDifference>> differences_;
+    std::vector<std::vector<config::SettingDifference>> differences_;
     bool working_ = false;
     bool stopRequested_ = false;
     std::string failure_;  // why the current board's requests failed

@@ -58,4 +58,28 @@ QIcon connectIcon() {
     return QIcon(pixmap);
 }
 
+QIcon lockIcon() {
+    QIcon icon;
+    for (const int size : {16, 32}) {
+        QPixmap pixmap = blank(size);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 16.0, size / 16.0);
+        // The shackle, then the body over its ends.
+        p.setPen(QPen(QColor(90, 90, 90), 1.8));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(4.9, 1.9, 6.2, 8), 3, 3);
+        p.setPen(QPen(QColor(120, 80, 0), 1));
+        p.setBrush(QColor(230, 175, 30));
+        p.drawRoundedRect(QRectF(2.5, 7, 11, 8), 1.5, 1.5);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(90, 60, 0));
+        p.drawEllipse(QRectF(7, 9.3, 2, 2));
+        p.drawRect(QRectF(7.6, 10.5, 0.8, 2.5));
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 }  // namespace horalux::ui

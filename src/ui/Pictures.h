@@ -12,5 +12,8 @@ QPixmap clockPicture(int size);
 QIcon refreshIcon();
 // A plug: connect.
 QIcon connectIcon();
+// A padlock: a port whose line is encrypted. Drawn at 16 and 32 pixels, for a list and for a
+// screen that doubles its pixels.
+QIcon lockIcon();
 
 }  // namespace horalux::ui

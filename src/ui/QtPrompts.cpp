@@ -1,5 +1,6 @@
 #include "ui/QtPrompts.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
 
 namespace horalux::ui {
@@ -13,6 +14,13 @@ QString fromUtf8(std::string_view text) {
 int showBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, std::string_view text,
             QMessageBox::StandardButtons buttons) {
     QMessageBox box(icon, caption, QString(), buttons, parent);
+    // The program's boxes keep their own button texts, whatever Qt's translation calls them.
+    if (QAbstractButton* ok = box.button(QMessageBox::Ok)) {
+        ok->setText(QStringLiteral("OK"));
+    }
+    if (QAbstractButton* cancel = box.button(QMessageBox::Cancel)) {
+        cancel->setText(QStringLiteral("Cancel"));
+    }
     const std::size_t cut = text.find('\n');
     box.setText(fromUtf8(text.substr(0, cut)));
     if (cut != std::string_view::npos) {

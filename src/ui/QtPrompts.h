@@ -8,8 +8,9 @@
 namespace horalux::ui {
 
 // The core's questions and notices as message boxes over the main window. Questions are
-// warnings captioned "Warning" with "OK" and "Cancel" (kept in English: no translation is
-// loaded); notices have one OK button and the caption "Horalux".
+// warnings captioned "Warning" with "OK" and "Cancel" (these words kept as they are, whatever
+// Qt's translation would make of the buttons); notices have one OK button and the caption
+// "Horalux".
 class QtPrompts final : public link::Prompts {
   public:
     explicit QtPrompts(QWidget* parent = nullptr) : parent_(parent) {}

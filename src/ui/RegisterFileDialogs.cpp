@@ -17,12 +17,29 @@ std::optional<std::filesystem::path> chosen(const QString& name) {
 
 }  // namespace
 
-std::optional<std::filesystem::path> QtRegisterFileDialogs::saveName(QWidget* parent) {
-    return chosen(QFileDialog::getSaveFileName(parent, QString(), QString(), kFilter));
+QString askOpenFile(QWidget* parent, const QString& title, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, title, QString(), filter, nullptr,
+                                        QFileDialog::DontUseNativeDialog);
 }
 
-std::optional<std::filesystem::path> QtRegisterFileDialogs::openName(QWidget* parent) {
-    return chosen(QFileDialog::getOpenFileName(parent, QString(), QString(), kFilter));
+QString askSaveFile(QWidget* parent, const QString& title, const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, title, QString(), filter, nullptr,
+                                        QFileDialog::DontUseNativeDialog);
+}
+
+QString askFolder(QWidget* parent, const QString& title) {
+    return QFileDialog::getExistingDirectory(
+        parent, title, QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+}
+
+std::optional<std::filesystem::path> QtRegisterFileDialogs::saveName(QWidget* parent,
+                                                                     const QString& title) {
+    return chosen(askSaveFile(parent, title, kFilter));
+}
+
+std::optional<std::filesystem::path> QtRegisterFileDialogs::openName(QWidget* parent,
+                                                                     const QString& title) {
+    return chosen(askOpenFile(parent, title, kFilter));
 }
 
 }  // namespace horalux::ui

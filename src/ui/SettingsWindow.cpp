@@ -174,7 +174,7 @@ void TForm6::saveToFile() {
     if (!encode()) {
         return;
     }
-    const auto chosen = dialogs_.saveName(this);
+    const auto chosen = dialogs_.saveName(this, QStringLiteral("Сохранить настройки в файл"));
     if (!chosen) {
         return;
     }
@@ -187,7 +187,8 @@ void TForm6::saveToFile() {
 }
 
 void TForm6::loadFromFile() {
-    if (const auto chosen = dialogs_.openName(this)) {
+    if (const auto chosen =
+            dialogs_.openName(this, QStringLiteral("Загрузить настройки из файла"))) {
         try {
             const config::RegisterImage current = board_.lock()->EditCopy;
             const config::RegisterImage loaded = config::loadRegisterFile(*chosen, current);

@@ -69,6 +69,28 @@ TEST(FrameMeaning, AWrittenRequestFrameIsTheCommandWithItsParameters) {
     }
 }
 
+TEST(FrameMeaning, AFailedRequestIsNamedInTheCompanionsEnglishAndInTheWindowsRussian) {
+    struct Case {
+        const char* name;
+        std::uint8_t address, command, param1, param2;
+        const char* english;
+        const char* russian;
+    };
+    const Case cases[] = {
+        {"a register read names its register", 1, cmd::ReadRegister, 77, 0,
+         "register read 77 (74 4D 00) to board 1", "чтение регистра 77 (74 4D 00), табло 1"},
+        {"a clock write names no register", 9, cmd::WriteClock, 0, 7,
+         "clock write (70 00 07) to board 9", "запись часов (70 00 07), табло 9"},
+        {"an unknown command is a request by its bytes", 254, 0x41, 1, 2,
+         "request (41 01 02) to board 254", "команда (41 01 02), табло 254"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(describeRequest(c.address, c.command, c.param1, c.param2), c.english) << c.name;
+        EXPECT_EQ(describeRequestInRussian(c.address, c.command, c.param1, c.param2), c.russian)
+            << c.name;
+    }
+}
+
 TEST(FrameMeaning, ARepliesMeaningIsWhatWasTakenFromIt) {
     EXPECT_EQ(describeReplyHeader({
                   1,

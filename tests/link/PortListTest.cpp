@@ -123,10 +123,14 @@ TEST(ListPorts, RemembersTlsPortsAsNetworkPortsAndShowsThemBehindALock) {
     const PortList list = ListPorts(comPort, remembered);
     ASSERT_GE(list.entries.size(), 3U);
     const std::size_t n = list.entries.size();
+    const std::string_view lock = "\xF0\x9F\x94\x92 ";
     EXPECT_EQ(list.entries[n - 3].label, "tcp://c:3");
-    EXPECT_EQ(list.entries[n - 2].label, "\xF0\x9F\x94\x92 RFC2217+TLS://[fd00::7]:2");
+    EXPECT_EQ(list.entries[n - 3].mark, "");
+    EXPECT_EQ(list.entries[n - 2].label, "RFC2217+TLS://[fd00::7]:2");
     EXPECT_EQ(list.entries[n - 2].name, "RFC2217+TLS://[fd00::7]:2");
-    EXPECT_EQ(list.entries[n - 1].label, "\xF0\x9F\x94\x92 tcp+tls://a:1");
+    EXPECT_EQ(list.entries[n - 2].mark, lock);
+    EXPECT_EQ(list.entries[n - 1].label, "tcp+tls://a:1");
+    EXPECT_EQ(list.entries[n - 1].mark, lock);
 }
 
 }  // namespace

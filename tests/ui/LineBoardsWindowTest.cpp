@@ -4,7 +4,10 @@
 #include <unistd.h>
 #include <QAction>
 #include <QApplication>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <filesystem>
@@ -90,8 +93,13 @@ TEST_F(LineBoardsWindowTest, BackupSavesEachAnsweringBoardsRegistersAndFailsTheS
         EXPECT_EQ(saved, expected) << file;
     }
     EXPECT_EQ(config::loadRegisterFile(dir_ / "board-077.cs", {}).address, 77);
-    EXPECT_TRUE(resultOf("$C8/200").startsWith(QStringLiteral("ошибка: нет ответа")))
-        << resultOf("$C8/200").toStdString();
+    // The request that went unanswered is named in the log's words.
+    const QString failure = resultOf("$C8/200");
+    EXPECT_TRUE(failure.startsWith(QStringLiteral("ошибка: нет ответа на чтение регистра ")))
+        << failure.toStdString();
+    EXPECT_TRUE(failure.endsWith(QStringLiteral(", табло 200"))) << failure.toStdString();
+    EXPECT_FALSE(failure.contains(QRegularExpression(QStringLiteral("[A-Za-z]{2,}"))))
+        << failure.toStdString();
     EXPECT_FALSE(fs::exists(dir_ / "board-200.cs"));
     expectOwnBoardServedAgain();
 }
@@ -111,7 +119,9 @@ TEST_F(LineBoardsWindowTest, CompareAfterWritingOneBoardShowsTheCountsAndTheDiff
     ASSERT_TRUE(window().compareWith(dir_ / "louder.cs"));
     EXPECT_EQ(resultOf("$03/3"), "совпадает с файлом");
     EXPECT_EQ(resultOf("$4D/77"), "отличий: 1");
-    EXPECT_EQ(window().differencesText(rowOf("$4D/77")), "67  volume: на табло 5, в файле 9\n");
+    // As the settings window names the setting and shows its values.
+    EXPECT_EQ(window().differencesText(rowOf("$4D/77")),
+              "Громкость звучания: на табло 50%, в файле 90%\n");
     EXPECT_EQ(window().differencesText(rowOf("$03/3")), "");
     expectOwnBoardServedAgain();
 }
@@ -231,6 +241,90 @@ TEST_F(MasterLineWindowTest, ASearchCancelledAtOnceKeepsTheBoardsRemembered) {
     EXPECT_TRUE(window().cellText(1, 0).startsWith("$05/5"));
     ASSERT_EQ(h_.windows().session().settings().LineScans.size(), 1U);
     EXPECT_EQ(h_.windows().session().settings().LineScans.front().boards.size(), 2U);
+}
+
+TEST_F(LineBoardsWindowTest, ResultsAnActionDoesNotRenewStayMarkedAsOlder) {
+    window().setChecked(rowOf("$03/3"), true);
+    window().setChecked(rowOf("$4D/77"), true);
+    ASSERT_TRUE(window().syncTime());
+    window().setChecked(rowOf("$4D/77"), false);
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_TRUE(window().syncTime());
+        EXPECT_EQ(resultOf("$03/3"), "время записано");
+        // Marked once, however many actions pass it by.
+        EXPECT_EQ(resultOf("$4D/77"), "(ранее) время записано") << run;
+        EXPECT_EQ(resultOf("$C8/200"), "") << "never worked on";
+    }
+    window().setChecked(rowOf("$4D/77"), true);
+    ASSERT_TRUE(window().syncTime());
+    EXPECT_EQ(resultOf("$4D/77"), "время записано") << "renewed";
+    expectOwnBoardServedAgain();
+}
+
+// Whether a result cell shows its whole text, wrapped as the table wraps it, without scrolling.
+::testing::AssertionResult readsWhole(QTableWidget& table, int row) {
+    const QTableWidgetItem* item = table.item(row, 3);
+    const QRect cell = table.visualItemRect(item);
+    const int margin =
+        table.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &table) + 1;
+    const int width = cell.width() - 2 * margin;
+    const QRect needed =
+        QFontMetrics(table.font())
+            .boundingRect(QRect(0, 0, width, 100000), Qt::TextWordWrap, item->text());
+    if (needed.width() <= width && needed.height() <= cell.height() &&
+        cell.right() <= table.viewport()->width()) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << "\"" << item->text().toStdString() << "\" needs " << needed.width() << "x"
+           << needed.height() << ", the cell is " << width << "x" << cell.height();
+}
+
+TEST_F(LineBoardsWindowTest, EveryResultReadsWholeAtTheWindowsDefaultSizeAlsoAfterASearch) {
+    auto* table = window().findChild<QTableWidget*>("BoardTable");
+    ASSERT_TRUE(window().isVisible());
+    // The clock column says what it holds.
+    EXPECT_EQ(table->horizontalHeaderItem(2)->text(), "Часы, разница");
+    EXPECT_FALSE(table->horizontalHeaderItem(2)->toolTip().isEmpty());
+    for (int row = 0; row < window().rowCount(); ++row) {
+        window().setChecked(row, true);
+    }
+    ASSERT_TRUE(window().backupTo(dir_));
+    for (int row = 0; row < window().rowCount(); ++row) {
+        EXPECT_TRUE(readsWhole(*table, row));
+    }
+
+    // A search shows the list anew, sized before any result; the results come after it.
+    h_.answerer.answers = {Answer::Ok};
+    window().findChild<QPushButton*>("FindButton")->click();
+    ASSERT_GE(window().rowCount(), 1);
+    ASSERT_TRUE(window().backupTo(dir_));
+    EXPECT_EQ(resultOf("$03/3"), "сохранено в board-003.cs");
+    EXPECT_TRUE(readsWhole(*table, rowOf("$03/3")));
+}
+
+TEST_F(LineBoardsWindowTest, TheBoardChosenInTheSearchIsCheckedAndSelectedInTheList) {
+    h_.answerer.answers = {Answer::Ok};  // "Выбрать" on the first board found
+    window().findChild<QPushButton*>("FindButton")->click();
+    EXPECT_EQ(h_.answerer.count("scan"), 1);
+    const int row = rowOf("$03/3");
+    ASSERT_GE(row, 0);
+    auto* table = window().findChild<QTableWidget*>("BoardTable");
+    EXPECT_EQ(table->item(row, 0)->checkState(), Qt::Checked);
+    EXPECT_EQ(table->currentRow(), row);
+    for (int other = 0; other < window().rowCount(); ++other) {
+        if (other != row) {
+            EXPECT_EQ(table->item(other, 0)->checkState(), Qt::Unchecked) << other;
+        }
+    }
+}
+
+TEST_F(LineBoardsWindowTest, EachFileDialogHasItsOwnTitle) {
+    h_.dialogs.openAnswer.reset();  // cancelled: nothing is done
+    window().findChild<QPushButton*>("WriteButton")->click();
+    window().findChild<QPushButton*>("CompareButton")->click();
+    EXPECT_EQ(h_.dialogs.titles,
+              (std::vector<QString>{"Записать файл на табло", "Сравнить табло с файлом"}));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -108,10 +109,12 @@ TEST(MainWindow, ATlsAddressTypedInTheDialogConnectsIsRememberedAndIsListedBehin
     h.createWindows();
     const std::string address = ser2net.tcpName();
     QStringList labels;
+    std::vector<bool> locked;
     h.answerer.beforeAnswer = [&](QWidget* modal) {
         if (auto* box = modal->findChild<QComboBox*>(QStringLiteral("ComboBox1"))) {
             for (int i = 0; i < box->count(); ++i) {
                 labels << box->itemText(i);
+                locked.push_back(!box->itemIcon(i).isNull());
             }
             box->setEditText(QString::fromStdString(address));
         }
@@ -128,11 +131,15 @@ TEST(MainWindow, ATlsAddressTypedInTheDialogConnectsIsRememberedAndIsListedBehin
     h.destroyWindows();
     h.createWindows();
     labels.clear();
+    locked.clear();
     h.answerer.answers = {Answer::Cancel};
     h.form().show();
     ASSERT_TRUE(WindowHarness::waitUntil([&] { return h.answerer.count("dialog") == 2; }));
     ASSERT_FALSE(labels.isEmpty());
-    EXPECT_EQ(labels.back(), QString::fromStdString("\xF0\x9F\x94\x92 " + address));
+    // The lock is drawn beside the name; the text, which the user may edit, is the name alone.
+    EXPECT_EQ(labels.back(), QString::fromStdString(address));
+    EXPECT_TRUE(locked.back());
+    EXPECT_EQ(std::count(locked.begin(), locked.end(), true), 1);
 }
 
 }  // namespace

@@ -344,6 +344,9 @@ TEST_F(SettingsWindowFiles, SavedFileTakesTheCsNameAndLoadsBackToTheSameValues) 
         EXPECT_TRUE(shown() == before);
         EXPECT_TRUE(window.isVisible());
     });
+    // Each dialog says what it is for.
+    EXPECT_EQ(harness.dialogs.titles, (std::vector<QString>{"Сохранить настройки в файл",
+                                                            "Загрузить настройки из файла"}));
     EXPECT_TRUE(harness.prompts.said().empty());
     EXPECT_EQ(config::loadRegisterFile(dir / "board.cs", {}), knownSettings());
 }

@@ -72,13 +72,16 @@ class AnsweringDialogs final : public ui::RegisterFileDialogs {
     std::optional<std::filesystem::path> saveAnswer;
     std::optional<std::filesystem::path> openAnswer;
     int asked = 0;
+    std::vector<QString> titles;  // of every dialog asked, in order
 
-    std::optional<std::filesystem::path> saveName(QWidget*) override {
+    std::optional<std::filesystem::path> saveName(QWidget*, const QString& title) override {
         ++asked;
+        titles.push_back(title);
         return saveAnswer;
     }
-    std::optional<std::filesystem::path> openName(QWidget*) override {
+    std::optional<std::filesystem::path> openName(QWidget*, const QString& title) override {
         ++asked;
+        titles.push_back(title);
         return openAnswer;
     }
 };

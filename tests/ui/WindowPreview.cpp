@@ -3,8 +3,10 @@
 //   window_preview parameters        the program parameters window
 //   window_preview editbox           the user-field edit box for field 3
 //   window_preview connection        the connection dialog, with a stand-in board on its port
+//   window_preview connection-tls    the connection dialog on a remembered TLS port
 //   window_preview scan              the scan window on three stand-in boards at 115200 bit/s
-//   window_preview lineboards        the line's boards, the time synchronised on two of three
+//   window_preview lineboards        the line's boards, the time synchronised on all three, one
+//                                    of which does not answer
 #include <QApplication>
 #include <QTabWidget>
 #include <QTimer>
@@ -16,12 +18,14 @@
 #include "ui/FieldEditBox.h"
 #include "ui/LineBoardsWindow.h"
 #include "ui/ParametersWindow.h"
+#include "ui/QtTranslations.h"
 #include "ui/ScanDialog.h"
 #include "ui/SettingsWindow.h"
 #include "ui/WindowHarness.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    horalux::ui::loadQtTranslations(app);
     const char* which = argc > 1 ? argv[1] : "settings";
     if (std::strcmp(which, "parameters") == 0) {
         horalux::ui::TForm3 window;
@@ -33,6 +37,14 @@ int main(int argc, char** argv) {
         horalux::ui::Tfmodf box;
         box.prepare(3, 4, QStringLiteral("12.5"));
         return box.exec() == QDialog::Accepted ? 0 : 1;
+    }
+    if (std::strcmp(which, "connection-tls") == 0) {
+        horalux::test::WindowHarness boards(
+            {{"--speed", "115200"}, "[Interface]\nComPort=%PORT%\nComSpeed=115200\nsysnum=1\n"});
+        boards.answerer.stop();
+        const std::string tls = "rfc2217+tls://192.0.2.10:4001";
+        horalux::ui::ConnectionChoice choice{tls, 115200, 1, {tls, "tcp://192.0.2.11:4000"}};
+        return boards.windows().connection().run(choice) ? 0 : 1;
     }
     if (std::strcmp(which, "connection") == 0 || std::strcmp(which, "scan") == 0) {
         horalux::test::WindowHarness boards(
@@ -58,8 +70,9 @@ int main(int argc, char** argv) {
         horalux::test::WindowHarness::waitUntil([&] { return !boards.form().busy(); });
         boards.action("LineBoardsItem")->trigger();
         horalux::ui::LineBoardsWindow& window = boards.windows().lineBoards();
-        window.setChecked(0, true);
-        window.setChecked(1, true);
+        for (int row = 0; row < window.rowCount(); ++row) {
+            window.setChecked(row, true);
+        }
         QTimer::singleShot(500, &window, [&] { window.syncTime(); });
         return app.exec();
     }

@@ -161,7 +161,7 @@ std::size_t positionsOf(const std::string& text) {
 int listPorts(CommandContext& c) {
     std::string comPort = c.options.port;
     for (const link::PortListEntry& entry : link::ListPorts(comPort).entries) {
-        c.out << entry.label << "\n";
+        c.out << entry.mark << entry.label << "\n";
     }
     return 0;
 }

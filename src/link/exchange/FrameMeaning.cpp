@@ -104,17 +104,33 @@ std::string describeCommand(std::uint8_t command, std::uint8_t param1, std::uint
     }
 }
 
-std::string describeRequest(std::uint8_t address, std::uint8_t command, std::uint8_t param1,
-                            std::uint8_t param2) {
-    const RequestName* name = requestName(command);
-    std::string text(name != nullptr ? name->message : "request");
+namespace {
+
+std::string requestText(std::string_view name, std::uint8_t command, std::uint8_t param1,
+                        std::uint8_t param2, std::string_view board, std::uint8_t address) {
+    std::string text(name);
     if (namesRegister(command)) {
         text += " " + std::to_string(param1);
     }
-    char bytes[48];
-    std::snprintf(bytes, sizeof bytes, " (%02X %02X %02X) to board %u", command, param1, param2,
-                  address);
-    return text + bytes;
+    char bytes[16];
+    std::snprintf(bytes, sizeof bytes, " (%02X %02X %02X)", command, param1, param2);
+    return text + bytes + std::string(board) + std::to_string(address);
+}
+
+}  // namespace
+
+std::string describeRequest(std::uint8_t address, std::uint8_t command, std::uint8_t param1,
+                            std::uint8_t param2) {
+    const RequestName* name = requestName(command);
+    return requestText(name != nullptr ? name->message : "request", command, param1, param2,
+                       " to board ", address);
+}
+
+std::string describeRequestInRussian(std::uint8_t address, std::uint8_t command,
+                                     std::uint8_t param1, std::uint8_t param2) {
+    const RequestName* name = requestName(command);
+    return requestText(name != nullptr ? name->log : "команда", command, param1, param2, ", табло ",
+                       address);
 }
 
 std::string describeReplyHeader(const ReplyHeader& header) {

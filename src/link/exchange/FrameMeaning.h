@@ -25,6 +25,9 @@ std::string describeCommand(std::uint8_t command, std::uint8_t param1, std::uint
 // The same table of commands as describeCommand, in English.
 std::string describeRequest(std::uint8_t address, std::uint8_t command, std::uint8_t param1,
                             std::uint8_t param2);
+// The same in the windows' words, with the log's names: "запись часов (70 00 07), табло 9".
+std::string describeRequestInRussian(std::uint8_t address, std::uint8_t command,
+                                     std::uint8_t param1, std::uint8_t param2);
 
 // A reply without a data block: a register value, an acknowledgement, an ignored code.
 std::string describeReplyHeader(const ReplyHeader& header);

@@ -11,9 +11,9 @@ namespace {
 constexpr std::size_t kValueNameSkip = 8;  // the length of "\Device\"
 constexpr std::size_t kValueNameShown = 50;
 
-// A port offered by its name: the name, after its kind's mark.
-std::string nameLabel(const std::string& name) {
-    return std::string(platform::portKindOf(name).listMark) + name;
+// A port offered by its name: labelled by the name, with its kind's mark.
+PortListEntry byName(const std::string& name) {
+    return {name, name, platform::portKindOf(name).listMark};
 }
 
 std::string makeLabel(const PortValue& value) {
@@ -78,7 +78,7 @@ PortList ListPorts(std::string& comPort, const std::vector<std::string>& remembe
     PortList list = FillPortList(values, comPort, platform::unlistedPortExists(comPort));
     for (PortListEntry& entry : list.entries) {
         if (entry.label == entry.name) {  // the configured port, listed by no enumeration
-            entry.label = nameLabel(entry.name);
+            entry = byName(entry.name);
         }
     }
     for (const std::string& port : remembered) {
@@ -86,7 +86,7 @@ PortList ListPorts(std::string& comPort, const std::vector<std::string>& remembe
                                         [&](const PortListEntry& e) { return e.name == port; });
         if (!listed && list.entries.size() < kMaxPortListEntries &&
             platform::portKindOf(port).remembered) {
-            list.entries.push_back({port, nameLabel(port)});
+            list.entries.push_back(byName(port));
         }
     }
     if (list.selected < 0 && !list.entries.empty()) {
@@ -94,6 +94,16 @@ PortList ListPorts(std::string& comPort, const std::vector<std::string>& remembe
         comPort = list.entries.front().name;
     }
     return list;
+}
+
+std::vector<std::string_view> addressPortPrefixes() {
+    std::vector<std::string_view> prefixes;
+    for (const platform::PortKind* kind : platform::portKinds()) {
+        if (!kind->prefix.empty()) {
+            prefixes.push_back(kind->prefix);
+        }
+    }
+    return prefixes;
 }
 
 }  // namespace horalux::link

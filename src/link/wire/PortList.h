@@ -13,10 +13,13 @@ struct PortValue {
     std::string portName;
 };
 
-// One port the user may choose: the name to open it by, what the list shows.
+// One port the user may choose: the name to open it by, what the list shows, and its kind's mark
+// (a lock for an encrypted line), which a text list puts before the label and a window draws
+// beside it, never in the text a user edits.
 struct PortListEntry {
     std::string name;
     std::string label;
+    std::string_view mark{};
 };
 
 struct PortList {
@@ -46,7 +49,10 @@ void RememberNetworkPort(std::vector<std::string>& remembered, const std::string
 // The ports this machine offers now, for the connection dialog and the companion: the serial
 // devices the system lists and the configured port when it can be opened unlisted, through
 // FillPortList; then the remembered network ports not listed yet. A port offered by its name is
-// labelled by it, after its kind's mark.
+// labelled by it and carries its kind's mark.
 PortList ListPorts(std::string& comPort, const std::vector<std::string>& remembered = {});
+
+// How the names of ports reached by an address begin, for every kind there is ("tcp://", …).
+std::vector<std::string_view> addressPortPrefixes();
 
 }  // namespace horalux::link
