@@ -54,6 +54,12 @@ void saveRegisterFile(const std::filesystem::path& chosen, const RegisterImage& 
     file.save(path);
 }
 
+void saveNewRegisterFile(const std::filesystem::path& path, const RegisterImage& image) {
+    settings::IniFile file;
+    writeRegisterKeys(file, image);
+    file.save(path, settings::AtLink::Replace);
+}
+
 RegisterImage loadRegisterFile(const std::filesystem::path& chosen, const RegisterImage& current) {
     const std::filesystem::path path = registerFilePath(chosen);
     const settings::TextFile file = settings::readTextFile(path);

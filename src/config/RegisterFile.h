@@ -109,6 +109,12 @@ RegisterImage readRegisterKeys(const settings::IniFile& file, const RegisterImag
 // Throws settings::FileError naming the file when it cannot be written, or when an existing
 // file of that name cannot be read (so it is not replaced unseen).
 void saveRegisterFile(const std::filesystem::path& chosen, const RegisterImage& image);
+// Saves `image` as a new file at `path` (its name taken as it is) holding the section
+// "registers" alone, replaced as one step. Whatever the name held is replaced, never written
+// through: a symbolic link there is replaced by the file rather than followed. For the files
+// the program names in a folder it was given (a board's backup), which a link planted there
+// must not send elsewhere. Throws settings::FileError naming the file.
+void saveNewRegisterFile(const std::filesystem::path& path, const RegisterImage& image);
 // Loads registerFilePath(chosen); a missing file gives zeros (modeFlags kept). Throws
 // settings::FileReadError naming the file and the reason when it exists but cannot be read:
 // zeros taken silently from it would be written to a board later.

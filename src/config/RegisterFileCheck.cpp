@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "config/RegisterFile.h"
+#include "platform/PortNameText.h"
 
 namespace horalux::config {
 namespace {
@@ -47,18 +48,22 @@ std::optional<std::uint32_t> wholeNumber(std::string_view text, std::uint32_t ma
 }
 
 // A value from the file as it may be shown: control bytes (an escape sequence would act on the
-// terminal that shows the message) as \xNN, everything else as it stands.
+// terminal that shows the message) and bytes that are not UTF-8 as \xNN, everything else as it
+// stands.
 std::string shown(std::string_view value) {
     std::string out;
-    for (const char c : value) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F) {
+    while (!value.empty()) {
+        const std::size_t length = platform::utf8SequenceLength(value);
+        const auto b = static_cast<unsigned char>(value.front());
+        if (length == 0 || b < 0x20 || b == 0x7F) {
             constexpr char kHex[] = "0123456789ABCDEF";
             out += "\\x";
             out += kHex[b >> 4];
             out += kHex[b & 0xF];
+            value.remove_prefix(1);
         } else {
-            out += c;
+            out += value.substr(0, length);
+            value.remove_prefix(length);
         }
     }
     return out;

@@ -42,10 +42,17 @@ struct TextFile {
 // cannot be read, is not a regular file or is larger.
 TextFile readTextFile(const std::filesystem::path& path, std::size_t maxSize = kMaxTextFileSize);
 
+// What a save does with a symbolic link at its path: writes its target (the user's own link to
+// the file kept elsewhere), or replaces the link itself with a new file (a file the program
+// makes in a folder of its own, which a link must not redirect elsewhere).
+enum class AtLink { Follow, Replace };
+
 // Replaces the file's content as one step: writes a temporary file in the same folder, flushes
 // it to disk and renames it over the old one, so a failure (full disk, read-only folder) leaves
-// the old file whole. A symbolic link is followed and its target replaced. An existing file's
-// permissions are kept. Throws FileError naming `path`.
-void writeFileAtomically(const std::filesystem::path& path, std::string_view content);
+// the old file whole. A symbolic link is followed and its target replaced, or with
+// AtLink::Replace replaced itself. An existing regular file's permissions are kept. Throws
+// FileError naming `path`.
+void writeFileAtomically(const std::filesystem::path& path, std::string_view content,
+                         AtLink atLink = AtLink::Follow);
 
 }  // namespace horalux::settings

@@ -255,6 +255,13 @@ void IniFile::writeBool(std::string_view section, std::string_view key, bool val
     writeString(section, key, value ? "1" : "0");
 }
 
+void IniFile::erase(std::string_view section, std::string_view key) {
+    Impl& file = *impl_;
+    while (const std::optional<std::size_t> at = file.find(section, key)) {
+        file.lines.erase(file.lines.begin() + static_cast<std::ptrdiff_t>(*at));
+    }
+}
+
 std::string IniFile::text() const {
     std::string out;
     for (const std::string& line : impl_->lines) {
@@ -263,8 +270,8 @@ std::string IniFile::text() const {
     return out;
 }
 
-void IniFile::save(const std::filesystem::path& path) const {
-    writeFileAtomically(path, text());
+void IniFile::save(const std::filesystem::path& path, AtLink atLink) const {
+    writeFileAtomically(path, text(), atLink);
 }
 
 }  // namespace horalux::settings

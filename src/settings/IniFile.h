@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "settings/FileText.h"
+
 namespace horalux::settings {
 
 // A sections-and-keys text file held in memory. Section and key names match without regard to
@@ -41,10 +43,12 @@ class IniFile {
     void writeString(std::string_view section, std::string_view key, std::string_view value);
     void writeInteger(std::string_view section, std::string_view key, std::int64_t value);
     void writeBool(std::string_view section, std::string_view key, bool value);
+    // Removes every line of the key in every section of that name.
+    void erase(std::string_view section, std::string_view key);
 
     std::string text() const;
     // Writes the whole file as one step (see writeFileAtomically); throws FileError.
-    void save(const std::filesystem::path& path) const;
+    void save(const std::filesystem::path& path, AtLink atLink = AtLink::Follow) const;
 
   private:
     struct Impl;

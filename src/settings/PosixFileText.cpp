@@ -129,8 +129,9 @@ TextFile readTextFile(const std::filesystem::path& path, std::size_t maxSize) {
     }
 }
 
-void writeFileAtomically(const std::filesystem::path& path, std::string_view content) {
-    const std::filesystem::path target = resolveLink(path);
+void writeFileAtomically(const std::filesystem::path& path, std::string_view content,
+                         AtLink atLink) {
+    const std::filesystem::path target = atLink == AtLink::Follow ? resolveLink(path) : path;
     std::filesystem::path temporary;
     Descriptor file(createTemporary(target, temporary));
     if (file.get() < 0) {
@@ -141,7 +142,8 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view con
         throw FileError(path, errorText(error));
     };
     struct stat old {};
-    if (::stat(target.c_str(), &old) == 0 && ::fchmod(file.get(), old.st_mode & 07777) != 0) {
+    if (::lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) &&
+        ::fchmod(file.get(), old.st_mode & 07777) != 0) {
         fail(errno);
     }
     if (const int error = writeAll(file.get(), content); error != 0) {

@@ -26,13 +26,54 @@ constexpr TlsKey kTlsKeys[] = {
 constexpr std::string_view kView = "View";
 constexpr char kListSeparator = ';';
 
+// A list item as stored: '%', the separator, control characters and the spaces at either end
+// (which the file's reader trims) as %XX, so any port name reads back as written. Items written
+// before held none of them but spaces inside, which stay as they are.
+std::string escapedItem(std::string_view item) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (std::size_t i = 0; i < item.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(item[i]);
+        const bool endSpace = byte == ' ' && (i == 0 || i + 1 == item.size());
+        if (byte == '%' || byte == kListSeparator || byte < 0x20 || byte == 0x7F || endSpace) {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0x0F];
+        } else {
+            out += item[i];
+        }
+    }
+    return out;
+}
+
+int hexValue(char c) {
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                  : -1;
+}
+
+std::string unescapedItem(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
+            hexValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 std::vector<std::string> splitList(const std::string& text) {
     std::vector<std::string> items;
     std::size_t from = 0;
     while (from <= text.size()) {
         const std::size_t end = std::min(text.find(kListSeparator, from), text.size());
         if (end > from) {
-            items.push_back(text.substr(from, end - from));
+            items.push_back(unescapedItem(std::string_view(text).substr(from, end - from)));
         }
         from = end + 1;
     }
@@ -45,7 +86,7 @@ std::string joinList(const std::vector<std::string>& items) {
         if (!text.empty()) {
             text += kListSeparator;
         }
-        text += item;
+        text += escapedItem(item);
     }
     return text;
 }
@@ -118,7 +159,9 @@ std::vector<LineScan> readLineScans(const IniFile& file) {
     return scans;
 }
 
-void writeLineScans(IniFile& file, const std::vector<LineScan>& scans) {
+void writeLineScans(IniFile& file, const std::vector<LineScan>& all) {
+    const std::vector<LineScan> scans = boundedLineScans(all);
+    const std::size_t before = splitList(file.readString(kLineBoards, "Ports", {})).size();
     std::vector<std::string> ports;
     for (std::size_t i = 0; i < scans.size(); ++i) {
         ports.push_back(scans[i].port);
@@ -129,14 +172,43 @@ void writeLineScans(IniFile& file, const std::vector<LineScan>& scans) {
         file.writeString(kLineBoards, boardsKey(i), joinList(items));
     }
     file.writeString(kLineBoards, "Ports", joinList(ports));
+    // The scans of ports no longer listed go with them.
+    for (std::size_t i = scans.size(); i < before || file.value(kLineBoards, boardsKey(i)); ++i) {
+        file.erase(kLineBoards, boardsKey(i));
+    }
 }
 
 }  // namespace
 
-ProgramSettings loadSettings(const std::filesystem::path& path) {
+std::vector<LineScan> boundedLineScans(std::vector<LineScan> scans) {
+    const auto size = [](const LineScan& scan) {
+        // What the scan takes in the file: its port and a board item each, as written.
+        std::size_t bytes = escapedItem(scan.port).size() + 16;
+        for (const ScannedBoard& b : scan.boards) {
+            bytes += scannedBoardText(b).size() + 1;
+        }
+        return bytes;
+    };
+    std::size_t total = 0;
+    std::size_t kept = 0;
+    // The newest are at the end: counted from there, the oldest are the ones left over.
+    for (auto it = scans.rbegin(); it != scans.rend() && kept < kMaxLineScans; ++it, ++kept) {
+        total += size(*it);
+        if (total > kMaxLineScanBytes) {
+            break;
+        }
+    }
+    scans.erase(scans.begin(), scans.end() - static_cast<std::ptrdiff_t>(kept));
+    return scans;
+}
+
+ProgramSettings loadSettings(const std::filesystem::path& path, std::string* unread) {
     const ProgramSettings defaults;
     ProgramSettings s;
     const TextFile existing = readTextFile(path);
+    if (existing.status == TextFile::Unusable && unread != nullptr) {
+        *unread = FileReadError(path, existing.reason).what();
+    }
     IniFile file = IniFile::fromText(existing.content);
     s.ComPort = file.readString(kInterface, "ComPort", defaults.ComPort);
     s.ComSpeed = file.readInteger(kInterface, "ComSpeed", defaults.ComSpeed);

@@ -66,17 +66,27 @@ struct ProgramSettings {
     std::string TlsCertFile{};
     std::string TlsKeyFile{};
     // Section "LineBoards": key "Ports" names the scanned ports (";"), key "BoardsN" the boards
-    // of the Nth as "77:9600:M:+2" (address, speed, M, S or ?, clock seconds or nothing).
+    // of the Nth as "77:9600:M:+2" (address, speed, M, S or ?, clock seconds or nothing). The
+    // newest scan last; saved bounded (boundedLineScans). In both lists '%', ';', control
+    // characters and spaces at either end of a name are stored as %XX.
     std::vector<LineScan> LineScans{};
 
     friend bool operator==(const ProgramSettings&, const ProgramSettings&) = default;
 };
 
+// The line scans a save keeps: the newest, at most kMaxLineScans of them and kMaxLineScanBytes
+// of the file, so that a settings file never grows past what it may hold; the oldest go first.
+inline constexpr std::size_t kMaxLineScans = 64;
+inline constexpr std::size_t kMaxLineScanBytes = 256 * 1024;
+std::vector<LineScan> boundedLineScans(std::vector<LineScan> scans);
+
 // Reads the settings file; a missing file, missing keys and values that are not valid give the
 // defaults. DelayTime below 50 or above 10000 becomes 100, and DelayTime is written back to the
-// file at once (unless the file exists but could not be read, or already says so).
+// file at once (unless the file exists but could not be read, or already says so). A file that
+// exists but cannot be read (unreadable, no regular file, too large) gives the defaults and, in
+// `unread`, why it was not read, naming it.
 // Never throws for a problem with the file: settings problems must not stop the program.
-ProgramSettings loadSettings(const std::filesystem::path& file);
+ProgramSettings loadSettings(const std::filesystem::path& file, std::string* unread = nullptr);
 
 // Writes every setting into the file, keeping its other content. Throws FileError when the
 // file cannot be written, or when an existing file could not be read (it is not replaced

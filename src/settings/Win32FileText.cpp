@@ -101,9 +101,10 @@ TextFile readTextFile(const std::filesystem::path& path, std::size_t maxSize) {
 
 // A temporary file beside the target, flushed to disk, then moved over the old one with
 // write-through: the old file stays whole until the new one is complete.
-void writeFileAtomically(const std::filesystem::path& path, std::string_view content) {
+void writeFileAtomically(const std::filesystem::path& path, std::string_view content,
+                         AtLink atLink) {
     static std::atomic<unsigned> counter{0};
-    const std::filesystem::path target = resolveLink(path);
+    const std::filesystem::path target = atLink == AtLink::Follow ? resolveLink(path) : path;
     std::filesystem::path folder = target.parent_path();
     if (folder.empty()) {
         folder = ".";

@@ -241,11 +241,10 @@ void LineBoardsWindow::find() {
     for (const link::FoundBoard& b : found) {
         fresh.boards.push_back(scannedOf(b));
     }
-    if (settings::LineScan* kept = lastScan()) {
-        *kept = std::move(fresh);
-    } else {
-        session.settings().LineScans.push_back(std::move(fresh));
-    }
+    // The newest scan goes last: when the saved scans are bounded, the oldest go first.
+    std::erase_if(session.settings().LineScans,
+                  [&](const settings::LineScan& scan) { return scan.port == port; });
+    session.settings().LineScans.push_back(std::move(fresh));
     showBoards();
     if (chosen) {
         pickBoard(*chosen);

@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 #include "settings/ProgramSettings.h"
 #include "ui/ConnectionDialog.h"
@@ -23,7 +24,7 @@ ProgramWindows::ProgramWindows(ProgramOptions options, RegisterFileDialogs* dial
                 .opener = options_.opener,
                 .mainThread = &mainThread_.calls(),
                 .pump = &pump_,
-                .settings = settings::loadSettings(options_.settingsFile)}),
+                .settings = settings::loadSettings(options_.settingsFile, &settingsUnread_)}),
       period_(periodTimer_, session_.settings(), [this] { session_.operations().Sinkhr_date(); }) {
     // Threads stopped from inside the exchange's own calls are joined once those have returned.
     mainThread_.setAfterDrain([this] { session_.connection().settle(); });
@@ -45,6 +46,16 @@ ProgramWindows::ProgramWindows(ProgramOptions options, RegisterFileDialogs* dial
     TForm1& main = *form1_;
     prompts_.setParent(&main);
     main.showStartupClock(clockReport);
+    if (!settingsUnread_.empty()) {
+        qWarning("horalux: %s", settingsUnread_.c_str());
+        // Said once the windows are up, over the main window.
+        QTimer::singleShot(0, &main, [this] {
+            prompts_.notify(
+                "Файл настроек не прочитан: программа работает с настройками по умолчанию и не "
+                "изменит этот файл.\n" +
+                settingsUnread_);
+        });
+    }
     form6_ = std::make_unique<TForm6>(session_.operations(), session_.board(), prompts_, *dialogs,
                                       &main);
     form3_ = std::make_unique<TForm3>(&main);
@@ -97,6 +108,9 @@ void ProgramWindows::useBoard(std::uint8_t address, std::uint32_t speed) {
 }
 
 void ProgramWindows::saveSettings(bool ask) {
+    if (!settingsUnread_.empty()) {
+        return;  // said at start: the file stays as it is
+    }
     for (;;) {
         try {
             settings::saveSettings(options_.settingsFile, session_.settings());

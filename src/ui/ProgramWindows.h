@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "link/session/Session.h"
 #include "platform/SerialPort.h"
@@ -69,6 +70,9 @@ class ProgramWindows {
     QtMainThread mainThread_;
     QtPrompts prompts_;
     QtMessagePump pump_;
+    // Why the settings file was not read at start (it exists, yet is unreadable or too large);
+    // such a file is left as it is, and the settings are not saved over it.
+    std::string settingsUnread_;
     link::Session session_;
     QtPeriodTimer periodTimer_;
     timesync::SyncPeriod period_;

@@ -101,6 +101,8 @@ TEST(RegisterFileCheck, TakesOnlyAFileWithEveryKeyOnceAndInRange) {
         {"first bad key named", with("s0=254", "s0=x") + "p0=1\n", "key p0 appears 2 times"},
         {"control bytes shown escaped", with("s0=254", "s0=\x1B[2J\x07x"),
          "key s0=\\x1B[2J\\x07x is not a whole number from 0 to 255"},
+        {"bytes that are not UTF-8 shown escaped, UTF-8 kept", with("s0=254", "s0=\xFF\xC3°"),
+         "key s0=\\xFF\\xC3° is not a whole number from 0 to 255"},
     };
     for (const Case& c : cases) {
         const RegisterFileCheck check = checkRegisterFile(c.text, board);

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "ExchangeDoubles.h"
+#include "support/FakeSystemClock.h"
+#include "support/FakeTick.h"
 
 namespace horalux::link {
 namespace {
@@ -291,6 +293,48 @@ TEST(MainThreadCalls, AMainSideThatFallsBehindGetsTheNewestRecordsAndHearsOnceOf
     calls.drain();
     EXPECT_EQ(large.texts.size(), 3U);
     EXPECT_EQ(large.drops, (std::vector<std::pair<std::size_t, std::size_t>>{{2, 0}}));
+}
+
+TEST(MainThreadLocalTime, ALogsTimesFollowItsRecordsAndGoBackOnlyWhenThePcClockIsSetBack) {
+    test::FakeTick tick(5000);
+    test::FakeSystemClock clock;
+    InlineMainThread main;
+    main.setLocalTime(&clock, &tick);
+    test::RecordingEvents events;
+    std::stop_source stop;
+    struct Step {
+        const char* what;
+        std::uint32_t recordTick;  // when the worker made the record
+        int clockMs;               // the PC clock's time of day when the main side took it
+        const char* logged;
+    };
+    const Step steps[] = {
+        {"a frame's header", 5000, 38206640, "10:36:46.640"},
+        // Made after the header; the PC clock, read a moment later, reads a millisecond less.
+        {"its data block", 5000, 38206639, "10:36:46.640"},
+        {"a reading a little behind again", 5001, 38206639, "10:36:46.641"},
+        {"a reading ahead is taken", 5002, 38206650, "10:36:46.650"},
+        {"the PC clock set back an hour", 5003, 38206651 - 3600000, "09:36:46.651"},
+        {"the PC clock set ahead", 5010, 38206658 - 3600000 + 60000, "09:37:46.658"},
+    };
+    const std::uint8_t byte = 0x41;
+    for (const Step& s : steps) {
+        tick.set(s.recordTick);
+        const ExchangeBytes bytes{.head = {.direction = LogDirection::Read, .tick = s.recordTick},
+                                  .bytes = {&byte, 1},
+                                  .meaning = {}};
+        clock.time = {2026,
+                      12,
+                      7,
+                      s.clockMs / 3600000,
+                      s.clockMs / 60000 % 60,
+                      s.clockMs / 1000 % 60,
+                      s.clockMs % 1000};
+        main.postExchangeInfo(events, bytes, stop.get_token());
+        EXPECT_EQ(formatLogLine(events.lastRecord, {.time = true}),
+                  std::string(s.logged) + " 1 41 ")
+            << s.what;
+    }
 }
 
 TEST(InlineMainThread, RunsAtOnceUnlessStopped) {

@@ -19,9 +19,39 @@ TEST(PortNameText, NamesWithControlCharactersAreQuotedAndEscapedOthersStayAsThey
         // Once quoted, a quote or a backslash in the name cannot be taken for the end or an
         // escape.
         {"\\\"\n", R"("\\\"\n")"},
+        // Bytes that are not UTF-8 would garble the message as much.
+        {"tty\xff", R"("tty\xff")"},
+        {std::string("a\0b", 3), R"("a\x00b")"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(shownPortName(c.name), c.shown);
+    }
+}
+
+TEST(QuotedText, KeepsUtf8AndEscapesControlsNulAndEveryByteThatIsNotUtf8) {
+    struct Case {
+        std::string text;
+        std::string shown;
+        bool utf8;
+    };
+    const Case cases[] = {
+        {"3,77", R"("3,77")", true},
+        {"Табло 🕒", R"("Табло 🕒")", true},
+        {std::string("7\0", 2), R"("7\x00")", true},
+        {"\x1b[31mred", R"("\x1b[31mred")", true},
+        {"a\xc3", R"("a\xc3")", false},                        // a sequence cut short
+        {"\xc0\xaf", R"("\xc0\xaf")", false},                  // an overlong "/"
+        {"\xed\xa0\x80", R"("\xed\xa0\x80")", false},          // a surrogate
+        {"\xf4\x90\x80\x80", R"("\xf4\x90\x80\x80")", false},  // above U+10FFFF
+        {"\xef\xbb\xbf"
+         "1",
+         "\"\xef\xbb\xbf"
+         "1\"",
+         true},  // a byte-order mark is UTF-8
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(quotedText(c.text), c.shown) << c.shown;
+        EXPECT_EQ(isUtf8(c.text), c.utf8) << c.shown;
     }
 }
 

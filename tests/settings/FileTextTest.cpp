@@ -56,6 +56,25 @@ TEST(AtomicSave, WritesThroughASymbolicLinkWhetherItsTargetExistsOrNot) {
         EXPECT_EQ(test::readAll(dir / "real" / "a.ini"), "new\n");
     }
 }
+
+TEST(AtomicSave, AFileOfOurOwnReplacesALinkOrAFifoInItsPlaceAndLeavesTheirTargetsAlone) {
+    test::TempDir dir;
+    test::writeAll(dir / "victim.txt", "someone else's\n");
+    ::chmod((dir / "victim.txt").c_str(), 0666);
+    std::filesystem::create_symlink("victim.txt", dir / "link.cs");
+    ASSERT_EQ(::mkfifo((dir / "fifo.cs").c_str(), 0600), 0);
+    for (const char* name : {"link.cs", "fifo.cs"}) {
+        SCOPED_TRACE(name);
+        writeFileAtomically(dir / name, "ours\n", AtLink::Replace);
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(dir / name)));
+        EXPECT_EQ(test::readAll(dir / name), "ours\n");
+        struct stat info {};
+        ASSERT_EQ(::stat((dir / name).c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0002, 0u) << "no mode taken from what was there";
+    }
+    EXPECT_EQ(test::readAll(dir / "victim.txt"), "someone else's\n");
+    EXPECT_EQ(entriesIn(dir.path()), 3u);
+}
 #endif
 
 TEST(AtomicSave, FolderThatCannotBeWrittenGivesAnErrorNamingTheFile) {

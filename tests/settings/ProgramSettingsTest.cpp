@@ -267,5 +267,97 @@ TEST(ProgramSettings, LastScansPerPortRoundTripSkipDamagedBoardsAndAreWrittenOnl
               (std::vector<ScannedBoard>{{9, 9600, ScannedBoard::Slave, std::nullopt}}));
 }
 
+TEST(ProgramSettings, AnyCharacterAPortNameMayHoldSurvivesTheListsAndNoSpareScanIsWritten) {
+    test::TempDir dir;
+    const auto path = dir / "horalux.ini";
+    struct Case {
+        std::string port;
+        std::string stored;  // as the list holds it
+    };
+    const Case cases[] = {
+        {"x;y", "x%3By"},
+        {"100%", "100%25"},
+        {"tty\nUSB0\r", "tty%0AUSB0%0D"},
+        {" /dev/my port ", "%20/dev/my port%20"},
+        {R"(\\.\COM10)", R"(\\.\COM10)"},
+        {"/dev/порт", "/dev/порт"},
+        {"%3B", "%253B"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored);
+        std::filesystem::remove(path);
+        ProgramSettings s = loadSettings(path);
+        s.LineScans = {{c.port, {{3, 9600, ScannedBoard::Master, 2}}}};
+        s.NetworkPorts = {c.port, "tcp://h:1"};
+        saveSettings(path, s);
+        const IniFile file = IniFile::load(path);
+        EXPECT_EQ(file.value("LineBoards", "Ports"), c.stored);
+        EXPECT_EQ(file.value("Interface", "NetworkPorts"), c.stored + ";tcp://h:1");
+        EXPECT_FALSE(file.value("LineBoards", "Boards2"));
+        const ProgramSettings back = loadSettings(path);
+        EXPECT_EQ(back.LineScans, s.LineScans);
+        EXPECT_EQ(back.NetworkPorts, s.NetworkPorts);
+        saveSettings(path, back);
+        EXPECT_FALSE(IniFile::load(path).value("LineBoards", "Boards2"));
+    }
+    // Lists written before names were escaped read as they did.
+    std::ofstream(path) << "[Interface]\nNetworkPorts=tcp://a:1;rfc2217://b:2\n"
+                        << "[LineBoards]\nPorts=COM3;/dev/my port\nBoards1=9:9600:S:\n";
+    const ProgramSettings old = loadSettings(path);
+    EXPECT_EQ(old.NetworkPorts, (std::vector<std::string>{"tcp://a:1", "rfc2217://b:2"}));
+    ASSERT_EQ(old.LineScans.size(), 2U);
+    EXPECT_EQ(old.LineScans[1].port, "/dev/my port");
+}
+
+TEST(ProgramSettings, TheLineScansStayBoundedTheOldestGoingFirstAndTheirKeysWithThem) {
+    test::TempDir dir;
+    const auto path = dir / "horalux.ini";
+    ProgramSettings s = loadSettings(path);
+    // Every port scanned full: 254 boards with long clock differences.
+    for (int port = 0; port < 200; ++port) {
+        LineScan scan{"/dev/ttyUSB" + std::to_string(port), {}};
+        for (int a = 1; a <= 254; ++a) {
+            scan.boards.push_back(
+                {static_cast<std::uint8_t>(a), 115200, ScannedBoard::Slave, -1234567890LL});
+        }
+        s.LineScans.push_back(std::move(scan));
+    }
+    saveSettings(path, s);
+    EXPECT_LT(std::filesystem::file_size(path), kMaxLineScanBytes + 4096);
+    const ProgramSettings back = loadSettings(path);
+    ASSERT_FALSE(back.LineScans.empty());
+    EXPECT_LT(back.LineScans.size(), s.LineScans.size());
+    EXPECT_EQ(back.LineScans.back(), s.LineScans.back()) << "the newest kept";
+    EXPECT_EQ(back.LineScans.front(), s.LineScans[s.LineScans.size() - back.LineScans.size()]);
+
+    // Fewer ports: the keys of those gone are gone too.
+    s.LineScans.resize(1);
+    saveSettings(path, s);
+    EXPECT_EQ(loadSettings(path).LineScans, s.LineScans);
+    EXPECT_EQ(IniFile::load(path).value("LineBoards", "Boards2"), std::nullopt);
+    EXPECT_LT(std::filesystem::file_size(path), 8192U);
+
+    // Many ports with no boards are bounded in number.
+    s.LineScans.assign(500, LineScan{"COM1", {}});
+    EXPECT_EQ(boundedLineScans(s.LineScans).size(), kMaxLineScans);
+}
+
+TEST(ProgramSettings, AFileTooLargeToReadGivesTheDefaultsSaysWhyAndIsLeftAlone) {
+    test::TempDir dir;
+    const auto path = dir / "horalux.ini";
+    const std::string text = "[Interface]\nComPort=ttyUSB7\n[LineBoards]\nBoards1=" +
+                             std::string(kMaxTextFileSize, '1') + "\n";
+    std::ofstream(path) << text;
+    std::string unread;
+    const ProgramSettings s = loadSettings(path, &unread);
+    EXPECT_EQ(s.ComPort, ProgramSettings{}.ComPort);
+    EXPECT_EQ(unread, "Cannot read file \"" + path.string() + "\": larger than 1048576 bytes");
+    EXPECT_EQ(test::readAll(path), text);
+
+    std::string none = "untouched";
+    loadSettings(dir / "missing.ini", &none);
+    EXPECT_EQ(none, "untouched");
+}
+
 }  // namespace
 }  // namespace horalux::settings

@@ -231,6 +231,18 @@ TEST_F(CliAgainstBoard, MissingPortAndBadUsageGiveTheirStatuses) {
     EXPECT_EQ(cli("--address 255 read-fields").status, 2);  // nobody would answer
 }
 
+TEST_F(CliAgainstBoard, ABridgePrefixNoBrokerCouldServeEndsTheRunAsBadUsage) {
+    start();
+    // Refused before the broker is looked for; the time-out only ends a bridge that ran.
+    for (const char* prefix : {"\"$(printf 'a\\001b')\"", "'$SYS'", "homeassistant/x"}) {
+        const CliRun run =
+            this->run("timeout 20 " + std::string(HORALUX_CLI_PATH) + " --port " + device_ +
+                      " bridge --broker mqtt://127.0.0.1:9 --prefix " + prefix + " 2>&1");
+        EXPECT_EQ(run.status, 2) << prefix << ": " << run.output;
+        EXPECT_EQ(run.output.rfind("horalux-cli: --prefix ", 0), 0U) << run.output;
+    }
+}
+
 TEST_F(CliAgainstBoard, WriteRegistersRefusesAFileThatIsNotWholeAndSendsNothing) {
     start();
     const CliRun before = cli("read-registers");

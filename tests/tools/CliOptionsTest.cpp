@@ -144,6 +144,38 @@ TEST(CliOptions, RejectsBadUsageWithAReason) {
     }
 }
 
+TEST(CliOptions, ABridgePrefixTheBrokerOrHomeAssistantWouldNotTakeIsAUsageErrorNamingIt) {
+    struct Case {
+        std::string prefix;
+        const char* problem;
+    };
+    const Case cases[] = {
+        {"a\x01"
+         "b",
+         "--prefix \"a\\x01b\" holds control characters or bytes that are not UTF-8"},
+        {"a\nb", "--prefix \"a\\nb\" holds control characters or bytes that are not UTF-8"},
+        {"site\xff", "--prefix \"site\\xff\" holds control characters or bytes that are not UTF-8"},
+        {"a/#", "--prefix must be topic levels without wildcards, such as horalux, not \"a/#\""},
+        {"a+b", "--prefix must be topic levels without wildcards, such as horalux, not \"a+b\""},
+        {"$SYS", "--prefix must not begin with $: topics that do are the broker's own (\"$SYS\")"},
+        {"homeassistant",
+         "--prefix \"homeassistant\" is Home Assistant's discovery prefix or below it; choose "
+         "another, such as horalux"},
+        {"homeassistant/boards",
+         "--prefix \"homeassistant/boards\" is Home Assistant's discovery prefix or below it; "
+         "choose another, such as horalux"},
+    };
+    for (const Case& c : cases) {
+        const auto result =
+            parseCliOptions({"bridge", "--broker", "mqtt://h", "--prefix", c.prefix});
+        ASSERT_TRUE(std::holds_alternative<UsageError>(result)) << c.problem;
+        EXPECT_EQ(std::get<UsageError>(result).message, c.problem);
+    }
+    for (const char* good : {"horalux", "site/boards", "homeassistant2", "home/assistant", "a$"}) {
+        EXPECT_EQ(parsed({"bridge", "--broker", "mqtt://h", "--prefix", good}).topicPrefix, good);
+    }
+}
+
 TEST(CliOptions, TheBridgeTakesAWholeAddressListOnOnePortAndTheBrokersCaAfterItsName) {
     const CliOptions o = parsed({"--port", "/tmp/b",      "--address",   "1-3,77",
                                  "bridge", "--broker",    "mqtts://h",   "--ca",

@@ -261,5 +261,44 @@ TEST_F(LineOfBoards, ALinesMasterAndSlavesAreEachBackedUpComparedAndWrittenAsThe
     }
 }
 
+TEST_F(LineOfBoards, TwoPortsWhoseFolderNamesCollideKeepBothBackups) {
+    // Two lines reached by links whose names differ only in a character a folder name drops.
+    fs::create_directories(dir_ / "run");
+    const std::string colon = (dir_ / "run" / "a:b").string();
+    const std::string underscore = (dir_ / "run" / "a_b").string();
+    line({"1"}, {"--link", colon});
+    line({"1"}, {"--link", underscore});
+    const fs::path out = dir_ / "out";
+    const CommandRun run = cli("--port '" + colon + "' --port '" + underscore + "'",
+                               "--address 1 read-registers --out-dir " + out.string());
+    EXPECT_EQ(run.status, 0) << run.output;
+    std::string folder = (dir_ / "run" / "a_b").string();
+    std::replace(folder.begin(), folder.end(), '/', '_');
+    EXPECT_TRUE(fs::exists(out / folder / "board-001.cs")) << run.output;
+    EXPECT_TRUE(fs::exists(out / (folder + "-2") / "board-001.cs")) << run.output;
+    EXPECT_EQ(linesOf(run.output, colon + " $01/1: saved to " + (out / folder).string()).size(), 1U)
+        << run.output;
+    EXPECT_EQ(
+        linesOf(run.output, underscore + " $01/1: saved to " + (out / (folder + "-2")).string())
+            .size(),
+        1U)
+        << run.output;
+}
+
+TEST_F(LineOfBoards, ABoardFilePlantedAsALinkIsReplacedAndItsTargetLeftAlone) {
+    const std::string port = line({"3", "77"});
+    const fs::path out = dir_ / "out";
+    fs::create_directories(out);
+    std::ofstream(dir_ / "victim.txt") << "[mine]\nkept=1\n";
+    fs::create_symlink("../victim.txt", out / "board-003.cs");
+    const CommandRun run =
+        cli("--port " + port, "--address 3,77 read-registers --out-dir " + out.string());
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(readAll(dir_ / "victim.txt"), "[mine]\nkept=1\n");
+    EXPECT_FALSE(fs::is_symlink(out / "board-003.cs"));
+    EXPECT_EQ(key((out / "board-003.cs").string(), "s0"), "3");
+    EXPECT_EQ(key((out / "board-077.cs").string(), "s0"), "77");
+}
+
 }  // namespace
 }  // namespace horalux::test

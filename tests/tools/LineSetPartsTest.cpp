@@ -61,6 +61,41 @@ TEST(AddressList, ReadsAFileAsScanWritesItWithCommentsAndBlankLines) {
     std::filesystem::remove(file);
 }
 
+TEST(AddressList, ShowsWhatIsNoAddressEscapedAndTakesAFileBeginningWithAByteOrderMark) {
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / "horalux-address-list-raw.txt";
+    struct Case {
+        std::string text;  // as typed, or "@" and a file's content
+        std::string problem;
+    };
+    const Case cases[] = {
+        {"3,\x1b[2J", R"(--address: "\x1b[2J" is no address from 0 to 255)"},
+        {"3,7\xff", R"(--address: "7\xff" is no address from 0 to 255)"},
+        {"1-\x07", R"(--address: "1-\x07" is no range FROM-TO of addresses)"},
+        {"@" + std::string("3\n4\0"
+                           "5\n",
+                           6),
+         R"(--address: "4\x005" is no address from 0 to 255)"},
+        {"@\xEF\xBB\xBF"
+         "3\n77\n",
+         ""},
+        {"@\xEF\xBB\xBF# a list\r\n3\r\n", ""},
+    };
+    for (const Case& c : cases) {
+        std::string text = c.text;
+        if (text.starts_with("@")) {
+            std::ofstream(file, std::ios::binary) << text.substr(1);
+            text = "@" + file.string();
+        }
+        std::vector<std::uint8_t> got;
+        EXPECT_EQ(parseAddressList(text, got).value_or(""), c.problem) << c.problem;
+        if (c.problem.empty()) {
+            EXPECT_EQ(got.front(), 3U);
+        }
+    }
+    std::filesystem::remove(file);
+}
+
 TEST(PortFolderName, KeepsLettersDigitsDotsDashesAndUnderscoresAndMakesTheRestUnderscores) {
     struct Case {
         const char* port;
@@ -79,6 +114,25 @@ TEST(PortFolderName, KeepsLettersDigitsDotsDashesAndUnderscoresAndMakesTheRestUn
     };
     for (const Case& c : cases) {
         EXPECT_EQ(portFolderName(c.port), c.folder) << c.port;
+    }
+}
+
+TEST(PortFolderName, PortsWhoseNamesComeOutAlikeGetFoldersOfTheirOwn) {
+    struct Case {
+        std::vector<std::string> ports;
+        std::vector<std::string> folders;
+    };
+    const Case cases[] = {
+        {{"ttyUSB0", "tcp://h:1"}, {"ttyUSB0", "tcp___h_1"}},
+        {{"run/a:b", "run/a_b"}, {"run_a_b", "run_a_b-2"}},
+        {{"a:b", "a;b", "a?b"}, {"a_b", "a_b-2", "a_b-3"}},
+        // A suffix never takes the plain name of a port further on.
+        {{"a:b", "a_b", "a_b-2"}, {"a_b", "a_b-3", "a_b-2"}},
+        // Folders alike but for case are one folder on some file systems.
+        {{"/dev/ttyX", "TTYx"}, {"ttyX", "TTYx-2"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(portFolderNames(c.ports), c.folders) << c.ports.front();
     }
 }
 

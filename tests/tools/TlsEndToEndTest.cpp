@@ -2,6 +2,7 @@
 // loopback interface, with certificates made by the test.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <openssl/pem.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -254,6 +255,62 @@ TEST_F(TlsPorts, APrivateKeyOthersCanReadIsRefusedByName) {
                               ": the private key is readable by others than its owner"),
               std::string::npos)
         << run.output;
+}
+
+// `key` written again encrypted with a pass phrase, in the PKCS #8 form or the older one.
+std::string encryptedCopy(const std::string& key, const std::filesystem::path& to, bool pkcs8) {
+    FILE* in = std::fopen(key.c_str(), "r");
+    EVP_PKEY* pkey = in != nullptr ? PEM_read_PrivateKey(in, nullptr, nullptr, nullptr) : nullptr;
+    if (in != nullptr) {
+        std::fclose(in);
+    }
+    BIO* out = BIO_new_file(to.c_str(), "w");
+    unsigned char phrase[] = "pass phrase";
+    if (pkey != nullptr && out != nullptr) {
+        if (pkcs8) {
+            PEM_write_bio_PrivateKey(out, pkey, EVP_aes_256_cbc(), phrase, 11, nullptr, nullptr);
+        } else {
+            PEM_write_bio_PrivateKey_traditional(out, pkey, EVP_aes_256_cbc(), phrase, 11, nullptr,
+                                                 nullptr);
+        }
+    }
+    BIO_free(out);
+    EVP_PKEY_free(pkey);
+    ::chmod(to.c_str(), 0600);
+    return to.string();
+}
+
+TEST_F(TlsPorts, FilesThatAreNoRegularFilesAndEncryptedKeysAreRefusedAtOnceByName) {
+    const std::string fifo = (dir_ / "fifo.pem").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string pkcs8 = encryptedCopy(client_.key, dir_ / "pkcs8.key", true);
+    const std::string older = encryptedCopy(client_.key, dir_ / "older.key", false);
+    struct Case {
+        std::string options;
+        std::string cause;
+    };
+    const Case cases[] = {
+        {"--ca " + fifo, fifo + ": not a regular file"},
+        {"--ca /dev/zero", "/dev/zero: not a regular file"},
+        {ca() + "--cert " + fifo + " --key " + client_.key, fifo + ": not a regular file"},
+        {ca() + "--cert " + client_.cert + " --key " + fifo, fifo + ": not a regular file"},
+        {ca() + "--cert " + client_.cert + " --key " + pkcs8,
+         pkcs8 + " is encrypted; give an unencrypted key, readable only by its owner"},
+        {ca() + "--cert " + client_.cert + " --key " + older,
+         older + " is encrypted; give an unencrypted key, readable only by its owner"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        // Without a terminal, so nothing can prompt; the time-out ends only a companion that
+        // waits on the FIFO, which this one must not.
+        const CommandRun run =
+            runCommand("timeout 20 setsid " + std::string(HORALUX_CLI_PATH) +
+                       " --port tcp+tls://127.0.0.1:9 " + c.options + " sync-time </dev/null 2>&1");
+        EXPECT_EQ(run.status, 1) << run.output;
+        EXPECT_NE(run.output.find("Error opening port\ntcp+tls://127.0.0.1:9: " + c.cause),
+                  std::string::npos)
+            << run.output;
+    }
 }
 
 TEST_F(TlsPorts, AManInTheMiddleAPortInClearAndAnOutdatedServerAreRefused) {

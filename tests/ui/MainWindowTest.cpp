@@ -84,6 +84,22 @@ TEST(MainWindow, StartsWithDefaultsWithoutSettingsFileAndOffersTheDialogUntilCon
     }
 }
 
+TEST(MainWindow, ASettingsFileTooLargeToReadIsToldOfAtStartAndLeftAsItIs) {
+    WindowHarness h({kFastBoard, "[Interface]\nComPort=%PORT%\n[LineBoards]\nPorts=x\nBoards1=" +
+                                     std::string(1100000, '1') + "\n"});
+    const std::string before = readFile(h.settingsFile());
+    ASSERT_TRUE(WindowHarness::waitUntil([&] { return h.answerer.seen.size() == 2; }));
+    EXPECT_EQ(h.answerer.seen[0],
+              "box: Файл настроек не прочитан: программа работает с настройками по умолчанию и "
+              "не изменит этот файл.");
+    EXPECT_EQ(h.answerer.seen[1], "because: Cannot read file \"" + h.settingsFile().string() +
+                                      "\": larger than 1048576 bytes");
+    EXPECT_EQ(h.form().programSettings().ComPort, settings::ProgramSettings{}.ComPort);
+    h.destroyWindows();
+    EXPECT_EQ(h.answerer.seen.size(), 2U) << "no question about saving at the end";
+    EXPECT_TRUE(readFile(h.settingsFile()) == before) << "the file left as it was";
+}
+
 TEST(MainWindow, ConnectingReadsRegistersThenClockThenUserFieldsWithExitGreyedMeanwhile) {
     WindowHarness h({kFastBoard, kBoardSettings});
     bool exitGreyedWhileBusy = false;

@@ -1,23 +1,25 @@
 #include "BridgeCommands.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "link/session/UserFieldPayload.h"
+#include "platform/PortNameText.h"
 
 namespace horalux::bridge {
 namespace {
 
 constexpr std::string_view kFieldPrefix = "field_";
 
-// Payloads are shown in refusals; control characters and overlong texts would spoil the log line.
+// Payloads are shown in refusals, on the log and the error topic: control characters, NUL and
+// bytes that are not UTF-8 escaped, and an overlong text cut where a character ends.
 std::string shown(std::string_view payload) {
     constexpr std::size_t kMaxShown = 40;
-    std::string out = "\"";
-    for (const char c : payload.substr(0, kMaxShown)) {
-        out += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+    std::size_t kept = 0;
+    while (kept < payload.size() && kept < kMaxShown) {
+        kept += std::max<std::size_t>(platform::utf8SequenceLength(payload.substr(kept)), 1);
     }
-    out += payload.size() > kMaxShown ? "...\"" : "\"";
-    return out;
+    return platform::quotedText(payload.substr(0, kept)) + (kept < payload.size() ? "..." : "");
 }
 
 Command fieldCommand(std::string_view entity, std::string_view text,

@@ -5,13 +5,15 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fstream>
+
+#include "settings/FileText.h"
 
 namespace horalux::bridge {
 namespace {
 
 constexpr std::uint16_t kMqttPort = 1883;
 constexpr std::uint16_t kMqttsPort = 8883;
+constexpr std::size_t kMaxPasswordFileBytes = 64 * 1024;
 
 }  // namespace
 
@@ -82,12 +84,19 @@ PasswordRead readPasswordFile(const std::string& path) {
                                   " may be read by others than its owner; make it private "
                                   "(chmod 600) or hand it in through systemd's LoadCredential="};
     }
-    std::ifstream in(path);
-    std::string line;
-    if (!in || !std::getline(in, line)) {
-        return {std::nullopt, "cannot read the password file " + path + ": " +
-                                  (in.eof() ? "it is empty" : std::strerror(errno))};
+    // Read as a regular file of bounded size: a FIFO would block the start for good and a
+    // device would be read until memory runs out.
+    const settings::TextFile file = settings::readTextFile(path, kMaxPasswordFileBytes);
+    if (file.status != settings::TextFile::Read) {
+        return {
+            std::nullopt,
+            "cannot read the password file " + path + ": " +
+                (file.status == settings::TextFile::Missing ? std::strerror(ENOENT) : file.reason)};
     }
+    if (file.content.empty()) {
+        return {std::nullopt, "cannot read the password file " + path + ": it is empty"};
+    }
+    std::string line = file.content.substr(0, file.content.find('\n'));
     if (!line.empty() && line.back() == '\r') {
         line.pop_back();
     }
@@ -95,6 +104,15 @@ PasswordRead readPasswordFile(const std::string& path) {
         return {std::nullopt, "the password file " + path + " holds no password on its first line"};
     }
     return {line, {}};
+}
+
+std::string caFileProblem(const std::string& path) {
+    const settings::TextFile file = settings::readTextFile(path);
+    if (file.status == settings::TextFile::Read) {
+        return {};
+    }
+    return "cannot use the CA file " + path + ": " +
+           (file.status == settings::TextFile::Missing ? std::strerror(ENOENT) : file.reason);
 }
 
 }  // namespace horalux::bridge

@@ -34,6 +34,11 @@ struct PasswordRead {
     std::optional<std::string> password;
     std::string problem;  // when there is no password
 };
+// A regular file of bounded size, or refused: a FIFO would block and a device never end.
 PasswordRead readPasswordFile(const std::string& path);
+
+// Why the broker's CA file cannot be handed to the MQTT client (which would block on a FIFO),
+// naming it; empty when it is a regular file of bounded size that could be read.
+std::string caFileProblem(const std::string& path);
 
 }  // namespace horalux::bridge

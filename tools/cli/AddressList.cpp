@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "link/scan/BoardScan.h"
+#include "platform/PortNameText.h"
 #include "settings/FileText.h"
 
 namespace horalux::cli {
@@ -44,7 +45,7 @@ std::optional<std::string> parseItem(std::string_view item, std::vector<std::uin
     if (dash == std::string_view::npos) {
         const auto a = addressOf(t);
         if (!a) {
-            return "--address: \"" + std::string(t) + "\" is no address from 0 to 255";
+            return "--address: " + platform::quotedText(t) + " is no address from 0 to 255";
         }
         add(list, *a);
         return std::nullopt;
@@ -52,7 +53,7 @@ std::optional<std::string> parseItem(std::string_view item, std::vector<std::uin
     const auto from = addressOf(trimmed(t.substr(0, dash)));
     const auto to = addressOf(trimmed(t.substr(dash + 1)));
     if (!from || !to || *from > *to) {
-        return "--address: \"" + std::string(t) + "\" is no range FROM-TO of addresses";
+        return "--address: " + platform::quotedText(t) + " is no range FROM-TO of addresses";
     }
     for (unsigned a = *from; a <= *to; ++a) {
         add(list, a);
@@ -66,12 +67,16 @@ std::optional<std::string> readListFile(const std::string& path,
                                         std::vector<std::string>& entries) {
     const settings::TextFile file = settings::readTextFile(path);
     if (file.status == settings::TextFile::Missing) {
-        return "cannot read " + path + ": no such file";
+        return "cannot read " + platform::shownPortName(path) + ": no such file";
     }
     if (file.status != settings::TextFile::Read) {
-        return "cannot read " + path + ": " + file.reason;
+        return "cannot read " + platform::shownPortName(path) + ": " + file.reason;
     }
     std::string_view rest = file.content;
+    // Some editors begin a UTF-8 text with a byte-order mark.
+    if (rest.starts_with("\xEF\xBB\xBF")) {
+        rest.remove_prefix(3);
+    }
     while (!rest.empty()) {
         const std::size_t end = std::min(rest.find('\n'), rest.size());
         std::string_view line = rest.substr(0, end);
@@ -94,7 +99,7 @@ std::optional<std::string> parseAddressList(std::string_view text,
             return "--address: " + *problem;
         }
         if (items.empty()) {
-            return "--address: " + path + " lists no address";
+            return "--address: " + platform::shownPortName(path) + " lists no address";
         }
     } else {
         for (std::string_view rest = text;;) {

@@ -282,7 +282,9 @@ void Bridge::removeStranger(const std::string& topic, const std::string& payload
         " is bridged no more: its entities are removed");
 }
 
-void Bridge::refuse(Board& board, const std::string& topic, const std::string& why) {
+void Bridge::refuse(Board& board, const std::string& rawTopic, const std::string& why) {
+    // A topic may hold control characters; shown as a port name is.
+    const std::string topic = platform::shownPortName(rawTopic);
     say(link::boardAddressText(board.address) + ": " + topic + " refused: " + why);
     client_.publish(board.topics.error(), topic + ": " + why, false);
 }

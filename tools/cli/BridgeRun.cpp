@@ -80,6 +80,13 @@ int bridge(CommandContext& c) {
               << " is not one\n";
         return kBadUsage;
     }
+    if (!o.brokerCa.empty()) {
+        if (const std::string problem = bridge::caFileProblem(o.brokerCa); !problem.empty()) {
+            c.err << "horalux-cli: the broker " << bridge::brokerText(broker) << ": " << problem
+                  << "\n";
+            return kFailed;
+        }
+    }
     broker.caFile = o.brokerCa;
     if (!o.mqttUser.empty()) {
         std::string path = o.passwordFile;

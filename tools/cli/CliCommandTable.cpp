@@ -10,6 +10,7 @@
 #include "CliSession.h"
 #include "KeepTime.h"
 #include "platform/PortKind.h"
+#include "platform/PortNameText.h"
 #include "platform/PortNaming.h"
 #include "settings/LogItems.h"
 
@@ -138,6 +139,33 @@ Problem sntpArguments(ArgumentReader& args, CliOptions& options) {
     return std::nullopt;
 }
 
+// One or more topic levels the broker takes and delivers to others: no wildcards (the command
+// topics are subscribed below it), no "$" first (the broker's own topics, which clients may not
+// publish), no control characters or bytes that are not UTF-8 (refused by the client library),
+// and nothing at or under the discovery prefix, whose configs are Home Assistant's to read.
+Problem topicPrefixProblem(const std::string& prefix) {
+    const std::string shown = platform::quotedText(prefix);
+    if (!platform::isUtf8(prefix) || std::any_of(prefix.begin(), prefix.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+        })) {
+        return "--prefix " + shown + " holds control characters or bytes that are not UTF-8";
+    }
+    if (prefix.empty() || prefix.front() == '/' || prefix.back() == '/' ||
+        prefix.find_first_of("+#") != std::string::npos || prefix.find("//") != std::string::npos) {
+        return "--prefix must be topic levels without wildcards, such as horalux, not " + shown;
+    }
+    if (prefix.front() == '$') {
+        return "--prefix must not begin with $: topics that do are the broker's own (" + shown +
+               ")";
+    }
+    const std::string_view discovery = "homeassistant";
+    if (prefix == discovery || prefix.starts_with(std::string(discovery) + "/")) {
+        return "--prefix " + shown + " is Home Assistant's discovery prefix or below it; " +
+               "choose another, such as horalux";
+    }
+    return std::nullopt;
+}
+
 Problem bridgeArguments(ArgumentReader& args, CliOptions& options) {
     // Each takes a value; the broker's --ca is read here, after the command's name, so it never
     // meets the options before it.
@@ -160,10 +188,8 @@ Problem bridgeArguments(ArgumentReader& args, CliOptions& options) {
         } else if (flag == "--password-file") {
             options.passwordFile = *v;
         } else if (flag == "--prefix") {
-            // One or more topic levels, no wildcards: the command topics are subscribed below it.
-            if (v->empty() || v->front() == '/' || v->back() == '/' ||
-                v->find_first_of("+#") != std::string::npos || v->find("//") != std::string::npos) {
-                return "--prefix must be topic levels without wildcards, such as horalux";
+            if (Problem problem = topicPrefixProblem(*v)) {
+                return problem;
             }
             options.topicPrefix = *v;
         } else if (flag == "--discovery") {

@@ -172,7 +172,9 @@ int readRegisters(CommandContext& c) {
     std::ostream& out = c.out;
     std::ostream& err = c.err;
     std::filesystem::path target;
-    if (!options.file.empty()) {
+    if (!options.file.empty() && !options.outDir.empty()) {
+        target = options.file;  // named by the run, and whatever is there replaced
+    } else if (!options.file.empty()) {
         std::string problem;
         target = registerFileTarget(options.file, problem);
         if (target.empty()) {
@@ -186,7 +188,13 @@ int readRegisters(CommandContext& c) {
     const config::RegisterImage image = session.board().lock()->BoardCopy;
     if (!target.empty()) {
         try {
-            config::saveRegisterFile(target, image);
+            // A board's file in a folder given to the run is the run's own: a link planted
+            // there is replaced, never followed.
+            if (options.outDir.empty()) {
+                config::saveRegisterFile(target, image);
+            } else {
+                config::saveNewRegisterFile(target, image);
+            }
         } catch (const settings::FileError& e) {
             err << "horalux-cli: " << e.what() << "\n";
             return kFailed;

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <filesystem>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -29,12 +30,47 @@ std::string portFolderName(std::string_view port) {
     return name;
 }
 
+namespace {
+
+std::string folded(std::string_view name) {
+    std::string out(name);
+    for (char& ch : out) {
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::string> portFolderNames(const std::vector<std::string>& ports) {
+    std::vector<std::string> names;
+    std::set<std::string> plain;
+    for (const std::string& port : ports) {
+        plain.insert(folded(portFolderName(port)));
+    }
+    // Two ports in one folder would save each board file over the other's.
+    std::set<std::string> taken;
+    for (const std::string& port : ports) {
+        const std::string name = portFolderName(port);
+        std::string chosen = name;
+        for (int n = 2;
+             taken.contains(folded(chosen)) || (chosen != name && plain.contains(folded(chosen)));
+             ++n) {
+            chosen = name + "-" + std::to_string(n);
+        }
+        taken.insert(folded(chosen));
+        names.push_back(chosen);
+    }
+    return names;
+}
+
 int runPerBoard(const CliOptions& options, std::ostream& out, std::ostream& err,
                 const std::atomic<bool>& interrupted) {
     const std::vector<std::string> ports =
         options.ports.empty() ? std::vector<std::string>{options.port} : options.ports;
     const bool several = ports.size() > 1;
     std::vector<CliOptions> perPort(ports.size(), options);
+    const std::vector<std::string> folders = portFolderNames(ports);
     for (std::size_t i = 0; i < ports.size(); ++i) {
         perPort[i].port = ports[i];
         perPort[i].ports = {ports[i]};
@@ -42,8 +78,7 @@ int runPerBoard(const CliOptions& options, std::ostream& out, std::ostream& err,
             perPort[i].addresses = {options.address};
         }
         if (several && !options.outDir.empty()) {
-            perPort[i].outDir =
-                (std::filesystem::path(options.outDir) / portFolderName(ports[i])).string();
+            perPort[i].outDir = (std::filesystem::path(options.outDir) / folders[i]).string();
         }
     }
     LineSink sink(out, err);

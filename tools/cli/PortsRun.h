@@ -4,6 +4,7 @@
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "CliOptions.h"
 
@@ -12,6 +13,11 @@ namespace horalux::cli {
 // A port's name as a folder name: "/dev/" dropped, then every character but letters, digits,
 // '.', '-' and '_' made '_' ("ttyUSB0", "tcp___host_4001").
 std::string portFolderName(std::string_view port);
+
+// The folder of each port, in the order given: its portFolderName, and for a port whose name
+// comes out as an earlier port's (or as another's plain name), that name with "-2", "-3", ...
+// Names are compared without regard to case, as some file systems compare them.
+std::vector<std::string> portFolderNames(const std::vector<std::string>& ports);
 
 // Runs a per-board command (an address list, several ports, --out-dir) on every port of
 // `options` at the same time, each port with its own session on its own thread, and ends each

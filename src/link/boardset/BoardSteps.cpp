@@ -21,7 +21,7 @@ bool readAll(BoardOperations& ops, const WaitForRing& wait) {
 std::filesystem::path saveBoardFile(const std::filesystem::path& folder, std::uint8_t address,
                                     const config::RegisterImage& image) {
     const std::filesystem::path path = folder / boardFileName(address);
-    config::saveRegisterFile(path, image);
+    config::saveNewRegisterFile(path, image);
     return path;
 }
 

@@ -25,8 +25,9 @@ std::string boardFileName(std::uint8_t address);
 // Reads every register of the read list; what the board holds is then its BoardCopy.
 bool readAll(BoardOperations& ops, const WaitForRing& wait);
 
-// Saves what the board holds to `folder`/board-NNN.cs, replacing a file there as one step;
-// throws settings::FileError naming the file.
+// Saves what the board holds to `folder`/board-NNN.cs as a new file, replacing whatever is
+// there as one step (a link there is replaced, not written through); throws
+// settings::FileError naming the file.
 std::filesystem::path saveBoardFile(const std::filesystem::path& folder, std::uint8_t address,
                                     const config::RegisterImage& image);
 

@@ -32,24 +32,41 @@ void MainThread::postExchangeInfo(ExchangeEvents& events, const ExchangeBytes& b
         stop);
 }
 
+namespace {
+
+constexpr std::int64_t kDayMs = 24LL * 60 * 60 * 1000;
+
+std::int64_t dayModulo(std::int64_t ms) {
+    return (ms % kDayMs + kDayMs) % kDayMs;
+}
+
+}  // namespace
+
 void MainThread::readClock() {
     if (clock_ == nullptr || tick_ == nullptr) {
         return;
     }
     const platform::LocalDateTime now = clock_->now();
-    clockTick_ = tick_->nowMs();
-    clockDayMs_ = ((now.hour * 60 + now.minute) * 60 + now.second) * 1000 + now.millisecond;
+    const std::uint32_t tick = tick_->nowMs();
+    const std::int64_t dayMs =
+        ((now.hour * 60LL + now.minute) * 60 + now.second) * 1000 + now.millisecond;
+    const std::int64_t fresh = dayModulo(dayMs - tick);
+    if (dayMsAtTickZero_ == kNoTime) {
+        dayMsAtTickZero_ = fresh;
+        return;
+    }
+    // How far the clock moved against the tick, the shorter way round the day.
+    const std::int64_t moved = dayModulo(fresh - dayMsAtTickZero_ + kDayMs / 2) - kDayMs / 2;
+    // Ahead never dates a record before an earlier one; behind only when the clock was set.
+    if (moved > 0 || moved < -kClockSetBackMs) {
+        dayMsAtTickZero_ = fresh;
+    }
 }
 
 void MainThread::stamp(RecordHead& head) const {
-    if (clockDayMs_ == kNoTime) {
-        head.timeMs = kNoTime;
-        return;
-    }
-    // The record is older than the clock reading by the ticks between them.
-    constexpr std::int64_t kDayMs = 24LL * 60 * 60 * 1000;
-    const std::int64_t age = platform::elapsedMs(head.tick, clockTick_);
-    head.timeMs = static_cast<std::int32_t>(((clockDayMs_ - age) % kDayMs + kDayMs) % kDayMs);
+    head.timeMs = dayMsAtTickZero_ == kNoTime
+                      ? kNoTime
+                      : static_cast<std::int32_t>(dayModulo(dayMsAtTickZero_ + head.tick));
 }
 
 void MainThread::postRingState(ExchangeEvents& events, bool empty, const std::stop_token& stop) {

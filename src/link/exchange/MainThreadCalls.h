@@ -67,18 +67,24 @@ class MainThread {
         tick_ = tick;
     }
 
+    // A PC clock found this much behind where the tick puts it has been set back; less is the
+    // two clocks' disagreement in reading (each to the whole millisecond, one after the other).
+    static constexpr std::int64_t kClockSetBackMs = 1000;
+
   protected:
-    // Main side, once per delivery: reads the clock, so the records delivered next are timed
-    // from the ticks the worker took.
+    // Main side, once per delivery: reads the clock and, only when it was set, takes the local
+    // time anew. Records are timed by the tick the worker took as it made them, from that one
+    // reading, so a log's times follow the order of its records: a fresh reading a millisecond
+    // behind the last would otherwise date later bytes before earlier ones.
     void readClock();
-    // The local time of day of the head's tick, by the clock read last.
+    // The local time of day of the head's tick.
     void stamp(RecordHead& head) const;
 
   private:
     platform::SystemClock* clock_ = nullptr;
     platform::Tick* tick_ = nullptr;
-    std::int32_t clockDayMs_ = kNoTime;
-    std::uint32_t clockTick_ = 0;
+    // The local time of day at tick 0, in milliseconds, or kNoTime before the clock was read.
+    std::int64_t dayMsAtTickZero_ = kNoTime;
 };
 
 // Runs every routine at once on the calling thread: for single-threaded tests and tools.

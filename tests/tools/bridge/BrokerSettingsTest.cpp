@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -74,6 +75,41 @@ TEST(BrokerSettings, ThePasswordIsTheFirstLineOfAPrivateFileAndNeverInAReason) {
     read = readPasswordFile((dir / "missing").string());
     EXPECT_FALSE(read.password);
     EXPECT_NE(read.problem.find((dir / "missing").string()), std::string::npos);
+    fs::remove_all(dir);
+}
+
+TEST(BrokerSettings, APasswordOrCaFileThatIsNoRegularFileOfBoundedSizeIsRefusedNamingIt) {
+    const fs::path dir = fs::temp_directory_path() / ("horalux-pw2-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    // A FIFO with a password waiting in it: read, it would give that password; a FIFO with none
+    // would block the bridge's start for good.
+    const fs::path fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int writer = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::write(writer, "s3cret\n", 7), 7);
+    const fs::path large = dir / "large";
+    std::ofstream(large) << "s3cret\n" << std::string(100 * 1024, 'x') << "\n";
+    ::chmod(large.c_str(), 0600);
+    struct Case {
+        fs::path file;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {fifo, "not a regular file"},
+        {large, "larger than 65536 bytes"},
+    };
+    for (const Case& c : cases) {
+        const PasswordRead read = readPasswordFile(c.file.string());
+        EXPECT_FALSE(read.password) << c.file;
+        EXPECT_EQ(read.problem,
+                  "cannot read the password file " + c.file.string() + ": " + c.reason);
+    }
+    EXPECT_EQ(caFileProblem(fifo.string()),
+              "cannot use the CA file " + fifo.string() + ": not a regular file");
+    EXPECT_EQ(caFileProblem("/dev/zero"), "cannot use the CA file /dev/zero: not a regular file");
+    EXPECT_EQ(caFileProblem(large.string()), "");
+    ::close(writer);
     fs::remove_all(dir);
 }
 

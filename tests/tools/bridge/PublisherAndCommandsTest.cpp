@@ -104,6 +104,26 @@ TEST(BridgeCommands, GoodCommandsMapToTheirOperationAndBadOnesAreRefusedWithARea
     const Command control = run("field_0", "1\n2");
     ASSERT_TRUE(std::holds_alternative<Refusal>(control));
     EXPECT_EQ(std::get<Refusal>(control).text.find('\n'), std::string::npos);
+    // Nor do NUL, bytes that are not UTF-8, or half a character where a long text is cut: the
+    // refusal goes to the error topic as well.
+    const struct {
+        std::string payload;
+        std::string shown;
+    } raw[] = {
+        {std::string("1\0"
+                     "2",
+                     3),
+         R"(mode: "1\x002" is neither)"},
+        {"\xff\xfe", R"(mode: "\xff\xfe" is neither)"},
+        {"\x1b[2J", R"(mode: "\x1b[2J" is neither)"},
+        {std::string(39, 'a') + "ж" + "z", "mode: \"" + std::string(39, 'a') + "ж\"... is neither"},
+    };
+    for (const auto& r : raw) {
+        const Command refused = run("mode", r.payload);
+        ASSERT_TRUE(std::holds_alternative<Refusal>(refused));
+        EXPECT_EQ(std::get<Refusal>(refused).text.rfind(r.shown, 0), 0U)
+            << std::get<Refusal>(refused).text;
+    }
     // Another board's topic is not this board's command.
     EXPECT_TRUE(std::holds_alternative<Refusal>(
         commandOf(topics, "horalux/ttyUSB0/7/mode/set", "master", digits)));
