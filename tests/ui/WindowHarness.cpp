@@ -19,6 +19,7 @@
 #include "ui/ConnectionDialog.h"
 #include "ui/FieldPanel.h"
 #include "ui/ParametersWindow.h"
+#include "ui/LineBoardsWindow.h"
 #include "ui/ScanDialog.h"
 
 namespace horalux::test {
@@ -36,7 +37,9 @@ void ModalAnswerer::poll() {
         onPoll();
     }
     QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr || !modal->isVisible() || modal == answering_) {
+    // The line window is a window of its own, modal while open: the tests drive it themselves.
+    if (modal == nullptr || !modal->isVisible() || modal == answering_ ||
+        qobject_cast<ui::LineBoardsWindow*>(modal) != nullptr) {
         return;
     }
     auto* scan = qobject_cast<ui::ScanDialog*>(modal);
