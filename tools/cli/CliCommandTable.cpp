@@ -411,6 +411,44 @@ const CliCommand* findCliCommand(std::string_view name) {
     return found == std::end(kCommands) ? nullptr : found;
 }
 
+std::string commandUsageText(const CliCommand& command) {
+    std::string text = "usage: horalux-cli [OPTIONS] ";
+    text += command.name;
+    if (!command.arguments.empty()) {
+        text += ' ';
+        text += command.arguments;
+    }
+    text += "\n\n";
+    std::string_view rest = command.description;
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find('\n'), rest.size());
+        text += "  ";
+        text += rest.substr(0, end);
+        text += '\n';
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    if (command.perBoard) {
+        text += "  (also for a list of boards: --address LIST, --port repeated)\n";
+    }
+    text += "\nhoralux-cli --help shows the options (OPTIONS) and every command\n";
+    return text;
+}
+
+std::string usageHint(const CliCommand* command) {
+    std::string text;
+    if (command != nullptr) {
+        text += "usage: horalux-cli [OPTIONS] ";
+        text += command->name;
+        if (!command->arguments.empty()) {
+            text += ' ';
+            text += command->arguments;
+        }
+        text += "\n";
+    }
+    text += "horalux-cli --help shows the usage, horalux-cli COMMAND --help one command's\n";
+    return text;
+}
+
 std::string usageText() {
     std::string text(kUsageHead);
     text += portOptionUsage();

@@ -122,11 +122,25 @@ void printFields(CliSession& session, std::ostream& out) {
     }
 }
 
+// The field layout and then the fields' texts. The lengths are read from the first field on
+// and end at the first 0, as the fields in use do: a board of three fields costs four reads,
+// not the 32 lengths, let alone every setting register.
 bool readFieldsInto(CliSession& session) {
-    if (!connectAndReadAll(session)) {
+    if (!session.connect()) {
         return false;
     }
-    session.ops().readUserFields();
+    for (unsigned reg = config::kUserScreensRegister; reg <= 255; ++reg) {
+        session.ops().queue(link::op::kMenuTries, link::op::kMenuIntervalMs,
+                            link::cmd::ReadRegister, static_cast<std::uint8_t>(reg), 0);
+        if (!session.waitForRing()) {
+            return false;
+        }
+        if (session.board().lock()->BoardCopy.userScreens[reg - config::kUserScreensRegister] ==
+            0) {
+            break;
+        }
+    }
+    session.ops().readUserFieldValues();
     return session.waitForRing();
 }
 
@@ -269,15 +283,26 @@ int syncTime(CommandContext& c) {
         return kFailed;
     }
     session.ops().Sinkhr_date();
-    return session.waitForRing() ? 0 : kFailed;
+    if (!session.waitForRing()) {
+        return kFailed;
+    }
+    if (c.options.address == link::kAllBoards) {
+        c.out << "wrote the PC time into the clocks of all boards (none answers address 255)\n";
+    } else {
+        c.out << "wrote the PC time into the board clock\n";
+    }
+    return 0;
 }
 
 int readTime(CommandContext& c) {
     CliSession& session = c.session();
-    if (!connectAndReadAll(session)) {
+    if (!session.connect()) {
         return kFailed;
     }
-    session.ops().readTimeAndDate();
+    // The time zone before the clock: the clock's reply is shifted by it as it is decoded.
+    session.ops().queue(link::op::kMenuTries, link::op::kMenuIntervalMs, link::cmd::ReadRegister,
+                        config::kTimeZoneRegister, 0);
+    session.ops().readClock();
     if (!session.waitForRing()) {
         return kFailed;
     }
@@ -448,7 +473,7 @@ int sntp(CommandContext& c) {
         return kFailed;  // interrupted: the exit status says so
     }
     if (!result.ok()) {
-        c.err << "horalux-cli: " << timesync::sntpFailureText(options.host) << "\n"
+        c.err << "horalux-cli: could not get the time from the server " << options.host << "\n"
               << "horalux-cli: " << sntpFailureCause(result, options) << "\n";
         return kFailed;
     }
@@ -469,7 +494,12 @@ int runCommand(const CliOptions& options, std::ostream& out, std::ostream& err,
     }
     if (options.command->needsOneBoard && options.address == link::kAllBoards) {
         // Boards never answer the all-boards address, so there would be nothing to read.
-        err << "horalux-cli: this command reads from the board and needs a single board address\n";
+        err << "horalux-cli: " << options.command->name
+            << " reads from the board, and no board answers address 255 (all boards): give a "
+               "board's own address"
+            << (options.command->perBoard || options.command->wholeList ? ", or a list of them"
+                                                                        : "")
+            << "\n";
         return kBadUsage;
     }
     CommandContext context(options, out, err, interrupted);
