@@ -113,7 +113,7 @@ TEST_F(CliAgainstBoard, ReadsTheRegistersAndWritesBackAFileWithOneChange) {
 
     const CliRun write = cli("write-registers " + (dir_ / "board.cs").string());
     ASSERT_EQ(write.status, 0) << write.output;
-    EXPECT_EQ(line(write.output, "wrote "), "wrote registers 67, then the clock");
+    EXPECT_EQ(line(write.output, "wrote "), "wrote register 67, then the clock");
     const CliRun again = cli("read-registers");
     ASSERT_EQ(again.status, 0) << again.output;
     EXPECT_EQ(line(again.output, "67 "), "67 volume 9");

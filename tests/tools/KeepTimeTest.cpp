@@ -73,7 +73,7 @@ class ScriptedLine final : public KeptLine {
         return std::nullopt;
     }
     void close() override { open_ = false; }
-    Outcome writeTime() override {
+    Outcome writeTime(std::uint8_t) override {
         if (const auto o = outcome(); o != Outcome::Done) {
             return o;
         }
@@ -83,7 +83,7 @@ class ScriptedLine final : public KeptLine {
         open_ = !dropAfterWrite;
         return Outcome::Done;
     }
-    Reading readClock() override {
+    Reading readClock(std::uint8_t) override {
         Reading r{outcome(), std::nullopt};
         if (r.outcome == Outcome::Done && readSilent) {
             r.outcome = Outcome::NoAnswer;

@@ -229,9 +229,11 @@ const CliCommand kCommands[] = {
      "keep the board clock right until stopped: write the PC time\n"
      "now and every period (default 1h); with one board, read its\n"
      "clock between writes and write again when it is off by more\n"
-     "than S seconds (default 2); reopen a lost line; write nothing\n"
-     "while the PC clock is not synchronised unless trusted",
-     false, keepTimeArguments, keepTime},
+     "than S seconds (default 2); with a list, read every board's\n"
+     "clock and write only those off (all at once when all are);\n"
+     "reopen a lost line; write nothing while the PC clock is not\n"
+     "synchronised unless trusted",
+     false, keepTimeArguments, keepTime, false, true},
     {"bridge", "--broker URL [--ca F] [--user U --password-file F] [OPTIONS]",
      "put the boards of --address on the MQTT broker at URL\n"
      "(mqtt://HOST[:PORT] or mqtts://HOST[:PORT], --ca its CA)\n"
