@@ -437,6 +437,26 @@ TEST(CliSntp, AsksTheServerOnThePortGiven) {
               "server time: 2024-06-01 12:00:00.750");
 }
 
+TEST(CliSntp, AnUnusableAnswerIsToldInEnglishWithItsCause) {
+    LoopbackUdpServer server;
+    server.serveOneRequest([](const std::vector<std::uint8_t>& request, auto& s) {
+        std::vector<std::uint8_t> reply =
+            makeSntpReply(request, timesync::NtpTimestamp{3926232000U, 3221225472U});
+        reply[0] = static_cast<std::uint8_t>(reply[0] | 0xC0);  // leap indicator 3: unsynchronised
+        s.reply(reply);
+    });
+    const std::string server127 = "127.0.0.1:" + std::to_string(server.port());
+    const CliRun run = CliAgainstBoard::run(std::string(HORALUX_CLI_PATH) + " sntp " + server127);
+    server.finish();
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_EQ(run.output,
+              "horalux-cli: could not get the time from the server 127.0.0.1\n"
+              "horalux-cli: " +
+                  server127 +
+                  " answered, but with a time it marks as unusable (not "
+                  "synchronised)\n");
+}
+
 // The companion started in the background with its output in a file.
 class BackgroundCli {
   public:
