@@ -1,5 +1,7 @@
 #include "timesync/BoardTime.h"
 
+#include <cmath>
+
 #include "config/Codec.h"
 #include "timesync/CivilTime.h"
 
@@ -14,6 +16,14 @@ BoardTimePayload makeBoardTimePayload(const platform::LocalDateTime& now) {
         config::ToBcd(now.day),      config::ToBcd(now.month),
         config::ToBcd(twoDigitYear),
     };
+}
+
+ClockWriteTiming alignClockWrite(std::int64_t nowMs, double wireMs) {
+    const double end = static_cast<double>(nowMs) + wireMs;
+    ClockWriteTiming timing;
+    timing.secondMs = static_cast<std::int64_t>(std::ceil(end / 1000.0)) * 1000;
+    timing.waitMs = static_cast<double>(timing.secondMs) - end;
+    return timing;
 }
 
 std::optional<platform::LocalDateTime> decodeBoardTimePayload(

@@ -32,6 +32,15 @@ constexpr std::int64_t julianDayNumber(int year, int month, int day) {
 // a write made at a change of minute, hour or day from mixing two different times.
 BoardTimePayload makeBoardTimePayload(const platform::LocalDateTime& now);
 
+// When a clock write goes out so that its frame's last byte ends on the whole second the
+// payload carries: the board starts that second as the byte arrives, not a fraction late.
+struct ClockWriteTiming {
+    double waitMs = 0;          // from now until the frame's first byte is written
+    std::int64_t secondMs = 0;  // local epoch milliseconds of that whole second
+};
+// `nowMs` is the PC's local time in epoch milliseconds, `wireMs` the frame's time on the wire.
+ClockWriteTiming alignClockWrite(std::int64_t nowMs, double wireMs);
+
 // The date and time a clock block carries (year 2000 + the two digits; the day of the week is
 // not checked); nothing when a byte is not BCD or the date and time do not exist.
 std::optional<platform::LocalDateTime> decodeBoardTimePayload(

@@ -23,7 +23,9 @@ TEST(TlsPin, ReadsTheDigestInHexWithOrWithoutColonsOrInBase64AndWritesItBackInHe
     for (const std::string& text :
          {std::string("SHA256:") + kHex, "sha256:" + colons,
           std::string("SHA256:AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8="),
-          std::string("SHA256:AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8")}) {
+          std::string("SHA256:AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8"),
+          // The line of openssl x509 -noout -fingerprint -sha256, of OpenSSL 3 and of 1.1.
+          "sha256 Fingerprint=" + colons, "SHA256 Fingerprint=" + colons}) {
         SCOPED_TRACE(text);
         const std::optional<Sha256> pin = parsePin(text);
         ASSERT_TRUE(pin.has_value());
@@ -42,6 +44,8 @@ TEST(TlsPin, RefusesAnythingButA32ByteSha256Digest) {
              std::string("SHA256:AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh9="),  // bits left over
              std::string("SHA256:AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh"),    // short
              std::string("SHA256:"),
+             "sha1 Fingerprint=" + std::string(kHex),  // another digest
+             std::string("sha256 Fingerprint=AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8="),
          }) {
         SCOPED_TRACE(text);
         EXPECT_FALSE(parsePin(text).has_value());

@@ -70,36 +70,44 @@ std::uint16_t freeLoopbackPort() {
 Ser2netProcess::Ser2netProcess(const std::string& device, std::uint32_t speed,
                                const std::optional<Ser2netTls>& tls)
     : tls_(tls.has_value()) {
+    rawPort_ = freeLoopbackPort();
+    do {
+        telnetPort_ = freeLoopbackPort();
+    } while (telnetPort_ == rawPort_);
+    const std::string line = "serialdev," + device + "," + std::to_string(speed) + "n81,local";
+    std::string ssl;
+    std::string options;
+    if (tls) {
+        ssl = "ssl(key=" + tls->key + ",cert=" + tls->cert +
+              (tls->clientAuthDir.empty() ? "" : ",clientauth") + "),";
+        if (!tls->clientAuthDir.empty()) {
+            options = "  options:\n    authdir: " + tls->clientAuthDir + "\n";
+        }
+    }
+    std::ostringstream text;
+    text << "connection: &raw\n"
+         << "  accepter: " << ssl << "tcp,127.0.0.1," << rawPort_ << "\n"
+         << "  connector: " << line << "\n"
+         << options << "connection: &telnet\n"
+         << "  accepter: telnet(rfc2217)," << ssl << "tcp,127.0.0.1," << telnetPort_ << "\n"
+         << "  connector: " << line << "\n"
+         << options;
+    start(text.str());
+}
+
+Ser2netProcess::Ser2netProcess(const Ser2netConfig& config)
+    : rawPort_(config.rawPort), telnetPort_(config.telnetPort) {
+    start(config.text);
+}
+
+void Ser2netProcess::start(const std::string& text) {
     char pattern[] = "/tmp/horalux-ser2net-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) {
         throw std::runtime_error("cannot make a temporary folder");
     }
     dir_ = pattern;
-    rawPort_ = freeLoopbackPort();
-    do {
-        telnetPort_ = freeLoopbackPort();
-    } while (telnetPort_ == rawPort_);
     const std::filesystem::path config = dir_ / "ser2net.yaml";
-    {
-        const std::string line = "serialdev," + device + "," + std::to_string(speed) + "n81,local";
-        std::string ssl;
-        std::string options;
-        if (tls) {
-            ssl = "ssl(key=" + tls->key + ",cert=" + tls->cert +
-                  (tls->clientAuthDir.empty() ? "" : ",clientauth") + "),";
-            if (!tls->clientAuthDir.empty()) {
-                options = "  options:\n    authdir: " + tls->clientAuthDir + "\n";
-            }
-        }
-        std::ofstream out(config);
-        out << "connection: &raw\n"
-            << "  accepter: " << ssl << "tcp,127.0.0.1," << rawPort_ << "\n"
-            << "  connector: " << line << "\n"
-            << options << "connection: &telnet\n"
-            << "  accepter: telnet(rfc2217)," << ssl << "tcp,127.0.0.1," << telnetPort_ << "\n"
-            << "  connector: " << line << "\n"
-            << options;
-    }
+    std::ofstream(config) << text;
     try {
         process_.emplace(std::vector<std::string>{kSer2net, "-n", "-u", "-c", config.string()},
                          ChildProcess::Output::LogFile, (dir_ / "ser2net.log").string());

@@ -17,6 +17,13 @@ struct Ser2netTls {
     std::string clientAuthDir{};  // empty: no client certificate asked
 };
 
+// A configuration of the test's own (the README's, say), listening on these two loopback ports.
+struct Ser2netConfig {
+    std::string text;
+    std::uint16_t rawPort = 0;
+    std::uint16_t telnetPort = 0;
+};
+
 // A device server for a test: ser2net run in the foreground on the loopback interface in front
 // of one device (the stand-in board's pseudo-terminal), with a configuration file of its own in
 // a temporary folder. It serves the device on two free TCP ports: one raw, one Telnet with the
@@ -28,6 +35,8 @@ class Ser2netProcess {
     // client connects.
     explicit Ser2netProcess(const std::string& device, std::uint32_t speed = 9600,
                             const std::optional<Ser2netTls>& tls = std::nullopt);
+    // ser2net with `config` as it stands; it is taken as up once both of its ports listen.
+    explicit Ser2netProcess(const Ser2netConfig& config);
     ~Ser2netProcess();
     Ser2netProcess(const Ser2netProcess&) = delete;
     Ser2netProcess& operator=(const Ser2netProcess&) = delete;
@@ -46,6 +55,10 @@ class Ser2netProcess {
     void stop();
 
   private:
+    // Writes the configuration into a fresh temporary folder, starts ser2net on it and waits
+    // until rawPort_ and telnetPort_ listen.
+    void start(const std::string& text);
+
     std::filesystem::path dir_;
     std::optional<ChildProcess> process_;
     std::uint16_t rawPort_ = 0;

@@ -40,6 +40,29 @@ TEST(BoardTimePayload, EncodesOneClockReadingAsBcdWithJulianWeekday) {
     }
 }
 
+TEST(ClockWriteTiming, WaitsSoThatTheLastByteEndsOnTheFirstWholeSecondItCanReach) {
+    struct Case {
+        const char* what;
+        std::int64_t nowMs;
+        double wireMs;
+        std::int64_t secondMs;
+        double waitMs;
+    };
+    const Case cases[] = {
+        {"the frame ends within this second", 58'500, 122.9, 59'000, 377.1},
+        {"the frame would end past the next second", 58'900, 122.9, 60'000, 977.1},
+        {"on a whole second, the next one", 59'000, 122.9, 60'000, 877.1},
+        {"ending exactly on one, at once", 58'877, 123.0, 59'000, 0.0},
+        {"no wire time", 58'000, 0.0, 58'000, 0.0},
+    };
+    for (const Case& c : cases) {
+        const ClockWriteTiming timing = alignClockWrite(c.nowMs, c.wireMs);
+        EXPECT_EQ(timing.secondMs, c.secondMs) << c.what;
+        EXPECT_NEAR(timing.waitMs, c.waitMs, 1e-6) << c.what;
+        EXPECT_GE(timing.waitMs, 0.0) << c.what;
+    }
+}
+
 TEST(JulianDayNumber, MatchesKnownDaysAndNumbersMondayAsZero) {
     EXPECT_EQ(julianDayNumber(2000, 1, 1), 2451545);
     EXPECT_EQ(julianDayNumber(1970, 1, 1), 2440588);

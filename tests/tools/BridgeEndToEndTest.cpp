@@ -22,6 +22,7 @@
 #include "support/BoardProcess.h"
 #include "support/ChildProcess.h"
 #include "support/CommandRun.h"
+#include "support/LoopbackSockets.h"
 #include "support/MosquittoProcess.h"
 
 namespace horalux::test {
@@ -310,6 +311,21 @@ TEST_F(Bridge, ALineOfBoardsGetsADeviceEachTheStatusValuesGoToTheMasterAndClocks
         EXPECT_LE(std::abs(difference), 2) << "the zone's shift is not a clock difference";
     }
     EXPECT_EQ(bridge.terminate(), 143);
+}
+
+TEST_F(Bridge, ABrokerNeverReachedIsSaidSoNotLost) {
+    BoardProcess board({"--speed", "115200"});
+    // A port number held for UDP, where nothing listens for TCP: every connection is refused.
+    std::uint16_t port = 0;
+    const int bound = boundLoopbackSocket(&port);
+    ASSERT_GE(bound, 0);
+    Watched bridge =
+        bridgeProcess(board.devicePath(), {"--broker", "mqtt://127.0.0.1:" + std::to_string(port)});
+    EXPECT_TRUE(bridge.saw("mqtt://127.0.0.1:" + std::to_string(port) + ": cannot connect ("))
+        << bridge.text();
+    EXPECT_EQ(bridge.terminate(), 143);
+    EXPECT_EQ(bridge.text().find("was lost"), std::string::npos) << bridge.text();
+    ::close(bound);
 }
 
 TEST_F(Bridge, AWrongPasswordIsToldOnceAndRetriedWithGrowingPauses) {

@@ -30,9 +30,24 @@ using CliRun = CommandRun;
 
 class CliAgainstBoard : public ::testing::Test {
   public:
-    void start(const std::vector<std::string>& boardArgs = {}) {
-        board_ = std::make_unique<BoardProcess>(boardArgs);
+    void start(const std::vector<std::string>& boardArgs = {}, const std::string& log = {}) {
+        board_ = std::make_unique<BoardProcess>(boardArgs, log);
         device_ = board_->devicePath();
+    }
+    // The requests the board's --verbose log at `log` shows, one "command XX 'c' params P1 P2"
+    // each, from the `from`-th on.
+    static std::vector<std::string> requestsIn(const fs::path& log, std::size_t from = 0) {
+        std::ifstream in(log);
+        std::vector<std::string> requests;
+        for (std::string l; std::getline(in, l);) {
+            const std::size_t at = l.find(": command ");
+            if (l.rfind("request to ", 0) == 0 && at != std::string::npos) {
+                requests.push_back(l.substr(at + 2, 27));
+            }
+        }
+        requests.erase(requests.begin(), requests.begin() + static_cast<std::ptrdiff_t>(
+                                                                std::min(from, requests.size())));
+        return requests;
     }
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("horalux-cli-" + std::to_string(::getpid()));
@@ -113,7 +128,7 @@ TEST_F(CliAgainstBoard, ReadsTheRegistersAndWritesBackAFileWithOneChange) {
 
     const CliRun write = cli("write-registers " + (dir_ / "board.cs").string());
     ASSERT_EQ(write.status, 0) << write.output;
-    EXPECT_EQ(line(write.output, "wrote "), "wrote registers 67, then the clock");
+    EXPECT_EQ(line(write.output, "wrote "), "wrote register 67, then the clock");
     const CliRun again = cli("read-registers");
     ASSERT_EQ(again.status, 0) << again.output;
     EXPECT_EQ(line(again.output, "67 "), "67 volume 9");
@@ -126,9 +141,11 @@ TEST_F(CliAgainstBoard, ReadsTheRegistersAndWritesBackAFileWithOneChange) {
 TEST_F(CliAgainstBoard, SetsTheBoardClockAndReadsItBack) {
     start();
     const auto before = std::chrono::steady_clock::now();
-    ASSERT_EQ(cli("sync-time").status, 0);
-    // The time sent is taken when the write is queued: a loaded machine that takes long to get
-    // it onto the line leaves the board that much behind.
+    const CliRun sync = cli("sync-time");
+    ASSERT_EQ(sync.status, 0) << sync.output;
+    EXPECT_EQ(sync.output, "wrote the PC time into the board clock\n");
+    // The time sent is taken as the write goes out; a loaded machine may still keep the reply
+    // waiting, which read-time then sees as the board behind.
     const auto took =
         std::chrono::ceil<std::chrono::seconds>(std::chrono::steady_clock::now() - before);
     const CliRun time = cli("read-time");
@@ -227,8 +244,57 @@ TEST_F(CliAgainstBoard, MissingPortAndBadUsageGiveTheirStatuses) {
     EXPECT_NE(missing.output.find("Error opening port\n" + device_ + ": no such device\n"),
               std::string::npos)
         << missing.output;
-    EXPECT_EQ(cli("no-such-command").status, 2);
-    EXPECT_EQ(cli("--address 255 read-fields").status, 2);  // nobody would answer
+    // A usage error is its line and where the usage is, not the whole usage.
+    const CliRun unknown = cli("no-such-command");
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.output,
+              "horalux-cli: unknown command no-such-command\n"
+              "horalux-cli --help shows the usage, horalux-cli COMMAND --help one command's\n");
+    const CliRun badField = cli("write-field x 1");
+    EXPECT_EQ(badField.status, 2);
+    EXPECT_EQ(line(badField.output, "usage: "), "usage: horalux-cli [OPTIONS] write-field N TEXT")
+        << badField.output;
+    // 255 is refused as what it is, and a command that takes a list says so.
+    const CliRun all = cli("--address 255 read-fields");
+    EXPECT_EQ(all.status, 2);  // nobody would answer
+    EXPECT_EQ(all.output,
+              "horalux-cli: read-fields reads from the board, and no board answers address 255 "
+              "(all boards): give a board's own address\n");
+    const CliRun mode = cli("--address 255 set-mode master");
+    EXPECT_EQ(mode.status, 2);
+    EXPECT_NE(mode.output.find("give a board's own address, or a list of them"), std::string::npos)
+        << mode.output;
+}
+
+TEST_F(CliAgainstBoard, TheTimeAndFieldCommandsAskOnlyWhatTheyNeed) {
+    const fs::path log = dir_ / "board.log";
+    start({"--verbose"}, log.string());
+    struct Case {
+        const char* command;
+        std::vector<std::string> requests;  // as the board's log shows them
+    };
+    const Case cases[] = {
+        {"read-time", {"command 74 't' params 37 00", "command 73 's' params 00 07"}},
+        // The field lengths up to the first 0 (three fields of 4, 4 and 6), then the fields.
+        {"read-fields",
+         {"command 74 't' params E0 00", "command 74 't' params E1 00",
+          "command 74 't' params E2 00", "command 74 't' params E3 00",
+          "command 60 '`' params 00 0E"}},
+        {"sync-time", {"command 70 'p' params 00 07"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        const std::size_t before = requestsIn(log).size();
+        const CliRun run = cli(c.command);
+        ASSERT_EQ(run.status, 0) << run.output;
+        EXPECT_EQ(requestsIn(log, before), c.requests);
+    }
+    // The write sends the fields read, one changed.
+    const std::size_t before = requestsIn(log).size();
+    ASSERT_EQ(cli("write-field 2 42").status, 0);
+    const std::vector<std::string> write = requestsIn(log, before);
+    ASSERT_EQ(write.size(), 6U);
+    EXPECT_EQ(write.back(), "command 00 '?' params 00 0E");
 }
 
 TEST_F(CliAgainstBoard, ABridgePrefixNoBrokerCouldServeEndsTheRunAsBadUsage) {
@@ -354,9 +420,13 @@ TEST(CliPrograms, HelpAndVersionOnBothPrograms) {
     const std::string cli = HORALUX_CLI_PATH;
     const std::string board = HORALUX_BOARD_PATH;
     const Case cases[] = {
-        {cli + " --help", "usage: horalux-cli"},         {cli + " -h", "usage: horalux-cli"},
-        {cli + " monitor --help", "usage: horalux-cli"}, {cli + " --version", "horalux-cli "},
-        {board + " --help", "usage: horalux-board"},     {board + " -h", "usage: horalux-board"},
+        {cli + " --help", "usage: horalux-cli"},
+        {cli + " -h", "usage: horalux-cli"},
+        {cli + " monitor --help", "usage: horalux-cli"},
+        {cli + " --version", "horalux-cli "},
+        {cli + " --address 3 read-time --help", "usage: horalux-cli [OPTIONS] read-time\n"},
+        {board + " --help", "usage: horalux-board"},
+        {board + " -h", "usage: horalux-board"},
         {board + " --version", "horalux-board "},
     };
     for (const Case& c : cases) {
@@ -377,6 +447,26 @@ TEST(CliSntp, AsksTheServerOnThePortGiven) {
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(CliAgainstBoard::line(run.output, "server time: "),
               "server time: 2024-06-01 12:00:00.750");
+}
+
+TEST(CliSntp, AnUnusableAnswerIsToldInEnglishWithItsCause) {
+    LoopbackUdpServer server;
+    server.serveOneRequest([](const std::vector<std::uint8_t>& request, auto& s) {
+        std::vector<std::uint8_t> reply =
+            makeSntpReply(request, timesync::NtpTimestamp{3926232000U, 3221225472U});
+        reply[0] = static_cast<std::uint8_t>(reply[0] | 0xC0);  // leap indicator 3: unsynchronised
+        s.reply(reply);
+    });
+    const std::string server127 = "127.0.0.1:" + std::to_string(server.port());
+    const CliRun run = CliAgainstBoard::run(std::string(HORALUX_CLI_PATH) + " sntp " + server127);
+    server.finish();
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_EQ(run.output,
+              "horalux-cli: could not get the time from the server 127.0.0.1\n"
+              "horalux-cli: " +
+                  server127 +
+                  " answered, but with a time it marks as unusable (not "
+                  "synchronised)\n");
 }
 
 // The companion started in the background with its output in a file.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <sstream>
 
 #include "CliCommandTable.h"
@@ -130,7 +132,6 @@ TEST(CliOptions, RejectsBadUsageWithAReason) {
         {"bridge", "--broker", "mqtt://h", "--password-file", "f"},
         {"bridge", "--broker", "mqtt://h", "--discovery", "yes"},
         {"bridge", "--broker", "mqtt://h", "--keep-time", "5x"},
-        {"--address", "1,2", "keep-time"},
         {"--pin", "SHA256:00", "ports"},
         {"--cert", "c.pem", "ports"},
         {"--key", "k.pem", "ports"},
@@ -216,6 +217,38 @@ TEST(CliOptions, HelpAndVersionWinOverEverythingElse) {
     for (const auto& [args, request] : cases) {
         EXPECT_EQ(requestOf(args), request) << args.back();
     }
+}
+
+TEST(CliUsage, HelpAfterACommandIsThatCommandsAndAUsageErrorPointsThereInALineOrTwo) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* command;  // nullptr: the whole usage
+    };
+    const Case cases[] = {
+        {{"--help"}, nullptr},
+        {{"read-time", "--help"}, "read-time"},
+        {{"--port", "rfc2217://h:4001", "--address", "3", "keep-time", "-h"}, "keep-time"},
+        {{"--port", "read-time", "--help"}, nullptr},  // a port's name, not the command
+        {{"frobnicate", "--help"}, nullptr},
+    };
+    for (const Case& c : cases) {
+        const CliCommand* command = helpCommandOf(c.args);
+        EXPECT_EQ(command == nullptr ? nullptr : command->name.data(),
+                  c.command == nullptr ? nullptr : findCliCommand(c.command)->name.data())
+            << c.args.front();
+    }
+    const std::string one = commandUsageText(*findCliCommand("write-field"));
+    EXPECT_EQ(one.rfind("usage: horalux-cli [OPTIONS] write-field N TEXT\n", 0), 0U) << one;
+    EXPECT_EQ(one.find("commands:"), std::string::npos) << "one command, not all";
+
+    const auto wrong = parseCliOptions({"write-field", "x"});
+    ASSERT_TRUE(std::holds_alternative<UsageError>(wrong));
+    const std::string hint = usageHint(std::get<UsageError>(wrong).command);
+    EXPECT_EQ(hint,
+              "usage: horalux-cli [OPTIONS] write-field N TEXT\n"
+              "horalux-cli --help shows the usage, horalux-cli COMMAND --help one command's\n");
+    const std::string bare = usageHint(nullptr);
+    EXPECT_EQ(std::count(bare.begin(), bare.end(), '\n'), 1) << "no command known: one line";
 }
 
 TEST(CliUsage, ThePortOptionDescribesEveryKindOfPortWithinTheUsagesWidth) {

@@ -73,7 +73,7 @@ class ScriptedLine final : public KeptLine {
         return std::nullopt;
     }
     void close() override { open_ = false; }
-    Outcome writeTime() override {
+    Outcome writeTime(std::uint8_t) override {
         if (const auto o = outcome(); o != Outcome::Done) {
             return o;
         }
@@ -83,7 +83,7 @@ class ScriptedLine final : public KeptLine {
         open_ = !dropAfterWrite;
         return Outcome::Done;
     }
-    Reading readClock() override {
+    Reading readClock(std::uint8_t) override {
         Reading r{outcome(), std::nullopt};
         if (r.outcome == Outcome::Done && readSilent) {
             r.outcome = Outcome::NoAnswer;
@@ -141,14 +141,14 @@ struct Keeping : ::testing::Test {
         stop = false;
         err.str("");
     }
-    void keep(std::uint32_t periodS, std::uint8_t address, bool trusted = false,
-              bool writes = true) {
+    void keep(std::uint32_t periodS, std::uint8_t address, bool trusted = false, bool writes = true,
+              const std::string& port = "ttyUSB0") {
         KeepTimeSettings settings;
         settings.writes = writes;
         settings.periodS = periodS;
         settings.address = address;
         settings.trustPcClock = trusted;
-        settings.port = "ttyUSB0";
+        settings.port = port;
         TimeKeeper keeper(settings,
                           {*line, tick, pc, [this] { return synchronised(); }, err, stop});
         keeper.run();
@@ -261,6 +261,17 @@ TEST_F(Keeping, ALostLineIsReopenedWithGrowingPausesAndWrittenOnlyWhenDue) {
         EXPECT_EQ(said("cannot open ttyUSB0: /dev/ttyUSB0: permission denied"), 1U);
         EXPECT_EQ(said("reopened ttyUSB0"), 1U);
     }
+}
+
+TEST_F(Keeping, ACauseThatNamesThePortAlreadyIsToldWithoutItTwice) {
+    line->openFailures = {"rfc2217+tls://h:4003: connection refused",
+                          "/dev/ttyUSB0: no such device"};
+    line->stopAt = s(10);
+    keep(3600, 1, false, true, "rfc2217+tls://h:4003");
+    EXPECT_EQ(said("cannot open rfc2217+tls://h:4003: connection refused;"), 1U) << err.str();
+    // A local device's path is more than the name it was given: it stays.
+    EXPECT_EQ(said("cannot open rfc2217+tls://h:4003: /dev/ttyUSB0: no such device;"), 1U)
+        << err.str();
 }
 
 TEST_F(Keeping, ALineThatKeepsDroppingSoonAfterOpeningIsReopenedWithGrowingPauses) {

@@ -128,7 +128,7 @@ TEST_F(LineOfBoards, WritesOnlyWhatDiffersOnEachBoardAndComparesBoardByBoard) {
         cli(port, "--address 3,77 write-registers " + (dir_ / "mod.cs").string());
     EXPECT_EQ(write.status, 0) << write.output;
     EXPECT_EQ(linesOf(write.output, "$03/3: wrote no registers, then the clock").size(), 1U);
-    EXPECT_EQ(linesOf(write.output, "$4D/77: wrote registers 67, then the clock").size(), 1U)
+    EXPECT_EQ(linesOf(write.output, "$4D/77: wrote register 67, then the clock").size(), 1U)
         << write.output;
     EXPECT_EQ(linesOf(write.output, "2 boards: 2 done, 0 failed").size(), 1U);
 

@@ -166,6 +166,8 @@ TEST(LineSetOptions, RefusesWhatOneBoardOrOneFileAloneCanTake) {
          "--set-address needs one board: with a list every board keeps its own"},
         {{"--port", "a", "--port", "b", "read-registers", "--out", "f.cs"},
          "--out names one file: with several boards or ports give --out-dir DIR"},
+        {{"--port", "a", "--port", "b", "--address", "3,4", "keep-time"},
+         "keep-time works on one port: run one for each port"},
     };
     for (const Case& c : cases) {
         const auto result = parseCliOptions(c.args);
@@ -180,6 +182,9 @@ TEST(LineSetOptions, RefusesWhatOneBoardOrOneFileAloneCanTake) {
     EXPECT_EQ(several.address, 3);
     EXPECT_EQ(several.outDir, "d");
     EXPECT_TRUE(several.perBoard());
+    // keep-time takes a list whole, on its one port.
+    const auto kept = std::get<CliOptions>(parseCliOptions({"--address", "3,77,200", "keep-time"}));
+    EXPECT_EQ(kept.addresses, (std::vector<std::uint8_t>{3, 77, 200}));
 }
 
 }  // namespace

@@ -349,6 +349,20 @@ TEST_F(TlsPorts, AManInTheMiddleAPortInClearAndAnOutdatedServerAreRefused) {
         << old.output;
 }
 
+TEST_F(TlsPorts, ATlsPortNamedWithoutTlsSaysWhichNameToUse) {
+    Board board(logFile("board.log"));
+    Ser2netProcess ser2net(board.device(), 9600,
+                           Ser2netTls{.key = server_.key, .cert = server_.cert});
+    const std::string clear = "rfc2217://" + ser2net.rfc2217Name().substr(14);
+    const CommandRun run = cli(clear, "sync-time");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find(clear + ": the device server closed the connection during set-up "
+                                      "(is it a TLS port? then rfc2217+tls://)"),
+              std::string::npos)
+        << run.output;
+    EXPECT_EQ(board.received(), "");
+}
+
 TEST(TlsHandshake, ASilentServerIsGivenUpAtTheSetUpLimitAndCtrlCEndsTheWaitAtOnce) {
     {
         SilentServer server;

@@ -6,7 +6,10 @@
 
 #include "link/wire/Commands.h"
 #include "link/wire/HexText.h"
+#include "platform/PosixSystemClock.h"
 #include "platform/Tick.h"
+#include "timesync/BoardTime.h"
+#include "timesync/CivilTime.h"
 
 namespace horalux::board {
 
@@ -214,6 +217,9 @@ void BoardServer::noteLineSpeed() {
 void BoardServer::onRequest(const link::Request& request, std::int64_t arrivedNs) {
     if (options_.verbose) {
         log_ << describe(request) << '\n';
+        if (request.command == link::cmd::WriteClock) {
+            noteClockOffset(request, arrivedNs);
+        }
     }
     if (faults_.hangsUpAfter()) {
         hangupPending_ = true;
@@ -259,6 +265,19 @@ void BoardServer::onRequest(const link::Request& request, std::int64_t arrivedNs
         }
         sendFrame(std::move(*answer.reply), arrivedNs, corrupt ? "reply, spoilt" : "reply");
     }
+}
+
+void BoardServer::noteClockOffset(const link::Request& request, std::int64_t arrivedNs) {
+    const auto time = timesync::decodeBoardTimePayload(request.data);
+    if (!time) {
+        return;
+    }
+    // The PC clock when the frame's last byte arrived, against the time the board takes from it.
+    platform::PosixSystemClock pc;
+    const std::int64_t pcAtArrival =
+        timesync::epochMsOf(pc.now()) - (nowNs() - arrivedNs) / kNsPerMs;
+    log_ << "  clock set " << (timesync::epochMsOf(*time) - pcAtArrival)
+         << " ms off the PC clock at the frame's last byte\n";
 }
 
 void BoardServer::sendFrame(std::vector<std::uint8_t> frame, std::int64_t notBeforeNs,

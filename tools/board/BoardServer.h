@@ -32,6 +32,9 @@ class BoardServer {
     static std::uint32_t tickMs(std::int64_t ns);
 
     void onRequest(const link::Request& request, std::int64_t arrivedNs);
+    // Verbose: how far the time a clock write carries is off the PC clock at its last byte
+    // (board minus PC), for measuring how well a write is timed.
+    void noteClockOffset(const link::Request& request, std::int64_t arrivedNs);
     void sendFrame(std::vector<std::uint8_t> frame, std::int64_t notBeforeNs, const char* what);
     void sendUnasked(std::int64_t now);
     void sendNoise(std::int64_t now);

@@ -138,6 +138,7 @@ void MosquittoClient::stop() {
 void MosquittoClient::onConnect(mosquitto*, void* self, int rc) {
     auto& client = *static_cast<MosquittoClient*>(self);
     if (rc == 0) {
+        client.up_ = true;
         if (client.handlers_.connected) {
             client.handlers_.connected();
         }
@@ -153,8 +154,10 @@ void MosquittoClient::onConnect(mosquitto*, void* self, int rc) {
 void MosquittoClient::onDisconnect(mosquitto*, void* self, int rc) {
     auto& client = *static_cast<MosquittoClient*>(self);
     // 0: our own disconnect.
+    // A connection never made is not lost: the broker was not reached.
+    const bool wasUp = std::exchange(client.up_, false);
     if (rc != 0 && !std::exchange(client.refused_, false) && client.handlers_.disconnected) {
-        client.handlers_.disconnected("the connection was lost (" +
+        client.handlers_.disconnected((wasUp ? "the connection was lost (" : "cannot connect (") +
                                       std::string(mosquitto_strerror(rc)) + ")");
     }
 }

@@ -37,6 +37,7 @@ class MosquittoClient final : public MqttClient {
     mosquitto* mosq_ = nullptr;
     bool started_ = false;
     bool refused_ = false;  // the client's thread only
+    bool up_ = false;       // connected now; the client's thread only
     std::atomic<int> unacknowledged_{0};
 };
 

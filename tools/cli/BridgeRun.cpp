@@ -15,12 +15,11 @@ constexpr int kBadUsage = 2;
 constexpr int kFailed = 1;
 
 // The keeper's line with the bridge's step between its waits and its requests aimed at the
-// keeper's address (the bridge aims the line at each board in turn).
+// address the keeper names (the bridge aims the line at each board in turn).
 class BridgeLine final : public KeptLine {
   public:
-    BridgeLine(SessionKeptLine& line, Bridge& bridge, std::uint8_t keeperAddress,
-               const std::atomic<bool>& stop)
-        : line_(line), bridge_(bridge), keeperAddress_(keeperAddress), stop_(stop) {}
+    BridgeLine(SessionKeptLine& line, Bridge& bridge, const std::atomic<bool>& stop)
+        : line_(line), bridge_(bridge), stop_(stop) {}
 
     std::optional<std::string> open() override {
         auto problem = line_.open();
@@ -33,14 +32,14 @@ class BridgeLine final : public KeptLine {
         line_.close();
         bridge_.lineClosed();
     }
-    Outcome writeTime() override {
-        bridge_.aimAt(keeperAddress_);
-        return line_.writeTime();
+    Outcome writeTime(std::uint8_t address) override {
+        bridge_.aimAt(address);
+        return line_.writeTime(address);
     }
-    Reading readClock() override {
-        bridge_.aimAt(keeperAddress_);
-        const Reading reading = line_.readClock();
-        bridge_.clockRead(keeperAddress_, reading);
+    Reading readClock(std::uint8_t address) override {
+        bridge_.aimAt(address);
+        const Reading reading = line_.readClock(address);
+        bridge_.clockRead(address, reading);
         return reading;
     }
     void serve(std::uint32_t ms) override {
@@ -61,7 +60,6 @@ class BridgeLine final : public KeptLine {
   private:
     SessionKeptLine& line_;
     Bridge& bridge_;
-    std::uint8_t keeperAddress_;
     const std::atomic<bool>& stop_;
 };
 
@@ -136,7 +134,7 @@ int bridge(CommandContext& c) {
     // Several boards get the time at once, as keep-time gives it to all boards.
     keep.address = settings.addresses.size() == 1 ? settings.addresses.front() : link::kAllBoards;
     keep.port = o.port;
-    BridgeLine kept(line, bridgeSide, keep.address, c.interrupted);
+    BridgeLine kept(line, bridgeSide, c.interrupted);
     TimeKeeper keeper(keep,
                       {kept, tick, clock, platform::systemClockSynchronised, c.err, c.interrupted});
     keeper.run();

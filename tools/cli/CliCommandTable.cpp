@@ -255,9 +255,11 @@ const CliCommand kCommands[] = {
      "keep the board clock right until stopped: write the PC time\n"
      "now and every period (default 1h); with one board, read its\n"
      "clock between writes and write again when it is off by more\n"
-     "than S seconds (default 2); reopen a lost line; write nothing\n"
-     "while the PC clock is not synchronised unless trusted",
-     false, keepTimeArguments, keepTime},
+     "than S seconds (default 2); with a list, read every board's\n"
+     "clock and write only those off (all at once when all are);\n"
+     "reopen a lost line; write nothing while the PC clock is not\n"
+     "synchronised unless trusted",
+     false, keepTimeArguments, keepTime, false, true},
     {"bridge", "--broker URL [--ca F] [--user U --password-file F] [OPTIONS]",
      "put the boards of --address on the MQTT broker at URL\n"
      "(mqtt://HOST[:PORT] or mqtts://HOST[:PORT], --ca its CA)\n"
@@ -435,6 +437,44 @@ const CliCommand* findCliCommand(std::string_view name) {
     const auto* found = std::find_if(std::begin(kCommands), std::end(kCommands),
                                      [&](const CliCommand& c) { return c.name == name; });
     return found == std::end(kCommands) ? nullptr : found;
+}
+
+std::string commandUsageText(const CliCommand& command) {
+    std::string text = "usage: horalux-cli [OPTIONS] ";
+    text += command.name;
+    if (!command.arguments.empty()) {
+        text += ' ';
+        text += command.arguments;
+    }
+    text += "\n\n";
+    std::string_view rest = command.description;
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find('\n'), rest.size());
+        text += "  ";
+        text += rest.substr(0, end);
+        text += '\n';
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    if (command.perBoard) {
+        text += "  (also for a list of boards: --address LIST, --port repeated)\n";
+    }
+    text += "\nhoralux-cli --help shows the options (OPTIONS) and every command\n";
+    return text;
+}
+
+std::string usageHint(const CliCommand* command) {
+    std::string text;
+    if (command != nullptr) {
+        text += "usage: horalux-cli [OPTIONS] ";
+        text += command->name;
+        if (!command->arguments.empty()) {
+            text += ' ';
+            text += command->arguments;
+        }
+        text += "\n";
+    }
+    text += "horalux-cli --help shows the usage, horalux-cli COMMAND --help one command's\n";
+    return text;
 }
 
 std::string usageText() {

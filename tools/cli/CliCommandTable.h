@@ -99,5 +99,10 @@ const CliCommand* findCliCommand(std::string_view name);
 
 // The text of --help, with the commands from the table.
 std::string usageText();
+// The usage of one command: its line and what it does (COMMAND --help).
+std::string commandUsageText(const CliCommand& command);
+// What a usage error prints after its message: the command's usage line when it is known,
+// and where the rest of the usage is, instead of the whole of it.
+std::string usageHint(const CliCommand* command);
 
 }  // namespace horalux::cli

@@ -115,21 +115,6 @@ std::string fileNamed(const std::filesystem::path& given, const std::filesystem:
            std::string(config::kRegisterFileExtension) + ")";
 }
 
-void printFields(CliSession& session, std::ostream& out) {
-    const auto data = session.board().snapshot();
-    for (int i = 0; i < data.UserFieldCount; ++i) {
-        out << i << ": " << data.UserFieldTexts[static_cast<std::size_t>(i)] << "\n";
-    }
-}
-
-bool readFieldsInto(CliSession& session) {
-    if (!connectAndReadAll(session)) {
-        return false;
-    }
-    session.ops().readUserFields();
-    return session.waitForRing();
-}
-
 // Reads every written register again; true when each holds what was written. A board may
 // acknowledge a write it did not keep (a value out of its range, a register it lacks).
 bool readBackMatches(CommandContext& c, const std::vector<config::RegisterWrite>& plan) {
@@ -149,11 +134,6 @@ bool readBackMatches(CommandContext& c, const std::vector<config::RegisterWrite>
               << (differing == 1 ? " does" : "s do") << " not read back as written\n";
     }
     return differing == 0;
-}
-
-// Digit positions a text takes: a dot shares the position of the digit before it.
-std::size_t positionsOf(const std::string& text) {
-    return link::encodeFieldText(text).size();
 }
 
 }  // namespace
@@ -277,15 +257,26 @@ int syncTime(CommandContext& c) {
         return kFailed;
     }
     session.ops().Sinkhr_date();
-    return session.waitForRing() ? 0 : kFailed;
+    if (!session.waitForRing()) {
+        return kFailed;
+    }
+    if (c.options.address == link::kAllBoards) {
+        c.out << "wrote the PC time into the clocks of all boards (none answers address 255)\n";
+    } else {
+        c.out << "wrote the PC time into the board clock\n";
+    }
+    return 0;
 }
 
 int readTime(CommandContext& c) {
     CliSession& session = c.session();
-    if (!connectAndReadAll(session)) {
+    if (!session.connect()) {
         return kFailed;
     }
-    session.ops().readTimeAndDate();
+    // The time zone before the clock: the clock's reply is shifted by it as it is decoded.
+    session.ops().queue(link::op::kMenuTries, link::op::kMenuIntervalMs, link::cmd::ReadRegister,
+                        config::kTimeZoneRegister, 0);
+    session.ops().readClock();
     if (!session.waitForRing()) {
         return kFailed;
     }
@@ -306,48 +297,6 @@ int readTime(CommandContext& c) {
           << dateText(shown) << "\n"
           << "difference to the PC clock: " << differenceText(own, pc) << "\n";
     return 0;
-}
-
-int readFields(CommandContext& c) {
-    if (!readFieldsInto(c.session())) {
-        return kFailed;
-    }
-    printFields(c.session(), c.out);
-    return 0;
-}
-
-int writeField(CommandContext& c) {
-    const CliOptions& options = c.options;
-    std::ostream& err = c.err;
-    for (const char ch : options.text) {
-        if (!link::isFieldTextChar(ch)) {
-            err << "horalux-cli: a field text holds only digits, '-', '_', '.' and spaces\n";
-            return kBadUsage;
-        }
-    }
-    CliSession& session = c.session();
-    if (!readFieldsInto(session)) {
-        return kFailed;
-    }
-    std::uint8_t length = 0;
-    int count = 0;
-    {
-        auto data = session.board().lock();
-        count = data->UserFieldCount;
-        length = data->BoardCopy.userScreens[options.fieldIndex];
-    }
-    if (static_cast<int>(options.fieldIndex) >= count || length == 0) {
-        err << "horalux-cli: the board has no user field " << options.fieldIndex << " (it has "
-            << count << ")\n";
-        return kFailed;
-    }
-    if (positionsOf(options.text) > length) {
-        err << "horalux-cli: field " << options.fieldIndex << " has " << int{length}
-            << " digit positions; the text needs " << positionsOf(options.text) << "\n";
-        return kBadUsage;
-    }
-    session.ops().writeUserField(options.fieldIndex, options.text);
-    return session.waitForRing() ? 0 : kFailed;
 }
 
 int setMode(CommandContext& c) {
@@ -463,7 +412,7 @@ int sntp(CommandContext& c) {
         return kFailed;  // interrupted: the exit status says so
     }
     if (!result.ok()) {
-        c.err << "horalux-cli: " << timesync::sntpFailureText(options.host) << "\n"
+        c.err << "horalux-cli: could not get the time from the server " << options.host << "\n"
               << "horalux-cli: " << sntpFailureCause(result, options) << "\n";
         return kFailed;
     }
@@ -484,7 +433,12 @@ int runCommand(const CliOptions& options, std::ostream& out, std::ostream& err,
     }
     if (options.command->needsOneBoard && options.address == link::kAllBoards) {
         // Boards never answer the all-boards address, so there would be nothing to read.
-        err << "horalux-cli: this command reads from the board and needs a single board address\n";
+        err << "horalux-cli: " << options.command->name
+            << " reads from the board, and no board answers address 255 (all boards): give a "
+               "board's own address"
+            << (options.command->perBoard || options.command->wholeList ? ", or a list of them"
+                                                                        : "")
+            << "\n";
         return kBadUsage;
     }
     CommandContext context(options, out, err, interrupted);

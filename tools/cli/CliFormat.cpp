@@ -8,7 +8,9 @@
 namespace horalux::cli {
 std::string writtenText(const std::vector<config::RegisterWrite>& plan,
                         std::optional<std::uint8_t> newAddress) {
-    std::string text = plan.empty() ? "wrote no registers" : "wrote registers ";
+    std::string text = plan.empty()       ? "wrote no registers"
+                       : plan.size() == 1 ? "wrote register "
+                                          : "wrote registers ";
     for (std::size_t i = 0; i < plan.size(); ++i) {
         text += (i == 0 ? "" : ", ") + std::to_string(plan[i].number);
     }

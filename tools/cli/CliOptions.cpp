@@ -22,6 +22,15 @@ Request requestOf(const std::vector<std::string>& args) {
     return request;
 }
 
+const CliCommand* helpCommandOf(const std::vector<std::string>& args) {
+    std::size_t at = 0;
+    // Every global option takes a value.
+    while (at < args.size() && args[at].rfind("--", 0) == 0 && args[at] != "--help") {
+        at += 2;
+    }
+    return at < args.size() ? findCliCommand(args[at]) : nullptr;
+}
+
 std::variant<CliOptions, UsageError> parseCliOptions(const std::vector<std::string>& args) {
     CliOptions options;
     ArgumentReader p(args, 0);
@@ -96,11 +105,11 @@ std::variant<CliOptions, UsageError> parseCliOptions(const std::vector<std::stri
     }
     if (options.command->parse != nullptr) {
         if (auto problem = options.command->parse(p, options)) {
-            return UsageError{std::move(*problem)};
+            return UsageError{std::move(*problem), options.command};
         }
     }
     if (p.more()) {
-        return UsageError{"unexpected argument " + p.peek()};
+        return UsageError{"unexpected argument " + p.peek(), options.command};
     }
     if (options.command->wholeList && options.ports.size() > 1) {
         return UsageError{std::string(options.command->name) +

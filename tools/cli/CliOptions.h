@@ -63,10 +63,14 @@ enum class Request { Run, Help, Version };
 
 struct UsageError {
     std::string message;
+    const CliCommand* command = nullptr;  // the command whose arguments were wrong, if known
 };
 
 // --help or -h anywhere asks for the usage, --version for the version; both win over the rest.
 Request requestOf(const std::vector<std::string>& args);
+// The command named before a --help or -h (past the global options and their values), whose
+// usage alone is asked for; nullptr for the whole usage.
+const CliCommand* helpCommandOf(const std::vector<std::string>& args);
 
 // Parses the arguments after the program name: the global options, then a command of the
 // command table with its own arguments.

@@ -98,9 +98,8 @@ void TimeKeeper::say(const std::string& text) {
     parts_.err << "horalux-cli: " << text << std::endl;
 }
 
-std::string TimeKeeper::boardName() const {
-    return settings_.address == link::kAllBoards ? "all boards"
-                                                 : "board " + std::to_string(settings_.address);
+std::string TimeKeeper::boardName(std::uint8_t address) {
+    return address == link::kAllBoards ? "all boards" : "board " + std::to_string(address);
 }
 
 void TimeKeeper::run() {
@@ -152,7 +151,13 @@ bool TimeKeeper::connect(bool first) {
         // Said again only when the cause changes: the pauses grow to a minute, and a cause
         // repeated every minute would fill the journal with nothing new.
         if (*problem != told) {
-            say("cannot open " + platform::shownPortName(settings_.port) + ": " + *problem +
+            // A network port's cause names the port already, as given.
+            const std::string port = platform::shownPortName(settings_.port);
+            std::string_view cause = *problem;
+            if (cause.starts_with(port + ": ")) {
+                cause.remove_prefix(port.size() + 2);
+            }
+            say("cannot open " + port + ": " + std::string(cause) +
                 "; trying again with pauses growing to " +
                 std::to_string(kLongestReopenPauseMs / kMsPerS) + " s");
             told = *problem;
@@ -182,23 +187,42 @@ bool TimeKeeper::waitForSynchronisedClock() {
 }
 
 bool TimeKeeper::answered(KeptLine::Outcome outcome, Request request) {
+    return answered(outcome, request, settings_.address, silent_);
+}
+
+bool TimeKeeper::answered(KeptLine::Outcome outcome, Request request, std::uint8_t address,
+                          Silence& silent) {
     if (outcome == KeptLine::Outcome::Lost) {
         return false;
     }
     const char* name = request == ClockRead ? "clock read" : "clock write";
     if (outcome == KeptLine::Outcome::NoAnswer) {
-        if (!silent_[request]) {
-            say(boardName() + " did not answer the " + name + "; asking again every " +
+        if (!silent[request]) {
+            say(boardName(address) + " did not answer the " + name + "; asking again every " +
                 periodText(checkIntervalMs() / kMsPerS) + " until it does");
-            silent_[request] = true;
+            silent[request] = true;
         }
         return false;
     }
-    if (silent_[request]) {
-        say(boardName() + " answers the " + name + " again");
-        silent_[request] = false;
+    if (silent[request]) {
+        say(boardName(address) + " answers the " + name + " again");
+        silent[request] = false;
     }
     return true;
+}
+
+std::string TimeKeeper::reasonText(Reason reason) const {
+    switch (reason) {
+        case Reason::Period:
+            return "every " + periodText(settings_.periodS);
+        case Reason::PastLimit:
+            return "off by more than " + std::to_string(settings_.offsetLimitS) + " s";
+        case Reason::Invalid:
+            return "its clock held no valid time";
+        case Reason::Connected:
+            break;
+    }
+    return "on connecting";
 }
 
 bool TimeKeeper::write(Reason reason) {
@@ -206,7 +230,7 @@ bool TimeKeeper::write(Reason reason) {
     if (settings_.address != link::kAllBoards) {
         // Read first, so that the line tells how far off the board was. A board that does not
         // answer the read still gets the time: only the drift check needs the reading.
-        const KeptLine::Reading reading = parts_.line.readClock();
+        const KeptLine::Reading reading = parts_.line.readClock(settings_.address);
         if (reading.outcome == KeptLine::Outcome::Lost) {
             return false;
         }
@@ -218,19 +242,11 @@ bool TimeKeeper::write(Reason reason) {
             found = "; its clock reply held no valid date and time";
         }
     }
-    if (!answered(parts_.line.writeTime(), ClockWrite)) {
+    if (!answered(parts_.line.writeTime(settings_.address), ClockWrite)) {
         return false;
     }
     lastWriteAt_ = parts_.tick.nowMs();
-    std::string why = "on connecting";
-    if (reason == Reason::Period) {
-        why = "every " + periodText(settings_.periodS);
-    } else if (reason == Reason::PastLimit) {
-        why = "off by more than " + std::to_string(settings_.offsetLimitS) + " s";
-    } else if (reason == Reason::Invalid) {
-        why = "its clock held no valid time";
-    }
-    say("time written to " + boardName() + " (" + why + ")" + found);
+    say("time written to " + boardName() + " (" + reasonText(reason) + ")" + found);
     return true;
 }
 
@@ -239,6 +255,10 @@ void TimeKeeper::keepConnected() {
         while (!stopped() && !parts_.line.lost()) {
             parts_.line.serve(kLongestCheckMs);
         }
+        return;
+    }
+    if (listed()) {
+        keepList();
         return;
     }
     const bool oneBoard = settings_.address != link::kAllBoards;
@@ -274,7 +294,7 @@ void TimeKeeper::keepConnected() {
             }
             nextCheck = now + checkIntervalMs();
         } else if (oneBoard && platform::tickReached(now, nextCheck)) {
-            const KeptLine::Reading reading = parts_.line.readClock();
+            const KeptLine::Reading reading = parts_.line.readClock(settings_.address);
             now = parts_.tick.nowMs();
             nextCheck = now + checkIntervalMs();
             if (answered(reading.outcome, ClockRead)) {

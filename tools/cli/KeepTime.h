@@ -1,11 +1,14 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/SystemClock.h"
 #include "platform/Tick.h"
@@ -41,10 +44,10 @@ class KeptLine {
     // Opens the port and starts the exchange; the reason when it cannot (device and cause).
     virtual std::optional<std::string> open() = 0;
     virtual void close() = 0;
-    // Writes the PC time into the board clock (to all boards at address 255).
-    virtual Outcome writeTime() = 0;
-    // Reads the board's clock as it keeps it.
-    virtual Reading readClock() = 0;
+    // Writes the PC time into the clock of the board at `address` (of all boards at 255).
+    virtual Outcome writeTime(std::uint8_t address) = 0;
+    // Reads the clock of the board at `address` as it keeps it.
+    virtual Reading readClock(std::uint8_t address) = 0;
     // Lets `ms` pass while serving the line; returns early once the line is lost or `stop` is
     // set. Also called with no port open.
     virtual void serve(std::uint32_t ms) = 0;
@@ -56,6 +59,9 @@ struct KeepTimeSettings {
     std::uint32_t offsetLimitS = 2;
     bool trustPcClock = false;
     std::uint8_t address = 1;
+    // More than one: the boards of a list, each looked at in turn and only those found off
+    // written (all of them at once, to address 255, when every one is).
+    std::vector<std::uint8_t> addresses;
     std::string port;  // for the messages
     // False: the line is kept open and reopened, but no time is written or read (the bridge
     // without --keep-time shares the keeper's way of keeping a line).
@@ -92,24 +98,38 @@ class TimeKeeper {
   private:
     enum class Reason { Connected, Period, PastLimit, Invalid };
     enum Request { ClockRead, ClockWrite, RequestCount };
+    using Silence = std::array<bool, RequestCount>;
 
     bool connect(bool first);
     void keepConnected();
     bool waitForSynchronisedClock();
     bool write(Reason reason);
+    std::string reasonText(Reason reason) const;
     // Whether the board answered; tells once when it falls silent to `request` and once when
     // it answers it again.
     bool answered(KeptLine::Outcome outcome, Request request);
+    bool answered(KeptLine::Outcome outcome, Request request, std::uint8_t address,
+                  Silence& silent);
+    // A list of boards: every board's clock is looked at every check interval, and at once and
+    // every period; the boards off by more than the limit (at a period: by a second or more),
+    // without a valid time or (at a period) unread are written.
+    bool listed() const { return settings_.addresses.size() > 1; }
+    void keepList();
+    // One look at every board of the list and the writes it calls for; false when the line was
+    // lost or nothing due could be written.
+    bool tendList(bool periodic, Reason reason);
     // Forgets a write a period old: the next connection writes at once. Called at least every
     // minute or period, so the tick's 32-bit difference never wraps.
     void forgetStaleWrite();
     void say(const std::string& text);
     bool stopped() const { return parts_.stop.load(); }
-    std::string boardName() const;
+    std::string boardName() const { return boardName(settings_.address); }
+    static std::string boardName(std::uint8_t address);
 
     KeepTimeSettings settings_;
     KeepTimeParts parts_;
-    bool silent_[RequestCount] = {};
+    Silence silent_ = {};
+    std::map<std::uint8_t, Silence> listSilent_;  // per board of a list
     // Failed opens and early drops since the line last stayed up; sets the reopen pause.
     unsigned failures_ = 0;
     std::optional<std::uint32_t> lastWriteAt_;

@@ -83,14 +83,16 @@ KeptLine::Outcome SessionKeptLine::await() {
     return noAnswer_ ? Outcome::NoAnswer : Outcome::Done;
 }
 
-KeptLine::Outcome SessionKeptLine::writeTime() {
+KeptLine::Outcome SessionKeptLine::writeTime(std::uint8_t address) {
     noAnswer_ = false;
+    session_.operations().setCurrentAddress(address);
     session_.operations().Sinkhr_date();
     return await();
 }
 
-KeptLine::Reading SessionKeptLine::readClock() {
+KeptLine::Reading SessionKeptLine::readClock(std::uint8_t address) {
     noAnswer_ = false;
+    session_.operations().setCurrentAddress(address);
     session_.board().lock()->BoardClock.reset();
     // Compared is the time the board's clock keeps, not what it shows: the bridge reads the
     // registers, time zone included, on the same session.
@@ -182,6 +184,9 @@ int keepTime(CommandContext& c) {
     settings.offsetLimitS = c.options.offsetLimitS;
     settings.trustPcClock = c.options.trustPcClock;
     settings.address = c.options.address;
+    if (c.options.addresses.size() > 1) {
+        settings.addresses = c.options.addresses;
+    }
     settings.port = c.options.port;
     TimeKeeper keeper(settings,
                       {line, tick, clock, platform::systemClockSynchronised, c.err, c.interrupted});

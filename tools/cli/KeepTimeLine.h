@@ -47,8 +47,8 @@ class SessionKeptLine final : public KeptLine, private link::ExchangeEvents, pri
 
     std::optional<std::string> open() override;
     void close() override;
-    Outcome writeTime() override;
-    Reading readClock() override;
+    Outcome writeTime(std::uint8_t address) override;
+    Reading readClock(std::uint8_t address) override;
     void serve(std::uint32_t ms) override;
     bool lost() const override { return lost_; }
 

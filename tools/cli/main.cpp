@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "CliCommandTable.h"
 #include "CliCommands.h"
 #include "CliOptions.h"
 #include "platform/StopRequest.h"
@@ -24,7 +25,11 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     switch (horalux::cli::requestOf(args)) {
         case horalux::cli::Request::Help:
-            std::cout << horalux::cli::usageText();
+            if (const auto* command = horalux::cli::helpCommandOf(args)) {
+                std::cout << horalux::cli::commandUsageText(*command);
+            } else {
+                std::cout << horalux::cli::usageText();
+            }
             return 0;
         case horalux::cli::Request::Version:
             std::cout << "horalux-cli " << HORALUX_VERSION << "\n";
@@ -34,7 +39,9 @@ int main(int argc, char** argv) {
     }
     const auto parsed = horalux::cli::parseCliOptions(args);
     if (const auto* usage = std::get_if<horalux::cli::UsageError>(&parsed)) {
-        std::cerr << "horalux-cli: " << usage->message << "\n\n" << horalux::cli::usageText();
+        // The one line that matters stays on the screen; the usage is a --help away.
+        std::cerr << "horalux-cli: " << usage->message << "\n"
+                  << horalux::cli::usageHint(usage->command);
         return 2;
     }
     horalux::platform::onStopRequest(onSignal);

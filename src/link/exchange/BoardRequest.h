@@ -6,6 +6,15 @@
 
 namespace horalux::link {
 
+// The PC's local time (epoch milliseconds) read at a tick; a clock write carrying one has its
+// payload made anew from it when it is sent.
+struct ClockReading {
+    std::int64_t localMs = 0;
+    std::uint32_t tickMs = 0;
+
+    friend bool operator==(const ClockReading&, const ClockReading&) = default;
+};
+
 // One queued request to a board.
 struct BoardRequest {
     std::uint8_t address = 0;
@@ -18,6 +27,9 @@ struct BoardRequest {
     std::optional<std::vector<std::uint8_t>> data;  // block to send; none: a frame without one
     bool failed = false;                            // tries used up and reported
     bool expectsReply = false;  // tries > 0 and not to all boards; fixed when built
+    // A clock write: sent so that its last byte ends on the whole second it carries, which
+    // also keeps a retry from carrying the time of the first try.
+    std::optional<ClockReading> clock;
 
     friend bool operator==(const BoardRequest&, const BoardRequest&) = default;
 };

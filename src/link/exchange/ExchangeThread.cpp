@@ -6,6 +6,8 @@
 #include "link/wire/FrameIo.h"
 #include "link/wire/PortAccess.h"
 #include "platform/ThreadPriority.h"
+#include "timesync/BoardTime.h"
+#include "timesync/CivilTime.h"
 
 namespace horalux::link {
 
@@ -226,13 +228,39 @@ void TNewThread::retryStep(BoardRequest& request) {
     send(request);
 }
 
-void TNewThread::send(const BoardRequest& request) {
+void TNewThread::send(BoardRequest& request) {
+    if (request.clock && request.data) {
+        stampClock(request);
+        if (stopping()) {
+            return;
+        }
+    }
     std::optional<std::span<const std::uint8_t>> data;
     if (request.data) {
         data = std::span<const std::uint8_t>(*request.data);
     }
     SendFrame(line_, *builder_, request.address, request.command, request.param1, request.param2,
               data);
+}
+
+void TNewThread::stampClock(BoardRequest& request) {
+    // The PC clock carried on by the tick from when the write was queued: the thread reads no
+    // clock of its own, and a step of the PC clock meanwhile is not worth a second reading.
+    const ClockReading reading = *request.clock;
+    const auto nowLocal = [&] {
+        return reading.localMs + static_cast<std::int64_t>(
+                                     platform::elapsedMs(reading.tickMs, context_.tick.nowMs()));
+    };
+    const double wireMs =
+        frameWireMs(kBlockFrameOverhead + request.data->size(), context_.port.speed());
+    const std::int64_t from = nowLocal();
+    const timesync::ClockWriteTiming timing = timesync::alignClockWrite(from, wireMs);
+    WaitOnTick(
+        context_.tick, [this] { dispatchAll(); }, stop_.get_token(),
+        [&](double) { return timing.waitMs - static_cast<double>(nowLocal() - from); });
+    const timesync::BoardTimePayload payload =
+        timesync::makeBoardTimePayload(timesync::dateTimeOfEpochMs(timing.secondMs));
+    request.data->assign(payload.begin(), payload.end());
 }
 
 void dropFailedRequest(TNewThread& thread, std::unique_ptr<BoardRequest> copy) {

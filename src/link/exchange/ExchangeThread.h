@@ -87,7 +87,10 @@ class TNewThread {
     void dispatchAll();
     void dropFailed(const BoardRequest& copy);
     void retryStep(BoardRequest& request);
-    void send(const BoardRequest& request);
+    void send(BoardRequest& request);
+    // Waits until a clock write, sent now, would end on a whole second, and puts that second
+    // into its payload.
+    void stampClock(BoardRequest& request);
     void pollFailed();
     // Whether a turn of the loop would do something now: a message to take, a request to send
     // or a failure to report.

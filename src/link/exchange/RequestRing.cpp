@@ -1,6 +1,8 @@
 #include "link/exchange/RequestRing.h"
 
 #include "link/wire/Commands.h"
+#include "timesync/BoardTime.h"
+#include "timesync/CivilTime.h"
 
 namespace horalux::link {
 
@@ -43,10 +45,11 @@ void RequestRing::advance() {
     read_.store(following(read), std::memory_order_release);
 }
 
-bool QueueRequest(RequestRing& ring, platform::Tick& tick, Prompts& prompts, std::uint8_t address,
-                  std::uint32_t retryIntervalMs, std::int32_t tries, std::uint8_t command,
-                  std::uint8_t param1, std::uint8_t param2,
-                  std::optional<std::span<const std::uint8_t>> data) {
+namespace {
+
+BoardRequest makeRequest(platform::Tick& tick, std::uint8_t address, std::uint32_t retryIntervalMs,
+                         std::int32_t tries, std::uint8_t command, std::uint8_t param1,
+                         std::uint8_t param2, std::optional<std::span<const std::uint8_t>> data) {
     BoardRequest request;
     request.address = address;
     request.command = command;
@@ -60,11 +63,38 @@ bool QueueRequest(RequestRing& ring, platform::Tick& tick, Prompts& prompts, std
     }
     request.failed = false;
     request.expectsReply = tries > 0 && address != kAllBoards;
+    return request;
+}
+
+bool pushOrTell(RequestRing& ring, const BoardRequest& request, Prompts& prompts) {
     if (!ring.push(request)) {
         prompts.error(kRingFull);
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool QueueRequest(RequestRing& ring, platform::Tick& tick, Prompts& prompts, std::uint8_t address,
+                  std::uint32_t retryIntervalMs, std::int32_t tries, std::uint8_t command,
+                  std::uint8_t param1, std::uint8_t param2,
+                  std::optional<std::span<const std::uint8_t>> data) {
+    return pushOrTell(
+        ring, makeRequest(tick, address, retryIntervalMs, tries, command, param1, param2, data),
+        prompts);
+}
+
+bool QueueClockWrite(RequestRing& ring, platform::Tick& tick, Prompts& prompts,
+                     std::uint8_t address, std::uint32_t retryIntervalMs, std::int32_t tries,
+                     std::int64_t localMsNow) {
+    // Until it is sent, the request carries the time it was queued at.
+    const timesync::BoardTimePayload payload =
+        timesync::makeBoardTimePayload(timesync::dateTimeOfEpochMs(localMsNow));
+    BoardRequest request = makeRequest(tick, address, retryIntervalMs, tries, cmd::WriteClock, 0,
+                                       kClockBlockLength, std::span<const std::uint8_t>(payload));
+    request.clock = ClockReading{localMsNow, request.nextSendTick};
+    return pushOrTell(ring, request, prompts);
 }
 
 bool reviveFailedRequest(RequestRing& ring, std::uint32_t nowMs) {

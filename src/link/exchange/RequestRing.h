@@ -56,6 +56,13 @@ bool QueueRequest(RequestRing& ring, platform::Tick& tick, Prompts& prompts, std
                   std::uint8_t param1, std::uint8_t param2,
                   std::optional<std::span<const std::uint8_t>> data = std::nullopt);
 
+// Queues a write of the board clock ('p') from the PC's local time `localMsNow` (epoch
+// milliseconds, read now): its payload is made again when it is sent, so that it carries the
+// whole second on which the frame's last byte ends. Otherwise as QueueRequest.
+bool QueueClockWrite(RequestRing& ring, platform::Tick& tick, Prompts& prompts,
+                     std::uint8_t address, std::uint32_t retryIntervalMs, std::int32_t tries,
+                     std::int64_t localMsNow);
+
 // The main side's answer "retry" to WM_REQUEST_FAILED, given while handling it: the failed
 // current request gets five new tries, the first due one interval from now. Returns false when
 // the current request is not a failed one.

@@ -4,7 +4,7 @@
 #include "config/WritePlan.h"
 #include "link/session/UserFieldPayload.h"
 #include "link/wire/Commands.h"
-#include "timesync/BoardTime.h"
+#include "timesync/CivilTime.h"
 
 namespace horalux::link {
 
@@ -152,9 +152,11 @@ void BoardOperations::SetBoardMode(bool makeMaster) {
 }
 
 void BoardOperations::Sinkhr_date() {
-    const timesync::BoardTimePayload payload = timesync::makeBoardTimePayload(clock_.now());
-    queue(op::kMenuTries, op::kMenuIntervalMs, cmd::WriteClock, 0, kClockBlockLength,
-          std::span<const std::uint8_t>(payload));
+    if (ring_ == nullptr) {
+        return;
+    }
+    QueueClockWrite(*ring_, tick_, prompts_, currentAddress(), op::kMenuIntervalMs, op::kMenuTries,
+                    timesync::epochMsOf(clock_.now()));
 }
 
 bool BoardOperations::readTimeAndDate() {
@@ -170,6 +172,14 @@ bool BoardOperations::readTimeAndDate() {
 
 bool BoardOperations::readClock() {
     return queue(op::kMenuTries, op::kMenuIntervalMs, cmd::ReadClock, 0, kClockBlockLength);
+}
+
+bool BoardOperations::readUserFieldValues() {
+    if (!roomFor(1)) {
+        return false;
+    }
+    queueUserFieldRead();
+    return true;
 }
 
 void BoardOperations::queueUserFieldRead() {

@@ -109,6 +109,9 @@ class BoardOperations {
     bool readTimeAndDate();
     // "Считать данные полей": the 32 field lengths, busy state, the field values.
     bool readUserFields();
+    // The user fields' texts by the field lengths known now ('`'); false when nothing was
+    // queued.
+    bool readUserFieldValues();
     // After connecting to a single board, first all registers and the wait for them (which ends
     // early when the exchange ends: a reconnection may be under way)...
     void readRegistersAfterConnect();

@@ -47,6 +47,16 @@ std::unique_ptr<SerialPort> openOverTcp(const PortOpenRequest& request) {
     return openOverPipe(request, std::move(pipe), std::make_unique<Layer>());
 }
 
+// A TLS port takes the Telnet negotiation for a broken handshake and hangs up without a word.
+std::unique_ptr<SerialPort> openRfc2217(const PortOpenRequest& request) {
+    std::unique_ptr<SerialPort> port = openOverTcp<Rfc2217Layer>(request);
+    constexpr std::string_view kSilentClose = "closed the connection during set-up";
+    if (!port && request.failure.ends_with(kSilentClose)) {
+        request.failure += " (is it a TLS port? then rfc2217+tls://)";
+    }
+    return port;
+}
+
 }  // namespace
 
 std::unique_ptr<BytePipe> connectToPortHost(const PortOpenRequest& request) {
@@ -84,7 +94,7 @@ constinit const PortKind kRfc2217PortKind{
     .usageGroup = kDeviceServersPort,
     .usageForm = "rfc2217://HOST:PORT",
     .offerable = wellFormedAddress,
-    .open = openOverTcp<Rfc2217Layer>,
+    .open = openRfc2217,
 };
 
 constinit const PortKind kTcpPortKind{

@@ -87,6 +87,12 @@ std::optional<Sha256> fromBase64(std::string_view text) {
 
 std::optional<Sha256> parsePin(std::string_view text) {
     constexpr std::string_view kScheme = "SHA256:";
+    // As `openssl x509 -noout -fingerprint -sha256` prints it, pasted whole.
+    constexpr std::string_view kOpenSslLine = "SHA256 Fingerprint=";
+    if (hasPortPrefix(text, kOpenSslLine)) {
+        text.remove_prefix(kOpenSslLine.size());
+        return fromHex(text);
+    }
     if (!hasPortPrefix(text, kScheme)) {
         return std::nullopt;
     }
