@@ -362,5 +362,86 @@ TEST_F(Bridge, AWrongPasswordIsToldOnceAndRetriedWithGrowingPauses) {
     EXPECT_EQ(bridge.text().find("bad-pass-9"), std::string::npos);
 }
 
+// A time master (1) with two 4-digit fields and a 6-digit one sends its frames every second; a
+// slave (2) has other registers and one 2-digit field. Each board is looked at after each command
+// to it, and what is published of each stays its own.
+TEST_F(Bridge, OnALineOfAMasterAndASlaveEachBoardKeepsItsOwnValuesFieldsAndShape) {
+    MosquittoProcess broker({});
+    {
+        BoardProcess plain({"--address", "1", "--speed", "115200"});
+        ASSERT_EQ(runCommand(std::string(HORALUX_CLI_PATH) + " --port " + plain.devicePath() +
+                             " --speed 115200 --delay 0 read-registers --out " +
+                             (dir_ / "master.cs").string())
+                      .status,
+                  0);
+    }
+    std::string slave = fileText(dir_ / "master.cs");
+    for (const auto& [key, value] :
+         {std::pair{"p0", "7"}, {"L00_0", "2"}, {"L00_1", "0"}, {"L00_2", "0"}}) {
+        const std::string from = std::string("\n") + key + "=";
+        const std::size_t at = slave.find(from) + from.size();
+        slave.replace(at, slave.find('\n', at) - at, value);
+    }
+    std::ofstream(dir_ / "slave.cs") << slave;
+    BoardProcess board({"--address", "1", "--address", "2", "--master", "--speed", "115200",
+                        "--registers", (dir_ / "master.cs").string(), "--registers",
+                        (dir_ / "slave.cs").string()});
+    Watched bridge =
+        bridgeProcess(board.devicePath(),
+                      {"--broker", "mqtt://127.0.0.1:" + std::to_string(broker.port())}, "1,2");
+    Watched sub = subscriber(broker);
+    std::string lineName = board.devicePath().substr(5);
+    std::replace(lineName.begin(), lineName.end(), '/', '_');
+    const std::string one = "horalux/" + lineName + "/1";
+    const std::string two = "horalux/" + lineName + "/2";
+    const std::string field1 = sub.next(one + "/field_1 ");
+    ASSERT_NE(field1, "") << sub.text() << bridge.text();
+    for (const std::string& part : {one + "/field_0 12.34", one + "/mode master",
+                                    two + "/mode slave", two + "/availability online"}) {
+        ASSERT_TRUE(sub.saw(part)) << part << "\n" << sub.text() << bridge.text();
+    }
+
+    ASSERT_TRUE(bridge.saw("connected to the broker")) << bridge.text();
+    // A write to one of the master's fields goes with the master's own layout.
+    publish(broker, one + "/field_0/set", "9");
+    ASSERT_TRUE(sub.saw(one + "/field_0 9")) << sub.text() << bridge.text();
+    // Five looks of each board, one after each command.
+    for (int look = 0; look < 5; ++look) {
+        publish(broker, one + "/sync_time/set", "PRESS");
+        publish(broker, two + "/sync_time/set", "PRESS");
+    }
+    // The field write and ten presses, each answered and followed by a look of its board.
+    for (int done = 0; done < 11; ++done) {
+        ASSERT_NE(bridge.next("/set done"), "") << done << "\n" << bridge.text();
+    }
+    const std::string last = sub.next(one + "/main_text ");
+    EXPECT_NE(last, "") << "the master's values keep coming";
+
+    const std::string seen = sub.text();
+    EXPECT_EQ(occurrences(seen, one + "/field_1 "), occurrences(seen, field1))
+        << "the master's other field kept";
+    EXPECT_EQ(occurrences(seen, one + "/mode slave"), 0U) << seen;
+    EXPECT_EQ(occurrences(seen, two + "/mode master"), 0U) << seen;
+    EXPECT_EQ(occurrences(seen, one + "/availability offline"), 0U) << seen;
+    for (const char* entity : {"temperature_1", "pressure", "humidity", "main_text"}) {
+        EXPECT_EQ(occurrences(seen, two + "/" + entity + " "), 0U) << "a slave has no " << entity;
+    }
+    for (const char* entity : {"temperature_1", "pressure", "humidity"}) {
+        const std::string config =
+            "homeassistant/sensor/horalux_" + lineName + "_2/" + entity + "/config {";
+        EXPECT_EQ(occurrences(seen, config), 0U) << "a slave has no entity " << entity;
+    }
+    // Neither board's entities changed shape: the master's fields keep their configs.
+    for (const char* field : {"field_0", "field_1"}) {
+        const std::string config =
+            "homeassistant/text/horalux_" + lineName + "_1/" + field + "/config";
+        const std::size_t last = seen.rfind(config + " {");
+        ASSERT_NE(last, std::string::npos) << config << "\n" << seen;
+        EXPECT_EQ(configOf(seen.substr(last), config).value("max", 0), 4) << config;
+        EXPECT_EQ(occurrences(seen, config + " (null)"), 0U) << config << " removed";
+    }
+    EXPECT_EQ(bridge.terminate(), 143);
+}
+
 }  // namespace
 }  // namespace horalux::test

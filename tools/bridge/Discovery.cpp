@@ -96,6 +96,14 @@ BoardShape boardShapeOf(const link::BoardData& data) {
     return shape;
 }
 
+BoardShape withoutReadings(BoardShape shape) {
+    shape.temperatures = {};
+    shape.pressure = false;
+    shape.humidity = false;
+    shape.radiation = false;
+    return shape;
+}
+
 std::vector<Message> discoveryMessages(const BoardDevice& device, const BoardShape& shape,
                                        const std::string& discoveryPrefix) {
     const std::string id = deviceId(device.port, device.address);

@@ -34,6 +34,8 @@ struct BoardShape {
 };
 
 BoardShape boardShapeOf(const link::BoardData& data);
+// The shape with no sensors: a board whose readings never reach the bridge.
+BoardShape withoutReadings(BoardShape shape);
 
 // The discovery configs of the board under `discoveryPrefix` ("homeassistant"): one per entity
 // it has, and an empty one for each entity it might have but has not (a sensor switched off, a

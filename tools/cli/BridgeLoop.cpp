@@ -196,7 +196,12 @@ void Bridge::refreshValues() {
             publisher_.set(topic, payload);
         }
         if (!settings_.discoveryPrefix.empty()) {
-            const bridge::BoardShape shape = bridge::boardShapeOf(board.data);
+            bridge::BoardShape shape = bridge::boardShapeOf(board.data);
+            if (boards_.size() > 1 && !board.extras.master.value_or(false)) {
+                // A slave among others measures nothing that reaches us: only a master's
+                // status frames carry readings.
+                shape = bridge::withoutReadings(shape);
+            }
             if (shape != board.shapeSent) {
                 publisher_.set(
                     bridge::discoveryMessages(board.device, shape, settings_.discoveryPrefix));
