@@ -4,10 +4,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <regex>
 #include <sstream>
+#include <thread>
 
 #include "support/BoardProcess.h"
 #include "support/ChildProcess.h"
@@ -33,6 +36,14 @@ std::vector<std::string> linesOf(const std::string& output, const std::string& p
         }
     }
     return found;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
 }
 
 std::string withKey(std::string text, const std::string& key, const std::string& value) {
@@ -298,6 +309,47 @@ TEST_F(LineOfBoards, ABoardFilePlantedAsALinkIsReplacedAndItsTargetLeftAlone) {
     EXPECT_FALSE(fs::is_symlink(out / "board-003.cs"));
     EXPECT_EQ(key((out / "board-003.cs").string(), "s0"), "3");
     EXPECT_EQ(key((out / "board-077.cs").string(), "s0"), "77");
+}
+
+TEST_F(LineOfBoards, CtrlCDuringAWriteNamesTheBoardLeftHalfWritten) {
+    const std::string plain = line({"3"});
+    ASSERT_EQ(
+        cli("--port " + plain, "--address 3 read-registers --out " + (dir_ / "b.cs").string())
+            .status,
+        0);
+    std::string changed = readAll(dir_ / "b.cs");
+    for (const char* key : {"p0", "p1", "p2", "p6", "p7", "p8", "s3", "sa", "sb", "sd", "sf",
+                            "L0_0", "L0_1", "L0_4", "L0_5", "L0_6"}) {
+        changed = withKey(changed, key, "1");
+    }
+    std::ofstream(dir_ / "mod.cs") << changed;
+    const fs::path log = dir_ / "board.log";
+    // A pause after each frame: the writes take seconds, ample for the signal to land among them.
+    boards_.push_back(std::make_unique<BoardProcess>(
+        std::vector<std::string>{"--address", "3", "--address", "77", "--speed", "115200",
+                                 "--line-timing", "--verbose"},
+        log.string()));
+    ChildProcess run(
+        {HORALUX_CLI_PATH, "--port", boards_.back()->devicePath(), "--speed", "115200", "--delay",
+         "30", "--address", "3,77", "write-registers", (dir_ / "mod.cs").string()},
+        ChildProcess::Output::Pipe);
+    ASSERT_TRUE(run.waitForLine("$03/3: wrote registers", 60000)) << run.output();
+    const std::string write77 = "request to 77: command 72 'r'";
+    for (int wait = 0; wait < 600 && occurrences(readAll(log), write77) < 5; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ::kill(run.pid(), SIGINT);
+    EXPECT_EQ(run.waitForExit(5000), 130);
+    ASSERT_TRUE(run.waitForLine("2 boards:", 1000)) << run.output();
+    const std::size_t received = occurrences(readAll(log), write77);
+    const std::regex said(
+        R"(2 boards: 1 done, 0 failed, 1 not done \(\$4D/77: interrupted after (\d+) of 16 registers; it holds part of the file\))");
+    std::smatch m;
+    const std::string output = run.output();
+    ASSERT_TRUE(std::regex_search(output, m, said)) << output;
+    const std::size_t confirmed = std::stoul(m[1]);
+    EXPECT_GE(confirmed, 4U);
+    EXPECT_LE(confirmed, received);
 }
 
 }  // namespace

@@ -119,7 +119,8 @@ PortOutcome runBoards(const CliOptions& options, std::string_view portPrefix, Li
             return {address, BoardOutcome::Done, {}};
         }
         if (interrupted) {
-            return {address, BoardOutcome::NotDone, {}};
+            // A board interrupted half-way says so (a write it holds part of).
+            return {address, BoardOutcome::NotDone, errText.empty() ? "" : lastLine(errText)};
         }
         const std::string why = lastLine(errText.empty() ? outText : errText);
         if (context.differs) {
@@ -140,6 +141,7 @@ std::string summaryText(const std::vector<BoardOutcome>& boards, bool withReason
     std::size_t notDone = 0;
     std::string differences;
     std::string failures;
+    std::string interruptions;
     auto reason = [](std::string& to, const BoardOutcome& b, std::string_view otherwise) {
         to += (to.empty() ? "" : "; ") + link::boardAddressText(b.address) + ": " +
               (b.text.empty() ? std::string(otherwise) : b.text);
@@ -149,6 +151,9 @@ std::string summaryText(const std::vector<BoardOutcome>& boards, bool withReason
             ++done;
         } else if (b.state == BoardOutcome::NotDone) {
             ++notDone;
+            if (!b.text.empty()) {
+                reason(interruptions, b, "");
+            }
         } else if (b.state == BoardOutcome::Differs) {
             ++differ;
             reason(differences, b, "differs");
@@ -174,6 +179,9 @@ std::string summaryText(const std::vector<BoardOutcome>& boards, bool withReason
     }
     if (notDone > 0) {
         text += ", " + std::to_string(notDone) + " not done";
+        if (withReasons && !interruptions.empty()) {
+            text += " (" + interruptions + ")";
+        }
     }
     return text;
 }

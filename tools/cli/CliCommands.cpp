@@ -241,6 +241,20 @@ int writeRegisters(CommandContext& c) {
     const std::optional<std::uint8_t>& newAddress = write.newAddress;
     session.ops().WriteRegisters();
     if (!session.waitForRing()) {
+        if (c.interrupted && !plan.empty()) {
+            // Ctrl+C ends the write at once: what the board took is said, since it now holds
+            // neither its old settings nor the file's.
+            const std::size_t queued = plan.size() + (newAddress ? 1U : 0U) + 1U;  // + the clock
+            const std::size_t confirmed =
+                std::min(plan.size(), queued - std::min(queued, session.ops().pendingRequests()));
+            c.err << "horalux-cli: "
+                  << (confirmed > 0 ? "interrupted after " + std::to_string(confirmed) + " of " +
+                                          std::to_string(plan.size()) +
+                                          " registers; it holds part of the file"
+                                    : "interrupted before its first register was confirmed; it "
+                                      "may hold part of the file")
+                  << "\n";
+        }
         return kFailed;
     }
     c.out << writtenText(plan, newAddress) << "\n";

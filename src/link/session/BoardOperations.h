@@ -65,6 +65,12 @@ class BoardOperations {
     // The ring of the running exchange thread; nullptr while none serves one (the link is down or
     // was stopped): nothing is queued then, and a wait for the ring ends at once.
     void attachRing(RequestRing* ring) { ring_ = ring; }
+    // What the last ring held when its exchange had ended: the requests never completed.
+    void ringRetired(std::size_t pending) { pendingAtRetirement_ = pending; }
+    // Requests not completed: in the running ring, or left in the last one once it ended.
+    std::size_t pendingRequests() const {
+        return ring_ != nullptr ? ring_->pendingCount() : pendingAtRetirement_;
+    }
     bool connected() const { return ring_ != nullptr; }
     // For an action of the user: whether an exchange runs; when none does, says so once and
     // how to connect, since nothing the action queued would reach the board.
@@ -134,6 +140,7 @@ class BoardOperations {
     MessagePump& pump_;
     settings::ProgramSettings& settings_;
     RequestRing* ring_ = nullptr;
+    std::size_t pendingAtRetirement_ = 0;
     bool ringIdle_ = true;
 };
 

@@ -222,6 +222,7 @@ void Connection::settle() {
     // Each was told to stop and no longer reaches the port; it leaves within one poll or wait.
     for (const std::unique_ptr<Run>& run : retired_) {
         run->thread->join();
+        ops_.ringRetired(run->thread->ring().pendingCount());
     }
     retired_.clear();
 }
