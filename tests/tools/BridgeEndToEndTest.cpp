@@ -443,5 +443,32 @@ TEST_F(Bridge, OnALineOfAMasterAndASlaveEachBoardKeepsItsOwnValuesFieldsAndShape
     EXPECT_EQ(bridge.terminate(), 143);
 }
 
+TEST_F(Bridge, AtAStopQueuedCommandsAreDroppedAndNoneThatReachedTheBoardIsCalledRefused) {
+    MosquittoProcess broker({});
+    const fs::path boardLog = dir_ / "board.log";
+    // A pause after each frame: every press takes a while, so the stop finds many queued.
+    BoardProcess board({"--master", "--speed", "115200", "--line-timing", "--verbose"},
+                       boardLog.string());
+    Watched bridge = bridgeProcess(
+        board.devicePath(), {"--broker", "mqtt://127.0.0.1:" + std::to_string(broker.port())});
+    ASSERT_TRUE(bridge.saw("connected to the broker")) << bridge.text();
+    std::string lineName = board.devicePath().substr(5);
+    std::replace(lineName.begin(), lineName.end(), '/', '_');
+    const CommandRun flood = runCommand("yes PRESS | head -n 200 | mosquitto_pub -h 127.0.0.1 -p " +
+                                        std::to_string(broker.port()) + " -l -t 'horalux/" +
+                                        lineName + "/1/sync_time/set'");
+    ASSERT_EQ(flood.status, 0) << flood.output;
+    for (int done = 0; done < 3; ++done) {
+        ASSERT_NE(bridge.next("/set done"), "") << bridge.text();
+    }
+    EXPECT_EQ(bridge.terminate(), 143);
+    const std::string said = bridge.text();
+    EXPECT_EQ(occurrences(said, "did not take it"), 0U) << said;
+    const std::size_t writes = occurrences(fileText(boardLog), "request to 1: command 70 'p'");
+    EXPECT_LE(writes, occurrences(said, "/set done") + occurrences(said, "cut short by the stop"))
+        << said;
+    EXPECT_LT(occurrences(said, "/set done"), 200U);
+}
+
 }  // namespace
 }  // namespace horalux::test

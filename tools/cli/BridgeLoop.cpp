@@ -219,6 +219,10 @@ void Bridge::handleBroker() {
             " messages from the broker were dropped: they came faster than the boards take them");
     }
     for (BrokerInbox::Event& event : news) {
+        if (line_.stopping()) {
+            // Commands still queued at a stop are dropped unanswered: none was carried out.
+            return;
+        }
         if (event.kind == BrokerInbox::Event::Problem) {
             // Said again only when the cause changes, as keep-time tells a port it cannot open.
             if (event.text != toldProblem_) {
@@ -336,6 +340,12 @@ void Bridge::handleCommand(Board& board, const std::string& topic, const std::st
         }
         return done;
     });
+    if (line_.stopping()) {
+        // Cut short by the stop: it may have reached the board, so it is not called refused.
+        say(link::boardAddressText(board.address) + ": " + topic +
+            " was cut short by the stop; it may have reached the board");
+        return;
+    }
     if (!refusal.empty()) {
         refuse(board, topic, refusal);
         return;

@@ -51,6 +51,8 @@ class SessionKeptLine final : public KeptLine, private link::ExchangeEvents, pri
     Reading readClock(std::uint8_t address) override;
     void serve(std::uint32_t ms) override;
     bool lost() const override { return lost_; }
+    // Ctrl+C or SIGTERM came: the owner's waits end, and nothing more is to be started.
+    bool stopping() const { return stop_.load(); }
 
     // For an owner that asks more of the boards on the same line, between the keeper's requests.
     link::Session& session() { return session_; }
