@@ -435,9 +435,9 @@ TEST_F(Bridge, OnALineOfAMasterAndASlaveEachBoardKeepsItsOwnValuesFieldsAndShape
     for (const char* field : {"field_0", "field_1"}) {
         const std::string config =
             "homeassistant/text/horalux_" + lineName + "_1/" + field + "/config";
-        const std::size_t last = seen.rfind(config + " {");
-        ASSERT_NE(last, std::string::npos) << config << "\n" << seen;
-        EXPECT_EQ(configOf(seen.substr(last), config).value("max", 0), 4) << config;
+        const std::size_t newest = seen.rfind(config + " {");
+        ASSERT_NE(newest, std::string::npos) << config << "\n" << seen;
+        EXPECT_EQ(configOf(seen.substr(newest), config).value("max", 0), 4) << config;
         EXPECT_EQ(occurrences(seen, config + " (null)"), 0U) << config << " removed";
     }
     EXPECT_EQ(bridge.terminate(), 143);
