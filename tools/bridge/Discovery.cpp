@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "link/scan/BoardScan.h"
+#include "link/session/UserFieldPayload.h"
 #include "platform/PortNameText.h"
 
 namespace horalux::bridge {
@@ -11,8 +12,9 @@ namespace {
 
 using nlohmann::json;
 
-// The characters a user field can show, for the text entity's pattern.
-constexpr const char* kFieldPattern = "^[0-9 ._-]*$";
+// The characters a user field can show, for the text entity's pattern. The "-" is escaped: the
+// frontend compiles the pattern with the "v" flag, which refuses an unescaped one in a class.
+constexpr const char* kFieldPattern = R"(^[0-9 ._\-]*$)";
 
 struct Entity {
     std::string component;  // "sensor", "text", "button", "select"
@@ -63,7 +65,8 @@ std::vector<Entity> entitiesOf(const BoardShape& shape) {
             field = {{"name", "Поле " + std::to_string(i)},
                      {"mode", "text"},
                      {"min", 0},
-                     {"max", shape.fieldDigits[i]},
+                     // What the board shows back: each digit may carry its point.
+                     {"max", link::userFieldShownLength(shape.fieldDigits[i])},
                      {"pattern", kFieldPattern}};
         }
         out.push_back({"text", userFieldEntity(i), when(present, field)});

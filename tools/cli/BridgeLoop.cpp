@@ -192,7 +192,7 @@ void Bridge::refreshValues() {
             continue;
         }
         for (const auto& [topic, payload] :
-             bridge::stateMessages(bridge::boardValuesOf(board.data, board.extras), board.topics)) {
+             board.states.messages(bridge::boardValuesOf(board.data, board.extras), board.topics)) {
             publisher_.set(topic, payload);
         }
         if (!settings_.discoveryPrefix.empty()) {

@@ -91,6 +91,7 @@ class Bridge final : public LineWatcher {
         bool answered = false;  // its last look was answered
         std::optional<std::uint32_t> nextLookAt;
         std::optional<bridge::BoardShape> shapeSent;
+        bridge::BoardStates states;
     };
 
     void handleBroker();

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <set>
 
 #include "BridgeNames.h"
@@ -86,7 +87,16 @@ TEST(BridgeDiscovery, EveryConfigHoldsWhatItsComponentNeeds) {
     EXPECT_EQ(byKey["mode"].at("options"), json::array({"master", "slave"}));
     EXPECT_EQ(byKey["sync_time"].at("name"), "Синхронизировать время");
     EXPECT_EQ(byKey["sync_time"].at("command_topic"), "horalux/ttyUSB0/77/sync_time/set");
-    EXPECT_EQ(byKey["field_1"].at("max"), 6);
+    EXPECT_EQ(byKey["field_1"].at("max"), 12);
+    // Home Assistant's rule for a text state: no longer than max, matching the pattern. What a
+    // 4-digit field reads back as, every point lit or none, and what is typed into it.
+    const std::regex pattern(byKey["field_0"].at("pattern").get<std::string>());
+    const std::size_t max = byKey["field_0"].at("max").get<std::size_t>();
+    for (const std::string shown : {"1.2.3.4.", "7.5  ", "12.34", "-_  ", "    ", ".1.2.3"}) {
+        EXPECT_LE(shown.size(), max) << shown;
+        EXPECT_TRUE(std::regex_match(shown, pattern)) << shown;
+    }
+    EXPECT_FALSE(std::regex_match(std::string("12a"), pattern));
     EXPECT_EQ(byKey["field_1"].at("state_topic"), "horalux/ttyUSB0/77/field_1");
     EXPECT_EQ(byKey["field_1"].at("command_topic"), "horalux/ttyUSB0/77/field_1/set");
 }

@@ -2,6 +2,7 @@
 
 #include "BridgeCommands.h"
 #include "RetainedPublisher.h"
+#include "link/exchange/SegmentCode.h"
 #include "link/session/UserFieldPayload.h"
 #include "support/FakeTick.h"
 
@@ -46,7 +47,7 @@ TEST(RetainedPublisher, SendsOnlyChangesAtMostOnceASecondTheLatestWinning) {
     EXPECT_EQ(publisher.due(), Sent{});
 }
 
-TEST(UserFieldText, IsCheckedAsTheEditBoxLetsItIn) {
+TEST(UserFieldText, IsCheckedByThePositionsItTakesOnTheBoard) {
     struct Case {
         const char* text;
         std::size_t digits;
@@ -55,6 +56,11 @@ TEST(UserFieldText, IsCheckedAsTheEditBoxLetsItIn) {
     const Case cases[] = {
         {"12-4", 4, link::FieldTextFault::None},
         {"1.2.3.4.", 4, link::FieldTextFault::None},  // points take no digit
+        {"12.34", 4, link::FieldTextFault::None},
+        {".1234", 4, link::FieldTextFault::Length},   // a leading dot takes a position
+        {"1..234", 4, link::FieldTextFault::Length},  // so does a second dot
+        {"....", 4, link::FieldTextFault::None},
+        {".....", 4, link::FieldTextFault::Length},
         {"", 4, link::FieldTextFault::None},
         {" _- ", 4, link::FieldTextFault::None},
         {"12345", 4, link::FieldTextFault::Length},
@@ -65,7 +71,13 @@ TEST(UserFieldText, IsCheckedAsTheEditBoxLetsItIn) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(link::checkUserFieldText(c.text, c.digits), c.fault) << c.text;
+        // The count is the positions the text is sent in: nothing accepted is ever cut.
+        if (c.fault != link::FieldTextFault::Character) {
+            EXPECT_EQ(link::userFieldPositions(c.text), link::encodeFieldText(c.text).size())
+                << c.text;
+        }
     }
+    EXPECT_EQ(link::checkUserFieldText(std::string(1 << 20, '.'), 4), link::FieldTextFault::Length);
 }
 
 TEST(BridgeCommands, GoodCommandsMapToTheirOperationAndBadOnesAreRefusedWithAReason) {
