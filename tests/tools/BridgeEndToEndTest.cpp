@@ -164,7 +164,7 @@ TEST_F(Bridge, OverTlsWithAPasswordTheBoardAppearsWithItsValuesAndTakesGoodComma
     EXPECT_EQ(temperature["availability"].size(), 2U);
     const json field = configOf(sub.text(), ha + "text/" + id + "/field_0/config");
     EXPECT_EQ(field.value("command_topic", ""), base + "/field_0/set");
-    EXPECT_EQ(field.value("max", 0), 4);
+    EXPECT_EQ(field.value("max", 0), 8);  // four digits, each with its point
     const json button = configOf(sub.text(), ha + "button/" + id + "/sync_time/config");
     EXPECT_EQ(button.value("name", ""), "Синхронизировать время");
     const json mode = configOf(sub.text(), ha + "select/" + id + "/mode/config");
@@ -174,6 +174,10 @@ TEST_F(Bridge, OverTlsWithAPasswordTheBoardAppearsWithItsValuesAndTakesGoodComma
                     config->contains("device"))
             << config->dump();
     }
+
+    // Each topic once at start: the first connection is no reconnection.
+    EXPECT_EQ(occurrences(sub.text(), base + "/pressure 745\n"), 1U) << sub.text();
+    EXPECT_EQ(occurrences(sub.text(), ha + "text/" + id + "/field_2/config {"), 1U);
 
     // The board's values change: the main field's time is published as it moves on.
     const std::string first = sub.next(base + "/main_text ");

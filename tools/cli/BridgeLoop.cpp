@@ -6,6 +6,7 @@
 
 #include "BridgeCommands.h"
 #include "CliFormat.h"
+#include "config/RegisterMap.h"
 #include "link/exchange/Messages.h"
 #include "link/scan/BoardScan.h"
 #include "link/wire/Commands.h"
@@ -20,7 +21,8 @@ constexpr std::uint32_t kLookIntervalMs = 60000;
 // Every tenth look reads the registers again too: a sensor switched on or off at the board, or
 // a user field added, shows within ten minutes.
 constexpr unsigned kLooksPerRegisterRead = 10;
-constexpr std::uint32_t kRegistersWaitMs = 30000;
+// Commands held for a board not read yet; more are refused.
+constexpr std::size_t kMostHeldCommands = 100;
 constexpr std::uint32_t kReadWaitMs = 10000;
 constexpr std::uint32_t kLongestPauseS = 60;
 
@@ -133,29 +135,41 @@ bool Bridge::waitForRing(std::uint32_t limitMs) {
     return drained && !line_.lost() && line_.session().connection().running();
 }
 
-bool Bridge::look(Board& board) {
+bool Bridge::request(Board& board, const bridge::LookRequest& what) {
     link::Session& session = line_.session();
     const auto outcome = driver_.runOne(board.address, [&](std::uint8_t address) {
-        link::BoardOperations& ops = session.operations();
-        const link::boardset::BoardOutcome failed{
-            address, link::boardset::BoardOutcome::Failed, {}};
         failures_ = 0;
-        if (!board.registersRead || ++board.looksSinceRegisters >= kLooksPerRegisterRead) {
-            if (!ops.ReadAllRegisters() || !waitForRing(kRegistersWaitMs) || failures_ != 0) {
-                return failed;
-            }
+        if (what.kind == bridge::LookRequest::Clock) {
+            session.board().lock()->BoardClock.reset();
+        }
+        const bool answered = bridge::queueRequest(session.operations(), what) &&
+                              waitForRing(kReadWaitMs) && failures_ == 0;
+        return link::boardset::BoardOutcome{
+            address,
+            answered ? link::boardset::BoardOutcome::Done : link::boardset::BoardOutcome::Failed,
+            {}};
+    });
+    return outcome.state == link::boardset::BoardOutcome::Done;
+}
+
+bool Bridge::look(Board& board) {
+    const bool withRegisters =
+        !board.registersRead || ++board.looksSinceRegisters >= kLooksPerRegisterRead;
+    for (const bridge::LookRequest& what : bridge::lookRequests(withRegisters)) {
+        if (!request(board, what)) {
+            return false;
+        }
+        if (what.kind == bridge::LookRequest::Register && what.reg == config::kReadList.back()) {
             board.registersRead = true;
             board.looksSinceRegisters = 0;
         }
-        session.board().lock()->BoardClock.reset();
-        if (!ops.readClockAndFields() || !waitForRing(kReadWaitMs) || failures_ != 0) {
-            return failed;
+        // A command waits for one request at most, and what is read shows as it comes.
+        service();
+        if (!lineUp_ || line_.lost()) {
+            return false;
         }
-        return link::boardset::BoardOutcome{address, link::boardset::BoardOutcome::Done, {}};
-    });
-    if (outcome.state != link::boardset::BoardOutcome::Done) {
-        return false;
     }
+    link::Session& session = line_.session();
     board.data = session.board().snapshot(board.address);
     if (const auto own = link::boardOwnClock(board.data)) {
         board.extras.clockDifferenceS = boardAheadSeconds(*own, session.clock().now());
@@ -216,6 +230,7 @@ void Bridge::handleBroker() {
     for (BrokerInbox::Event& event : news) {
         if (event.kind == BrokerInbox::Event::Problem) {
             // Said again only when the cause changes, as keep-time tells a port it cannot open.
+            brokerUp_ = false;
             if (event.text != toldProblem_) {
                 say("the broker " + settings_.broker + ": " + event.text +
                     "; trying again with pauses growing to " + std::to_string(kLongestPauseS) +
@@ -226,6 +241,7 @@ void Bridge::handleBroker() {
             say((everConnected_ ? "reconnected to the broker " : "connected to the broker ") +
                 settings_.broker);
             everConnected_ = true;
+            brokerUp_ = true;
             toldProblem_.clear();
             client_.subscribe(settings_.prefix + "/" + bridge::topicSafeLineName(settings_.port) +
                               "/+/+/set");
@@ -233,7 +249,8 @@ void Bridge::handleBroker() {
                 // Every board has this entity: its retained configs tell the boards once bridged.
                 client_.subscribe(settings_.discoveryPrefix + "/sensor/+/main_text/config");
             }
-            // The broker may have lost what it kept: everything goes out again.
+            // Nothing went out while the broker was away; after a reconnection it may have lost
+            // what it kept: either way every topic's value goes out now, once.
             publisher_.reconnected();
         } else if (event.text.starts_with(settings_.discoveryPrefix + "/") &&
                    !settings_.discoveryPrefix.empty()) {
@@ -247,6 +264,14 @@ void Bridge::handleBroker() {
                     // It would run again at every reconnection.
                     refuse(board, event.text,
                            "a retained command is not taken; publish it without retain");
+                } else if (!board.registersRead) {
+                    // Its fields are not known yet: the command waits for the first look.
+                    if (board.held.size() < kMostHeldCommands) {
+                        board.held.emplace_back(event.text, event.payload);
+                    } else {
+                        refuse(board, event.text,
+                               "the board is still being read and has too many commands waiting");
+                    }
                 } else {
                     handleCommand(board, event.text, event.payload);
                 }
@@ -290,8 +315,10 @@ void Bridge::refuse(Board& board, const std::string& rawTopic, const std::string
 }
 
 void Bridge::handleCommand(Board& board, const std::string& topic, const std::string& payload) {
-    const bridge::Command command = bridge::commandOf(board.topics, topic, payload,
-                                                      bridge::boardShapeOf(board.data).fieldDigits);
+    // The field layout as read now: the first look may not have ended yet.
+    const bridge::Command command = bridge::commandOf(
+        board.topics, topic, payload,
+        bridge::boardShapeOf(line_.session().board().snapshot(board.address)).fieldDigits);
     if (const auto* refusal = std::get_if<bridge::Refusal>(&command)) {
         refuse(board, topic, refusal->text);
         return;
@@ -302,20 +329,14 @@ void Bridge::handleCommand(Board& board, const std::string& topic, const std::st
                    " is down; nothing was sent");
         return;
     }
-    link::BoardOperations& ops = line_.session().operations();
+    link::Session& session = line_.session();
+    link::BoardOperations& ops = session.operations();
     std::string refusal;
     driver_.runOne(board.address, [&](std::uint8_t address) {
-        const link::boardset::BoardOutcome done{address, link::boardset::BoardOutcome::Done, {}};
         failures_ = 0;
         bool queued = true;
         if (const auto* write = std::get_if<bridge::WriteUserField>(&command)) {
-            // The window writes every field in use with the texts it read: so does the bridge,
-            // with this board's own field layout.
-            if (!ops.readUserFields() || !waitForRing(kReadWaitMs) || failures_ != 0) {
-                refusal = "the board did not answer the user-field read; nothing was sent";
-                return link::boardset::BoardOutcome{address, link::boardset::BoardOutcome::Failed,
-                                                    refusal};
-            }
+            // Every field in use is written, the others with the texts last read.
             ops.writeUserField(write->index, write->text);
         } else if (std::holds_alternative<bridge::SyncTime>(command)) {
             ops.Sinkhr_date();
@@ -324,32 +345,72 @@ void Bridge::handleCommand(Board& board, const std::string& topic, const std::st
         } else {
             queued = false;
         }
-        if (!queued || !waitForRing(kReadWaitMs) || failures_ != 0) {
+        const bool taken = queued && waitForRing(kReadWaitMs) && failures_ == 0;
+        if (!taken) {
             refusal = "the board did not take it";
-            return link::boardset::BoardOutcome{address, link::boardset::BoardOutcome::Failed,
-                                                refusal};
         }
-        return done;
+        return link::boardset::BoardOutcome{
+            address,
+            taken ? link::boardset::BoardOutcome::Done : link::boardset::BoardOutcome::Failed,
+            refusal};
     });
     if (!refusal.empty()) {
         refuse(board, topic, refusal);
         return;
     }
-    if (const auto* mode = std::get_if<bridge::SetMode>(&command)) {
+    // What the board holds now is read back and published at once: one request.
+    bridge::LookRequest readBack{bridge::LookRequest::FieldValues, 0};
+    if (std::holds_alternative<bridge::SyncTime>(command)) {
+        readBack = {bridge::LookRequest::Clock, 0};
+    } else if (std::holds_alternative<bridge::SetMode>(command)) {
+        // Its status frames say it too, but a slave sends none.
         liveMaster_.reset();
-        board.data.BoardCopy.modeFlags = static_cast<std::uint8_t>(
-            mode->master ? board.data.BoardCopy.modeFlags | link::op::kMasterBit
-                         : board.data.BoardCopy.modeFlags & ~link::op::kMasterBit);
-        board.registersRead = false;
+        readBack = {bridge::LookRequest::Register, config::kModeFlagsRegister};
+    }
+    if (request(board, readBack)) {
+        board.data = session.board().snapshot(board.address);
+        if (const auto own = link::boardOwnClock(board.data);
+            own && readBack.kind == bridge::LookRequest::Clock) {
+            board.extras.clockDifferenceS = boardAheadSeconds(*own, session.clock().now());
+        }
     }
     changed_ = true;
     say(link::boardAddressText(board.address) + ": " + topic + " done");
-    // What the board holds now is read back and published at once.
-    board.nextLookAt = line_.session().tick().nowMs();
+}
+
+void Bridge::runHeld(Board& board) {
+    for (auto& [topic, payload] : std::exchange(board.held, {})) {
+        if (board.registersRead) {
+            handleCommand(board, topic, payload);
+        } else {
+            refuse(board, topic, "the board did not answer; nothing was sent");
+        }
+    }
+}
+
+void Bridge::publishDue() {
+    // Held while the broker is away: it gets every value once it is there.
+    if (!brokerUp_) {
+        return;
+    }
+    for (const bridge::Message& message : publisher_.due()) {
+        client_.publish(message.topic, message.payload, true);
+    }
+}
+
+void Bridge::service() {
+    handleBroker();
+    for (Board& board : boards_) {
+        if (board.registersRead && !board.held.empty()) {
+            runHeld(board);
+        }
+    }
+    refreshValues();
+    publishDue();
 }
 
 void Bridge::step() {
-    handleBroker();
+    service();
     if (lineUp_) {
         for (Board& board : boards_) {
             const std::uint32_t now = line_.session().tick().nowMs();
@@ -357,19 +418,18 @@ void Bridge::step() {
                 continue;
             }
             board.answered = look(board);
+            if (!board.registersRead) {
+                runHeld(board);
+            }
             changed_ = true;
             board.nextLookAt = line_.session().tick().nowMs() + kLookIntervalMs;
+            service();
             if (!lineUp_ || line_.lost()) {
                 break;
             }
         }
     }
-    refreshValues();
-    for (const bridge::Message& message : publisher_.due()) {
-        client_.publish(message.topic, message.payload, true);
-    }
 }
-
 void Bridge::finish() {
     for (const Board& board : boards_) {
         client_.publish(board.topics.availability(), "offline", true);

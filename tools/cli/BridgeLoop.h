@@ -15,6 +15,7 @@
 #include "Discovery.h"
 #include "KeepTime.h"
 #include "KeepTimeLine.h"
+#include "LookRequests.h"
 #include "MqttClient.h"
 #include "RetainedPublisher.h"
 #include "link/boardset/BoardDriver.h"
@@ -92,10 +93,20 @@ class Bridge final : public LineWatcher {
         std::optional<std::uint32_t> nextLookAt;
         std::optional<bridge::BoardShape> shapeSent;
         bridge::BoardStates states;
+        // Commands that came before the board's registers were first read: its fields are not
+        // known yet. They run once they are, or are refused when the board does not answer.
+        std::vector<std::pair<std::string, std::string>> held;
     };
 
+    // Between any two requests: what the broker sent (commands run at once), the values
+    // refreshed, what is due published.
+    void service();
     void handleBroker();
+    void runHeld(Board& board);
     void handleCommand(Board& board, const std::string& topic, const std::string& payload);
+    // One request of a look or a command's read-back to the board, waited for.
+    bool request(Board& board, const bridge::LookRequest& request);
+    void publishDue();
     // A discovery config of a board of this line that is no longer bridged: its entities go.
     void removeStranger(const std::string& topic, const std::string& payload);
     // Reads the board's registers (when not yet read), clock and user fields; whether it
