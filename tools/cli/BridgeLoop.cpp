@@ -6,6 +6,7 @@
 
 #include "BridgeCommands.h"
 #include "CliFormat.h"
+#include "Leftovers.h"
 #include "config/RegisterMap.h"
 #include "link/exchange/Messages.h"
 #include "link/scan/BoardScan.h"
@@ -66,12 +67,13 @@ Bridge::Bridge(const Settings& settings, SessionKeptLine& line, bridge::MqttClie
       publisher_(line.session().tick()),
       driver_(line.session().operations(), line.session().connection(),
               [this] { return !lineUp_ || line_.lost(); }),
-      statusTopic_(bridge::bridgeStatusTopic(settings.prefix, settings.port)) {
+      names_(bridge::lineNames(settings.prefix, settings.node, settings.stableName)),
+      statusTopic_(names_.statusTopic()) {
     for (const std::uint8_t address : settings_.addresses) {
         Board board;
         board.address = address;
-        board.topics = bridge::boardTopics(settings_.prefix, settings_.port, address);
-        board.device = {settings_.prefix, settings_.port, address, settings_.version};
+        board.topics = names_.board(address);
+        board.device = {names_, settings_.port, address, settings_.version};
         boards_.push_back(std::move(board));
     }
     publisher_.set(statusTopic_, "online");
@@ -212,8 +214,9 @@ void Bridge::refreshValues() {
         if (!settings_.discoveryPrefix.empty()) {
             const bridge::BoardShape shape = bridge::boardShapeOf(board.data);
             if (shape != board.shapeSent) {
-                publisher_.set(
-                    bridge::discoveryMessages(board.device, shape, settings_.discoveryPrefix));
+                const bridge::Message config =
+                    bridge::deviceConfig(board.device, shape, settings_.discoveryPrefix);
+                publisher_.set(config.topic, config.payload);
                 board.shapeSent = shape;
             }
         }
@@ -243,18 +246,22 @@ void Bridge::handleBroker() {
             everConnected_ = true;
             brokerUp_ = true;
             toldProblem_.clear();
-            client_.subscribe(settings_.prefix + "/" + bridge::topicSafeLineName(settings_.port) +
-                              "/+/+/set");
+            // The lines' statuses first: the broker sends what it keeps in the order subscribed,
+            // and a config is judged by its line's status.
+            client_.subscribe(settings_.prefix + "/" + names_.node + "/+/status");
+            client_.subscribe(names_.commandPattern());
             if (!settings_.discoveryPrefix.empty()) {
-                // Every board has this entity: its retained configs tell the boards once bridged.
-                client_.subscribe(settings_.discoveryPrefix + "/sensor/+/main_text/config");
+                client_.subscribe(bridge::deviceConfigPattern(settings_.discoveryPrefix));
+                client_.subscribe(bridge::earlierConfigPattern(settings_.discoveryPrefix));
             }
             // Nothing went out while the broker was away; after a reconnection it may have lost
             // what it kept: either way every topic's value goes out now, once.
             publisher_.reconnected();
         } else if (event.text.starts_with(settings_.discoveryPrefix + "/") &&
                    !settings_.discoveryPrefix.empty()) {
-            removeStranger(event.text, event.payload);
+            removeLeftover(event.text, event.payload);
+        } else if (event.text.ends_with("/status")) {
+            lineStatus_[event.text] = event.payload;
         } else {
             for (Board& board : boards_) {
                 if (!event.text.starts_with(board.topics.base + "/")) {
@@ -280,31 +287,37 @@ void Bridge::handleBroker() {
     }
 }
 
-void Bridge::removeStranger(const std::string& topic, const std::string& payload) {
-    // ".../sensor/horalux_LINE_ADDR/main_text/config"; an empty one is a removal already.
-    const std::string head = bridge::deviceId(settings_.port, 0);
-    const std::string ours = head.substr(0, head.size() - 1);
-    const std::size_t at = topic.find("/" + ours);
-    if (payload.empty() || at == std::string::npos) {
-        return;
+void Bridge::removeLeftover(const std::string& topic, const std::string& payload) {
+    const bridge::LineSeen line{names_, settings_.port, settings_.discoveryPrefix,
+                                settings_.addresses};
+    const bridge::Leftover leftover = bridge::leftoverOf(line, topic, payload);
+    const std::string& prefix = settings_.discoveryPrefix;
+    switch (leftover.kind) {
+        case bridge::Leftover::None:
+            return;
+        case bridge::Leftover::EarlierConfigs:
+            // The board is one device config now; its entity configs of before go.
+            for (const bridge::Message& m : bridge::earlierConfigRemovals(leftover.id, prefix)) {
+                client_.publish(m.topic, m.payload, true);
+            }
+            say("the entity configs of " + leftover.id + " (before device discovery) are removed");
+            return;
+        case bridge::Leftover::Board:
+            say(link::boardAddressText(leftover.address) +
+                " is bridged no more: its device is removed");
+            break;
+        case bridge::Leftover::OtherLine: {
+            const auto status = lineStatus_.find(leftover.statusTopic);
+            if (status != lineStatus_.end() && status->second == "online") {
+                return;  // its bridge runs
+            }
+            say(leftover.id + " of a line bridged no more (" +
+                platform::shownPortName(leftover.statusTopic) + " not online) is removed");
+            break;
+        }
     }
-    const std::size_t from = at + 1 + ours.size();
-    const std::size_t end = topic.find('/', from);
-    unsigned address = 0;
-    const auto [stop, ec] = std::from_chars(topic.data() + from, topic.data() + end, address);
-    if (ec != std::errc{} || stop != topic.data() + end || address > 254 ||
-        std::any_of(boards_.begin(), boards_.end(),
-                    [&](const Board& b) { return b.address == address; })) {
-        return;
-    }
-    const bridge::BoardDevice gone{settings_.prefix, settings_.port,
-                                   static_cast<std::uint8_t>(address), settings_.version};
-    for (const bridge::Message& message :
-         bridge::removalMessages(gone, settings_.discoveryPrefix)) {
-        client_.publish(message.topic, message.payload, true);
-    }
-    say(link::boardAddressText(static_cast<std::uint8_t>(address)) +
-        " is bridged no more: its entities are removed");
+    const bridge::Message removal = bridge::deviceRemoval(leftover.id, prefix);
+    client_.publish(removal.topic, removal.payload, true);
 }
 
 void Bridge::refuse(Board& board, const std::string& rawTopic, const std::string& why) {

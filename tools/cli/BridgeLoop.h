@@ -53,6 +53,8 @@ class Bridge final : public LineWatcher {
 
     struct Settings {
         std::string port;
+        std::string stableName;  // the line's name across restarts (see stableLineName)
+        std::string node;
         std::vector<std::uint8_t> addresses;
         std::string prefix;
         std::string discoveryPrefix;  // empty: no discovery
@@ -107,8 +109,9 @@ class Bridge final : public LineWatcher {
     // One request of a look or a command's read-back to the board, waited for.
     bool request(Board& board, const bridge::LookRequest& request);
     void publishDue();
-    // A discovery config of a board of this line that is no longer bridged: its entities go.
-    void removeStranger(const std::string& topic, const std::string& payload);
+    // A retained discovery config: what is left of boards and lines no longer bridged, and of
+    // earlier bridges' per-entity configs, goes.
+    void removeLeftover(const std::string& topic, const std::string& payload);
     // Reads the board's registers (when not yet read), clock and user fields; whether it
     // answered them all.
     bool look(Board& board);
@@ -126,7 +129,10 @@ class Bridge final : public LineWatcher {
     bridge::RetainedPublisher publisher_;
     link::boardset::BoardDriver driver_;
     std::vector<Board> boards_;
+    bridge::LineNames names_;
     std::string statusTopic_;
+    // The retained status of each line of this node, as the broker has it.
+    std::map<std::string, std::string> lineStatus_;
     bool lineUp_ = false;
     unsigned failures_ = 0;
     // Something the published values come from changed since they were last made.

@@ -81,7 +81,7 @@ TEST(UserFieldText, IsCheckedByThePositionsItTakesOnTheBoard) {
 }
 
 TEST(BridgeCommands, GoodCommandsMapToTheirOperationAndBadOnesAreRefusedWithAReason) {
-    const BoardTopics topics = boardTopics("horalux", "ttyUSB0", 77);
+    const BoardTopics topics = lineNames("horalux", "node", "ttyUSB0").board(77);
     const std::vector<std::uint8_t> digits{4, 2};
     auto run = [&](std::string_view entity, std::string_view payload) {
         return commandOf(topics, topics.command(entity), payload, digits);
@@ -138,7 +138,7 @@ TEST(BridgeCommands, GoodCommandsMapToTheirOperationAndBadOnesAreRefusedWithARea
     }
     // Another board's topic is not this board's command.
     EXPECT_TRUE(std::holds_alternative<Refusal>(
-        commandOf(topics, "horalux/ttyUSB0/7/mode/set", "master", digits)));
+        commandOf(topics, "horalux/node/ttyUSB0/7/mode/set", "master", digits)));
 }
 
 }  // namespace
