@@ -143,12 +143,14 @@ Message deviceConfig(const BoardDevice& device, const BoardShape& shape,
         // Named as the connection dialog lists the board, after its line.
         {"device",
          {{"identifiers", json::array({id})},
-          {"name", platform::shownPortName(device.port) + " " +
-                       link::boardAddressText(device.address)},
+          {"name",
+           platform::shownPortName(device.port) + " " + link::boardAddressText(device.address)},
           {"model", "Табло"},
           {"sw_version", device.version}}},
         {"origin",
-         {{"name", "horalux-cli bridge"}, {"sw_version", device.version}, {"support_url", kSupportUrl}}},
+         {{"name", "horalux-cli bridge"},
+          {"sw_version", device.version},
+          {"support_url", kSupportUrl}}},
         // Both must be online: the bridge running and the board answering.
         {"availability", json::array({json{{"topic", device.names.statusTopic()}},
                                       json{{"topic", topics.availability()}}})},

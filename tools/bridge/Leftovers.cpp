@@ -76,7 +76,8 @@ Leftover leftoverOf(const LineSeen& line, const std::string& topic, const std::s
         return std::find(line.addresses.begin(), line.addresses.end(), address) !=
                line.addresses.end();
     };
-    if (const auto id = levelBetween(topic, line.discoveryPrefix + "/sensor/", "/main_text/config")) {
+    if (const auto id =
+            levelBetween(topic, line.discoveryPrefix + "/sensor/", "/main_text/config")) {
         const std::string earlier = earlierDeviceId(line.port, 0);
         if (addressAfter(earlier.substr(0, earlier.size() - 1), *id)) {
             return {Leftover::EarlierConfigs, *id, 0, {}};

@@ -195,11 +195,10 @@ Problem bridgeArguments(ArgumentReader& args, CliOptions& options) {
             options.topicPrefix = *v;
         } else if (flag == "--node-id") {
             // It goes into topics, the client id and Home Assistant's ids as it is.
-            const bool plain = !v->empty() && v->size() <= 64 &&
-                               std::all_of(v->begin(), v->end(), [](char c) {
-                                   return std::isalnum(static_cast<unsigned char>(c)) != 0 ||
-                                          c == '-' || c == '_';
-                               });
+            const bool plain =
+                !v->empty() && v->size() <= 64 && std::all_of(v->begin(), v->end(), [](char c) {
+                    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '_';
+                });
             if (!plain) {
                 return "--node-id must be 1 to 64 letters, digits, '-' and '_', not " +
                        platform::quotedText(*v);

@@ -64,7 +64,8 @@ TEST(BoardValues, ABoardsValuesAreItsMeasuredNumbersWhileItsSensorIsOn) {
     // Before any status frame nothing is known: nothing at all, never 0.
     link::BoardData fresh;
     fresh.BoardCopy.displayFormats = data.BoardCopy.displayFormats;
-    EXPECT_TRUE(stateMessages(boardValuesOf(fresh, {}), lineNames("h", "node", "x").board(1)).empty());
+    EXPECT_TRUE(
+        stateMessages(boardValuesOf(fresh, {}), lineNames("h", "node", "x").board(1)).empty());
 }
 
 TEST(BoardValues, AReadingThatGoesAwayIsPublishedAsUnknownOnceAndANewOneAsItsNumber) {
@@ -92,11 +93,13 @@ TEST(BoardValues, AReadingThatGoesAwayIsPublishedAsUnknownOnceAndANewOneAsItsNum
     EXPECT_EQ(payloadOf(gone, "h/node/ttyUSB0/1/humidity"), "56");
 
     // Still gone: nothing more is said of it; back: its number.
-    EXPECT_EQ(payloadOf(states.messages(boardValuesOf(data, {}), topics), "h/node/ttyUSB0/1/pressure"),
-              std::nullopt);
+    EXPECT_EQ(
+        payloadOf(states.messages(boardValuesOf(data, {}), topics), "h/node/ttyUSB0/1/pressure"),
+        std::nullopt);
     data.Measured.pressureMmHg = 744;
-    EXPECT_EQ(payloadOf(states.messages(boardValuesOf(data, {}), topics), "h/node/ttyUSB0/1/pressure"),
-              "744");
+    EXPECT_EQ(
+        payloadOf(states.messages(boardValuesOf(data, {}), topics), "h/node/ttyUSB0/1/pressure"),
+        "744");
 
     // Every numeric state is a plain number: a sign, digits and at most one point.
     for (const auto& [topic, payload] : first) {
