@@ -246,6 +246,10 @@ TEST_F(Bridge, TheStateIsBackAfterTheBrokerRestartsAndTheBoardGoesOfflineWhilePu
         ASSERT_TRUE(sub.saw(base + "/temperature_1 21.5")) << sub.text() << bridge.text();
         EXPECT_TRUE(bridge.saw("_7 (before device discovery) are removed")) << bridge.text();
     }
+    // Sent with retain while the bridge runs: known as retained all the same, and refused.
+    publish(broker, base + "/field_1/set", "78", "-r");
+    EXPECT_TRUE(bridge.saw("field_1/set refused: a retained command")) << bridge.text();
+    publish(broker, base + "/field_1/set", "", "-r");
     // What the broker keeps soon has no config of board 7 any more (a retained one would come
     // at once; a second without one is the absence). The removal may still be on its way.
     CommandRun kept;

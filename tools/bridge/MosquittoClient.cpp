@@ -1,7 +1,9 @@
 #include "MosquittoClient.h"
 
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -36,8 +38,20 @@ std::string refusalText(int rc) {
         case 4:
             return "the broker refused the user name or password";
         case 5:
+        case MQTT_RC_NOT_AUTHORIZED:
             return "the broker refused the connection: not authorised (wrong user or password?)";
+        case MQTT_RC_BAD_USERNAME_OR_PASSWORD:
+            return "the broker refused the user name or password";
+        case MQTT_RC_CLIENTID_NOT_VALID:
+            return "the broker refused the client id";
+        case MQTT_RC_SERVER_UNAVAILABLE:
+        case MQTT_RC_SERVER_BUSY:
+            return "the broker is unavailable";
         default:
+            if (rc >= MQTT_RC_UNSPECIFIED) {
+                return std::string("the broker refused the connection: ") +
+                       mosquitto_reason_string(rc);
+            }
             return std::string("the broker refused the connection: ") +
                    mosquitto_connack_string(rc);
     }
@@ -68,7 +82,7 @@ std::string MosquittoClient::start(const Handlers& handlers) {
     mosquitto_message_callback_set(mosq_, &MosquittoClient::onMessage);
     mosquitto_publish_callback_set(mosq_, &MosquittoClient::onPublish);
     mosquitto_reconnect_delay_set(mosq_, kFirstPauseS, kLongestPauseS, true);
-    int rc = MOSQ_ERR_SUCCESS;
+    int rc = mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
     if (!broker_.user.empty()) {
         rc = mosquitto_username_pw_set(mosq_, broker_.user.c_str(), broker_.password.c_str());
     }
@@ -115,9 +129,27 @@ bool MosquittoClient::publish(const std::string& topic, const std::string& paylo
     return true;
 }
 
-bool MosquittoClient::subscribe(const std::string& pattern) {
-    return mosq_ != nullptr &&
-           mosquitto_subscribe(mosq_, nullptr, pattern.c_str(), kQos) == MOSQ_ERR_SUCCESS;
+bool MosquittoClient::subscribe(const std::string& pattern, bool keepRetainFlag) {
+    if (mosq_ == nullptr) {
+        return false;
+    }
+    if (v5_) {
+        return mosquitto_subscribe_v5(mosq_, nullptr, pattern.c_str(), kQos,
+                                      keepRetainFlag ? MQTT_SUB_OPT_RETAIN_AS_PUBLISHED : 0,
+                                      nullptr) == MOSQ_ERR_SUCCESS;
+    }
+    return mosquitto_subscribe(mosq_, nullptr, pattern.c_str(), kQos) == MOSQ_ERR_SUCCESS;
+}
+
+void MosquittoClient::poll() {
+    if (!started_ || !gaveUp_ || std::chrono::steady_clock::now() < againAt_) {
+        return;
+    }
+    gaveUp_ = false;
+    // Its thread has ended, or ends as soon as the callback returns.
+    mosquitto_loop_stop(mosq_, false);
+    mosquitto_reconnect_async(mosq_);
+    mosquitto_loop_start(mosq_);
 }
 
 void MosquittoClient::stop() {
@@ -135,16 +167,32 @@ void MosquittoClient::stop() {
     mosquitto_loop_stop(mosq_, true);
 }
 
-void MosquittoClient::onConnect(mosquitto*, void* self, int rc) {
+void MosquittoClient::onConnect(mosquitto* m, void* self, int rc) {
     auto& client = *static_cast<MosquittoClient*>(self);
+    if (client.v5_ && (rc == MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION || rc == 1)) {
+        // A 3.1.1 broker: the next try, the client's own, speaks its version.
+        client.v5_ = false;
+        client.refused_ = true;
+        mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+        return;
+    }
     if (rc == 0) {
         client.up_ = true;
+        client.pauseS_ = kFirstPauseS;
         if (client.handlers_.connected) {
             client.handlers_.connected();
         }
     } else {
         // The broker hangs up after a refusal: that is no news of its own.
         client.refused_ = true;
+        if (client.v5_) {
+            // The library takes an MQTT 5 refusal for final and ends its thread; the pauses
+            // are the same as after any other failure.
+            const unsigned pause = client.pauseS_;
+            client.againAt_ = std::chrono::steady_clock::now() + std::chrono::seconds(pause);
+            client.pauseS_ = std::min(pause * 2, kLongestPauseS);
+            client.gaveUp_ = true;
+        }
         if (client.handlers_.disconnected) {
             client.handlers_.disconnected(refusalText(rc));
         }

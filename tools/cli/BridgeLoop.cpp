@@ -248,18 +248,23 @@ void Bridge::handleBroker() {
             toldProblem_.clear();
             // The lines' statuses first: the broker sends what it keeps in the order subscribed,
             // and a config is judged by its line's status.
-            client_.subscribe(settings_.prefix + "/" + names_.node + "/+/status");
-            client_.subscribe(names_.commandPattern());
+            client_.subscribe(settings_.prefix + "/" + names_.node + "/+/status", false);
+            // A command published with retain is known as such whenever it comes (MQTT 5).
+            client_.subscribe(names_.commandPattern(), true);
             if (!settings_.discoveryPrefix.empty()) {
-                client_.subscribe(bridge::deviceConfigPattern(settings_.discoveryPrefix));
-                client_.subscribe(bridge::earlierConfigPattern(settings_.discoveryPrefix));
+                // Judged are the configs kept from before only, not those of a bridge starting
+                // now (its config may come before its status).
+                client_.subscribe(bridge::deviceConfigPattern(settings_.discoveryPrefix), false);
+                client_.subscribe(bridge::earlierConfigPattern(settings_.discoveryPrefix), false);
             }
             // Nothing went out while the broker was away; after a reconnection it may have lost
             // what it kept: either way every topic's value goes out now, once.
             publisher_.reconnected();
         } else if (event.text.starts_with(settings_.discoveryPrefix + "/") &&
                    !settings_.discoveryPrefix.empty()) {
-            removeLeftover(event.text, event.payload);
+            if (event.retained) {
+                removeLeftover(event.text, event.payload);
+            }
         } else if (event.text.ends_with("/status")) {
             lineStatus_[event.text] = event.payload;
         } else {
@@ -268,7 +273,7 @@ void Bridge::handleBroker() {
                     continue;
                 }
                 if (event.retained) {
-                    // It would run again at every reconnection.
+                    // It would run again at every reconnection and every restart.
                     refuse(board, event.text,
                            "a retained command is not taken; publish it without retain");
                 } else if (!board.registersRead) {
@@ -412,6 +417,7 @@ void Bridge::publishDue() {
 }
 
 void Bridge::service() {
+    client_.poll();
     handleBroker();
     for (Board& board : boards_) {
         if (board.registersRead && !board.held.empty()) {
