@@ -276,7 +276,8 @@ void Bridge::handleBroker() {
                     // It would run again at every reconnection and every restart.
                     refuse(board, event.text,
                            "a retained command is not taken; publish it without retain");
-                } else if (!board.registersRead) {
+                } else if (!board.registersRead &&
+                           event.text.find("/field_") != std::string::npos) {
                     // Its fields are not known yet: the command waits for the first look.
                     if (board.held.size() < kMostHeldCommands) {
                         board.held.emplace_back(event.text, event.payload);
@@ -387,6 +388,12 @@ void Bridge::handleCommand(Board& board, const std::string& topic, const std::st
     }
     if (request(board, readBack)) {
         board.data = session.board().snapshot(board.address);
+        if (readBack.kind == bridge::LookRequest::Register && !board.registersRead) {
+            // The other values wait for the first look to end; the mode is known now.
+            const bool master = (board.data.BoardCopy.modeFlags & link::op::kMasterBit) != 0;
+            board.extras.master = master;
+            publisher_.set(board.topics.state("mode"), master ? "master" : "slave");
+        }
         if (const auto own = link::boardOwnClock(board.data);
             own && readBack.kind == bridge::LookRequest::Clock) {
             board.extras.clockDifferenceS = boardAheadSeconds(*own, session.clock().now());

@@ -95,8 +95,8 @@ class Bridge final : public LineWatcher {
         std::optional<std::uint32_t> nextLookAt;
         std::optional<bridge::BoardShape> shapeSent;
         bridge::BoardStates states;
-        // Commands that came before the board's registers were first read: its fields are not
-        // known yet. They run once they are, or are refused when the board does not answer.
+        // Field commands that came before the board's registers were first read: its fields are
+        // not known yet. They run once they are, or are refused when the board does not answer.
         std::vector<std::pair<std::string, std::string>> held;
     };
 
