@@ -380,6 +380,25 @@ TEST_F(Bridge, TwoHostsWithTheSameLineNameKeepTwoDevicesAndARenamedLinesDeviceIs
     EXPECT_EQ(hall.terminate(), 143);
 }
 
+TEST_F(Bridge, ABrokerWhoseCertificateIsNotTrustedIsSaidSoAndTriedAgain) {
+    MosquittoProcess broker({.user = {}, .password = {}, .tls = true});
+    BoardProcess board({"--speed", "115200"});
+    // The system's authorities do not know the test's CA.
+    Watched bridge = bridgeProcess(
+        board.devicePath(), {"--broker", "mqtts://127.0.0.1:" + std::to_string(broker.tlsPort())});
+    EXPECT_TRUE(bridge.saw(": cannot connect (the broker's certificate is not trusted (subject "))
+        << bridge.text();
+    const auto start = std::chrono::steady_clock::now();
+    while (broker.logCount("New connection from") < 3 &&
+           std::chrono::steady_clock::now() - start < std::chrono::milliseconds(kDeadlineMs)) {
+        ::usleep(20000);
+    }
+    // Its own check and the client's, then the client's again after a pause.
+    EXPECT_GE(broker.logCount("New connection from"), 3U);
+    EXPECT_EQ(occurrences(bridge.text(), "not trusted"), 1U) << bridge.text();
+    EXPECT_EQ(bridge.terminate(), 143);
+}
+
 TEST_F(Bridge, ABrokerNeverReachedIsSaidSoNotLost) {
     BoardProcess board({"--speed", "115200"});
     // A port number held for UDP, where nothing listens for TCP: every connection is refused.

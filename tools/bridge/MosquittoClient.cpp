@@ -11,6 +11,8 @@
 #include <thread>
 #include <utility>
 
+#include "BrokerTlsCheck.h"
+
 namespace horalux::bridge {
 namespace {
 
@@ -81,6 +83,7 @@ std::string MosquittoClient::start(const Handlers& handlers) {
     mosquitto_disconnect_callback_set(mosq_, &MosquittoClient::onDisconnect);
     mosquitto_message_callback_set(mosq_, &MosquittoClient::onMessage);
     mosquitto_publish_callback_set(mosq_, &MosquittoClient::onPublish);
+    mosquitto_log_callback_set(mosq_, &MosquittoClient::onLog);
     mosquitto_reconnect_delay_set(mosq_, kFirstPauseS, kLongestPauseS, true);
     int rc = mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
     if (!broker_.user.empty()) {
@@ -109,11 +112,27 @@ std::string MosquittoClient::start(const Handlers& handlers) {
     started_ = true;
     // A broker not there yet is no reason to give up: the client's thread tries again.
     rc = mosquitto_connect_async(mosq_, broker_.host.c_str(), broker_.port, kKeepAliveS);
-    if (rc != MOSQ_ERR_SUCCESS && handlers_.disconnected) {
-        handlers_.disconnected(rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno))
-                                                    : std::string(mosquitto_strerror(rc)));
+    if (rc != MOSQ_ERR_SUCCESS) {
+        connectFailed(rc);
     }
     return {};
+}
+
+void MosquittoClient::connectFailed(int rc) {
+    std::string why = rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno))
+                                           : std::string(mosquitto_strerror(rc));
+    if (rc == MOSQ_ERR_TLS) {
+        // Told once per try: the library both logs it and may return it.
+        if (tlsTold_.exchange(true)) {
+            return;
+        }
+        why = "cannot connect (" + brokerTlsProblem(broker_, why) + ")";
+        // The library's thread gives up after its own try too.
+        giveUpFor();
+    }
+    if (handlers_.disconnected) {
+        handlers_.disconnected(why);
+    }
 }
 
 bool MosquittoClient::publish(const std::string& topic, const std::string& payload, bool retain) {
@@ -141,6 +160,14 @@ bool MosquittoClient::subscribe(const std::string& pattern, bool keepRetainFlag)
     return mosquitto_subscribe(mosq_, nullptr, pattern.c_str(), kQos) == MOSQ_ERR_SUCCESS;
 }
 
+void MosquittoClient::giveUpFor() {
+    // The pauses are the same as after any other failure.
+    const unsigned pause = pauseS_;
+    againAt_ = std::chrono::steady_clock::now() + std::chrono::seconds(pause);
+    pauseS_ = std::min(pause * 2, kLongestPauseS);
+    gaveUp_ = true;
+}
+
 void MosquittoClient::poll() {
     if (!started_ || !gaveUp_ || std::chrono::steady_clock::now() < againAt_) {
         return;
@@ -148,8 +175,12 @@ void MosquittoClient::poll() {
     gaveUp_ = false;
     // Its thread has ended, or ends as soon as the callback returns.
     mosquitto_loop_stop(mosq_, false);
-    mosquitto_reconnect_async(mosq_);
+    tlsTold_ = false;
+    const int rc = mosquitto_reconnect_async(mosq_);
     mosquitto_loop_start(mosq_);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        connectFailed(rc);
+    }
 }
 
 void MosquittoClient::stop() {
@@ -186,12 +217,8 @@ void MosquittoClient::onConnect(mosquitto* m, void* self, int rc) {
         // The broker hangs up after a refusal: that is no news of its own.
         client.refused_ = true;
         if (client.v5_) {
-            // The library takes an MQTT 5 refusal for final and ends its thread; the pauses
-            // are the same as after any other failure.
-            const unsigned pause = client.pauseS_;
-            client.againAt_ = std::chrono::steady_clock::now() + std::chrono::seconds(pause);
-            client.pauseS_ = std::min(pause * 2, kLongestPauseS);
-            client.gaveUp_ = true;
+            // The library takes an MQTT 5 refusal for final and ends its thread.
+            client.giveUpFor();
         }
         if (client.handlers_.disconnected) {
             client.handlers_.disconnected(refusalText(rc));
@@ -204,9 +231,30 @@ void MosquittoClient::onDisconnect(mosquitto*, void* self, int rc) {
     // 0: our own disconnect.
     // A connection never made is not lost: the broker was not reached.
     const bool wasUp = std::exchange(client.up_, false);
+    if (rc == MOSQ_ERR_TLS) {
+        // The library ends its thread after a TLS failure, as after a refusal.
+        client.giveUpFor();
+    }
     if (rc != 0 && !std::exchange(client.refused_, false) && client.handlers_.disconnected) {
+        std::string why = mosquitto_strerror(rc);
+        if (rc == MOSQ_ERR_TLS && !wasUp) {
+            why = brokerTlsProblem(client.broker_, why);
+        } else if (!wasUp && (rc == MOSQ_ERR_KEEPALIVE || rc == MOSQ_ERR_UNKNOWN)) {
+            // Connected, and no answer to the login.
+            why = "no answer from the broker";
+        }
         client.handlers_.disconnected((wasUp ? "the connection was lost (" : "cannot connect (") +
-                                      std::string(mosquitto_strerror(rc)) + ")");
+                                      why + ")");
+    }
+}
+
+void MosquittoClient::onLog(mosquitto*, void* self, int level, const char* text) {
+    // A failed handshake in the library's thread ends it without a disconnect callback; its
+    // log line is the only news of it.
+    auto& client = *static_cast<MosquittoClient*>(self);
+    if (level == MOSQ_LOG_ERR && text != nullptr &&
+        std::string_view(text).starts_with("OpenSSL Error") && !client.up_) {
+        client.connectFailed(MOSQ_ERR_TLS);
     }
 }
 

@@ -30,8 +30,13 @@ class MosquittoClient final : public MqttClient {
     void stop() override;
 
   private:
+    // The library's thread ends: poll() starts it again after the pause.
+    void giveUpFor();
+    // A connection that could not even be started: told, with a TLS failure's cause.
+    void connectFailed(int rc);
     static void onConnect(mosquitto* m, void* self, int rc);
     static void onDisconnect(mosquitto* m, void* self, int rc);
+    static void onLog(mosquitto* m, void* self, int level, const char* text);
     static void onPublish(mosquitto* m, void* self, int mid);
     static void onMessage(mosquitto* m, void* self, const mosquitto_message* message);
 
@@ -45,6 +50,7 @@ class MosquittoClient final : public MqttClient {
     std::atomic<bool> v5_{true};
     // The library's thread ends after a refusal under MQTT 5: poll() starts it again then.
     std::atomic<bool> gaveUp_{false};
+    std::atomic<bool> tlsTold_{false};  // this try's TLS failure
     std::atomic<unsigned> pauseS_{1};
     std::chrono::steady_clock::time_point againAt_;  // written before gaveUp_ is set
 };
