@@ -137,15 +137,18 @@ bool Bridge::waitForRing(std::uint32_t limitMs) {
     return drained && !line_.lost() && line_.session().connection().running();
 }
 
-bool Bridge::request(Board& board, const bridge::LookRequest& what) {
+bool Bridge::request(Board& board, std::span<const bridge::LookRequest> batch) {
     link::Session& session = line_.session();
     const auto outcome = driver_.runOne(board.address, [&](std::uint8_t address) {
         failures_ = 0;
-        if (what.kind == bridge::LookRequest::Clock) {
-            session.board().lock()->BoardClock.reset();
+        bool queued = true;
+        for (const bridge::LookRequest& what : batch) {
+            if (what.kind == bridge::LookRequest::Clock) {
+                session.board().lock()->BoardClock.reset();
+            }
+            queued = queued && bridge::queueRequest(session.operations(), what);
         }
-        const bool answered = bridge::queueRequest(session.operations(), what) &&
-                              waitForRing(kReadWaitMs) && failures_ == 0;
+        const bool answered = queued && waitForRing(kReadWaitMs) && failures_ == 0;
         return link::boardset::BoardOutcome{
             address,
             answered ? link::boardset::BoardOutcome::Done : link::boardset::BoardOutcome::Failed,
@@ -157,15 +160,16 @@ bool Bridge::request(Board& board, const bridge::LookRequest& what) {
 bool Bridge::look(Board& board) {
     const bool withRegisters =
         !board.registersRead || ++board.looksSinceRegisters >= kLooksPerRegisterRead;
-    for (const bridge::LookRequest& what : bridge::lookRequests(withRegisters)) {
-        if (!request(board, what)) {
+    for (const auto& batch : bridge::lookBatches(withRegisters, settings_.speed)) {
+        if (!request(board, batch)) {
             return false;
         }
-        if (what.kind == bridge::LookRequest::Register && what.reg == config::kReadList.back()) {
+        if (batch.back().kind == bridge::LookRequest::Register &&
+            batch.back().reg == config::kReadList.back()) {
             board.registersRead = true;
             board.looksSinceRegisters = 0;
         }
-        // A command waits for one request at most, and what is read shows as it comes.
+        // A command waits for one batch at most, and what is read shows as it comes.
         service();
         if (!lineUp_ || line_.lost()) {
             return false;
@@ -386,7 +390,7 @@ void Bridge::handleCommand(Board& board, const std::string& topic, const std::st
         liveMaster_.reset();
         readBack = {bridge::LookRequest::Register, config::kModeFlagsRegister};
     }
-    if (request(board, readBack)) {
+    if (request(board, std::span(&readBack, 1))) {
         board.data = session.board().snapshot(board.address);
         if (readBack.kind == bridge::LookRequest::Register && !board.registersRead) {
             // The other values wait for the first look to end; the mode is known now.

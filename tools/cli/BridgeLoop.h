@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,6 +54,7 @@ class Bridge final : public LineWatcher {
 
     struct Settings {
         std::string port;
+        std::uint32_t speed = 9600;
         std::string stableName;  // the line's name across restarts (see stableLineName)
         std::string node;
         std::vector<std::uint8_t> addresses;
@@ -106,8 +108,8 @@ class Bridge final : public LineWatcher {
     void handleBroker();
     void runHeld(Board& board);
     void handleCommand(Board& board, const std::string& topic, const std::string& payload);
-    // One request of a look or a command's read-back to the board, waited for.
-    bool request(Board& board, const bridge::LookRequest& request);
+    // A batch of a look's requests or a command's read-back to the board, waited for.
+    bool request(Board& board, std::span<const bridge::LookRequest> batch);
     void publishDue();
     // A retained discovery config: what is left of boards and lines no longer bridged, and of
     // earlier bridges' per-entity configs, goes.

@@ -119,6 +119,7 @@ int bridge(CommandContext& c) {
     BrokerInbox inbox;
     Bridge::Settings settings;
     settings.port = o.port;
+    settings.speed = o.speed;
     settings.stableName = stableName;
     settings.node = node;
     settings.addresses = o.addresses.empty() ? std::vector<std::uint8_t>{o.address} : o.addresses;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "BridgeCommands.h"
+#include "LookRequests.h"
 #include "RetainedPublisher.h"
+#include "config/RegisterMap.h"
 #include "link/exchange/SegmentCode.h"
 #include "link/session/UserFieldPayload.h"
 #include "support/FakeTick.h"
@@ -78,6 +80,34 @@ TEST(UserFieldText, IsCheckedByThePositionsItTakesOnTheBoard) {
         }
     }
     EXPECT_EQ(link::checkUserFieldText(std::string(1 << 20, '.'), 4), link::FieldTextFault::Length);
+}
+
+TEST(LookBatches, ALookIsEveryRegisterInOrderInBatchesOfAboutASecondThenClockAndFields) {
+    struct Case {
+        std::uint32_t speed;
+        bool withRegisters;
+        std::size_t largestRegisterBatch;
+    };
+    const Case cases[] = {{9600, true, 4}, {115200, true, 48}, {1200, true, 1}, {9600, false, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.speed);
+        const auto batches = lookBatches(c.withRegisters, c.speed);
+        std::vector<LookRequest> all;
+        std::size_t largest = 0;
+        for (const auto& batch : batches) {
+            ASSERT_FALSE(batch.empty());
+            if (batch.front().kind == LookRequest::Register) {
+                largest = std::max(largest, batch.size());
+            }
+            all.insert(all.end(), batch.begin(), batch.end());
+        }
+        EXPECT_EQ(all, lookRequests(c.withRegisters));
+        EXPECT_EQ(largest, c.largestRegisterBatch);
+        // The clock and the fields go last, together, after every register has been read.
+        EXPECT_EQ(batches.back(), (std::vector<LookRequest>{{LookRequest::Clock, 0},
+                                                            {LookRequest::FieldValues, 0}}));
+    }
+    EXPECT_EQ(lookRequests(true).size(), config::kReadList.size() + 2);
 }
 
 TEST(BridgeCommands, GoodCommandsMapToTheirOperationAndBadOnesAreRefusedWithAReason) {
