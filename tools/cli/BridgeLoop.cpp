@@ -29,36 +29,8 @@ constexpr std::uint32_t kLongestPauseS = 60;
 
 }  // namespace
 
-bridge::MqttClient::Handlers BrokerInbox::handlers() {
-    bridge::MqttClient::Handlers h;
-    h.connected = [this] {
-        const std::lock_guard lock(mutex_);
-        news_.push_back({Event::Connected, {}, {}});
-    };
-    h.disconnected = [this](const std::string& why) {
-        const std::lock_guard lock(mutex_);
-        news_.push_back({Event::Problem, why, {}});
-    };
-    h.message = [this](const std::string& topic, const std::string& payload, bool retained) {
-        const std::lock_guard lock(mutex_);
-        // A flood of commands is not kept without end while the boards are busy.
-        if (news_.size() >= kMostHeldNews) {
-            ++dropped_;
-            return;
-        }
-        news_.push_back({Event::Message, topic, payload, retained});
-    };
-    return h;
-}
-
-std::vector<BrokerInbox::Event> BrokerInbox::take(std::size_t& dropped) {
-    const std::lock_guard lock(mutex_);
-    dropped = std::exchange(dropped_, 0);
-    return std::exchange(news_, {});
-}
-
 Bridge::Bridge(const Settings& settings, SessionKeptLine& line, bridge::MqttClient& client,
-               BrokerInbox& inbox, std::ostream& err)
+               bridge::BrokerInbox& inbox, std::ostream& err)
     : settings_(settings),
       line_(line),
       client_(client),
@@ -229,13 +201,13 @@ void Bridge::refreshValues() {
 
 void Bridge::handleBroker() {
     std::size_t dropped = 0;
-    std::vector<BrokerInbox::Event> news = inbox_.take(dropped);
+    std::vector<bridge::BrokerInbox::Event> news = inbox_.take(dropped);
     if (dropped > 0) {
         say(std::to_string(dropped) +
             " messages from the broker were dropped: they came faster than the boards take them");
     }
-    for (BrokerInbox::Event& event : news) {
-        if (event.kind == BrokerInbox::Event::Problem) {
+    for (bridge::BrokerInbox::Event& event : news) {
+        if (event.kind == bridge::BrokerInbox::Event::Problem) {
             // Said again only when the cause changes, as keep-time tells a port it cannot open.
             brokerUp_ = false;
             if (event.text != toldProblem_) {
@@ -244,7 +216,7 @@ void Bridge::handleBroker() {
                     " s");
                 toldProblem_ = event.text;
             }
-        } else if (event.kind == BrokerInbox::Event::Connected) {
+        } else if (event.kind == bridge::BrokerInbox::Event::Connected) {
             say((everConnected_ ? "reconnected to the broker " : "connected to the broker ") +
                 settings_.broker);
             everConnected_ = true;

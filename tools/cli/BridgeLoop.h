@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "BoardValues.h"
+#include "BrokerInbox.h"
 #include "CliOptions.h"
 #include "Discovery.h"
 #include "KeepTime.h"
@@ -22,27 +23,6 @@
 #include "link/boardset/BoardDriver.h"
 
 namespace horalux::cli {
-
-// What the MQTT client's thread hands to the main side; the session is touched there only.
-class BrokerInbox {
-  public:
-    struct Event {
-        enum Kind { Connected, Problem, Message } kind;
-        std::string text;  // the problem, or the message's topic
-        std::string payload;
-        bool retained = false;
-    };
-    bridge::MqttClient::Handlers handlers();
-    // What came since the last call, in order; `dropped` the messages left out since.
-    std::vector<Event> take(std::size_t& dropped);
-
-  private:
-    static constexpr std::size_t kMostHeldNews = 1000;
-
-    std::mutex mutex_;
-    std::vector<Event> news_;
-    std::size_t dropped_ = 0;
-};
 
 // The bridge's main side: the boards of one line between their session and the broker. Its
 // step runs between the line's waits, on the main thread.
@@ -65,7 +45,7 @@ class Bridge final : public LineWatcher {
     };
 
     Bridge(const Settings& settings, SessionKeptLine& line, bridge::MqttClient& client,
-           BrokerInbox& inbox, std::ostream& err);
+           bridge::BrokerInbox& inbox, std::ostream& err);
     ~Bridge() override;
     Bridge(const Bridge&) = delete;
     Bridge& operator=(const Bridge&) = delete;
@@ -126,7 +106,7 @@ class Bridge final : public LineWatcher {
     Settings settings_;
     SessionKeptLine& line_;
     bridge::MqttClient& client_;
-    BrokerInbox& inbox_;
+    bridge::BrokerInbox& inbox_;
     std::ostream& err_;
     bridge::RetainedPublisher publisher_;
     link::boardset::BoardDriver driver_;

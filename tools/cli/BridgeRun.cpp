@@ -116,7 +116,7 @@ int bridge(CommandContext& c) {
     platform::MachineClock clock;
     SessionKeptLine line(o, c.err, c.interrupted, {.tick = &tick, .clock = &clock});
     bridge::MosquittoClient client(broker);
-    BrokerInbox inbox;
+    bridge::BrokerInbox inbox;
     Bridge::Settings settings;
     settings.port = o.port;
     settings.speed = o.speed;
