@@ -310,8 +310,13 @@ TEST_F(Bridge, ALineOfBoardsGetsADeviceEachTheStatusValuesGoToTheMasterAndClocks
     std::string lineName = board.devicePath().substr(5);
     std::replace(lineName.begin(), lineName.end(), '/', '_');
     const std::string topicLine = "horalux/testnode/" + lineName;
+    // A field command for board 2 while the boards are first read: it waits for the board's
+    // field layout and is not lost.
+    ASSERT_TRUE(sub.saw(topicLine + "/status online")) << sub.text();
+    publish(broker, topicLine + "/2/field_0/set", "9.9");
+    EXPECT_TRUE(sub.saw(topicLine + "/2/field_0 9.9")) << sub.text() << bridge.text();
     for (const std::string part :
-         {"/1/temperature_1 21", "/1/mode master", "/2/mode slave", "/2/field_0 12.34",
+         {"/1/temperature_1 21", "/1/mode master", "/2/mode slave", "/1/field_0 12.34",
           "/1/availability online", "/2/availability online"}) {
         EXPECT_TRUE(sub.saw(topicLine + part)) << part << "\n" << sub.text();
     }
