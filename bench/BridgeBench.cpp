@@ -29,10 +29,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-pid_t startBridge(const std::string& device, std::uint16_t brokerPort) {
-    return horalux::bench::startQuietly({HORALUX_CLI_PATH, "--port", device, "--speed", "115200",
-                                         "--delay", "0", "bridge", "--broker",
-                                         "mqtt://127.0.0.1:" + std::to_string(brokerPort)});
+pid_t startBridge(const std::string& device, std::uint16_t brokerPort,
+                  const std::string& speed = "115200") {
+    return horalux::bench::startQuietly(
+        {HORALUX_CLI_PATH, "--port", device, "--speed", speed, "--delay", "0", "bridge", "--broker",
+         "mqtt://127.0.0.1:" + std::to_string(brokerPort), "--node-id", "bench"});
 }
 
 // Ends the bridge; its user and system time in seconds.
@@ -85,7 +86,7 @@ void BridgeStatusFrameToBroker(benchmark::State& state) {
     settings.port = broker.port();
     horalux::bridge::MosquittoClient subscriber(settings);
     horalux::bridge::MqttClient::Handlers handlers;
-    handlers.connected = [&] { subscriber.subscribe("horalux/+/1/main_text"); };
+    handlers.connected = [&] { subscriber.subscribe("horalux/bench/+/1/main_text", false); };
     handlers.message = [&](const std::string&, const std::string&, bool) {
         const std::lock_guard lock(mutex);
         arrivals.push_back(Clock::now());
@@ -164,8 +165,87 @@ void BridgeStatusFrameToBroker(benchmark::State& state) {
     }
 }
 
+// What a user of Home Assistant waits for at 9600 bit/s, every byte taking its wire time: from
+// the bridge's start to its status online, and from a command to its state read back (the mode
+// select, then a user field), while the board's registers are still being read and after.
+void BridgeAnswersAt9600(benchmark::State& state) {
+    horalux::test::MosquittoProcess broker({});
+    horalux::test::BoardProcess board({"--master", "--line-timing", "--speed", "9600"});
+    const std::string device = board.devicePath();
+
+    std::mutex mutex;
+    std::vector<std::pair<std::string, Clock::time_point>> heard;  // "topic payload", when
+    horalux::bridge::BrokerSettings settings;
+    settings.host = "127.0.0.1";
+    settings.port = broker.port();
+    horalux::bridge::MosquittoClient client(settings);
+    horalux::bridge::MqttClient::Handlers handlers;
+    handlers.connected = [&] { client.subscribe("horalux/bench/#", false); };
+    handlers.message = [&](const std::string& topic, const std::string& payload, bool retained) {
+        if (!retained) {
+            const std::lock_guard lock(mutex);
+            heard.emplace_back(topic + " " + payload, Clock::now());
+        }
+    };
+    client.start(handlers);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+    // When a message ending in `part` came after `from`; waits up to a minute.
+    auto when = [&](const std::string& part, Clock::time_point from) {
+        const auto limit = Clock::now() + std::chrono::seconds(60);
+        while (Clock::now() < limit) {
+            {
+                const std::lock_guard lock(mutex);
+                for (const auto& [text, at] : heard) {
+                    if (at >= from && text.size() >= part.size() &&
+                        text.compare(text.size() - part.size(), part.size(), part) == 0) {
+                        return std::chrono::duration<double>(at - from).count();
+                    }
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return -1.0;
+    };
+    std::string base;
+    double online = 0, modeFirstLook = 0, mode = 0, field = 0;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        const pid_t pid = startBridge(device, broker.port(), "9600");
+        online = when("/status online", t0);
+        // While the first look reads the registers: the mode is a command away.
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        {
+            const std::lock_guard lock(mutex);
+            for (const auto& [text, at] : heard) {
+                if (text.ends_with("/status online")) {
+                    base = text.substr(0, text.size() - std::string("status online").size()) + "1/";
+                }
+            }
+        }
+        auto sent = Clock::now();
+        client.publish(base + "mode/set", "slave", false);
+        modeFirstLook = when("/mode slave", sent);
+        when("/field_0 12.34", t0);  // the first look is over
+        sent = Clock::now();
+        client.publish(base + "mode/set", "master", false);
+        mode = when("/mode master", sent);
+        sent = Clock::now();
+        client.publish(base + "field_0/set", "7.5", false);
+        field = when("/field_0 7.5  ", sent);
+        stopBridge(pid);
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - t0).count());
+    }
+    client.stop();
+    state.counters["start_to_online_s"] = online;
+    state.counters["mode_during_first_look_s"] = modeFirstLook;
+    state.counters["mode_command_to_state_s"] = mode;
+    state.counters["field_command_to_state_s"] = field;
+}
+
 BENCHMARK(BridgeCpuOnABusyLine)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 BENCHMARK(BridgeStatusFrameToBroker)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BridgeAnswersAt9600)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 }  // namespace
 

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -65,11 +66,15 @@ Watched subscriber(const MosquittoProcess& broker, const std::string& user = {},
     return Watched(argv);
 }
 
+// The node is "testnode" unless the options name one.
 Watched bridgeProcess(const std::string& port, const std::vector<std::string>& options,
                       const std::string& addresses = "1") {
     std::vector<std::string> argv{HORALUX_CLI_PATH, "--port", port,        "--speed", "115200",
                                   "--delay",        "0",      "--address", addresses, "bridge"};
     argv.insert(argv.end(), options.begin(), options.end());
+    if (std::find(options.begin(), options.end(), "--node-id") == options.end()) {
+        argv.insert(argv.end(), {"--node-id", "testnode"});
+    }
     return Watched(argv);
 }
 
@@ -139,41 +144,38 @@ TEST_F(Bridge, OverTlsWithAPasswordTheBoardAppearsWithItsValuesAndTakesGoodComma
     ASSERT_TRUE(bridge.saw("connected to the broker mqtts://127.0.0.1:")) << bridge.text();
 
     const std::string lineName = "_tmp_" + dir_.filename().string() + "_line";
-    const std::string id = "horalux_" + lineName + "_1";
-    const std::string base = "horalux/" + lineName + "/1";
+    const std::string id = "horalux_testnode_" + lineName + "_1";
+    const std::string base = "horalux/testnode/" + lineName + "/1";
     for (const char* part :
          {"/temperature_1 21.5", "/temperature_2 -3", "/pressure 745", "/humidity 56",
           "/radiation 0.013", "/mode master", "/field_0 12.34", "/availability online"}) {
         EXPECT_TRUE(sub.saw(base + part)) << part << "\n" << sub.text();
     }
-    EXPECT_TRUE(sub.saw("horalux/" + lineName + "/status online"));
+    EXPECT_TRUE(sub.saw("horalux/testnode/" + lineName + "/status online"));
     // The number, not the text the board shows it as.
     EXPECT_EQ(sub.text().find(base + "/temperature_1 21.50"), std::string::npos) << sub.text();
     // Temperature 3 is switched off on the board: no value, and no entity.
     EXPECT_EQ(sub.text().find(base + "/temperature_3 "), std::string::npos);
 
-    // The discovery configs: what Home Assistant needs of each kind.
-    const std::string ha = "homeassistant/";
-    ASSERT_TRUE(sub.saw(ha + "text/" + id + "/field_2/config {")) << sub.text();
-    const json temperature = configOf(sub.text(), ha + "sensor/" + id + "/temperature_1/config");
-    EXPECT_EQ(temperature.value("device_class", ""), "temperature");
-    EXPECT_EQ(temperature.value("unit_of_measurement", ""), "°C");
-    EXPECT_EQ(temperature.value("state_class", ""), "measurement");
-    EXPECT_EQ(temperature.value("state_topic", ""), base + "/temperature_1");
-    EXPECT_EQ(temperature["device"]["identifiers"], json::array({id}));
-    EXPECT_EQ(temperature["availability"].size(), 2U);
-    const json field = configOf(sub.text(), ha + "text/" + id + "/field_0/config");
+    // The board's device config: what Home Assistant needs of each kind.
+    const std::string configTopic = "homeassistant/device/" + id + "/config";
+    ASSERT_TRUE(sub.saw(configTopic + " {")) << sub.text();
+    const json config = configOf(sub.text(), configTopic);
+    EXPECT_EQ(config["device"]["identifiers"], json::array({id}));
+    EXPECT_EQ(config["availability"].size(), 2U);
+    const json& cmps = config["cmps"];
+    EXPECT_EQ(cmps["temperature_1"].value("device_class", ""), "temperature");
+    EXPECT_EQ(cmps["temperature_1"].value("state_topic", ""), base + "/temperature_1");
+    EXPECT_EQ(cmps["temperature_3"], json::parse(R"({"p":"sensor"})"));
+    const json& field = cmps["field_0"];
     EXPECT_EQ(field.value("command_topic", ""), base + "/field_0/set");
-    EXPECT_EQ(field.value("max", 0), 4);
-    const json button = configOf(sub.text(), ha + "button/" + id + "/sync_time/config");
-    EXPECT_EQ(button.value("name", ""), "Синхронизировать время");
-    const json mode = configOf(sub.text(), ha + "select/" + id + "/mode/config");
-    EXPECT_EQ(mode["options"], json::array({"master", "slave"}));
-    for (const json* config : {&temperature, &field, &button, &mode}) {
-        EXPECT_TRUE(config->contains("unique_id") && config->contains("name") &&
-                    config->contains("device"))
-            << config->dump();
-    }
+    EXPECT_EQ(field.value("max", 0), 8);  // four digits, each with its point
+    EXPECT_EQ(cmps["sync_time"].value("name", ""), "Синхронизировать время");
+    EXPECT_EQ(cmps["mode"]["options"], json::array({"master", "slave"}));
+
+    // Each topic once at start: the first connection is no reconnection.
+    EXPECT_EQ(occurrences(sub.text(), base + "/pressure 745\n"), 1U) << sub.text();
+    EXPECT_EQ(occurrences(sub.text(), configTopic + " {"), 1U);
 
     // The board's values change: the main field's time is published as it moves on.
     const std::string first = sub.next(base + "/main_text ");
@@ -203,13 +205,23 @@ TEST_F(Bridge, OverTlsWithAPasswordTheBoardAppearsWithItsValuesAndTakesGoodComma
     EXPECT_TRUE(bridge.saw("field_0/set refused")) << bridge.text();
     EXPECT_EQ(occurrences(fileText(boardLog), "command 00 '?'"), 1U);
 
+    // A text with a point reads back as the board shows it, within Home Assistant's rule for a
+    // text entity's state: no longer than max, matching the pattern.
+    publish(broker, base + "/field_0/set", "7.5", "-u hass -P 's3cret word'");
+    const std::string readBack = sub.next(base + "/field_0 7.5");
+    ASSERT_NE(readBack, "") << sub.text() << bridge.text();
+    const std::string state = readBack.substr((base + "/field_0 ").size());
+    EXPECT_EQ(state, "7.5  ");
+    EXPECT_LE(state.size(), field.value("max", 0U));
+    EXPECT_TRUE(std::regex_match(state, std::regex(field.value("pattern", "")))) << state;
+
     // The select switches the board to slave; its status frames stop.
     publish(broker, base + "/mode/set", "slave", "-u hass -P 's3cret word'");
     EXPECT_TRUE(sub.saw(base + "/mode slave")) << sub.text() << bridge.text();
 
     EXPECT_EQ(bridge.terminate(), 143);
     EXPECT_TRUE(sub.saw(base + "/availability offline")) << sub.text();
-    EXPECT_TRUE(sub.saw("horalux/" + lineName + "/status offline")) << sub.text();
+    EXPECT_TRUE(sub.saw("horalux/testnode/" + lineName + "/status offline")) << sub.text();
     EXPECT_EQ(bridge.text().find("s3cret"), std::string::npos);
 }
 
@@ -220,20 +232,24 @@ TEST_F(Bridge, TheStateIsBackAfterTheBrokerRestartsAndTheBoardGoesOfflineWhilePu
                                              line.string()};
     std::optional<BoardProcess> board(std::in_place, boardArgs);
     board->devicePath();
-    // Board 7 of this line was bridged once; it is not now, so its entities go.
+    // Board 7 of this line was bridged by an earlier version, one config per entity: they go.
     const std::string lineName = "_tmp_" + dir_.filename().string() + "_line";
     publish(broker, "homeassistant/sensor/horalux_" + lineName + "_7/main_text/config", "{}", "-r");
     // A command left retained would run again at every reconnection: it is refused.
-    publish(broker, "horalux/" + lineName + "/1/field_2/set", "77", "-r");
+    publish(broker, "horalux/testnode/" + lineName + "/1/field_2/set", "77", "-r");
     Watched bridge = bridgeProcess(
         line.string(), {"--broker", "mqtt://127.0.0.1:" + std::to_string(broker.port())});
-    const std::string base = "horalux/" + lineName + "/1";
+    const std::string base = "horalux/testnode/" + lineName + "/1";
     EXPECT_TRUE(bridge.saw("field_2/set refused: a retained command")) << bridge.text();
     {
         Watched sub = subscriber(broker);
         ASSERT_TRUE(sub.saw(base + "/temperature_1 21.5")) << sub.text() << bridge.text();
-        EXPECT_TRUE(bridge.saw("$07/7 is bridged no more")) << bridge.text();
+        EXPECT_TRUE(bridge.saw("_7 (before device discovery) are removed")) << bridge.text();
     }
+    // Sent with retain while the bridge runs: known as retained all the same, and refused.
+    publish(broker, base + "/field_1/set", "78", "-r");
+    EXPECT_TRUE(bridge.saw("field_1/set refused: a retained command")) << bridge.text();
+    publish(broker, base + "/field_1/set", "", "-r");
     // What the broker keeps soon has no config of board 7 any more (a retained one would come
     // at once; a second without one is the absence). The removal may still be on its way.
     CommandRun kept;
@@ -256,7 +272,8 @@ TEST_F(Bridge, TheStateIsBackAfterTheBrokerRestartsAndTheBoardGoesOfflineWhilePu
     ASSERT_TRUE(bridge.saw("reconnected to the broker")) << bridge.text();
     Watched sub = subscriber(broker);
     EXPECT_TRUE(sub.saw(base + "/temperature_1 21.5")) << sub.text();
-    EXPECT_TRUE(sub.saw("/temperature_1/config {")) << sub.text();
+    EXPECT_TRUE(sub.saw("homeassistant/device/horalux_testnode_" + lineName + "_1/config {"))
+        << sub.text();
     EXPECT_TRUE(sub.saw(base + "/availability online")) << sub.text();
 
     // The board pulled: offline; plugged in again: online.
@@ -292,9 +309,14 @@ TEST_F(Bridge, ALineOfBoardsGetsADeviceEachTheStatusValuesGoToTheMasterAndClocks
     // "/dev/pts/3" is the line "pts_3".
     std::string lineName = board.devicePath().substr(5);
     std::replace(lineName.begin(), lineName.end(), '/', '_');
-    const std::string topicLine = "horalux/" + lineName;
+    const std::string topicLine = "horalux/testnode/" + lineName;
+    // A field command for board 2 while the boards are first read: it waits for the board's
+    // field layout and is not lost.
+    ASSERT_TRUE(sub.saw(topicLine + "/status online")) << sub.text();
+    publish(broker, topicLine + "/2/field_0/set", "9.9");
+    EXPECT_TRUE(sub.saw(topicLine + "/2/field_0 9.9")) << sub.text() << bridge.text();
     for (const std::string part :
-         {"/1/temperature_1 21", "/1/mode master", "/2/mode slave", "/2/field_0 12.34",
+         {"/1/temperature_1 21", "/1/mode master", "/2/mode slave", "/1/field_0 12.34",
           "/1/availability online", "/2/availability online"}) {
         EXPECT_TRUE(sub.saw(topicLine + part)) << part << "\n" << sub.text();
     }
@@ -310,6 +332,75 @@ TEST_F(Bridge, ALineOfBoardsGetsADeviceEachTheStatusValuesGoToTheMasterAndClocks
         const int difference = std::stoi(sub.text().substr(at, sub.text().find('\n', at) - at));
         EXPECT_LE(std::abs(difference), 2) << "the zone's shift is not a clock difference";
     }
+    EXPECT_EQ(bridge.terminate(), 143);
+}
+
+TEST_F(Bridge, TwoHostsWithTheSameLineNameKeepTwoDevicesAndARenamedLinesDeviceIsRemoved) {
+    MosquittoProcess broker({});
+    const std::string url = "mqtt://127.0.0.1:" + std::to_string(broker.port());
+    // "a_b" and "a/b" make the same line name: as ttyUSB0 on two hosts.
+    fs::create_directories(dir_ / "a");
+    const fs::path first = dir_ / "a_b";
+    const fs::path second = dir_ / "a" / "b";
+    BoardProcess boardA({"--master", "--speed", "115200", "--link", first.string()});
+    BoardProcess boardB({"--master", "--speed", "115200", "--link", second.string()});
+    boardA.devicePath();
+    boardB.devicePath();
+    const std::string lineName = "_tmp_" + dir_.filename().string() + "_a_b";
+    Watched sub = subscriber(broker);
+    Watched kitchen = bridgeProcess(first.string(), {"--broker", url, "--node-id", "kitchen"});
+    Watched hall = bridgeProcess(second.string(), {"--broker", url, "--node-id", "hall"});
+    for (const std::string node : {"kitchen", "hall"}) {
+        EXPECT_TRUE(
+            sub.saw("homeassistant/device/horalux_" + node + "_" + lineName + "_1/config {"))
+            << sub.text();
+        EXPECT_TRUE(sub.saw("horalux/" + node + "/" + lineName + "/1/pressure 745")) << sub.text();
+    }
+    // A look later both are still there: neither took the other's session or devices.
+    ASSERT_TRUE(sub.saw("horalux/hall/" + lineName + "/1/availability online"));
+    EXPECT_EQ(kitchen.text().find("removed"), std::string::npos) << kitchen.text();
+    EXPECT_EQ(hall.text().find("removed"), std::string::npos) << hall.text();
+    EXPECT_EQ(broker.logCount("already connected"), 0U);
+    EXPECT_EQ(occurrences(sub.text(), "/status offline"), 0U) << sub.text();
+
+    // The kitchen's board moves to another port: its device of the old line goes.
+    EXPECT_EQ(kitchen.terminate(), 143);
+    const fs::path moved = dir_ / "moved";
+    fs::create_symlink(boardA.devicePath(), moved);
+    Watched again = bridgeProcess(moved.string(), {"--broker", url, "--node-id", "kitchen"});
+    const std::string oldId = "horalux_kitchen_" + lineName + "_1";
+    EXPECT_TRUE(again.saw(oldId + " of a line bridged no more")) << again.text();
+    EXPECT_TRUE(sub.saw("homeassistant/device/horalux_kitchen__tmp_" + dir_.filename().string() +
+                        "_moved_1/config {"))
+        << sub.text();
+    // The hall's device, its bridge running, stays.
+    EXPECT_EQ(again.text().find("horalux_hall_"), std::string::npos) << again.text();
+    const CommandRun kept =
+        runCommand("mosquitto_sub -h 127.0.0.1 -p " + std::to_string(broker.port()) +
+                   " -W 1 -v -t 'homeassistant/device/+/config'");
+    EXPECT_NE(kept.output.find("horalux_hall_" + lineName + "_1/config {"), std::string::npos)
+        << kept.output;
+    EXPECT_EQ(kept.output.find(oldId + "/config {"), std::string::npos) << kept.output;
+    EXPECT_EQ(again.terminate(), 143);
+    EXPECT_EQ(hall.terminate(), 143);
+}
+
+TEST_F(Bridge, ABrokerWhoseCertificateIsNotTrustedIsSaidSoAndTriedAgain) {
+    MosquittoProcess broker({.user = {}, .password = {}, .tls = true});
+    BoardProcess board({"--speed", "115200"});
+    // The system's authorities do not know the test's CA.
+    Watched bridge = bridgeProcess(
+        board.devicePath(), {"--broker", "mqtts://127.0.0.1:" + std::to_string(broker.tlsPort())});
+    EXPECT_TRUE(bridge.saw(": cannot connect (the broker's certificate is not trusted (subject "))
+        << bridge.text();
+    const auto start = std::chrono::steady_clock::now();
+    while (broker.logCount("New connection from") < 3 &&
+           std::chrono::steady_clock::now() - start < std::chrono::milliseconds(kDeadlineMs)) {
+        ::usleep(20000);
+    }
+    // Its own check and the client's, then the client's again after a pause.
+    EXPECT_GE(broker.logCount("New connection from"), 3U);
+    EXPECT_EQ(occurrences(bridge.text(), "not trusted"), 1U) << bridge.text();
     EXPECT_EQ(bridge.terminate(), 143);
 }
 
@@ -392,8 +483,8 @@ TEST_F(Bridge, OnALineOfAMasterAndASlaveEachBoardKeepsItsOwnValuesFieldsAndShape
     Watched sub = subscriber(broker);
     std::string lineName = board.devicePath().substr(5);
     std::replace(lineName.begin(), lineName.end(), '/', '_');
-    const std::string one = "horalux/" + lineName + "/1";
-    const std::string two = "horalux/" + lineName + "/2";
+    const std::string one = "horalux/testnode/" + lineName + "/1";
+    const std::string two = "horalux/testnode/" + lineName + "/2";
     const std::string field1 = sub.next(one + "/field_1 ");
     ASSERT_NE(field1, "") << sub.text() << bridge.text();
     for (const std::string& part : {one + "/field_0 12.34", one + "/mode master",
@@ -422,23 +513,30 @@ TEST_F(Bridge, OnALineOfAMasterAndASlaveEachBoardKeepsItsOwnValuesFieldsAndShape
         << "the master's other field kept";
     EXPECT_EQ(occurrences(seen, one + "/mode slave"), 0U) << seen;
     EXPECT_EQ(occurrences(seen, two + "/mode master"), 0U) << seen;
-    EXPECT_EQ(occurrences(seen, one + "/availability offline"), 0U) << seen;
+    // Offline until first read, then online throughout.
+    EXPECT_EQ(seen.find(one + "/availability offline", seen.find(one + "/availability online")),
+              std::string::npos)
+        << seen;
     for (const char* entity : {"temperature_1", "pressure", "humidity", "main_text"}) {
         EXPECT_EQ(occurrences(seen, two + "/" + entity + " "), 0U) << "a slave has no " << entity;
     }
-    for (const char* entity : {"temperature_1", "pressure", "humidity"}) {
+    // Neither board's entities changed shape: the master's fields keep their place and size, and
+    // the slave has no sensors.
+    for (const char* address : {"1", "2"}) {
         const std::string config =
-            "homeassistant/sensor/horalux_" + lineName + "_2/" + entity + "/config {";
-        EXPECT_EQ(occurrences(seen, config), 0U) << "a slave has no entity " << entity;
-    }
-    // Neither board's entities changed shape: the master's fields keep their configs.
-    for (const char* field : {"field_0", "field_1"}) {
-        const std::string config =
-            "homeassistant/text/horalux_" + lineName + "_1/" + field + "/config";
-        const std::size_t newest = seen.rfind(config + " {");
-        ASSERT_NE(newest, std::string::npos) << config << "\n" << seen;
-        EXPECT_EQ(configOf(seen.substr(newest), config).value("max", 0), 4) << config;
-        EXPECT_EQ(occurrences(seen, config + " (null)"), 0U) << config << " removed";
+            "homeassistant/device/horalux_testnode_" + lineName + "_" + address + "/config";
+        for (std::size_t at = seen.find(config + " {"); at != std::string::npos;
+             at = seen.find(config + " {", at + 1)) {
+            const json cmps = configOf(seen.substr(at), config)["cmps"];
+            if (std::string(address) == "1") {
+                EXPECT_EQ(cmps["field_0"].value("max", 0), 8) << config;
+                EXPECT_EQ(cmps["field_1"].value("max", 0), 8) << config;
+            } else {
+                EXPECT_EQ(cmps["temperature_1"], json::parse(R"({"p":"sensor"})")) << config;
+                EXPECT_EQ(cmps["pressure"], json::parse(R"({"p":"sensor"})")) << config;
+                EXPECT_EQ(cmps["field_0"].value("max", 0), 4) << config;
+            }
+        }
     }
     EXPECT_EQ(bridge.terminate(), 143);
 }
@@ -454,9 +552,9 @@ TEST_F(Bridge, AtAStopQueuedCommandsAreDroppedAndNoneThatReachedTheBoardIsCalled
     ASSERT_TRUE(bridge.saw("connected to the broker")) << bridge.text();
     std::string lineName = board.devicePath().substr(5);
     std::replace(lineName.begin(), lineName.end(), '/', '_');
-    const CommandRun flood = runCommand("yes PRESS | head -n 200 | mosquitto_pub -h 127.0.0.1 -p " +
-                                        std::to_string(broker.port()) + " -l -t 'horalux/" +
-                                        lineName + "/1/sync_time/set'");
+    const CommandRun flood = runCommand(
+        "yes PRESS | head -n 200 | mosquitto_pub -h 127.0.0.1 -p " + std::to_string(broker.port()) +
+        " -l -t 'horalux/testnode/" + lineName + "/1/sync_time/set'");
     ASSERT_EQ(flood.status, 0) << flood.output;
     for (int done = 0; done < 3; ++done) {
         ASSERT_NE(bridge.next("/set done"), "") << bridge.text();

@@ -206,6 +206,7 @@ TEST_F(CliAgainstBoard, WritesAUserFieldAndReadsItBack) {
     EXPECT_EQ(line(read.output, "1: "), "1: -1.5 ");
 
     EXPECT_EQ(cli("write-field 1 12345").status, 2);  // longer than the field
+    EXPECT_EQ(cli("write-field 1 .1234").status, 2);  // a leading point takes a position
     EXPECT_EQ(cli("write-field 1 1a").status, 2);
     EXPECT_EQ(cli("write-field 30 1").status, 1);  // no such field on the board
 }

@@ -131,6 +131,8 @@ TEST(CliOptions, RejectsBadUsageWithAReason) {
         {"bridge", "--broker", "mqtt://h", "--prefix", "/a"},
         {"bridge", "--broker", "mqtt://h", "--password-file", "f"},
         {"bridge", "--broker", "mqtt://h", "--discovery", "yes"},
+        {"bridge", "--broker", "mqtt://h", "--node-id", "a/b"},
+        {"bridge", "--broker", "mqtt://h", "--node-id", ""},
         {"bridge", "--broker", "mqtt://h", "--keep-time", "5x"},
         {"--pin", "SHA256:00", "ports"},
         {"--cert", "c.pem", "ports"},

@@ -89,4 +89,20 @@ std::vector<std::pair<std::string, std::string>> stateMessages(const BoardValues
     return out;
 }
 
+std::vector<std::pair<std::string, std::string>> BoardStates::messages(const BoardValues& values,
+                                                                       const BoardTopics& topics) {
+    std::vector<std::pair<std::string, std::string>> out = stateMessages(values, topics);
+    std::set<std::string> now;
+    for (const auto& message : out) {
+        now.insert(message.first);
+    }
+    for (const std::string& topic : shown_) {
+        if (!now.contains(topic)) {
+            out.emplace_back(topic, kUnknownPayload);
+        }
+    }
+    shown_ = std::move(now);
+    return out;
+}
+
 }  // namespace horalux::bridge

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -42,5 +43,19 @@ BoardValues boardValuesOf(const link::BoardData& data, const BoardExtras& extras
 // The state messages (topic, payload) of the values present.
 std::vector<std::pair<std::string, std::string>> stateMessages(const BoardValues& values,
                                                                const BoardTopics& topics);
+
+// Home Assistant's payload for "unknown": a reading that went away is not left at its last value.
+inline constexpr std::string_view kUnknownPayload = "None";
+
+// The state messages of a board from one refresh to the next: those of the values present, and
+// kUnknownPayload for each value published before that is absent now.
+class BoardStates {
+  public:
+    std::vector<std::pair<std::string, std::string>> messages(const BoardValues& values,
+                                                              const BoardTopics& topics);
+
+  private:
+    std::set<std::string> shown_;  // topics whose last message was a value
+};
 
 }  // namespace horalux::bridge

@@ -19,8 +19,8 @@ struct Message {
 
 // One board as a discovery device.
 struct BoardDevice {
-    std::string prefix;  // the bridge's topic root
-    std::string port;
+    LineNames names;
+    std::string port;  // as given, for the device's name
     std::uint8_t address = 0;
     std::string version;  // the program's
 };
@@ -37,13 +37,22 @@ BoardShape boardShapeOf(const link::BoardData& data);
 // The shape with no sensors: a board whose readings never reach the bridge.
 BoardShape withoutReadings(BoardShape shape);
 
-// The discovery configs of the board under `discoveryPrefix` ("homeassistant"): one per entity
-// it has, and an empty one for each entity it might have but has not (a sensor switched off, a
-// user field past its last), so a change of shape removes what is gone.
-std::vector<Message> discoveryMessages(const BoardDevice& device, const BoardShape& shape,
-                                       const std::string& discoveryPrefix);
+// Where the origin block sends a user for help.
+inline constexpr const char* kSupportUrl = "https://horalux.example/support";
 
-// Empty configs for every entity a board can have: it disappears.
-std::vector<Message> removalMessages(const BoardDevice& device, const std::string& discoveryPrefix);
+// The board's device config under `discoveryPrefix` ("homeassistant"): one retained message at
+// DISCOVERY/device/ID/config holding the entities it has now as components, and each entity it
+// might have but has not (a sensor switched off, a user field past its last) as its platform
+// alone, which removes it, so a change of shape takes away what is gone.
+Message deviceConfig(const BoardDevice& device, const BoardShape& shape,
+                     const std::string& discoveryPrefix);
+
+// The empty config that removes the device `id` and its entities.
+Message deviceRemoval(const std::string& id, const std::string& discoveryPrefix);
+
+// Empty configs for every entity that bridges before device discovery published for the device
+// `earlierId` (one config per entity): its entities go.
+std::vector<Message> earlierConfigRemovals(const std::string& earlierId,
+                                           const std::string& discoveryPrefix);
 
 }  // namespace horalux::bridge

@@ -1,13 +1,17 @@
 #include "MosquittoClient.h"
 
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <mutex>
 #include <thread>
 #include <utility>
+
+#include "BrokerTlsCheck.h"
 
 namespace horalux::bridge {
 namespace {
@@ -36,8 +40,20 @@ std::string refusalText(int rc) {
         case 4:
             return "the broker refused the user name or password";
         case 5:
+        case MQTT_RC_NOT_AUTHORIZED:
             return "the broker refused the connection: not authorised (wrong user or password?)";
+        case MQTT_RC_BAD_USERNAME_OR_PASSWORD:
+            return "the broker refused the user name or password";
+        case MQTT_RC_CLIENTID_NOT_VALID:
+            return "the broker refused the client id";
+        case MQTT_RC_SERVER_UNAVAILABLE:
+        case MQTT_RC_SERVER_BUSY:
+            return "the broker is unavailable";
         default:
+            if (rc >= MQTT_RC_UNSPECIFIED) {
+                return std::string("the broker refused the connection: ") +
+                       mosquitto_reason_string(rc);
+            }
             return std::string("the broker refused the connection: ") +
                    mosquitto_connack_string(rc);
     }
@@ -67,8 +83,9 @@ std::string MosquittoClient::start(const Handlers& handlers) {
     mosquitto_disconnect_callback_set(mosq_, &MosquittoClient::onDisconnect);
     mosquitto_message_callback_set(mosq_, &MosquittoClient::onMessage);
     mosquitto_publish_callback_set(mosq_, &MosquittoClient::onPublish);
+    mosquitto_log_callback_set(mosq_, &MosquittoClient::onLog);
     mosquitto_reconnect_delay_set(mosq_, kFirstPauseS, kLongestPauseS, true);
-    int rc = MOSQ_ERR_SUCCESS;
+    int rc = mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
     if (!broker_.user.empty()) {
         rc = mosquitto_username_pw_set(mosq_, broker_.user.c_str(), broker_.password.c_str());
     }
@@ -95,11 +112,27 @@ std::string MosquittoClient::start(const Handlers& handlers) {
     started_ = true;
     // A broker not there yet is no reason to give up: the client's thread tries again.
     rc = mosquitto_connect_async(mosq_, broker_.host.c_str(), broker_.port, kKeepAliveS);
-    if (rc != MOSQ_ERR_SUCCESS && handlers_.disconnected) {
-        handlers_.disconnected(rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno))
-                                                    : std::string(mosquitto_strerror(rc)));
+    if (rc != MOSQ_ERR_SUCCESS) {
+        connectFailed(rc);
     }
     return {};
+}
+
+void MosquittoClient::connectFailed(int rc) {
+    std::string why = rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno))
+                                           : std::string(mosquitto_strerror(rc));
+    if (rc == MOSQ_ERR_TLS) {
+        // Told once per try: the library both logs it and may return it.
+        if (tlsTold_.exchange(true)) {
+            return;
+        }
+        why = "cannot connect (" + brokerTlsProblem(broker_, why) + ")";
+        // The library's thread gives up after its own try too.
+        giveUpFor();
+    }
+    if (handlers_.disconnected) {
+        handlers_.disconnected(why);
+    }
 }
 
 bool MosquittoClient::publish(const std::string& topic, const std::string& payload, bool retain) {
@@ -115,9 +148,39 @@ bool MosquittoClient::publish(const std::string& topic, const std::string& paylo
     return true;
 }
 
-bool MosquittoClient::subscribe(const std::string& pattern) {
-    return mosq_ != nullptr &&
-           mosquitto_subscribe(mosq_, nullptr, pattern.c_str(), kQos) == MOSQ_ERR_SUCCESS;
+bool MosquittoClient::subscribe(const std::string& pattern, bool keepRetainFlag) {
+    if (mosq_ == nullptr) {
+        return false;
+    }
+    if (v5_) {
+        return mosquitto_subscribe_v5(mosq_, nullptr, pattern.c_str(), kQos,
+                                      keepRetainFlag ? MQTT_SUB_OPT_RETAIN_AS_PUBLISHED : 0,
+                                      nullptr) == MOSQ_ERR_SUCCESS;
+    }
+    return mosquitto_subscribe(mosq_, nullptr, pattern.c_str(), kQos) == MOSQ_ERR_SUCCESS;
+}
+
+void MosquittoClient::giveUpFor() {
+    // The pauses are the same as after any other failure.
+    const unsigned pause = pauseS_;
+    againAt_ = std::chrono::steady_clock::now() + std::chrono::seconds(pause);
+    pauseS_ = std::min(pause * 2, kLongestPauseS);
+    gaveUp_ = true;
+}
+
+void MosquittoClient::poll() {
+    if (!started_ || !gaveUp_ || std::chrono::steady_clock::now() < againAt_) {
+        return;
+    }
+    gaveUp_ = false;
+    // Its thread has ended, or ends as soon as the callback returns.
+    mosquitto_loop_stop(mosq_, false);
+    tlsTold_ = false;
+    const int rc = mosquitto_reconnect_async(mosq_);
+    mosquitto_loop_start(mosq_);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        connectFailed(rc);
+    }
 }
 
 void MosquittoClient::stop() {
@@ -135,16 +198,28 @@ void MosquittoClient::stop() {
     mosquitto_loop_stop(mosq_, true);
 }
 
-void MosquittoClient::onConnect(mosquitto*, void* self, int rc) {
+void MosquittoClient::onConnect(mosquitto* m, void* self, int rc) {
     auto& client = *static_cast<MosquittoClient*>(self);
+    if (client.v5_ && (rc == MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION || rc == 1)) {
+        // A 3.1.1 broker: the next try, the client's own, speaks its version.
+        client.v5_ = false;
+        client.refused_ = true;
+        mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+        return;
+    }
     if (rc == 0) {
         client.up_ = true;
+        client.pauseS_ = kFirstPauseS;
         if (client.handlers_.connected) {
             client.handlers_.connected();
         }
     } else {
         // The broker hangs up after a refusal: that is no news of its own.
         client.refused_ = true;
+        if (client.v5_) {
+            // The library takes an MQTT 5 refusal for final and ends its thread.
+            client.giveUpFor();
+        }
         if (client.handlers_.disconnected) {
             client.handlers_.disconnected(refusalText(rc));
         }
@@ -156,9 +231,30 @@ void MosquittoClient::onDisconnect(mosquitto*, void* self, int rc) {
     // 0: our own disconnect.
     // A connection never made is not lost: the broker was not reached.
     const bool wasUp = std::exchange(client.up_, false);
+    if (rc == MOSQ_ERR_TLS) {
+        // The library ends its thread after a TLS failure, as after a refusal.
+        client.giveUpFor();
+    }
     if (rc != 0 && !std::exchange(client.refused_, false) && client.handlers_.disconnected) {
+        std::string why = mosquitto_strerror(rc);
+        if (rc == MOSQ_ERR_TLS && !wasUp) {
+            why = brokerTlsProblem(client.broker_, why);
+        } else if (!wasUp && (rc == MOSQ_ERR_KEEPALIVE || rc == MOSQ_ERR_UNKNOWN)) {
+            // Connected, and no answer to the login.
+            why = "no answer from the broker";
+        }
         client.handlers_.disconnected((wasUp ? "the connection was lost (" : "cannot connect (") +
-                                      std::string(mosquitto_strerror(rc)) + ")");
+                                      why + ")");
+    }
+}
+
+void MosquittoClient::onLog(mosquitto*, void* self, int level, const char* text) {
+    // A failed handshake in the library's thread ends it without a disconnect callback; its
+    // log line is the only news of it.
+    auto& client = *static_cast<MosquittoClient*>(self);
+    if (level == MOSQ_LOG_ERR && text != nullptr &&
+        std::string_view(text).starts_with("OpenSSL Error") && !client.up_) {
+        client.connectFailed(MOSQ_ERR_TLS);
     }
 }
 

@@ -6,6 +6,8 @@
 
 #include "BridgeCommands.h"
 #include "CliFormat.h"
+#include "Leftovers.h"
+#include "config/RegisterMap.h"
 #include "link/exchange/Messages.h"
 #include "link/scan/BoardScan.h"
 #include "link/wire/Commands.h"
@@ -20,42 +22,15 @@ constexpr std::uint32_t kLookIntervalMs = 60000;
 // Every tenth look reads the registers again too: a sensor switched on or off at the board, or
 // a user field added, shows within ten minutes.
 constexpr unsigned kLooksPerRegisterRead = 10;
-constexpr std::uint32_t kRegistersWaitMs = 30000;
+// Commands held for a board not read yet; more are refused.
+constexpr std::size_t kMostHeldCommands = 100;
 constexpr std::uint32_t kReadWaitMs = 10000;
 constexpr std::uint32_t kLongestPauseS = 60;
 
 }  // namespace
 
-bridge::MqttClient::Handlers BrokerInbox::handlers() {
-    bridge::MqttClient::Handlers h;
-    h.connected = [this] {
-        const std::lock_guard lock(mutex_);
-        news_.push_back({Event::Connected, {}, {}});
-    };
-    h.disconnected = [this](const std::string& why) {
-        const std::lock_guard lock(mutex_);
-        news_.push_back({Event::Problem, why, {}});
-    };
-    h.message = [this](const std::string& topic, const std::string& payload, bool retained) {
-        const std::lock_guard lock(mutex_);
-        // A flood of commands is not kept without end while the boards are busy.
-        if (news_.size() >= kMostHeldNews) {
-            ++dropped_;
-            return;
-        }
-        news_.push_back({Event::Message, topic, payload, retained});
-    };
-    return h;
-}
-
-std::vector<BrokerInbox::Event> BrokerInbox::take(std::size_t& dropped) {
-    const std::lock_guard lock(mutex_);
-    dropped = std::exchange(dropped_, 0);
-    return std::exchange(news_, {});
-}
-
 Bridge::Bridge(const Settings& settings, SessionKeptLine& line, bridge::MqttClient& client,
-               BrokerInbox& inbox, std::ostream& err)
+               bridge::BrokerInbox& inbox, std::ostream& err)
     : settings_(settings),
       line_(line),
       client_(client),
@@ -64,12 +39,13 @@ Bridge::Bridge(const Settings& settings, SessionKeptLine& line, bridge::MqttClie
       publisher_(line.session().tick()),
       driver_(line.session().operations(), line.session().connection(),
               [this] { return !lineUp_ || line_.lost(); }),
-      statusTopic_(bridge::bridgeStatusTopic(settings.prefix, settings.port)) {
+      names_(bridge::lineNames(settings.prefix, settings.node, settings.stableName)),
+      statusTopic_(names_.statusTopic()) {
     for (const std::uint8_t address : settings_.addresses) {
         Board board;
         board.address = address;
-        board.topics = bridge::boardTopics(settings_.prefix, settings_.port, address);
-        board.device = {settings_.prefix, settings_.port, address, settings_.version};
+        board.topics = names_.board(address);
+        board.device = {names_, settings_.port, address, settings_.version};
         boards_.push_back(std::move(board));
     }
     publisher_.set(statusTopic_, "online");
@@ -133,29 +109,45 @@ bool Bridge::waitForRing(std::uint32_t limitMs) {
     return drained && !line_.lost() && line_.session().connection().running();
 }
 
-bool Bridge::look(Board& board) {
+bool Bridge::request(Board& board, std::span<const bridge::LookRequest> batch) {
     link::Session& session = line_.session();
     const auto outcome = driver_.runOne(board.address, [&](std::uint8_t address) {
-        link::BoardOperations& ops = session.operations();
-        const link::boardset::BoardOutcome failed{
-            address, link::boardset::BoardOutcome::Failed, {}};
         failures_ = 0;
-        if (!board.registersRead || ++board.looksSinceRegisters >= kLooksPerRegisterRead) {
-            if (!ops.ReadAllRegisters() || !waitForRing(kRegistersWaitMs) || failures_ != 0) {
-                return failed;
+        bool queued = true;
+        for (const bridge::LookRequest& what : batch) {
+            if (what.kind == bridge::LookRequest::Clock) {
+                session.board().lock()->BoardClock.reset();
             }
+            queued = queued && bridge::queueRequest(session.operations(), what);
+        }
+        const bool answered = queued && waitForRing(kReadWaitMs) && failures_ == 0;
+        return link::boardset::BoardOutcome{
+            address,
+            answered ? link::boardset::BoardOutcome::Done : link::boardset::BoardOutcome::Failed,
+            {}};
+    });
+    return outcome.state == link::boardset::BoardOutcome::Done;
+}
+
+bool Bridge::look(Board& board) {
+    const bool withRegisters =
+        !board.registersRead || ++board.looksSinceRegisters >= kLooksPerRegisterRead;
+    for (const auto& batch : bridge::lookBatches(withRegisters, settings_.speed)) {
+        if (!request(board, batch)) {
+            return false;
+        }
+        if (batch.back().kind == bridge::LookRequest::Register &&
+            batch.back().reg == config::kReadList.back()) {
             board.registersRead = true;
             board.looksSinceRegisters = 0;
         }
-        session.board().lock()->BoardClock.reset();
-        if (!ops.readClockAndFields() || !waitForRing(kReadWaitMs) || failures_ != 0) {
-            return failed;
+        // A command waits for one batch at most, and what is read shows as it comes.
+        service();
+        if (!lineUp_ || line_.lost()) {
+            return false;
         }
-        return link::boardset::BoardOutcome{address, link::boardset::BoardOutcome::Done, {}};
-    });
-    if (outcome.state != link::boardset::BoardOutcome::Done) {
-        return false;
     }
+    link::Session& session = line_.session();
     board.data = session.board().snapshot(board.address);
     if (const auto own = link::boardOwnClock(board.data)) {
         board.extras.clockDifferenceS = boardAheadSeconds(*own, session.clock().now());
@@ -192,7 +184,7 @@ void Bridge::refreshValues() {
             continue;
         }
         for (const auto& [topic, payload] :
-             bridge::stateMessages(bridge::boardValuesOf(board.data, board.extras), board.topics)) {
+             board.states.messages(bridge::boardValuesOf(board.data, board.extras), board.topics)) {
             publisher_.set(topic, payload);
         }
         if (!settings_.discoveryPrefix.empty()) {
@@ -203,8 +195,9 @@ void Bridge::refreshValues() {
                 shape = bridge::withoutReadings(shape);
             }
             if (shape != board.shapeSent) {
-                publisher_.set(
-                    bridge::discoveryMessages(board.device, shape, settings_.discoveryPrefix));
+                const bridge::Message config =
+                    bridge::deviceConfig(board.device, shape, settings_.discoveryPrefix);
+                publisher_.set(config.topic, config.payload);
                 board.shapeSent = shape;
             }
         }
@@ -213,49 +206,70 @@ void Bridge::refreshValues() {
 
 void Bridge::handleBroker() {
     std::size_t dropped = 0;
-    std::vector<BrokerInbox::Event> news = inbox_.take(dropped);
+    std::vector<bridge::BrokerInbox::Event> news = inbox_.take(dropped);
     if (dropped > 0) {
         say(std::to_string(dropped) +
             " messages from the broker were dropped: they came faster than the boards take them");
     }
-    for (BrokerInbox::Event& event : news) {
+    for (bridge::BrokerInbox::Event& event : news) {
         if (line_.stopping()) {
             // Commands still queued at a stop are dropped unanswered: none was carried out.
             return;
         }
-        if (event.kind == BrokerInbox::Event::Problem) {
+        if (event.kind == bridge::BrokerInbox::Event::Problem) {
             // Said again only when the cause changes, as keep-time tells a port it cannot open.
+            brokerUp_ = false;
             if (event.text != toldProblem_) {
                 say("the broker " + settings_.broker + ": " + event.text +
                     "; trying again with pauses growing to " + std::to_string(kLongestPauseS) +
                     " s");
                 toldProblem_ = event.text;
             }
-        } else if (event.kind == BrokerInbox::Event::Connected) {
+        } else if (event.kind == bridge::BrokerInbox::Event::Connected) {
             say((everConnected_ ? "reconnected to the broker " : "connected to the broker ") +
                 settings_.broker);
             everConnected_ = true;
+            brokerUp_ = true;
             toldProblem_.clear();
-            client_.subscribe(settings_.prefix + "/" + bridge::topicSafeLineName(settings_.port) +
-                              "/+/+/set");
+            // The lines' statuses first: the broker sends what it keeps in the order subscribed,
+            // and a config is judged by its line's status.
+            client_.subscribe(settings_.prefix + "/" + names_.node + "/+/status", false);
+            // A command published with retain is known as such whenever it comes (MQTT 5).
+            client_.subscribe(names_.commandPattern(), true);
             if (!settings_.discoveryPrefix.empty()) {
-                // Every board has this entity: its retained configs tell the boards once bridged.
-                client_.subscribe(settings_.discoveryPrefix + "/sensor/+/main_text/config");
+                // Judged are the configs kept from before only, not those of a bridge starting
+                // now (its config may come before its status).
+                client_.subscribe(bridge::deviceConfigPattern(settings_.discoveryPrefix), false);
+                client_.subscribe(bridge::earlierConfigPattern(settings_.discoveryPrefix), false);
             }
-            // The broker may have lost what it kept: everything goes out again.
+            // Nothing went out while the broker was away; after a reconnection it may have lost
+            // what it kept: either way every topic's value goes out now, once.
             publisher_.reconnected();
         } else if (event.text.starts_with(settings_.discoveryPrefix + "/") &&
                    !settings_.discoveryPrefix.empty()) {
-            removeStranger(event.text, event.payload);
+            if (event.retained) {
+                removeLeftover(event.text, event.payload);
+            }
+        } else if (event.text.ends_with("/status")) {
+            lineStatus_[event.text] = event.payload;
         } else {
             for (Board& board : boards_) {
                 if (!event.text.starts_with(board.topics.base + "/")) {
                     continue;
                 }
                 if (event.retained) {
-                    // It would run again at every reconnection.
+                    // It would run again at every reconnection and every restart.
                     refuse(board, event.text,
                            "a retained command is not taken; publish it without retain");
+                } else if (!board.registersRead &&
+                           event.text.find("/field_") != std::string::npos) {
+                    // Its fields are not known yet: the command waits for the first look.
+                    if (board.held.size() < kMostHeldCommands) {
+                        board.held.emplace_back(event.text, event.payload);
+                    } else {
+                        refuse(board, event.text,
+                               "the board is still being read and has too many commands waiting");
+                    }
                 } else {
                     handleCommand(board, event.text, event.payload);
                 }
@@ -264,31 +278,37 @@ void Bridge::handleBroker() {
     }
 }
 
-void Bridge::removeStranger(const std::string& topic, const std::string& payload) {
-    // ".../sensor/horalux_LINE_ADDR/main_text/config"; an empty one is a removal already.
-    const std::string head = bridge::deviceId(settings_.port, 0);
-    const std::string ours = head.substr(0, head.size() - 1);
-    const std::size_t at = topic.find("/" + ours);
-    if (payload.empty() || at == std::string::npos) {
-        return;
+void Bridge::removeLeftover(const std::string& topic, const std::string& payload) {
+    const bridge::LineSeen line{names_, settings_.port, settings_.discoveryPrefix,
+                                settings_.addresses};
+    const bridge::Leftover leftover = bridge::leftoverOf(line, topic, payload);
+    const std::string& prefix = settings_.discoveryPrefix;
+    switch (leftover.kind) {
+        case bridge::Leftover::None:
+            return;
+        case bridge::Leftover::EarlierConfigs:
+            // The board is one device config now; its entity configs of before go.
+            for (const bridge::Message& m : bridge::earlierConfigRemovals(leftover.id, prefix)) {
+                client_.publish(m.topic, m.payload, true);
+            }
+            say("the entity configs of " + leftover.id + " (before device discovery) are removed");
+            return;
+        case bridge::Leftover::Board:
+            say(link::boardAddressText(leftover.address) +
+                " is bridged no more: its device is removed");
+            break;
+        case bridge::Leftover::OtherLine: {
+            const auto status = lineStatus_.find(leftover.statusTopic);
+            if (status != lineStatus_.end() && status->second == "online") {
+                return;  // its bridge runs
+            }
+            say(leftover.id + " of a line bridged no more (" +
+                platform::shownPortName(leftover.statusTopic) + " not online) is removed");
+            break;
+        }
     }
-    const std::size_t from = at + 1 + ours.size();
-    const std::size_t end = topic.find('/', from);
-    unsigned address = 0;
-    const auto [stop, ec] = std::from_chars(topic.data() + from, topic.data() + end, address);
-    if (ec != std::errc{} || stop != topic.data() + end || address > 254 ||
-        std::any_of(boards_.begin(), boards_.end(),
-                    [&](const Board& b) { return b.address == address; })) {
-        return;
-    }
-    const bridge::BoardDevice gone{settings_.prefix, settings_.port,
-                                   static_cast<std::uint8_t>(address), settings_.version};
-    for (const bridge::Message& message :
-         bridge::removalMessages(gone, settings_.discoveryPrefix)) {
-        client_.publish(message.topic, message.payload, true);
-    }
-    say(link::boardAddressText(static_cast<std::uint8_t>(address)) +
-        " is bridged no more: its entities are removed");
+    const bridge::Message removal = bridge::deviceRemoval(leftover.id, prefix);
+    client_.publish(removal.topic, removal.payload, true);
 }
 
 void Bridge::refuse(Board& board, const std::string& rawTopic, const std::string& why) {
@@ -299,8 +319,10 @@ void Bridge::refuse(Board& board, const std::string& rawTopic, const std::string
 }
 
 void Bridge::handleCommand(Board& board, const std::string& topic, const std::string& payload) {
-    const bridge::Command command = bridge::commandOf(board.topics, topic, payload,
-                                                      bridge::boardShapeOf(board.data).fieldDigits);
+    // The field layout as read now: the first look may not have ended yet.
+    const bridge::Command command = bridge::commandOf(
+        board.topics, topic, payload,
+        bridge::boardShapeOf(line_.session().board().snapshot(board.address)).fieldDigits);
     if (const auto* refusal = std::get_if<bridge::Refusal>(&command)) {
         refuse(board, topic, refusal->text);
         return;
@@ -311,20 +333,14 @@ void Bridge::handleCommand(Board& board, const std::string& topic, const std::st
                    " is down; nothing was sent");
         return;
     }
-    link::BoardOperations& ops = line_.session().operations();
+    link::Session& session = line_.session();
+    link::BoardOperations& ops = session.operations();
     std::string refusal;
     driver_.runOne(board.address, [&](std::uint8_t address) {
-        const link::boardset::BoardOutcome done{address, link::boardset::BoardOutcome::Done, {}};
         failures_ = 0;
         bool queued = true;
         if (const auto* write = std::get_if<bridge::WriteUserField>(&command)) {
-            // The window writes every field in use with the texts it read: so does the bridge,
-            // with this board's own field layout.
-            if (!ops.readUserFields() || !waitForRing(kReadWaitMs) || failures_ != 0) {
-                refusal = "the board did not answer the user-field read; nothing was sent";
-                return link::boardset::BoardOutcome{address, link::boardset::BoardOutcome::Failed,
-                                                    refusal};
-            }
+            // Every field in use is written, the others with the texts last read.
             ops.writeUserField(write->index, write->text);
         } else if (std::holds_alternative<bridge::SyncTime>(command)) {
             ops.Sinkhr_date();
@@ -333,12 +349,14 @@ void Bridge::handleCommand(Board& board, const std::string& topic, const std::st
         } else {
             queued = false;
         }
-        if (!queued || !waitForRing(kReadWaitMs) || failures_ != 0) {
+        const bool taken = queued && waitForRing(kReadWaitMs) && failures_ == 0;
+        if (!taken) {
             refusal = "the board did not take it";
-            return link::boardset::BoardOutcome{address, link::boardset::BoardOutcome::Failed,
-                                                refusal};
         }
-        return done;
+        return link::boardset::BoardOutcome{
+            address,
+            taken ? link::boardset::BoardOutcome::Done : link::boardset::BoardOutcome::Failed,
+            refusal};
     });
     if (line_.stopping()) {
         // Cut short by the stop: it may have reached the board, so it is not called refused.
@@ -350,21 +368,66 @@ void Bridge::handleCommand(Board& board, const std::string& topic, const std::st
         refuse(board, topic, refusal);
         return;
     }
-    if (const auto* mode = std::get_if<bridge::SetMode>(&command)) {
+    // What the board holds now is read back and published at once: one request.
+    bridge::LookRequest readBack{bridge::LookRequest::FieldValues, 0};
+    if (std::holds_alternative<bridge::SyncTime>(command)) {
+        readBack = {bridge::LookRequest::Clock, 0};
+    } else if (std::holds_alternative<bridge::SetMode>(command)) {
+        // Its status frames say it too, but a slave sends none.
         liveMaster_.reset();
-        board.data.BoardCopy.modeFlags = static_cast<std::uint8_t>(
-            mode->master ? board.data.BoardCopy.modeFlags | link::op::kMasterBit
-                         : board.data.BoardCopy.modeFlags & ~link::op::kMasterBit);
-        board.registersRead = false;
+        readBack = {bridge::LookRequest::Register, config::kModeFlagsRegister};
+    }
+    if (request(board, std::span(&readBack, 1))) {
+        board.data = session.board().snapshot(board.address);
+        if (readBack.kind == bridge::LookRequest::Register && !board.registersRead) {
+            // The other values wait for the first look to end; the mode is known now.
+            const bool master = (board.data.BoardCopy.modeFlags & link::op::kMasterBit) != 0;
+            board.extras.master = master;
+            publisher_.set(board.topics.state("mode"), master ? "master" : "slave");
+        }
+        if (const auto own = link::boardOwnClock(board.data);
+            own && readBack.kind == bridge::LookRequest::Clock) {
+            board.extras.clockDifferenceS = boardAheadSeconds(*own, session.clock().now());
+        }
     }
     changed_ = true;
     say(link::boardAddressText(board.address) + ": " + topic + " done");
-    // What the board holds now is read back and published at once.
-    board.nextLookAt = line_.session().tick().nowMs();
+}
+
+void Bridge::runHeld(Board& board) {
+    for (auto& [topic, payload] : std::exchange(board.held, {})) {
+        if (board.registersRead) {
+            handleCommand(board, topic, payload);
+        } else {
+            refuse(board, topic, "the board did not answer; nothing was sent");
+        }
+    }
+}
+
+void Bridge::publishDue() {
+    // Held while the broker is away: it gets every value once it is there.
+    if (!brokerUp_) {
+        return;
+    }
+    for (const bridge::Message& message : publisher_.due()) {
+        client_.publish(message.topic, message.payload, true);
+    }
+}
+
+void Bridge::service() {
+    client_.poll();
+    handleBroker();
+    for (Board& board : boards_) {
+        if (board.registersRead && !board.held.empty()) {
+            runHeld(board);
+        }
+    }
+    refreshValues();
+    publishDue();
 }
 
 void Bridge::step() {
-    handleBroker();
+    service();
     if (lineUp_) {
         for (Board& board : boards_) {
             const std::uint32_t now = line_.session().tick().nowMs();
@@ -372,19 +435,18 @@ void Bridge::step() {
                 continue;
             }
             board.answered = look(board);
+            if (!board.registersRead) {
+                runHeld(board);
+            }
             changed_ = true;
             board.nextLookAt = line_.session().tick().nowMs() + kLookIntervalMs;
+            service();
             if (!lineUp_ || line_.lost()) {
                 break;
             }
         }
     }
-    refreshValues();
-    for (const bridge::Message& message : publisher_.due()) {
-        client_.publish(message.topic, message.payload, true);
-    }
 }
-
 void Bridge::finish() {
     for (const Board& board : boards_) {
         client_.publish(board.topics.availability(), "offline", true);

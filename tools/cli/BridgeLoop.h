@@ -6,41 +6,23 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "BoardValues.h"
+#include "BrokerInbox.h"
 #include "CliOptions.h"
 #include "Discovery.h"
 #include "KeepTime.h"
 #include "KeepTimeLine.h"
+#include "LookRequests.h"
 #include "MqttClient.h"
 #include "RetainedPublisher.h"
 #include "link/boardset/BoardDriver.h"
 
 namespace horalux::cli {
-
-// What the MQTT client's thread hands to the main side; the session is touched there only.
-class BrokerInbox {
-  public:
-    struct Event {
-        enum Kind { Connected, Problem, Message } kind;
-        std::string text;  // the problem, or the message's topic
-        std::string payload;
-        bool retained = false;
-    };
-    bridge::MqttClient::Handlers handlers();
-    // What came since the last call, in order; `dropped` the messages left out since.
-    std::vector<Event> take(std::size_t& dropped);
-
-  private:
-    static constexpr std::size_t kMostHeldNews = 1000;
-
-    std::mutex mutex_;
-    std::vector<Event> news_;
-    std::size_t dropped_ = 0;
-};
 
 // The bridge's main side: the boards of one line between their session and the broker. Its
 // step runs between the line's waits, on the main thread.
@@ -52,6 +34,9 @@ class Bridge final : public LineWatcher {
 
     struct Settings {
         std::string port;
+        std::uint32_t speed = 9600;
+        std::string stableName;  // the line's name across restarts (see stableLineName)
+        std::string node;
         std::vector<std::uint8_t> addresses;
         std::string prefix;
         std::string discoveryPrefix;  // empty: no discovery
@@ -60,7 +45,7 @@ class Bridge final : public LineWatcher {
     };
 
     Bridge(const Settings& settings, SessionKeptLine& line, bridge::MqttClient& client,
-           BrokerInbox& inbox, std::ostream& err);
+           bridge::BrokerInbox& inbox, std::ostream& err);
     ~Bridge() override;
     Bridge(const Bridge&) = delete;
     Bridge& operator=(const Bridge&) = delete;
@@ -91,12 +76,24 @@ class Bridge final : public LineWatcher {
         bool answered = false;  // its last look was answered
         std::optional<std::uint32_t> nextLookAt;
         std::optional<bridge::BoardShape> shapeSent;
+        bridge::BoardStates states;
+        // Field commands that came before the board's registers were first read: its fields are
+        // not known yet. They run once they are, or are refused when the board does not answer.
+        std::vector<std::pair<std::string, std::string>> held;
     };
 
+    // Between any two requests: what the broker sent (commands run at once), the values
+    // refreshed, what is due published.
+    void service();
     void handleBroker();
+    void runHeld(Board& board);
     void handleCommand(Board& board, const std::string& topic, const std::string& payload);
-    // A discovery config of a board of this line that is no longer bridged: its entities go.
-    void removeStranger(const std::string& topic, const std::string& payload);
+    // A batch of a look's requests or a command's read-back to the board, waited for.
+    bool request(Board& board, std::span<const bridge::LookRequest> batch);
+    void publishDue();
+    // A retained discovery config: what is left of boards and lines no longer bridged, and of
+    // earlier bridges' per-entity configs, goes.
+    void removeLeftover(const std::string& topic, const std::string& payload);
     // Reads the board's registers (when not yet read), clock and user fields; whether it
     // answered them all.
     bool look(Board& board);
@@ -109,12 +106,15 @@ class Bridge final : public LineWatcher {
     Settings settings_;
     SessionKeptLine& line_;
     bridge::MqttClient& client_;
-    BrokerInbox& inbox_;
+    bridge::BrokerInbox& inbox_;
     std::ostream& err_;
     bridge::RetainedPublisher publisher_;
     link::boardset::BoardDriver driver_;
     std::vector<Board> boards_;
+    bridge::LineNames names_;
     std::string statusTopic_;
+    // The retained status of each line of this node, as the broker has it.
+    std::map<std::string, std::string> lineStatus_;
     bool lineUp_ = false;
     unsigned failures_ = 0;
     // Something the published values come from changed since they were last made.

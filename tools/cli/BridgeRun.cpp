@@ -106,16 +106,22 @@ int bridge(CommandContext& c) {
         broker.user = o.mqttUser;
         broker.password = *read.password;
     }
-    broker.clientId = "horalux_bridge_" + bridge::topicSafeLineName(o.port);
-    broker.willTopic = bridge::bridgeStatusTopic(o.topicPrefix, o.port);
+    const std::string node = o.nodeId.empty() ? bridge::defaultNodeId() : o.nodeId;
+    const std::string stableName = bridge::stableLineName(o.port);
+    const bridge::LineNames names = bridge::lineNames(o.topicPrefix, node, stableName);
+    broker.clientId = names.clientId();
+    broker.willTopic = names.statusTopic();
 
     platform::MonotonicTick tick;
     platform::MachineClock clock;
     SessionKeptLine line(o, c.err, c.interrupted, {.tick = &tick, .clock = &clock});
     bridge::MosquittoClient client(broker);
-    BrokerInbox inbox;
+    bridge::BrokerInbox inbox;
     Bridge::Settings settings;
     settings.port = o.port;
+    settings.speed = o.speed;
+    settings.stableName = stableName;
+    settings.node = node;
     settings.addresses = o.addresses.empty() ? std::vector<std::uint8_t>{o.address} : o.addresses;
     settings.prefix = o.topicPrefix;
     settings.discoveryPrefix = o.discoveryPrefix;

@@ -1,6 +1,7 @@
 #include "CliCommandTable.h"
 
 #include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -192,6 +193,17 @@ Problem bridgeArguments(ArgumentReader& args, CliOptions& options) {
                 return problem;
             }
             options.topicPrefix = *v;
+        } else if (flag == "--node-id") {
+            // It goes into topics, the client id and Home Assistant's ids as it is.
+            const bool plain =
+                !v->empty() && v->size() <= 64 && std::all_of(v->begin(), v->end(), [](char c) {
+                    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '_';
+                });
+            if (!plain) {
+                return "--node-id must be 1 to 64 letters, digits, '-' and '_', not " +
+                       platform::quotedText(*v);
+            }
+            options.nodeId = *v;
         } else if (flag == "--discovery") {
             if (*v != "homeassistant" && *v != "off") {
                 return "--discovery must be homeassistant or off";
@@ -264,10 +276,11 @@ const CliCommand kCommands[] = {
      "put the boards of --address on the MQTT broker at URL\n"
      "(mqtt://HOST[:PORT] or mqtts://HOST[:PORT], --ca its CA)\n"
      "until stopped: their values and availability published\n"
-     "(retained, under P/LINE/ADDR), user fields, time sync and\n"
-     "mode taken from the .../set topics; the password is the\n"
+     "(retained, under P/NODE/LINE/ADDR), user fields, time sync\n"
+     "and mode taken from the .../set topics; the password is the\n"
      "first line of F (or of $CREDENTIALS_DIRECTORY/mqtt-password);\n"
-     "OPTIONS: --prefix P (default horalux), --discovery\n"
+     "OPTIONS: --prefix P (default horalux), --node-id NODE\n"
+     "(default the host name), --discovery\n"
      "homeassistant|off (default homeassistant), --keep-time\n"
      "PERIOD [--trust-pc-clock] (keeps the clocks as keep-time\n"
      "does); not on Windows",

@@ -5,7 +5,7 @@
 #include "CliCommands.h"
 #include "CliSession.h"
 #include "config/RegisterMap.h"
-#include "link/exchange/SegmentCode.h"
+#include "link/session/UserFieldPayload.h"
 #include "link/wire/Commands.h"
 
 namespace horalux::cli {
@@ -43,11 +43,6 @@ bool readFieldsInto(CliSession& session) {
     return session.waitForRing();
 }
 
-// Digit positions a text takes: a dot shares the position of the digit before it.
-std::size_t positionsOf(const std::string& text) {
-    return link::encodeFieldText(text).size();
-}
-
 }  // namespace
 
 int readFields(CommandContext& c) {
@@ -61,11 +56,11 @@ int readFields(CommandContext& c) {
 int writeField(CommandContext& c) {
     const CliOptions& options = c.options;
     std::ostream& err = c.err;
-    for (const char ch : options.text) {
-        if (!link::isFieldTextChar(ch)) {
-            err << "horalux-cli: a field text holds only digits, '-', '_', '.' and spaces\n";
-            return kBadUsage;
-        }
+    // The length is checked once the field's digits are known, by the same rule as the
+    // bridge's.
+    if (link::checkUserFieldText(options.text, 0) == link::FieldTextFault::Character) {
+        err << "horalux-cli: a field text holds only digits, '-', '_', '.' and spaces\n";
+        return kBadUsage;
     }
     CliSession& session = c.session();
     if (!readFieldsInto(session)) {
@@ -83,9 +78,10 @@ int writeField(CommandContext& c) {
             << count << ")\n";
         return kFailed;
     }
-    if (positionsOf(options.text) > length) {
+    if (link::checkUserFieldText(options.text, length) != link::FieldTextFault::None) {
         err << "horalux-cli: field " << options.fieldIndex << " has " << int{length}
-            << " digit positions; the text needs " << positionsOf(options.text) << "\n";
+            << " digit positions; the text needs " << link::userFieldPositions(options.text)
+            << "\n";
         return kBadUsage;
     }
     session.ops().writeUserField(options.fieldIndex, options.text);

@@ -46,6 +46,7 @@ struct CliOptions {
     std::string passwordFile;                        // bridge --password-file F
     std::string topicPrefix{"horalux"};              // bridge --prefix
     std::string discoveryPrefix{"homeassistant"};    // bridge --discovery; empty: off
+    std::string nodeId;                              // bridge --node-id; empty: the host name
     std::optional<std::uint32_t> bridgeKeepPeriodS;  // bridge --keep-time PERIOD
 
     // Every --port (one session each) and every board of --address, in order; `port` and

@@ -42,19 +42,30 @@ bool takesDigitPosition(char32_t key) {
     return key != U'.';
 }
 
-FieldTextFault checkUserFieldText(std::string_view text, std::size_t digits) {
+std::size_t userFieldPositions(std::string_view text) {
     std::size_t positions = 0;
+    char previous = '\0';
     for (const char c : text) {
-        // A byte of a multi-byte UTF-8 character is above 0x7F and refused with it.
-        const auto key = static_cast<char32_t>(static_cast<unsigned char>(c));
-        if (!isUserFieldKey(key)) {
-            return FieldTextFault::Character;
-        }
-        if (takesDigitPosition(key)) {
+        if (c != '.' || positions == 0 || previous == '.') {
             ++positions;
         }
+        previous = c;
     }
-    return positions > digits ? FieldTextFault::Length : FieldTextFault::None;
+    return positions;
+}
+
+std::size_t userFieldShownLength(std::size_t digits) {
+    return 2 * digits;
+}
+
+FieldTextFault checkUserFieldText(std::string_view text, std::size_t digits) {
+    for (const char c : text) {
+        // A byte of a multi-byte UTF-8 character is above 0x7F and refused with it.
+        if (!isUserFieldKey(static_cast<char32_t>(static_cast<unsigned char>(c)))) {
+            return FieldTextFault::Character;
+        }
+    }
+    return userFieldPositions(text) > digits ? FieldTextFault::Length : FieldTextFault::None;
 }
 
 }  // namespace horalux::link

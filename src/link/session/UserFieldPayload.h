@@ -24,9 +24,16 @@ std::size_t userFieldTotalLength(std::span<const std::uint8_t, 32> lengths);
 bool isUserFieldKey(char32_t key);
 bool takesDigitPosition(char32_t key);
 
+// The digit positions `text` takes on the board: a dot shares the position of the digit before
+// it, and one with no digit before it (at the start, after another dot) takes one of its own.
+std::size_t userFieldPositions(std::string_view text);
+
+// The most characters a field of `digits` positions can show: each digit with its point lit.
+std::size_t userFieldShownLength(std::size_t digits);
+
 enum class FieldTextFault { None, Character, Length };
-// Whether `text` (UTF-8) could have been typed into the edit box of a field of `digits`
-// positions: only field characters, and no more of them than the field has digits, dots aside.
+// Whether `text` (UTF-8) fits a field of `digits` positions: only field characters, taking no
+// more positions than the field has (as the text is sent, so nothing is cut).
 FieldTextFault checkUserFieldText(std::string_view text, std::size_t digits);
 
 }  // namespace horalux::link

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <optional>
+
 #include "BoardValues.h"
 
 namespace horalux::bridge {
@@ -50,18 +53,63 @@ TEST(BoardValues, ABoardsValuesAreItsMeasuredNumbersWhileItsSensorIsOn) {
     EXPECT_EQ(values.mode, std::nullopt);
     EXPECT_EQ(values.clockDifference, std::nullopt);
 
-    const auto messages = stateMessages(values, boardTopics("h", "ttyUSB0", 77));
+    const auto messages = stateMessages(values, lineNames("h", "node", "ttyUSB0").board(77));
     for (const auto& [topic, payload] : messages) {
-        EXPECT_NE(topic, "h/ttyUSB0/77/pressure");
-        EXPECT_NE(topic, "h/ttyUSB0/77/temperature_3");
+        EXPECT_NE(topic, "h/node/ttyUSB0/77/pressure");
+        EXPECT_NE(topic, "h/node/ttyUSB0/77/temperature_3");
     }
     EXPECT_EQ(messages.front(),
-              std::make_pair(std::string("h/ttyUSB0/77/temperature_2"), std::string("21.5")));
+              std::make_pair(std::string("h/node/ttyUSB0/77/temperature_2"), std::string("21.5")));
 
     // Before any status frame nothing is known: nothing at all, never 0.
     link::BoardData fresh;
     fresh.BoardCopy.displayFormats = data.BoardCopy.displayFormats;
-    EXPECT_TRUE(stateMessages(boardValuesOf(fresh, {}), boardTopics("h", "x", 1)).empty());
+    EXPECT_TRUE(
+        stateMessages(boardValuesOf(fresh, {}), lineNames("h", "node", "x").board(1)).empty());
+}
+
+TEST(BoardValues, AReadingThatGoesAwayIsPublishedAsUnknownOnceAndANewOneAsItsNumber) {
+    const BoardTopics topics = lineNames("h", "node", "ttyUSB0").board(1);
+    link::BoardData data = weatherBoard();
+    BoardStates states;
+    using Messages = std::vector<std::pair<std::string, std::string>>;
+    auto payloadOf = [](const Messages& messages, const std::string& topic) {
+        for (const auto& [t, p] : messages) {
+            if (t == topic) {
+                return std::optional<std::string>(p);
+            }
+        }
+        return std::optional<std::string>();
+    };
+    Messages first = states.messages(
+        boardValuesOf(data, {.master = std::nullopt, .clockDifferenceS = 3}), topics);
+    EXPECT_EQ(payloadOf(first, "h/node/ttyUSB0/1/pressure"), "745");
+
+    // The sensor stops answering and the clock is not read: both unknown, the rest as before.
+    data.Measured.pressureMmHg.reset();
+    Messages gone = states.messages(boardValuesOf(data, {}), topics);
+    EXPECT_EQ(payloadOf(gone, "h/node/ttyUSB0/1/pressure"), "None");
+    EXPECT_EQ(payloadOf(gone, "h/node/ttyUSB0/1/clock_difference"), "None");
+    EXPECT_EQ(payloadOf(gone, "h/node/ttyUSB0/1/humidity"), "56");
+
+    // Still gone: nothing more is said of it; back: its number.
+    EXPECT_EQ(
+        payloadOf(states.messages(boardValuesOf(data, {}), topics), "h/node/ttyUSB0/1/pressure"),
+        std::nullopt);
+    data.Measured.pressureMmHg = 744;
+    EXPECT_EQ(
+        payloadOf(states.messages(boardValuesOf(data, {}), topics), "h/node/ttyUSB0/1/pressure"),
+        "744");
+
+    // Every numeric state is a plain number: a sign, digits and at most one point.
+    for (const auto& [topic, payload] : first) {
+        if (topic.ends_with("main_text") || topic.find("field_") != std::string::npos) {
+            continue;
+        }
+        std::size_t used = 0;
+        EXPECT_NO_THROW(EXPECT_TRUE(std::isfinite(std::stod(payload, &used)))) << topic;
+        EXPECT_EQ(used, payload.size()) << topic << " " << payload;
+    }
 }
 
 }  // namespace

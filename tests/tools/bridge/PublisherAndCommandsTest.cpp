@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "BridgeCommands.h"
+#include "LookRequests.h"
 #include "RetainedPublisher.h"
+#include "config/RegisterMap.h"
+#include "link/exchange/SegmentCode.h"
 #include "link/session/UserFieldPayload.h"
 #include "support/FakeTick.h"
 
@@ -46,7 +49,7 @@ TEST(RetainedPublisher, SendsOnlyChangesAtMostOnceASecondTheLatestWinning) {
     EXPECT_EQ(publisher.due(), Sent{});
 }
 
-TEST(UserFieldText, IsCheckedAsTheEditBoxLetsItIn) {
+TEST(UserFieldText, IsCheckedByThePositionsItTakesOnTheBoard) {
     struct Case {
         const char* text;
         std::size_t digits;
@@ -55,6 +58,11 @@ TEST(UserFieldText, IsCheckedAsTheEditBoxLetsItIn) {
     const Case cases[] = {
         {"12-4", 4, link::FieldTextFault::None},
         {"1.2.3.4.", 4, link::FieldTextFault::None},  // points take no digit
+        {"12.34", 4, link::FieldTextFault::None},
+        {".1234", 4, link::FieldTextFault::Length},   // a leading dot takes a position
+        {"1..234", 4, link::FieldTextFault::Length},  // so does a second dot
+        {"....", 4, link::FieldTextFault::None},
+        {".....", 4, link::FieldTextFault::Length},
         {"", 4, link::FieldTextFault::None},
         {" _- ", 4, link::FieldTextFault::None},
         {"12345", 4, link::FieldTextFault::Length},
@@ -65,11 +73,45 @@ TEST(UserFieldText, IsCheckedAsTheEditBoxLetsItIn) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(link::checkUserFieldText(c.text, c.digits), c.fault) << c.text;
+        // The count is the positions the text is sent in: nothing accepted is ever cut.
+        if (c.fault != link::FieldTextFault::Character) {
+            EXPECT_EQ(link::userFieldPositions(c.text), link::encodeFieldText(c.text).size())
+                << c.text;
+        }
     }
+    EXPECT_EQ(link::checkUserFieldText(std::string(1 << 20, '.'), 4), link::FieldTextFault::Length);
+}
+
+TEST(LookBatches, ALookIsEveryRegisterInOrderInBatchesOfAboutASecondThenClockAndFields) {
+    struct Case {
+        std::uint32_t speed;
+        bool withRegisters;
+        std::size_t largestRegisterBatch;
+    };
+    const Case cases[] = {{9600, true, 4}, {115200, true, 48}, {1200, true, 1}, {9600, false, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.speed);
+        const auto batches = lookBatches(c.withRegisters, c.speed);
+        std::vector<LookRequest> all;
+        std::size_t largest = 0;
+        for (const auto& batch : batches) {
+            ASSERT_FALSE(batch.empty());
+            if (batch.front().kind == LookRequest::Register) {
+                largest = std::max(largest, batch.size());
+            }
+            all.insert(all.end(), batch.begin(), batch.end());
+        }
+        EXPECT_EQ(all, lookRequests(c.withRegisters));
+        EXPECT_EQ(largest, c.largestRegisterBatch);
+        // The clock and the fields go last, together, after every register has been read.
+        EXPECT_EQ(batches.back(), (std::vector<LookRequest>{{LookRequest::Clock, 0},
+                                                            {LookRequest::FieldValues, 0}}));
+    }
+    EXPECT_EQ(lookRequests(true).size(), config::kReadList.size() + 2);
 }
 
 TEST(BridgeCommands, GoodCommandsMapToTheirOperationAndBadOnesAreRefusedWithAReason) {
-    const BoardTopics topics = boardTopics("horalux", "ttyUSB0", 77);
+    const BoardTopics topics = lineNames("horalux", "node", "ttyUSB0").board(77);
     const std::vector<std::uint8_t> digits{4, 2};
     auto run = [&](std::string_view entity, std::string_view payload) {
         return commandOf(topics, topics.command(entity), payload, digits);
@@ -126,7 +168,7 @@ TEST(BridgeCommands, GoodCommandsMapToTheirOperationAndBadOnesAreRefusedWithARea
     }
     // Another board's topic is not this board's command.
     EXPECT_TRUE(std::holds_alternative<Refusal>(
-        commandOf(topics, "horalux/ttyUSB0/7/mode/set", "master", digits)));
+        commandOf(topics, "horalux/node/ttyUSB0/7/mode/set", "master", digits)));
 }
 
 }  // namespace
