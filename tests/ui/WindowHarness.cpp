@@ -18,8 +18,8 @@
 #include "config/RegisterFile.h"
 #include "ui/ConnectionDialog.h"
 #include "ui/FieldPanel.h"
-#include "ui/ParametersWindow.h"
 #include "ui/LineBoardsWindow.h"
+#include "ui/ParametersWindow.h"
 #include "ui/ScanDialog.h"
 
 namespace horalux::test {
@@ -233,9 +233,10 @@ bool WindowHarness::ringEmpty() {
     return ring == nullptr || ring->empty();
 }
 
-void WindowHarness::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
+bool WindowHarness::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
     ++failedRequests;
     session_.connection().dropFailedRequest(std::move(copy));
+    return true;
 }
 
 void WindowHarness::refreshBoardView() {

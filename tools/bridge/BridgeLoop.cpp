@@ -5,13 +5,13 @@
 #include <ostream>
 
 #include "BridgeCommands.h"
-#include "CliFormat.h"
 #include "link/exchange/Messages.h"
 #include "link/scan/BoardScan.h"
 #include "link/wire/Commands.h"
 #include "platform/PortNameText.h"
+#include "timesync/ClockDifference.h"
 
-namespace horalux::cli {
+namespace horalux::bridge {
 namespace {
 
 // A board is looked at (its clock and user fields read) this often, so that one that stops
@@ -54,7 +54,7 @@ std::vector<BrokerInbox::Event> BrokerInbox::take(std::size_t& dropped) {
     return std::exchange(news_, {});
 }
 
-Bridge::Bridge(const Settings& settings, SessionKeptLine& line, bridge::MqttClient& client,
+Bridge::Bridge(const Settings& settings, link::SessionKeptLine& line, bridge::MqttClient& client,
                BrokerInbox& inbox, std::ostream& err)
     : settings_(settings),
       line_(line),
@@ -88,7 +88,7 @@ void Bridge::aimAt(std::uint8_t address) {
     line_.session().operations().setCurrentAddress(address);
 }
 
-void Bridge::clockRead(std::uint8_t address, const KeptLine::Reading& reading) {
+void Bridge::clockRead(std::uint8_t address, const link::KeptLine::Reading& reading) {
     if (!reading.clock) {
         return;
     }
@@ -96,7 +96,7 @@ void Bridge::clockRead(std::uint8_t address, const KeptLine::Reading& reading) {
     for (Board& board : boards_) {
         if (board.address == address) {
             board.extras.clockDifferenceS =
-                boardAheadSeconds(*reading.clock, line_.session().clock().now());
+                timesync::boardAheadSeconds(*reading.clock, line_.session().clock().now());
         }
     }
 }
@@ -158,7 +158,7 @@ bool Bridge::look(Board& board) {
     }
     board.data = session.board().snapshot(board.address);
     if (const auto own = link::boardOwnClock(board.data)) {
-        board.extras.clockDifferenceS = boardAheadSeconds(*own, session.clock().now());
+        board.extras.clockDifferenceS = timesync::boardAheadSeconds(*own, session.clock().now());
     }
     return true;
 }
@@ -377,4 +377,4 @@ void Bridge::finish() {
     client_.publish(statusTopic_, "offline", true);
     client_.stop();
 }
-}  // namespace horalux::cli
+}  // namespace horalux::bridge

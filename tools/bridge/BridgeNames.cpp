@@ -1,21 +1,11 @@
 #include "BridgeNames.h"
 
-#include <cctype>
+#include "platform/PortNameText.h"
 
 namespace horalux::bridge {
 
 std::string topicSafeLineName(std::string_view port) {
-    for (const std::string_view head : {"/dev/", "\\\\.\\"}) {
-        if (port.substr(0, head.size()) == head) {
-            port.remove_prefix(head.size());
-        }
-    }
-    std::string name;
-    for (const char ch : port) {
-        const bool kept =
-            std::isalnum(static_cast<unsigned char>(ch)) != 0 || ch == '-' || ch == '_';
-        name += kept ? ch : '_';
-    }
+    std::string name = platform::safePortWord(port);
     return name.empty() ? std::string("port") : name;
 }
 
