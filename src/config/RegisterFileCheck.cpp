@@ -140,9 +140,11 @@ RegisterFileCheck checkRegisterFile(std::string_view text, const RegisterImage& 
 RegisterFileCheck readRegisterFileWhole(const std::filesystem::path& path) {
     const settings::TextFile file = settings::readTextFile(path);
     if (file.status != settings::TextFile::Read) {
-        return {.problem = file.status == settings::TextFile::Missing ? std::strerror(ENOENT)
-                                                                      : file.reason,
-                .unreadable = true};
+        RegisterFileCheck unread;
+        unread.problem =
+            file.status == settings::TextFile::Missing ? std::strerror(ENOENT) : file.reason;
+        unread.unreadable = true;
+        return unread;
     }
     return checkRegisterFile(file.content, {});
 }

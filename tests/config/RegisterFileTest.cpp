@@ -221,7 +221,7 @@ TEST(RegisterFileCheck, AFileReadWholeIsUnreadableMissingOrPartialOrTheImageItHo
     } cases[] = {
         {"missing.cs", true, "No such file"},
         {"folder.cs", true, "Is a directory"},
-        {"partial.cs", false, "s1"},
+        {"partial.cs", false, "key p0 is missing"},
         {"whole.cs", false, nullptr},
     };
     for (const auto& c : cases) {
