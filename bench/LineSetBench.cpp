@@ -13,7 +13,7 @@
 
 #include "CliCommandTable.h"
 #include "CliOptions.h"
-#include "PortsRun.h"
+#include "PerBoardRun.h"
 #include "config/RegisterMap.h"
 #include "link/wire/Frame.h"
 #include "link/wire/PortAccess.h"

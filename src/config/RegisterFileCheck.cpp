@@ -1,11 +1,14 @@
 #include "config/RegisterFileCheck.h"
 
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 
 #include "config/RegisterFile.h"
 #include "platform/PortNameText.h"
+#include "settings/FileText.h"
 
 namespace horalux::config {
 namespace {
@@ -132,6 +135,18 @@ RegisterFileCheck checkRegisterFile(std::string_view text, const RegisterImage& 
         storeRegisterKey(image, key, *value);
     }
     return {image, {}};
+}
+
+RegisterFileCheck readRegisterFileWhole(const std::filesystem::path& path) {
+    const settings::TextFile file = settings::readTextFile(path);
+    if (file.status != settings::TextFile::Read) {
+        RegisterFileCheck unread;
+        unread.problem =
+            file.status == settings::TextFile::Missing ? std::strerror(ENOENT) : file.reason;
+        unread.unreadable = true;
+        return unread;
+    }
+    return checkRegisterFile(file.content, {});
 }
 
 }  // namespace horalux::config

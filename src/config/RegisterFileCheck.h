@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@ namespace horalux::config {
 struct RegisterFileCheck {
     std::optional<RegisterImage> image;
     std::string problem;
+    bool unreadable = false;  // the file itself could not be read; `problem` says why
 };
 
 // Accepts only a text whose section "registers" holds each of the 64 keys once, each a whole
@@ -20,5 +22,8 @@ struct RegisterFileCheck {
 // that of the first such key in the order keys are written. modeFlags is taken from `current`;
 // keys the table does not know are ignored.
 RegisterFileCheck checkRegisterFile(std::string_view text, const RegisterImage& current);
+// The file at `path` read and checked whole, as above, with no image to take modeFlags from;
+// a missing file is unreadable.
+RegisterFileCheck readRegisterFileWhole(const std::filesystem::path& path);
 
 }  // namespace horalux::config

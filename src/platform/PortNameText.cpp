@@ -115,4 +115,19 @@ std::string shownPortName(std::string_view name) {
     return needsQuotes(name) ? quotedText(name) : std::string(name);
 }
 
+std::string safePortWord(std::string_view port, std::string_view alsoKept) {
+    for (const std::string_view head : {"/dev/", "\\\\.\\"}) {
+        if (port.substr(0, head.size()) == head) {
+            port.remove_prefix(head.size());
+        }
+    }
+    std::string word;
+    for (const char ch : port) {
+        const bool plain = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') ||
+                           (ch >= '0' && ch <= '9') || ch == '-' || ch == '_';
+        word += plain || alsoKept.find(ch) != std::string_view::npos ? ch : '_';
+    }
+    return word;
+}
+
 }  // namespace horalux::platform

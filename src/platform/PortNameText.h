@@ -26,4 +26,9 @@ std::string quotedText(std::string_view text);
 // stands.
 std::string shownPortName(std::string_view name);
 
+// A port name reduced to a safe word, for a topic, an id or a folder: "/dev/" (or "\\.\")
+// dropped, then every character but ASCII letters, digits, '-', '_' and those of `alsoKept` made
+// '_' ("ttyUSB0", "tcp___host_4001"). Empty when nothing is left.
+std::string safePortWord(std::string_view port, std::string_view alsoKept = {});
+
 }  // namespace horalux::platform

@@ -370,21 +370,13 @@ void LineBoardsWindow::stop() {
 
 std::optional<config::RegisterImage> LineBoardsWindow::readFile(const std::filesystem::path& file) {
     const std::filesystem::path path = config::registerFilePath(file);
-    const settings::TextFile read = settings::readTextFile(path);
-    QString problem;
-    if (read.status != settings::TextFile::Read) {
-        problem =
-            text(read.status == settings::TextFile::Missing ? std::strerror(ENOENT) : read.reason);
-    } else {
-        const config::RegisterFileCheck check = config::checkRegisterFile(read.content, {});
-        if (check.image) {
-            return check.image;
-        }
-        problem = text(check.problem);
+    const config::RegisterFileCheck check = config::readRegisterFileWhole(path);
+    if (check.image) {
+        return check.image;
     }
     QMessageBox::warning(
         this, windowTitle(),
-        QStringLiteral("Файл %1 не прочитан: %2").arg(text(path.string()), problem));
+        QStringLiteral("Файл %1 не прочитан: %2").arg(text(path.string()), text(check.problem)));
     return std::nullopt;
 }
 
@@ -487,7 +479,7 @@ bool LineBoardsWindow::syncTime() {
     });
 }
 
-void LineBoardsWindow::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
+bool LineBoardsWindow::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
     if (failure_.empty()) {
         failure_ = "нет ответа на " + link::describeRequestInRussian(copy->address, copy->command,
                                                                      copy->param1, copy->param2);
@@ -496,6 +488,7 @@ void LineBoardsWindow::onRequestFailed(std::unique_ptr<link::BoardRequest> copy)
     // The rest of this board's batch would fail the same way, one slow retry after another: a
     // fresh exchange starts for the next board.
     parts_.session.connection().stop();
+    return true;
 }
 
 void LineBoardsWindow::onLinkDown() {

@@ -93,7 +93,7 @@ class LineBoardsWindow final : public QDialog, private link::ExchangeEvents {
     settings::LineScan* lastScan();
 
     // ExchangeEvents, while the window works: a failure fails the board's row.
-    void onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override;
+    bool onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override;
     void onBoardMode(std::uint8_t code) override;
     void onExchangeInfo(const link::TStrMsg& record) override;
     bool takesExchangeInfo() const override;

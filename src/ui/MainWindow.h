@@ -105,7 +105,7 @@ class TForm1 final : public QMainWindow,
     void ShowBusyState() override;
 
     // link::ExchangeEvents (main thread)
-    void onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override;
+    bool onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override;
     void onBoardMode(std::uint8_t code) override;
     void onExchangeInfo(const link::TStrMsg& record) override;
     bool takesExchangeInfo() const override;

@@ -17,14 +17,14 @@ constexpr std::string_view kReadAgain = "Значение не прочитан�
 constexpr std::string_view kReconnect = "Устройство не отвечает! Повторить подключение?";
 }  // namespace
 
-void TForm1::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
+bool TForm1::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
     if (closing_) {
         connection().dropFailedRequest(std::move(copy));
-        return;
+        return true;
     }
     if (prompts_.askRetry(kReadAgain) && !closing_) {
         connection().reviveFailedRequest();
-        return;
+        return true;
     }
     connection().dropFailedRequest(std::move(copy));
     if (!closing_ && prompts_.askRetry(kReconnect) && !closing_) {
@@ -33,6 +33,7 @@ void TForm1::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
         connection().stop();
         QMetaObject::invokeMethod(this, &TForm1::reconnect, Qt::QueuedConnection);
     }
+    return true;
 }
 
 void TForm1::onBoardMode(std::uint8_t code) {

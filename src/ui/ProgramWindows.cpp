@@ -22,12 +22,11 @@ ProgramWindows::ProgramWindows(ProgramOptions options, RegisterFileDialogs* dial
       session_({.prompts = &prompts_,
                 .clock = options_.clock,
                 .opener = options_.opener,
-                .mainThread = &mainThread_.calls(),
                 .pump = &pump_,
                 .settings = settings::loadSettings(options_.settingsFile, &settingsUnread_)}),
       period_(periodTimer_, session_.settings(), [this] { session_.operations().Sinkhr_date(); }) {
-    // Threads stopped from inside the exchange's own calls are joined once those have returned.
-    mainThread_.setAfterDrain([this] { session_.connection().settle(); });
+    // The event loop serves the session's main side; no wait, it runs when woken.
+    mainThread_.attach(session_.queue(), [this] { session_.serve(0); });
     period_.load();
     // Before the window is first shown; it may wait up to the time server's time-out.
     const settings::ProgramSettings& s = session_.settings();

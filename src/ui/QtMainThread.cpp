@@ -10,17 +10,19 @@ namespace {
 const QEvent::Type kDrainEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 }
 
-QtMainThread::QtMainThread(QObject* parent) : QObject(parent) {
+void QtMainThread::attach(link::MainThreadCalls& calls, std::function<void()> serve) {
+    calls_ = &calls;
+    serve_ = std::move(serve);
     // Called on the exchange thread; postEvent is the thread-safe way into the event loop.
-    calls_.setWakeHook([this] { QCoreApplication::postEvent(this, new QEvent(kDrainEvent)); });
+    calls.setWakeHook([this] { QCoreApplication::postEvent(this, new QEvent(kDrainEvent)); });
 }
 
 void QtMainThread::customEvent(QEvent* event) {
-    if (event->type() != kDrainEvent) {
+    if (event->type() != kDrainEvent || calls_ == nullptr) {
         return;
     }
     const qint64 since = sinceDrain_.isValid() ? sinceDrain_.elapsed() : kPostedIntervalMs;
-    if (calls_.callPending() || since >= kPostedIntervalMs) {
+    if (calls_->callPending() || since >= kPostedIntervalMs) {
         drain();
     } else if (!deferred_.isActive()) {
         // The worker posts on without waking us again until this drain has taken the lot.
@@ -39,9 +41,8 @@ void QtMainThread::timerEvent(QTimerEvent* event) {
 void QtMainThread::drain() {
     deferred_.stop();
     sinceDrain_.start();
-    calls_.drain();
-    if (afterDrain_) {
-        afterDrain_();
+    if (serve_) {
+        serve_();
     }
 }
 

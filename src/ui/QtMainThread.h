@@ -9,8 +9,9 @@
 
 namespace horalux::ui {
 
-// Runs the exchange thread's main-thread calls from the Qt event loop: the wake hook posts an
-// event to this object, whose handler drains the pending calls. A worker waiting in a call is
+// Serves a session's main side from the Qt event loop: the wake hook of its queue posts an
+// event to this object, whose handler runs Session::serve, as every other owner's loop does. A
+// worker waiting in a call is
 // served at once; what it only posted (log records, ring states) is taken at most every
 // kPostedIntervalMs, so a busy line costs a few dozen wakes a second, not one per byte.
 class QtMainThread final : public QObject {
@@ -18,20 +19,19 @@ class QtMainThread final : public QObject {
   public:
     static constexpr int kPostedIntervalMs = 20;
 
-    explicit QtMainThread(QObject* parent = nullptr);
-    link::MainThreadCalls& calls() { return calls_; }
-    // Runs the pending calls, then the after-drain hook (the connection joins the exchange
-    // threads stopped from inside those calls).
+    explicit QtMainThread(QObject* parent = nullptr) : QObject(parent) {}
+    // The queue it is woken by and what runs it (the session's serve); both outlive this object.
+    void attach(link::MainThreadCalls& calls, std::function<void()> serve);
+    // Runs the pending calls through the session.
     void drain();
-    void setAfterDrain(std::function<void()> hook) { afterDrain_ = std::move(hook); }
 
   protected:
     void customEvent(QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
 
   private:
-    link::MainThreadCalls calls_;
-    std::function<void()> afterDrain_;
+    link::MainThreadCalls* calls_ = nullptr;
+    std::function<void()> serve_;
     QElapsedTimer sinceDrain_;
     QBasicTimer deferred_;
 };

@@ -209,6 +209,36 @@ TEST(RegisterFile, ExistingFileThatCannotBeReadIsReportedWithNameAndReason) {
     }
 }
 
+TEST(RegisterFileCheck, AFileReadWholeIsUnreadableMissingOrPartialOrTheImageItHolds) {
+    test::TempDir dir;
+    saveRegisterFile(dir / "whole.cs", everyFieldSet());
+    test::writeAll(dir / "partial.cs", "[registers]\ns0=1\n");
+    std::filesystem::create_directory(dir / "folder.cs");
+    const struct {
+        const char* name;
+        bool unreadable;
+        const char* problem;  // a part of it; nullptr: the image comes back
+    } cases[] = {
+        {"missing.cs", true, "No such file"},
+        {"folder.cs", true, "Is a directory"},
+        {"partial.cs", false, "key p0 is missing"},
+        {"whole.cs", false, nullptr},
+    };
+    for (const auto& c : cases) {
+        const RegisterFileCheck check = readRegisterFileWhole(dir / c.name);
+        EXPECT_EQ(check.unreadable, c.unreadable) << c.name;
+        if (c.problem == nullptr) {
+            ASSERT_TRUE(check.image) << c.name << ": " << check.problem;
+            RegisterImage expected = everyFieldSet();
+            expected.modeFlags = RegisterImage{}.modeFlags;
+            EXPECT_EQ(*check.image, expected);
+        } else {
+            EXPECT_FALSE(check.image) << c.name;
+            EXPECT_NE(check.problem.find(c.problem), std::string::npos) << check.problem;
+        }
+    }
+}
+
 TEST(RegisterFile, SaveKeepsOtherSectionsAndReplacesOldKeys) {
     test::TempDir dir;
     const auto path = dir / "set.cs";

@@ -17,13 +17,6 @@ namespace {
 
 class IgnoredEvents final : public link::ExchangeEvents {
   public:
-    void onRequestFailed(std::unique_ptr<link::BoardRequest>) override {}
-    void onBoardMode(std::uint8_t) override {}
-    void onExchangeInfo(const link::TStrMsg&) override {}
-    void onRingState(bool) override {}
-    void refreshBoardView() override {}
-    void refreshUserFields() override {}
-    void onLinkDown() override {}
 };
 
 }  // namespace

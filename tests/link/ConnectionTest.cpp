@@ -64,17 +64,13 @@ class LineOpener final : public platform::SerialDeviceOpener {
 // The owner's handlers; a test says what each does.
 class OwnerEvents final : public ExchangeEvents {
   public:
-    void onRequestFailed(std::unique_ptr<BoardRequest> copy) override {
+    bool onRequestFailed(std::unique_ptr<BoardRequest> copy) override {
         ++failures;
         if (onFailure) {
             onFailure(std::move(copy));
         }
+        return true;
     }
-    void onBoardMode(std::uint8_t) override {}
-    void onExchangeInfo(const TStrMsg&) override {}
-    void onRingState(bool) override {}
-    void refreshBoardView() override {}
-    void refreshUserFields() override {}
     void onLinkDown() override {
         ++linkDowns;
         if (onDown) {

@@ -18,12 +18,13 @@ namespace horalux::test {
 // Records what the exchange thread tells the main side; a test may answer failure reports.
 class RecordingEvents final : public link::ExchangeEvents {
   public:
-    void onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override {
+    bool onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override {
         ++failures;
         lastFailed = *copy;
         if (answerFailure) {
             answerFailure(std::move(copy));
         }
+        return decidesFailures;
     }
     void onBoardMode(std::uint8_t code) override { modes.push_back(code); }
     void onExchangeInfo(const link::TStrMsg& record) override {
@@ -49,6 +50,9 @@ class RecordingEvents final : public link::ExchangeEvents {
     void onLinkDown() override { ++linkDowns; }
 
     std::function<void(std::unique_ptr<link::BoardRequest>)> answerFailure;
+    // False: the owner says it left a failed request undecided, as one that does not handle
+    // failures does.
+    bool decidesFailures = true;
     bool refreshThrows = false;
     bool takesRecords = true;  // false: a log that is hidden or switched off
     int failures = 0;

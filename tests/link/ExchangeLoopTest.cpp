@@ -153,15 +153,24 @@ TEST_F(ExchangeLoopTest, TheRetryAnswerGivesFiveMoreSendsTheFirstOneIntervalLate
     EXPECT_GE(platform::elapsedMs(revivedAt, sendTicks[3]), 1000U);
 }
 
-TEST_F(ExchangeLoopTest, TheDropAnswerAndAnErrorInTheFailureHandlerBothMoveOnToTheNextRequest) {
-    const std::function<void(std::unique_ptr<BoardRequest>)> answers[] = {
-        [this](std::unique_ptr<BoardRequest> copy) { dropFailedRequest(thread, std::move(copy)); },
+TEST_F(ExchangeLoopTest,
+       TheDropAnswerAnErrorInTheFailureHandlerAndNoDecisionAllMoveOnToTheNextRequest) {
+    const struct {
+        std::function<void(std::unique_ptr<BoardRequest>)> answer;
+        bool decides;
+    } answers[] = {
+        {[this](std::unique_ptr<BoardRequest> copy) { dropFailedRequest(thread, std::move(copy)); },
+         true},
         // An error leaves no decision: waiting for one would stall the ring for good.
-        [](std::unique_ptr<BoardRequest>) { throw std::runtime_error("the handler failed"); },
+        {[](std::unique_ptr<BoardRequest>) { throw std::runtime_error("the handler failed"); },
+         true},
+        // An owner that does not handle failures lets the copy go undecided.
+        {[](std::unique_ptr<BoardRequest>) {}, false},
     };
     std::uint8_t reg = 10;
-    for (const auto& answer : answers) {
+    for (const auto& [answer, decides] : answers) {
         events.answerFailure = answer;
+        events.decidesFailures = decides;
         const std::size_t sentBefore = line.writes().size();
         ASSERT_TRUE(queue(1, 1, reg));
         ASSERT_TRUE(queue(255, 1, static_cast<std::uint8_t>(reg + 1)));
@@ -171,7 +180,7 @@ TEST_F(ExchangeLoopTest, TheDropAnswerAndAnErrorInTheFailureHandlerBothMoveOnToT
         EXPECT_TRUE(thread.ring().empty());
         reg = static_cast<std::uint8_t>(reg + 2);
     }
-    EXPECT_EQ(events.failures, 2);
+    EXPECT_EQ(events.failures, 3);
 }
 
 TEST_F(ExchangeLoopTest, ADropForARequestNoLongerFailedChangesNothing) {

@@ -114,8 +114,6 @@ TEST(MainThreadCalls, AnErrorInTheRoutineIsCaughtAndReported) {
 
 // Counts the records it is given and checks that each follows the one before.
 struct SequenceEvents final : ExchangeEvents {
-    void onRequestFailed(std::unique_ptr<BoardRequest>) override {}
-    void onBoardMode(std::uint8_t) override {}
     void onExchangeInfo(const TStrMsg& record) override {
         char expected[8];
         std::snprintf(expected, sizeof expected, "%02X %02X ", (records >> 8) & 0xFF,
@@ -132,9 +130,6 @@ struct SequenceEvents final : ExchangeEvents {
         ringStatesInBatch = 0;
         ++batches;
     }
-    void refreshBoardView() override {}
-    void refreshUserFields() override {}
-    void onLinkDown() override {}
 
     int records = 0;
     bool inOrder = true;
@@ -234,16 +229,10 @@ TEST(MainThreadCalls, RecordsReachOnlyAReceiverThatTakesThemAndTheRingStateAlway
 
 // Keeps what it is given, and when it heard of dropped records.
 struct KeepingEvents final : ExchangeEvents {
-    void onRequestFailed(std::unique_ptr<BoardRequest>) override {}
-    void onBoardMode(std::uint8_t) override {}
     void onExchangeInfo(const TStrMsg& record) override { texts.push_back(record.Text); }
     void onExchangeInfoDropped(std::size_t count) override {
         drops.push_back({count, texts.size()});
     }
-    void onRingState(bool) override {}
-    void refreshBoardView() override {}
-    void refreshUserFields() override {}
-    void onLinkDown() override {}
 
     std::vector<std::string> texts;
     std::vector<std::pair<std::size_t, std::size_t>> drops;  // count, records delivered before

@@ -21,17 +21,13 @@ namespace {
 // The owner's handlers: counts what reaches it and drops a failed request so the ring goes on.
 class Owner final : public ExchangeEvents {
   public:
-    void onRequestFailed(std::unique_ptr<BoardRequest> copy) override {
+    bool onRequestFailed(std::unique_ptr<BoardRequest> copy) override {
         ++failures;
         if (session != nullptr) {
             session->connection().dropFailedRequest(std::move(copy));
         }
+        return true;
     }
-    void onBoardMode(std::uint8_t) override {}
-    void onExchangeInfo(const TStrMsg&) override {}
-    void onRingState(bool) override {}
-    void refreshBoardView() override {}
-    void refreshUserFields() override {}
     void onLinkDown() override { ++linkDowns; }
 
     Session* session = nullptr;

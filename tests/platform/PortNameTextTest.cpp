@@ -55,5 +55,28 @@ TEST(QuotedText, KeepsUtf8AndEscapesControlsNulAndEveryByteThatIsNotUtf8) {
     }
 }
 
+TEST(PortNameText,
+     APortBecomesOneSafeWordWithItsDevicePrefixDroppedAndOtherCharactersMadeUnderscores) {
+    struct Case {
+        std::string port;
+        std::string alsoKept;
+        std::string word;
+    };
+    const Case cases[] = {
+        {"/dev/ttyUSB0", "", "ttyUSB0"},
+        {R"(\\.\COM12)", "", "COM12"},
+        {"tcp://host:4001", "", "tcp___host_4001"},
+        {"rfc2217+tls://[fd00::7]:4001", "", "rfc2217_tls____fd00__7__4001"},
+        {"/dev/serial/by-id/usb-1.2", "", "serial_by-id_usb-1_2"},
+        {"/dev/serial/by-id/usb-1.2", ".", "serial_by-id_usb-1.2"},
+        {"/dev/", "", ""},
+        {"порт", "", "________"},  // every byte of a non-ASCII letter
+        {std::string("a\0b", 3), ".", "a_b"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(safePortWord(c.port, c.alsoKept), c.word) << c.port;
+    }
+}
+
 }  // namespace
 }  // namespace horalux::platform

@@ -70,11 +70,7 @@ TEST(CliOptions, TlsOptionsComeBeforeTheCommandAndReachTheSession) {
         parsed({"--ca", "ca.pem", "--pin", pin, "--cert", "c.pem", "--key", "k.pem", "sync-time"});
     EXPECT_EQ(o.tls, (platform::TlsSettings{
                          .caFile = "ca.pem", .pin = pin, .certFile = "c.pem", .keyFile = "k.pem"}));
-    const settings::ProgramSettings s = sessionSettings(o);
-    EXPECT_EQ(s.TlsCaFile, "ca.pem");
-    EXPECT_EQ(s.TlsPin, pin);
-    EXPECT_EQ(s.TlsCertFile, "c.pem");
-    EXPECT_EQ(s.TlsKeyFile, "k.pem");
+    EXPECT_EQ(linkSettingsOf(o).tls, o.tls);
 }
 
 TEST(CliOptions, MonitorsTimeAndDecodeEachAddTheirPartAndEitherAddsTheDirection) {
@@ -261,6 +257,29 @@ TEST(CliUsage, ThePortOptionDescribesEveryKindOfPortWithinTheUsagesWidth) {
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
         EXPECT_LE(line.size(), 90U) << line;
+    }
+}
+
+TEST(KeepTimeOptions, DefaultsToAnHourAndTwoSecondsAndReadsItsOwnOptions) {
+    const auto plain = parseCliOptions({"keep-time"});
+    ASSERT_TRUE(std::holds_alternative<CliOptions>(plain));
+    EXPECT_EQ(std::get<CliOptions>(plain).keepPeriodS, 3600U);
+    EXPECT_EQ(std::get<CliOptions>(plain).offsetLimitS, 2U);
+    EXPECT_FALSE(std::get<CliOptions>(plain).trustPcClock);
+
+    const auto given =
+        parseCliOptions({"keep-time", "--period", "1d", "--offset-limit", "5", "--trust-pc-clock"});
+    ASSERT_TRUE(std::holds_alternative<CliOptions>(given));
+    EXPECT_EQ(std::get<CliOptions>(given).keepPeriodS, 86400U);
+    EXPECT_EQ(std::get<CliOptions>(given).offsetLimitS, 5U);
+    EXPECT_TRUE(std::get<CliOptions>(given).trustPcClock);
+
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"keep-time", "--period"},
+                                                {"keep-time", "--period", "1w"},
+                                                {"keep-time", "--offset-limit", "0"},
+                                                {"keep-time", "--offset-limit", "x"},
+                                                {"keep-time", "--forever"}}) {
+        EXPECT_TRUE(std::holds_alternative<UsageError>(parseCliOptions(bad))) << bad.back();
     }
 }
 

@@ -6,9 +6,9 @@
 #include <fstream>
 
 #include "AddressList.h"
-#include "BoardRun.h"
+#include "BoardsRun.h"
 #include "CliOptions.h"
-#include "PortsRun.h"
+#include "PerBoardRun.h"
 
 namespace horalux::cli {
 namespace {

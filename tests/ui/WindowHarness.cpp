@@ -18,8 +18,8 @@
 #include "config/RegisterFile.h"
 #include "ui/ConnectionDialog.h"
 #include "ui/FieldPanel.h"
-#include "ui/ParametersWindow.h"
 #include "ui/LineBoardsWindow.h"
+#include "ui/ParametersWindow.h"
 #include "ui/ScanDialog.h"
 
 namespace horalux::test {
@@ -159,14 +159,13 @@ WindowHarness::WindowHarness(const Setup& setup)
                 .prompts = &prompts,
                 .clock = &clock,
                 .opener = &opener_,
-                .mainThread = &mainThread_.calls(),
                 .busy = this,
                 .pump = this,
                 .settings = {.DelayTime = 0}}),
       board(session_.board()),
       settings(session_.settings()),
       ops(session_.operations()) {
-    mainThread_.setAfterDrain([this] { session_.connection().settle(); });
+    mainThread_.attach(session_.queue(), [this] { session_.serve(0); });
     clock.time = {2026, 3, 14, 15, 9, 26, 0};
     char pattern[] = "/tmp/horalux-ui-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) {
@@ -233,9 +232,10 @@ bool WindowHarness::ringEmpty() {
     return ring == nullptr || ring->empty();
 }
 
-void WindowHarness::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
+bool WindowHarness::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
     ++failedRequests;
     session_.connection().dropFailedRequest(std::move(copy));
+    return true;
 }
 
 void WindowHarness::refreshBoardView() {
@@ -251,7 +251,7 @@ void WindowHarness::refreshUserFields() {
 }
 
 void WindowHarness::dispatch(std::uint32_t maxWaitMs) {
-    mainThread_.calls().waitPending(std::chrono::milliseconds(maxWaitMs));
+    session_.queue().waitPending(std::chrono::milliseconds(maxWaitMs));
     QCoreApplication::processEvents();
     mainThread_.drain();
     if (whileWaiting) {

@@ -184,11 +184,8 @@ class WindowHarness : public link::ExchangeEvents,
     const std::string& port() const { return port_; }
 
     // ExchangeEvents of the own session
-    void onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override;
-    void onBoardMode(std::uint8_t) override {}
-    void onExchangeInfo(const link::TStrMsg&) override {}
+    bool onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override;
     bool takesExchangeInfo() const override { return false; }
-    void onRingState(bool) override {}
     void refreshBoardView() override;
     void refreshUserFields() override;
     void onLinkDown() override { ++linkDowns; }

@@ -4,12 +4,22 @@
 #include "BridgeLoop.h"
 #include "BrokerSettings.h"
 #include "CliCommands.h"
+#include "CliSession.h"
 #include "MosquittoClient.h"
+#include "link/keeper/SessionKeptLine.h"
+#include "link/keeper/TimeKeeper.h"
 #include "link/wire/Commands.h"
 #include "platform/MachineClock.h"
 
 namespace horalux::cli {
 namespace {
+
+using bridge::Bridge;
+using bridge::BrokerInbox;
+using link::KeepTimeSettings;
+using link::KeptLine;
+using link::SessionKeptLine;
+using link::TimeKeeper;
 
 constexpr int kBadUsage = 2;
 constexpr int kFailed = 1;
@@ -114,7 +124,7 @@ int bridge(CommandContext& c) {
 
     platform::MonotonicTick tick;
     platform::MachineClock clock;
-    SessionKeptLine line(o, c.err, c.interrupted, {.tick = &tick, .clock = &clock});
+    SessionKeptLine line(linkSettingsOf(o), c.err, c.interrupted, {.tick = &tick, .clock = &clock});
     bridge::MosquittoClient client(broker);
     bridge::BrokerInbox inbox;
     Bridge::Settings settings;

@@ -9,11 +9,11 @@
 #include "CliOptions.h"
 #include "CliScan.h"
 #include "CliSession.h"
-#include "KeepTime.h"
 #include "platform/PortKind.h"
 #include "platform/PortNameText.h"
 #include "platform/PortNaming.h"
 #include "settings/LogItems.h"
+#include "timesync/KeepPeriod.h"
 
 namespace horalux::cli {
 namespace {
@@ -210,7 +210,7 @@ Problem bridgeArguments(ArgumentReader& args, CliOptions& options) {
             }
             options.discoveryPrefix = *v == "off" ? "" : *v;
         } else if (flag == "--keep-time") {
-            const auto period = parseKeepPeriod(*v);
+            const auto period = timesync::parseKeepPeriod(*v);
             if (!period) {
                 return "--keep-time needs a time such as 60s, 1h, 3h or 1d";
             }

@@ -10,7 +10,7 @@
 
 #include "CliFormat.h"
 #include "CliSession.h"
-#include "PortsRun.h"
+#include "PerBoardRun.h"
 #include "config/Codes.h"
 #include "config/RegisterFile.h"
 #include "config/RegisterFileCheck.h"
@@ -199,15 +199,12 @@ std::optional<config::RegisterImage> readRegisterFileWhole(CommandContext& c) {
     // Nothing goes to the board before the whole file has been found good: a file that lacks
     // keys would otherwise write zeros, the board's address among them.
     const std::filesystem::path path = config::registerFilePath(options.file);
-    const settings::TextFile file = settings::readTextFile(path);
-    if (file.status != settings::TextFile::Read) {
+    const config::RegisterFileCheck check = config::readRegisterFileWhole(path);
+    if (check.unreadable) {
         err << "horalux-cli: cannot read the register file " << fileNamed(options.file, path)
-            << ": "
-            << (file.status == settings::TextFile::Missing ? std::strerror(ENOENT) : file.reason)
-            << "\n";
+            << ": " << check.problem << "\n";
         return std::nullopt;
     }
-    const config::RegisterFileCheck check = config::checkRegisterFile(file.content, {});
     if (!check.image) {
         err << "horalux-cli: " << fileNamed(options.file, path) << ": " << check.problem
             << "; nothing was written\n";

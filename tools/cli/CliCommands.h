@@ -3,6 +3,7 @@
 #include <atomic>
 #include <iosfwd>
 #include <optional>
+#include <string>
 
 #include "CliCommandTable.h"
 #include "CliOptions.h"
@@ -36,7 +37,9 @@ int writeField(CommandContext& c);
 int setMode(CommandContext& c);
 int monitor(CommandContext& c);
 int sntp(CommandContext& c);
-// Runs until a signal, on the real port, clock and tick (KeepTimeLine.cpp).
+// keep-time's own arguments; the reason when they are wrong (KeepTimeRun.cpp).
+std::optional<std::string> keepTimeArguments(ArgumentReader& args, CliOptions& options);
+// Runs until a signal, on the real port, clock and tick (KeepTimeRun.cpp).
 int keepTime(CommandContext& c);
 // Runs until a signal: the boards of the address list to an MQTT broker and back (BridgeRun.cpp;
 // on Windows it says it is not there).

@@ -40,22 +40,6 @@ std::string zoneText(int shiftMinutes) {
     return sign + std::to_string(size / 60) + (size % 60 != 0 ? ".5" : ".0");
 }
 
-// The board keeps whole seconds, so the PC clock is compared to the second too.
-std::int64_t boardAheadSeconds(const platform::LocalDateTime& board, platform::LocalDateTime pc) {
-    pc.millisecond = 0;
-    return (timesync::epochMsOf(board) - timesync::epochMsOf(pc)) / 1000;
-}
-
-std::string differenceText(const platform::LocalDateTime& board, platform::LocalDateTime pc) {
-    const std::int64_t seconds = boardAheadSeconds(board, pc);
-    if (seconds == 0) {
-        return "none (the board is within a second of the PC)";
-    }
-    const std::int64_t size = seconds < 0 ? -seconds : seconds;
-    return (seconds > 0 ? "+" : "-") + std::to_string(size) + " s (the board is " +
-           std::to_string(size) + " s " + (seconds > 0 ? "ahead)" : "behind)");
-}
-
 std::string sntpFailureCause(const timesync::SntpResult& result, const CliOptions& options) {
     const std::string server = options.host + ":" + std::to_string(options.sntpPort);
     switch (result.failure) {

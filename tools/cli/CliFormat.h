@@ -12,6 +12,7 @@
 #include "config/RegisterMap.h"
 #include "config/WritePlan.h"
 #include "platform/SystemClock.h"
+#include "timesync/ClockDifference.h"
 #include "timesync/SntpClient.h"
 
 // What the companion prints, as a person reads it.
@@ -34,10 +35,8 @@ std::string timeText(const platform::LocalDateTime& t);
 std::string dateText(const platform::LocalDateTime& t);
 // A time-zone shift as the settings window lists it, with its sign: "+3.0", "-0.5", "0.0".
 std::string zoneText(int shiftMinutes);
-// Seconds the board's clock is ahead of the PC's (behind when negative), to the second.
-std::int64_t boardAheadSeconds(const platform::LocalDateTime& board, platform::LocalDateTime pc);
-// How far the board's clock is from the PC's, to the second.
-std::string differenceText(const platform::LocalDateTime& board, platform::LocalDateTime pc);
+using timesync::boardAheadSeconds;
+using timesync::differenceText;
 
 // Why an SNTP exchange failed, naming the server.
 std::string sntpFailureCause(const timesync::SntpResult& result, const CliOptions& options);

@@ -24,17 +24,13 @@ const char* writeErrorText() {
 
 }  // namespace
 
-settings::ProgramSettings sessionSettings(const CliOptions& options) {
-    settings::ProgramSettings s;
-    s.ComPort = options.port;
-    s.ComSpeed = static_cast<std::int32_t>(options.speed);
-    s.sysnum = options.address;
-    s.DelayTime = static_cast<std::int32_t>(options.delayMs);
-    s.TlsCaFile = options.tls.caFile;
-    s.TlsPin = options.tls.pin;
-    s.TlsCertFile = options.tls.certFile;
-    s.TlsKeyFile = options.tls.keyFile;
-    return s;
+link::LinkSettings linkSettingsOf(const CliOptions& options) {
+    return {.port = options.port,
+            .speed = options.speed,
+            .address = options.address,
+            .delayMs = options.delayMs,
+            .tls = options.tls,
+            .log = options.lineForm};
 }
 
 CliSession::CliSession(const CliOptions& options, std::ostream& out, std::ostream& err,
@@ -47,7 +43,7 @@ CliSession::CliSession(const CliOptions& options, std::ostream& out, std::ostrea
                 .prompts = this,
                 .stop = &interrupted,
                 .afterCalls = [this] { afterCalls(); },
-                .settings = sessionSettings(options)}) {}
+                .settings = link::sessionStart(linkSettingsOf(options))}) {}
 
 CliSession::~CliSession() = default;
 
@@ -168,9 +164,10 @@ void CliSession::fail(const std::string& why) {
     session_.connection().stop();
 }
 
-void CliSession::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
+bool CliSession::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
     fail("no answer to " +
          link::describeRequest(copy->address, copy->command, copy->param1, copy->param2));
+    return true;  // the command fails; its exchange is stopped
 }
 
 void CliSession::onBoardMode(std::uint8_t code) {

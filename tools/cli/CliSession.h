@@ -11,6 +11,7 @@
 #include "link/exchange/BoardState.h"
 #include "link/exchange/ExchangeEvents.h"
 #include "link/session/BoardOperations.h"
+#include "link/session/LinkSettings.h"
 #include "link/session/Session.h"
 #include "link/wire/Prompts.h"
 
@@ -73,7 +74,7 @@ class CliSession final : public link::ExchangeEvents, public link::Prompts {
     }
 
     // ExchangeEvents
-    void onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override;
+    bool onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override;
     void onBoardMode(std::uint8_t code) override;
     void onExchangeInfo(const link::TStrMsg& record) override;
     void onExchangeInfoDropped(std::size_t count) override;
@@ -108,7 +109,7 @@ class CliSession final : public link::ExchangeEvents, public link::Prompts {
     bool failed_ = false;
 };
 
-// The session settings the global options stand for: port, speed, address and pause.
-settings::ProgramSettings sessionSettings(const CliOptions& options);
+// The link the global options stand for: port, speed, address, pause and TLS.
+link::LinkSettings linkSettingsOf(const CliOptions& options);
 
 }  // namespace horalux::cli

@@ -213,8 +213,8 @@ void TNewThread::retryStep(BoardRequest& request) {
     if (request.triesLeft <= 0) {
         request.failed = true;
         const BoardRequest failed = request;
-        if (main_.requestFailed(std::make_unique<BoardRequest>(request)) == CallOutcome::Threw) {
-            // The handler decided nothing; waiting for a decision would stall the ring.
+        if (main_.requestFailed(std::make_unique<BoardRequest>(request))) {
+            // The main side decided nothing; waiting for a decision would stall the ring.
             dropFailed(failed);
         }
         return;

@@ -64,7 +64,7 @@ class TNewThread {
     bool linkDown() const { return linkDown_.load(); }
 
     // Main thread: posts a message to the thread's own queue (WM_DROP_REQUEST with the copy
-    // received with WM_REQUEST_FAILED). Taken at the start of a loop turn or during a
+    // received with onRequestFailed). Taken at the start of a loop turn or during a
     // post-write wait. Other messages are ignored.
     void PostToWorker(std::uint32_t message, std::unique_ptr<BoardRequest> request = nullptr);
 
@@ -114,7 +114,7 @@ class TNewThread {
     std::jthread thread_;
 };
 
-// The main side's answer "drop" to WM_REQUEST_FAILED: hands the copy back to the thread, which
+// The main side's answer "drop" to onRequestFailed: hands the copy back to the thread, which
 // frees it and moves past the failed request.
 void dropFailedRequest(TNewThread& thread, std::unique_ptr<BoardRequest> copy);
 

@@ -63,7 +63,7 @@ bool QueueClockWrite(RequestRing& ring, platform::Tick& tick, Prompts& prompts,
                      std::uint8_t address, std::uint32_t retryIntervalMs, std::int32_t tries,
                      std::int64_t localMsNow);
 
-// The main side's answer "retry" to WM_REQUEST_FAILED, given while handling it: the failed
+// The main side's answer "retry" to onRequestFailed, given while handling it: the failed
 // current request gets five new tries, the first due one interval from now. Returns false when
 // the current request is not a failed one.
 bool reviveFailedRequest(RequestRing& ring, std::uint32_t nowMs);

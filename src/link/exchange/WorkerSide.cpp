@@ -7,8 +7,10 @@
 
 namespace horalux::link {
 
-CallOutcome WorkerSide::requestFailed(std::unique_ptr<BoardRequest> copy) {
-    return onMain([&] { events_.onRequestFailed(std::move(copy)); });
+bool WorkerSide::requestFailed(std::unique_ptr<BoardRequest> copy) {
+    bool decided = true;
+    const CallOutcome outcome = onMain([&] { decided = events_.onRequestFailed(std::move(copy)); });
+    return outcome == CallOutcome::Threw || (outcome == CallOutcome::Done && !decided);
 }
 
 void WorkerSide::boardMode(std::uint8_t code) {

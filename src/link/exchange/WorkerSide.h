@@ -38,8 +38,9 @@ class WorkerSide final : public Prompts {
           stop_(std::move(stop)),
           tick_(tick) {}
 
-    // Threw when the handler raised an error, Withdrawn when the worker is stopping.
-    CallOutcome requestFailed(std::unique_ptr<BoardRequest> copy);
+    // Whether the thread drops the request itself: the handler raised an error or decided
+    // nothing. Not when the worker is stopping.
+    bool requestFailed(std::unique_ptr<BoardRequest> copy);
     void boardMode(std::uint8_t code);
     // One exchange-log record, timed now. A read is held back until the next record or the end
     // of the batch, so that the decoder can say what the frame it completes meant.

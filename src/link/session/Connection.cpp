@@ -17,10 +17,12 @@ class Connection::Relay final : public ExchangeEvents, public Prompts {
     void retire() { retired_ = true; }
     bool retired() const { return retired_; }
 
-    void onRequestFailed(std::unique_ptr<BoardRequest> copy) override {
+    bool onRequestFailed(std::unique_ptr<BoardRequest> copy) override {
+        bool decided = true;  // a retired thread's request is let go with its ring
         if (!retired_) {
-            handle([&] { owner().onRequestFailed(std::move(copy)); });
+            handle([&] { decided = owner().onRequestFailed(std::move(copy)); });
         }
+        return decided;
     }
     void onBoardMode(std::uint8_t code) override {
         handle([&] { owner().onBoardMode(code); });

@@ -81,12 +81,9 @@ void Session::ShowBusyState() {
     }
 }
 
-void Session::onRequestFailed(std::unique_ptr<BoardRequest> copy) {
-    if (events_ != nullptr) {
-        events_->onRequestFailed(std::move(copy));
-    } else {
-        connection_->dropFailedRequest(std::move(copy));  // nobody to ask: the ring goes on
-    }
+bool Session::onRequestFailed(std::unique_ptr<BoardRequest> copy) {
+    // Nobody to ask: the thread drops it and the ring goes on.
+    return events_ != nullptr && events_->onRequestFailed(std::move(copy));
 }
 
 void Session::onBoardMode(std::uint8_t code) {

@@ -70,6 +70,9 @@ class Session final : private ExchangeEvents, private MessagePump, private BusyI
     platform::SystemClock& clock() { return clock_; }
     // How exchange threads and other workers of this session reach the main thread.
     MainThread& mainThread() { return mainThread_; }
+    // The session's own queue of those calls, which serve() runs: an event loop sets its wake
+    // hook and calls serve() when woken.
+    MainThreadCalls& queue() { return calls_; }
 
     // The view that answers the exchange, when it is built after the session (the main window);
     // nullptr detaches it. Not from inside one of its handlers.
@@ -89,7 +92,7 @@ class Session final : private ExchangeEvents, private MessagePump, private BusyI
     void dispatch(std::uint32_t maxWaitMs) override { serve(maxWaitMs); }
     void ShowBusyState() override;
     // ExchangeEvents: passed on to the attached view.
-    void onRequestFailed(std::unique_ptr<BoardRequest> copy) override;
+    bool onRequestFailed(std::unique_ptr<BoardRequest> copy) override;
     void onBoardMode(std::uint8_t code) override;
     void onExchangeInfo(const TStrMsg& record) override;
     void onExchangeInfoDropped(std::size_t count) override;

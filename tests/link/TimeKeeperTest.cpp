@@ -1,6 +1,6 @@
 // The keep-time loop on a scripted line, with time the test drives: hours of keeping pass in
 // no time at all and every write lands on a known millisecond.
-#include "KeepTime.h"
+#include "link/keeper/TimeKeeper.h"
 
 #include <gtest/gtest.h>
 
@@ -9,11 +9,11 @@
 #include <memory>
 #include <sstream>
 
-#include "CliOptions.h"
 #include "support/FakeTick.h"
 #include "timesync/CivilTime.h"
+#include "timesync/KeepPeriod.h"
 
-namespace horalux::cli {
+namespace horalux::link {
 namespace {
 
 constexpr std::uint32_t kStart = 1000;
@@ -423,32 +423,9 @@ TEST(KeepTimePeriod, TakesSecondsMinutesHoursAndDays) {
         {"4294967296s", std::nullopt},
     };
     for (const auto& [text, seconds] : cases) {
-        EXPECT_EQ(parseKeepPeriod(text), seconds) << text;
-    }
-}
-
-TEST(KeepTimeOptions, DefaultsToAnHourAndTwoSecondsAndReadsItsOwnOptions) {
-    const auto plain = parseCliOptions({"keep-time"});
-    ASSERT_TRUE(std::holds_alternative<CliOptions>(plain));
-    EXPECT_EQ(std::get<CliOptions>(plain).keepPeriodS, 3600U);
-    EXPECT_EQ(std::get<CliOptions>(plain).offsetLimitS, 2U);
-    EXPECT_FALSE(std::get<CliOptions>(plain).trustPcClock);
-
-    const auto given =
-        parseCliOptions({"keep-time", "--period", "1d", "--offset-limit", "5", "--trust-pc-clock"});
-    ASSERT_TRUE(std::holds_alternative<CliOptions>(given));
-    EXPECT_EQ(std::get<CliOptions>(given).keepPeriodS, 86400U);
-    EXPECT_EQ(std::get<CliOptions>(given).offsetLimitS, 5U);
-    EXPECT_TRUE(std::get<CliOptions>(given).trustPcClock);
-
-    for (const std::vector<std::string>& bad : {std::vector<std::string>{"keep-time", "--period"},
-                                                {"keep-time", "--period", "1w"},
-                                                {"keep-time", "--offset-limit", "0"},
-                                                {"keep-time", "--offset-limit", "x"},
-                                                {"keep-time", "--forever"}}) {
-        EXPECT_TRUE(std::holds_alternative<UsageError>(parseCliOptions(bad))) << bad.back();
+        EXPECT_EQ(timesync::parseKeepPeriod(text), seconds) << text;
     }
 }
 
 }  // namespace
-}  // namespace horalux::cli
+}  // namespace horalux::link

@@ -5,15 +5,15 @@
 #include <ostream>
 
 #include "BridgeCommands.h"
-#include "CliFormat.h"
 #include "Leftovers.h"
 #include "config/RegisterMap.h"
 #include "link/exchange/Messages.h"
 #include "link/scan/BoardScan.h"
 #include "link/wire/Commands.h"
 #include "platform/PortNameText.h"
+#include "timesync/ClockDifference.h"
 
-namespace horalux::cli {
+namespace horalux::bridge {
 namespace {
 
 // A board is looked at (its clock and user fields read) this often, so that one that stops
@@ -29,8 +29,8 @@ constexpr std::uint32_t kLongestPauseS = 60;
 
 }  // namespace
 
-Bridge::Bridge(const Settings& settings, SessionKeptLine& line, bridge::MqttClient& client,
-               bridge::BrokerInbox& inbox, std::ostream& err)
+Bridge::Bridge(const Settings& settings, link::SessionKeptLine& line, bridge::MqttClient& client,
+               BrokerInbox& inbox, std::ostream& err)
     : settings_(settings),
       line_(line),
       client_(client),
@@ -64,7 +64,7 @@ void Bridge::aimAt(std::uint8_t address) {
     line_.session().operations().setCurrentAddress(address);
 }
 
-void Bridge::clockRead(std::uint8_t address, const KeptLine::Reading& reading) {
+void Bridge::clockRead(std::uint8_t address, const link::KeptLine::Reading& reading) {
     if (!reading.clock) {
         return;
     }
@@ -72,7 +72,7 @@ void Bridge::clockRead(std::uint8_t address, const KeptLine::Reading& reading) {
     for (Board& board : boards_) {
         if (board.address == address) {
             board.extras.clockDifferenceS =
-                boardAheadSeconds(*reading.clock, line_.session().clock().now());
+                timesync::boardAheadSeconds(*reading.clock, line_.session().clock().now());
         }
     }
 }
@@ -150,7 +150,7 @@ bool Bridge::look(Board& board) {
     link::Session& session = line_.session();
     board.data = session.board().snapshot(board.address);
     if (const auto own = link::boardOwnClock(board.data)) {
-        board.extras.clockDifferenceS = boardAheadSeconds(*own, session.clock().now());
+        board.extras.clockDifferenceS = timesync::boardAheadSeconds(*own, session.clock().now());
     }
     return true;
 }
@@ -387,7 +387,8 @@ void Bridge::handleCommand(Board& board, const std::string& topic, const std::st
         }
         if (const auto own = link::boardOwnClock(board.data);
             own && readBack.kind == bridge::LookRequest::Clock) {
-            board.extras.clockDifferenceS = boardAheadSeconds(*own, session.clock().now());
+            board.extras.clockDifferenceS =
+                timesync::boardAheadSeconds(*own, session.clock().now());
         }
     }
     changed_ = true;
@@ -454,4 +455,4 @@ void Bridge::finish() {
     client_.publish(statusTopic_, "offline", true);
     client_.stop();
 }
-}  // namespace horalux::cli
+}  // namespace horalux::bridge

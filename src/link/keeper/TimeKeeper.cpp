@@ -1,20 +1,17 @@
-#include "KeepTime.h"
+#include "link/keeper/TimeKeeper.h"
 
 #include <algorithm>
 #include <ostream>
 
-#include "CliCommandTable.h"
-#include "CliFormat.h"
-#include "CliOptions.h"
 #include "link/wire/Commands.h"
 #include "platform/PortNameText.h"
+#include "timesync/ClockDifference.h"
+#include "timesync/KeepPeriod.h"
 
-namespace horalux::cli {
+namespace horalux::link {
 namespace {
 
 constexpr std::uint32_t kMsPerS = 1000;
-// The tick compares times less than 24 days apart; a week is more than any board needs.
-constexpr std::uint32_t kLongestPeriodS = 7U * 24 * 3600;
 constexpr std::uint32_t kLongestCheckMs = 60 * kMsPerS;
 constexpr std::uint32_t kFirstReopenPauseMs = kMsPerS;
 constexpr std::uint32_t kLongestReopenPauseMs = 60 * kMsPerS;
@@ -25,62 +22,7 @@ constexpr std::uint32_t kSyncLookMs = kMsPerS;
 // or a device server that floods it, is not reopened and written every few seconds.
 constexpr std::uint32_t kSteadyLineMs = kLongestReopenPauseMs;
 
-struct Unit {
-    char letter;
-    std::uint32_t seconds;
-    const char* name;
-};
-constexpr Unit kUnits[] = {
-    {'d', 24 * 3600, "d"}, {'h', 3600, "h"}, {'m', 60, "min"}, {'s', 1, "s"}};
-
 }  // namespace
-
-std::optional<std::uint32_t> parseKeepPeriod(const std::string& text) {
-    if (text.size() < 2) {
-        return std::nullopt;
-    }
-    const auto* unit = std::find_if(std::begin(kUnits), std::end(kUnits),
-                                    [&](const Unit& u) { return u.letter == text.back(); });
-    std::uint32_t count = 0;
-    if (unit == std::end(kUnits) ||
-        !parseNumber(text.substr(0, text.size() - 1), count, 1U, kLongestPeriodS / unit->seconds)) {
-        return std::nullopt;
-    }
-    return count * unit->seconds;
-}
-
-std::string periodText(std::uint32_t seconds) {
-    for (const Unit& unit : kUnits) {
-        if (seconds % unit.seconds == 0) {
-            return std::to_string(seconds / unit.seconds) + " " + unit.name;
-        }
-    }
-    return std::to_string(seconds) + " s";
-}
-
-std::optional<std::string> keepTimeArguments(ArgumentReader& args, CliOptions& options) {
-    while (args.more()) {
-        const std::string flag = *args.take();
-        if (flag == "--trust-pc-clock") {
-            options.trustPcClock = true;
-        } else if (flag == "--period") {
-            const auto v = args.take();
-            const auto period = v ? parseKeepPeriod(*v) : std::nullopt;
-            if (!period) {
-                return "--period needs a time such as 60s, 1h, 3h or 1d";
-            }
-            options.keepPeriodS = *period;
-        } else if (flag == "--offset-limit") {
-            const auto v = args.take();
-            if (!v || !parseNumber(*v, options.offsetLimitS, 1U, 3600U)) {
-                return "--offset-limit needs a number of seconds from 1 to 3600";
-            }
-        } else {
-            return "unknown keep-time option " + flag;
-        }
-    }
-    return std::nullopt;
-}
 
 TimeKeeper::TimeKeeper(const KeepTimeSettings& settings, const KeepTimeParts& parts)
     : settings_(settings), parts_(parts) {}
@@ -99,7 +41,7 @@ void TimeKeeper::say(const std::string& text) {
 }
 
 std::string TimeKeeper::boardName(std::uint8_t address) {
-    return address == link::kAllBoards ? "all boards" : "board " + std::to_string(address);
+    return address == kAllBoards ? "all boards" : "board " + std::to_string(address);
 }
 
 void TimeKeeper::run() {
@@ -118,7 +60,8 @@ void TimeKeeper::run() {
         }
         ++failures_;
         say("the line to " + platform::shownPortName(settings_.port) +
-            " is lost; reopening it in " + periodText(reopenPauseMs(failures_ - 1) / kMsPerS));
+            " is lost; reopening it in " +
+            timesync::periodText(reopenPauseMs(failures_ - 1) / kMsPerS));
     }
     parts_.line.close();
 }
@@ -199,7 +142,7 @@ bool TimeKeeper::answered(KeptLine::Outcome outcome, Request request, std::uint8
     if (outcome == KeptLine::Outcome::NoAnswer) {
         if (!silent[request]) {
             say(boardName(address) + " did not answer the " + name + "; asking again every " +
-                periodText(checkIntervalMs() / kMsPerS) + " until it does");
+                timesync::periodText(checkIntervalMs() / kMsPerS) + " until it does");
             silent[request] = true;
         }
         return false;
@@ -214,7 +157,7 @@ bool TimeKeeper::answered(KeptLine::Outcome outcome, Request request, std::uint8
 std::string TimeKeeper::reasonText(Reason reason) const {
     switch (reason) {
         case Reason::Period:
-            return "every " + periodText(settings_.periodS);
+            return "every " + timesync::periodText(settings_.periodS);
         case Reason::PastLimit:
             return "off by more than " + std::to_string(settings_.offsetLimitS) + " s";
         case Reason::Invalid:
@@ -227,7 +170,7 @@ std::string TimeKeeper::reasonText(Reason reason) const {
 
 bool TimeKeeper::write(Reason reason) {
     std::string found;
-    if (settings_.address != link::kAllBoards) {
+    if (settings_.address != kAllBoards) {
         // Read first, so that the line tells how far off the board was. A board that does not
         // answer the read still gets the time: only the drift check needs the reading.
         const KeptLine::Reading reading = parts_.line.readClock(settings_.address);
@@ -237,7 +180,8 @@ bool TimeKeeper::write(Reason reason) {
         if (!answered(reading.outcome, ClockRead)) {
             found = "; its clock was not read";
         } else if (reading.clock) {
-            found = "; difference found " + differenceText(*reading.clock, parts_.clock.now());
+            found = "; difference found " +
+                    timesync::differenceText(*reading.clock, parts_.clock.now());
         } else if (reason != Reason::Invalid) {
             found = "; its clock reply held no valid date and time";
         }
@@ -261,7 +205,7 @@ void TimeKeeper::keepConnected() {
         keepList();
         return;
     }
-    const bool oneBoard = settings_.address != link::kAllBoards;
+    const bool oneBoard = settings_.address != kAllBoards;
     const std::uint32_t periodMs = settings_.periodS * kMsPerS;
     std::uint32_t now = parts_.tick.nowMs();
     Reason reason = Reason::Connected;
@@ -304,7 +248,8 @@ void TimeKeeper::keepConnected() {
                     nextWrite = now;
                     continue;
                 }
-                const std::int64_t ahead = boardAheadSeconds(*reading.clock, parts_.clock.now());
+                const std::int64_t ahead =
+                    timesync::boardAheadSeconds(*reading.clock, parts_.clock.now());
                 if ((ahead < 0 ? -ahead : ahead) > settings_.offsetLimitS) {
                     reason = Reason::PastLimit;
                     nextWrite = now;
@@ -322,4 +267,4 @@ void TimeKeeper::keepConnected() {
     }
 }
 
-}  // namespace horalux::cli
+}  // namespace horalux::link

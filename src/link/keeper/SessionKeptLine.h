@@ -6,14 +6,14 @@
 #include <optional>
 #include <string>
 
-#include "CliOptions.h"
-#include "KeepTime.h"
 #include "link/exchange/ExchangeEvents.h"
+#include "link/keeper/KeptLine.h"
 #include "link/session/BoardOperations.h"
+#include "link/session/LinkSettings.h"
 #include "link/session/Session.h"
 #include "link/wire/Prompts.h"
 
-namespace horalux::cli {
+namespace horalux::link {
 
 // Told what the keeper's line itself passes over, for an owner that shares the line (the
 // bridge). Main thread.
@@ -28,10 +28,10 @@ class LineWatcher {
     virtual void onBoardChanged() = 0;
 };
 
-// The keeper's line on a board session. Unlike the one-shot commands' session it outlives
+// The keepers' line on a board session. Unlike the one-shot commands' session it outlives
 // failures: a board that does not answer is dropped and reported, a lost line is closed and
 // opened again, all in the same process.
-class SessionKeptLine final : public KeptLine, private link::ExchangeEvents, private link::Prompts {
+class SessionKeptLine final : public KeptLine, private ExchangeEvents, private Prompts {
   public:
     // Each part left nullptr is the session's own: the monotonic tick, the PC clock and the
     // program's port opener.
@@ -41,7 +41,7 @@ class SessionKeptLine final : public KeptLine, private link::ExchangeEvents, pri
         platform::SerialDeviceOpener* opener = nullptr;
     };
 
-    SessionKeptLine(const CliOptions& options, std::ostream& err, const std::atomic<bool>& stop,
+    SessionKeptLine(const LinkSettings& link, std::ostream& err, const std::atomic<bool>& stop,
                     const Parts& parts);
     ~SessionKeptLine() override;
 
@@ -55,7 +55,7 @@ class SessionKeptLine final : public KeptLine, private link::ExchangeEvents, pri
     bool stopping() const { return stop_.load(); }
 
     // For an owner that asks more of the boards on the same line, between the keeper's requests.
-    link::Session& session() { return session_; }
+    Session& session() { return session_; }
     // nullptr: none.
     void watch(LineWatcher* watcher) { watcher_ = watcher; }
 
@@ -63,11 +63,9 @@ class SessionKeptLine final : public KeptLine, private link::ExchangeEvents, pri
     Outcome await();
 
     // ExchangeEvents
-    void onRequestFailed(std::unique_ptr<link::BoardRequest> copy) override;
+    bool onRequestFailed(std::unique_ptr<BoardRequest> copy) override;
     void onBoardMode(std::uint8_t code) override;
-    void onExchangeInfo(const link::TStrMsg&) override {}
     bool takesExchangeInfo() const override { return false; }
-    void onRingState(bool) override {}
     void refreshBoardView() override { boardChanged(); }
     void refreshUserFields() override { boardChanged(); }
     void boardChanged() {
@@ -86,15 +84,15 @@ class SessionKeptLine final : public KeptLine, private link::ExchangeEvents, pri
     // Tells a read error held back, unless the line went down with it.
     void tellHeldError();
 
-    const CliOptions& options_;
+    LinkSettings link_;
     std::ostream& err_;
     const std::atomic<bool>& stop_;
     LineWatcher* watcher_ = nullptr;
-    link::Session session_;
+    Session session_;
     bool opening_ = false;  // the keeper tells open failures itself, at its own pace
     bool lost_ = true;      // no port is open yet
     bool noAnswer_ = false;
     std::string heldError_;
 };
 
-}  // namespace horalux::cli
+}  // namespace horalux::link

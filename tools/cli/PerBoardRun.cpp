@@ -1,4 +1,4 @@
-#include "PortsRun.h"
+#include "PerBoardRun.h"
 
 #include <cctype>
 #include <filesystem>
@@ -6,23 +6,13 @@
 #include <thread>
 #include <vector>
 
-#include "BoardRun.h"
+#include "BoardsRun.h"
 #include "platform/PortNameText.h"
 
 namespace horalux::cli {
 
 std::string portFolderName(std::string_view port) {
-    for (const std::string_view head : {"/dev/", "\\\\.\\"}) {
-        if (port.substr(0, head.size()) == head) {
-            port.remove_prefix(head.size());
-        }
-    }
-    std::string name;
-    for (const char ch : port) {
-        const bool kept = std::isalnum(static_cast<unsigned char>(ch)) != 0 || ch == '.' ||
-                          ch == '-' || ch == '_';
-        name += kept ? ch : '_';
-    }
+    std::string name = platform::safePortWord(port, ".");
     // "." and ".." would name a folder that already is one.
     if (name.empty() || name.find_first_not_of('.') == std::string::npos) {
         name.insert(0, "port");

@@ -5,11 +5,11 @@
 #include <sstream>
 #include <utility>
 
-#include "KeepTime.h"
+#include "link/keeper/TimeKeeper.h"
 #include "support/FakeTick.h"
 #include "timesync/CivilTime.h"
 
-namespace horalux::cli {
+namespace horalux::link {
 namespace {
 
 constexpr std::uint32_t kStart = 1000;
@@ -179,4 +179,4 @@ TEST(KeepingAList, OnlyTheBoardsFoundOffAreWrittenAndAllAtOnceWhenEveryOneIs) {
 }
 
 }  // namespace
-}  // namespace horalux::cli
+}  // namespace horalux::link

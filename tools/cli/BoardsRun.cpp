@@ -1,4 +1,4 @@
-#include "BoardRun.h"
+#include "BoardsRun.h"
 
 #include <cstdio>
 #include <filesystem>

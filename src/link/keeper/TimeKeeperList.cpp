@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "CliFormat.h"
-#include "KeepTime.h"
+#include "link/keeper/TimeKeeper.h"
 #include "link/wire/Commands.h"
+#include "timesync/ClockDifference.h"
 
-namespace horalux::cli {
+namespace horalux::link {
 namespace {
 
 constexpr std::uint32_t kMsPerS = 1000;
@@ -78,13 +78,13 @@ bool TimeKeeper::tendList(bool periodic, Reason reason) {
             due.push_back({address, Reason::Invalid, {}});
             continue;
         }
-        const std::int64_t ahead = boardAheadSeconds(*reading.clock, parts_.clock.now());
+        const std::int64_t ahead = timesync::boardAheadSeconds(*reading.clock, parts_.clock.now());
         const std::int64_t size = ahead < 0 ? -ahead : ahead;
         // At a period any whole second off is put right; between, only past the limit.
         if (periodic ? size > 0 : size > settings_.offsetLimitS) {
-            due.push_back(
-                {address, periodic ? reason : Reason::PastLimit,
-                 "; difference found " + differenceText(*reading.clock, parts_.clock.now())});
+            due.push_back({address, periodic ? reason : Reason::PastLimit,
+                           "; difference found " +
+                               timesync::differenceText(*reading.clock, parts_.clock.now())});
         }
     }
     if (due.empty()) {
@@ -99,7 +99,7 @@ bool TimeKeeper::tendList(bool periodic, Reason reason) {
     }
     if (due.size() == settings_.addresses.size()) {
         // One frame reaches them all; it is not answered, so it cannot fail on a silent board.
-        if (parts_.line.writeTime(link::kAllBoards) != KeptLine::Outcome::Done) {
+        if (parts_.line.writeTime(kAllBoards) != KeptLine::Outcome::Done) {
             return false;
         }
         say("time written to all boards (" + reasonText(reason) + "; every board of the " +
@@ -122,4 +122,4 @@ bool TimeKeeper::tendList(bool periodic, Reason reason) {
     return all;
 }
 
-}  // namespace horalux::cli
+}  // namespace horalux::link

@@ -10,49 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "link/keeper/KeptLine.h"
 #include "platform/SystemClock.h"
 #include "platform/Tick.h"
 
-namespace horalux::cli {
-
-class ArgumentReader;
-struct CliOptions;
-
-// A period as "60s", "15m", "1h" or "1d": whole seconds from 1 s to 7 days; nothing when the
-// text is none of these.
-std::optional<std::uint32_t> parseKeepPeriod(const std::string& text);
-// "1 h", "90 s": a period as the messages name it.
-std::string periodText(std::uint32_t seconds);
-
-// keep-time's own arguments; the reason when they are wrong.
-std::optional<std::string> keepTimeArguments(ArgumentReader& args, CliOptions& options);
-
-// The board's line as the keeper uses it: one request at a time, each waited for.
-class KeptLine {
-  public:
-    enum class Outcome {
-        Done,
-        NoAnswer,  // the board stayed silent; the line itself is fine
-        Lost,      // the line went down, or the exchange was stopped
-    };
-    struct Reading {
-        Outcome outcome = Outcome::Done;
-        std::optional<platform::LocalDateTime> clock;  // Done and a valid date and time
-    };
-
-    virtual ~KeptLine() = default;
-    // Opens the port and starts the exchange; the reason when it cannot (device and cause).
-    virtual std::optional<std::string> open() = 0;
-    virtual void close() = 0;
-    // Writes the PC time into the clock of the board at `address` (of all boards at 255).
-    virtual Outcome writeTime(std::uint8_t address) = 0;
-    // Reads the clock of the board at `address` as it keeps it.
-    virtual Reading readClock(std::uint8_t address) = 0;
-    // Lets `ms` pass while serving the line; returns early once the line is lost or `stop` is
-    // set. Also called with no port open.
-    virtual void serve(std::uint32_t ms) = 0;
-    virtual bool lost() const = 0;
-};
+namespace horalux::link {
 
 struct KeepTimeSettings {
     std::uint32_t periodS = 3600;
@@ -135,4 +97,4 @@ class TimeKeeper {
     std::optional<std::uint32_t> lastWriteAt_;
 };
 
-}  // namespace horalux::cli
+}  // namespace horalux::link

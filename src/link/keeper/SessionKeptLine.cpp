@@ -1,17 +1,14 @@
-#include "KeepTimeLine.h"
+#include "link/keeper/SessionKeptLine.h"
 
 #include <algorithm>
 #include <ostream>
 
-#include "CliCommands.h"
-#include "CliSession.h"
 #include "link/wire/Commands.h"
 #include "link/wire/Frame.h"
 #include "link/wire/PortAccess.h"
-#include "platform/MachineClock.h"
 #include "platform/PortNameText.h"
 
-namespace horalux::cli {
+namespace horalux::link {
 namespace {
 
 // Slices of a wait, so that a signal ends it at once.
@@ -21,19 +18,18 @@ constexpr std::uint32_t kRequestSlackMs = 2000;
 // A clock read or write ends within its tries, each costing its interval or its frame and the
 // pause after it when that is longer. An exchange that lets one hang past that has lost its way,
 // and the line is opened afresh.
-std::uint32_t requestLimitMs(const CliOptions& options) {
+std::uint32_t requestLimitMs(const LinkSettings& link) {
     const double tryMs = std::max<double>(
-        link::op::kMenuIntervalMs,
-        link::frameWireMs(link::kBlockFrameOverhead + link::kClockBlockLength, options.speed) +
-            link::postWriteWaitMs(options.delayMs, options.speed));
-    return static_cast<std::uint32_t>((link::op::kMenuTries + 1) * tryMs) + kRequestSlackMs;
+        op::kMenuIntervalMs, frameWireMs(kBlockFrameOverhead + kClockBlockLength, link.speed) +
+                                 postWriteWaitMs(link.delayMs, link.speed));
+    return static_cast<std::uint32_t>((op::kMenuTries + 1) * tryMs) + kRequestSlackMs;
 }
 
 }  // namespace
 
-SessionKeptLine::SessionKeptLine(const CliOptions& options, std::ostream& err,
+SessionKeptLine::SessionKeptLine(const LinkSettings& link, std::ostream& err,
                                  const std::atomic<bool>& stop, const Parts& parts)
-    : options_(options),
+    : link_(link),
       err_(err),
       stop_(stop),
       session_({.events = this,
@@ -42,13 +38,13 @@ SessionKeptLine::SessionKeptLine(const CliOptions& options, std::ostream& err,
                 .clock = parts.clock,
                 .opener = parts.opener,
                 .stop = &stop,
-                .settings = sessionSettings(options)}) {}
+                .settings = sessionStart(link)}) {}
 
 SessionKeptLine::~SessionKeptLine() = default;
 
 std::optional<std::string> SessionKeptLine::open() {
     opening_ = true;
-    const link::OpenResult opened = session_.connection().connect(options_.port, options_.speed);
+    const OpenResult opened = session_.connection().connect(link_.port, link_.speed);
     opening_ = false;
     if (!opened) {
         session_.connection().close();
@@ -69,13 +65,13 @@ KeptLine::Outcome SessionKeptLine::await() {
     if (!session_.connection().running()) {
         return Outcome::Lost;
     }
-    const std::uint32_t limitMs = requestLimitMs(options_);
+    const std::uint32_t limitMs = requestLimitMs(link_);
     const bool drained = session_.operations().WaitForRing(limitMs);
     if (lost_ || stop_ || !session_.connection().running()) {
         return Outcome::Lost;
     }
     if (!drained) {
-        say("the exchange on " + platform::shownPortName(options_.port) + " made no progress for " +
+        say("the exchange on " + platform::shownPortName(link_.port) + " made no progress for " +
             std::to_string(limitMs / 1000) + " s");
         lost_ = true;
         return Outcome::Lost;
@@ -104,7 +100,7 @@ KeptLine::Reading SessionKeptLine::readClock(std::uint8_t address) {
     }
     reading.outcome = await();
     if (reading.outcome == Outcome::Done) {
-        reading.clock = link::boardOwnClock(session_.board().snapshot());
+        reading.clock = boardOwnClock(session_.board().snapshot());
     }
     return reading;
 }
@@ -127,13 +123,14 @@ void SessionKeptLine::serve(std::uint32_t ms) {
     }
 }
 
-void SessionKeptLine::onRequestFailed(std::unique_ptr<link::BoardRequest> copy) {
+bool SessionKeptLine::onRequestFailed(std::unique_ptr<BoardRequest> copy) {
     // Dropped, so the ring goes on; the keeper asks again at its next look.
     noAnswer_ = true;
     session_.connection().dropFailedRequest(std::move(copy));
     if (watcher_ != nullptr) {
         watcher_->onRequestFailed();
     }
+    return true;
 }
 
 void SessionKeptLine::onBoardMode(std::uint8_t code) {
@@ -145,7 +142,7 @@ void SessionKeptLine::onBoardMode(std::uint8_t code) {
 void SessionKeptLine::error(std::string_view text) {
     // The exchange says "Error reading port" just before the line goes down: the keeper's
     // line about the loss says it all. Held until it is clear whether the line went down.
-    if (text == link::kErrorReadingPort && session_.connection().running()) {
+    if (text == kErrorReadingPort && session_.connection().running()) {
         heldError_ = text;
         return;
     }
@@ -175,23 +172,4 @@ void SessionKeptLine::say(std::string_view text) {
     }
 }
 
-int keepTime(CommandContext& c) {
-    platform::MonotonicTick tick;
-    platform::MachineClock clock;
-    SessionKeptLine line(c.options, c.err, c.interrupted, {.tick = &tick, .clock = &clock});
-    KeepTimeSettings settings;
-    settings.periodS = c.options.keepPeriodS;
-    settings.offsetLimitS = c.options.offsetLimitS;
-    settings.trustPcClock = c.options.trustPcClock;
-    settings.address = c.options.address;
-    if (c.options.addresses.size() > 1) {
-        settings.addresses = c.options.addresses;
-    }
-    settings.port = c.options.port;
-    TimeKeeper keeper(settings,
-                      {line, tick, clock, platform::systemClockSynchronised, c.err, c.interrupted});
-    keeper.run();
-    return 0;
-}
-
-}  // namespace horalux::cli
+}  // namespace horalux::link

@@ -13,20 +13,19 @@
 
 #include "BoardValues.h"
 #include "BrokerInbox.h"
-#include "CliOptions.h"
 #include "Discovery.h"
-#include "KeepTime.h"
-#include "KeepTimeLine.h"
 #include "LookRequests.h"
 #include "MqttClient.h"
 #include "RetainedPublisher.h"
 #include "link/boardset/BoardDriver.h"
+#include "link/keeper/KeptLine.h"
+#include "link/keeper/SessionKeptLine.h"
 
-namespace horalux::cli {
+namespace horalux::bridge {
 
 // The bridge's main side: the boards of one line between their session and the broker. Its
 // step runs between the line's waits, on the main thread.
-class Bridge final : public LineWatcher {
+class Bridge final : public link::LineWatcher {
   public:
     // How often the step runs while the line is served: what the broker sent and what the
     // board sent reach the other side within it.
@@ -44,8 +43,8 @@ class Bridge final : public LineWatcher {
         std::string broker;  // as the messages name it
     };
 
-    Bridge(const Settings& settings, SessionKeptLine& line, bridge::MqttClient& client,
-           bridge::BrokerInbox& inbox, std::ostream& err);
+    Bridge(const Settings& settings, link::SessionKeptLine& line, bridge::MqttClient& client,
+           BrokerInbox& inbox, std::ostream& err);
     ~Bridge() override;
     Bridge(const Bridge&) = delete;
     Bridge& operator=(const Bridge&) = delete;
@@ -54,7 +53,7 @@ class Bridge final : public LineWatcher {
     void step();
     // Points the line's requests at `address` (the keeper's).
     void aimAt(std::uint8_t address);
-    void clockRead(std::uint8_t address, const KeptLine::Reading& reading);
+    void clockRead(std::uint8_t address, const link::KeptLine::Reading& reading);
     void lineOpened();
     void lineClosed();
     // Before the end: every board and the bridge itself offline, waited for briefly.
@@ -104,7 +103,7 @@ class Bridge final : public LineWatcher {
     void say(const std::string& text);
 
     Settings settings_;
-    SessionKeptLine& line_;
+    link::SessionKeptLine& line_;
     bridge::MqttClient& client_;
     bridge::BrokerInbox& inbox_;
     std::ostream& err_;
@@ -125,4 +124,4 @@ class Bridge final : public LineWatcher {
     bool everConnected_ = false;
 };
 
-}  // namespace horalux::cli
+}  // namespace horalux::bridge
