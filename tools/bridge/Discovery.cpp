@@ -155,10 +155,8 @@ Message deviceConfig(const BoardDevice& device, const BoardShape& shape,
            platform::shownPortName(device.port) + " " + link::boardAddressText(device.address)},
           {"model", "Табло"},
           {"sw_version", device.version}}},
-        {"origin",
-         {{"name", "horalux-cli bridge"},
-          {"sw_version", device.version},
-          {"support_url", kSupportUrl}}},
+        // No support address is named: the project has none to give yet.
+        {"origin", {{"name", "horalux-cli bridge"}, {"sw_version", device.version}}},
         // Both must be online: the bridge running and the board answering.
         {"availability", json::array({json{{"topic", device.names.statusTopic()}},
                                       json{{"topic", topics.availability()}}})},

@@ -37,9 +37,6 @@ BoardShape boardShapeOf(const link::BoardData& data);
 // The shape with no sensors: a board whose readings never reach the bridge.
 BoardShape withoutReadings(BoardShape shape);
 
-// Where the origin block sends a user for help.
-inline constexpr const char* kSupportUrl = "https://horalux.example/support";
-
 // The board's device config under `discoveryPrefix` ("homeassistant"): one retained message at
 // DISCOVERY/device/ID/config holding the entities it has now as components, and each entity it
 // might have but has not (a sensor switched off, a user field past its last) as its platform

@@ -101,7 +101,7 @@ TEST(BridgeDiscovery, ABoardIsOneDeviceConfigWithAComponentPerEntity) {
     EXPECT_EQ(c.at("device").at("name"), "/dev/ttyUSB0 $4D/77");
     EXPECT_EQ(c.at("device").at("sw_version"), "1.2.3");
     EXPECT_EQ(c.at("origin").at("sw_version"), "1.2.3");
-    EXPECT_TRUE(c.at("origin").contains("name") && c.at("origin").contains("support_url"));
+    EXPECT_TRUE(c.at("origin").contains("name") && c.at("origin").contains("sw_version"));
     EXPECT_EQ(c.at("availability"),
               json::parse(R"([{"topic":"horalux/pi/ttyUSB0/status"},)"
                           R"({"topic":"horalux/pi/ttyUSB0/77/availability"}])"));
