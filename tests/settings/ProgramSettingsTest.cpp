@@ -347,7 +347,7 @@ TEST(ProgramSettings, AFileTooLargeToReadGivesTheDefaultsSaysWhyAndIsLeftAlone) 
     const auto path = dir / "horalux.ini";
     const std::string text = "[Interface]\nComPort=ttyUSB7\n[LineBoards]\nBoards1=" +
                              std::string(kMaxTextFileSize, '1') + "\n";
-    std::ofstream(path) << text;
+    std::ofstream(path, std::ios::binary) << text;
     std::string unread;
     const ProgramSettings s = loadSettings(path, &unread);
     EXPECT_EQ(s.ComPort, ProgramSettings{}.ComPort);
