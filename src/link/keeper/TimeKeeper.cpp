@@ -208,17 +208,7 @@ void TimeKeeper::keepConnected() {
     const bool oneBoard = settings_.address != kAllBoards;
     const std::uint32_t periodMs = settings_.periodS * kMsPerS;
     std::uint32_t now = parts_.tick.nowMs();
-    Reason reason = Reason::Connected;
-    std::uint32_t nextWrite = now;
-    std::uint32_t nextCheck = now + checkIntervalMs();
-    if (lastWriteAt_) {
-        // Reopened within a period of the last write: the board most likely kept its time, and a
-        // line that drops after every write must not get one at every reopen. A look at the
-        // clock tells whether it did.
-        reason = Reason::Period;
-        nextWrite = *lastWriteAt_ + periodMs;
-        nextCheck = now;
-    }
+    auto [reason, nextWrite, nextCheck] = firstRound();
     while (!stopped() && !parts_.line.lost()) {
         forgetStaleWrite();
         now = parts_.tick.nowMs();
@@ -265,6 +255,17 @@ void TimeKeeper::keepConnected() {
             parts_.line.serve(until - now);
         }
     }
+}
+
+TimeKeeper::FirstRound TimeKeeper::firstRound() const {
+    const std::uint32_t now = parts_.tick.nowMs();
+    if (lastWriteAt_) {
+        // Reopened within a period of the last write: the boards most likely kept their time,
+        // and a line that drops after every write must not get one at every reopen. A look at
+        // the clocks tells whether they did.
+        return {Reason::Period, *lastWriteAt_ + settings_.periodS * kMsPerS, now};
+    }
+    return {Reason::Connected, now, now + checkIntervalMs()};
 }
 
 }  // namespace horalux::link

@@ -80,6 +80,13 @@ class TimeKeeper {
     // One look at every board of the list and the writes it calls for; false when the line was
     // lost or nothing due could be written.
     bool tendList(bool periodic, Reason reason);
+    // When a freshly opened line is first written and first looked at, and why.
+    struct FirstRound {
+        Reason reason;
+        std::uint32_t nextWrite;
+        std::uint32_t nextCheck;
+    };
+    FirstRound firstRound() const;
     // Forgets a write a period old: the next connection writes at once. Called at least every
     // minute or period, so the tick's 32-bit difference never wraps.
     void forgetStaleWrite();

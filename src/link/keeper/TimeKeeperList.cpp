@@ -17,15 +17,7 @@ constexpr std::uint32_t kMsPerS = 1000;
 void TimeKeeper::keepList() {
     const std::uint32_t periodMs = settings_.periodS * kMsPerS;
     std::uint32_t now = parts_.tick.nowMs();
-    Reason reason = Reason::Connected;
-    std::uint32_t nextWrite = now;
-    std::uint32_t nextCheck = now + checkIntervalMs();
-    if (lastWriteAt_) {
-        // Reopened within a period of the last round: a look tells whether any board lost time.
-        reason = Reason::Period;
-        nextWrite = *lastWriteAt_ + periodMs;
-        nextCheck = now;
-    }
+    auto [reason, nextWrite, nextCheck] = firstRound();
     while (!stopped() && !parts_.line.lost()) {
         forgetStaleWrite();
         now = parts_.tick.nowMs();
